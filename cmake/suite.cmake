@@ -1,0 +1,73 @@
+include(GoogleTest)
+
+# Helpers shared by the subsystem folders. Sources are collected by folder so that adding a file needs
+# no edit here: <dir>/*.cpp make the core library, <dir>/ui/*.cpp the Qt library.
+
+set(SUITE_SOURCE_ROOT ${CMAKE_SOURCE_DIR}/src)
+
+# suite_library(<target> <dir> [QT] [DEPS <targets...>])
+function(suite_library target dir)
+  cmake_parse_arguments(ARG "QT" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${SUITE_SOURCE_ROOT} ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+    if(ARG_QT)
+      target_link_libraries(${target} PUBLIC Qt6::Widgets)
+    else()
+      set_target_properties(${target} PROPERTIES AUTOMOC OFF)
+    endif()
+  else()
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${SUITE_SOURCE_ROOT} ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${target} INTERFACE ${ARG_DEPS})
+    if(ARG_QT)
+      target_link_libraries(${target} INTERFACE Qt6::Widgets)
+    endif()
+  endif()
+endfunction()
+
+# suite_subsystem(<name> [CORE_DEPS ...] [UI_DEPS ...]) builds <name>_core and <name>_ui from the
+# current folder and its ui/ folder.
+function(suite_subsystem name)
+  cmake_parse_arguments(ARG "" "" "CORE_DEPS;UI_DEPS" ${ARGN})
+  suite_library(${name}_core ${CMAKE_CURRENT_SOURCE_DIR} DEPS ${ARG_CORE_DEPS})
+  suite_library(${name}_ui ${CMAKE_CURRENT_SOURCE_DIR}/ui QT DEPS ${name}_core platform_ui ${ARG_UI_DEPS})
+endfunction()
+
+# suite_tests(<name> <dir> [QT] [ENV <k=v...>] [VARIANTS <label=env;...>] LIBS <targets...>)
+# One GoogleTest program per test folder. Qt test programs run offscreen with a QApplication.
+# VARIANTS runs the same program once per listed environment (used to vary TZ).
+function(suite_tests name dir)
+  cmake_parse_arguments(ARG "QT" "" "LIBS;ENV;VARIANTS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_support GTest::gtest GTest::gmock)
+  if(ARG_QT)
+    target_link_libraries(${name} PRIVATE test_support_qt Qt6::Widgets)
+    list(APPEND ARG_ENV QT_QPA_PLATFORM=offscreen)
+  else()
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    set_target_properties(${name} PROPERTIES AUTOMOC OFF)
+  endif()
+  list(APPEND ARG_ENV SUITE_SOURCE_DIR=${CMAKE_SOURCE_DIR} SUITE_PYTHON=${Python3_EXECUTABLE})
+  set(workdir ${CMAKE_CURRENT_BINARY_DIR}/${name}_work)
+  file(MAKE_DIRECTORY ${workdir})
+  if(ARG_VARIANTS)
+    foreach(variant IN LISTS ARG_VARIANTS)
+      string(REPLACE "=" ";" parts "${variant}")
+      list(GET parts 0 label)
+      list(SUBLIST parts 1 -1 rest)
+      string(JOIN "=" value ${rest})
+      gtest_discover_tests(${name} TEST_PREFIX "${label}:" WORKING_DIRECTORY ${workdir}
+                           DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${ARG_ENV};${value}")
+    endforeach()
+  else()
+    gtest_discover_tests(${name} WORKING_DIRECTORY ${workdir} DISCOVERY_TIMEOUT 60
+                         PROPERTIES ENVIRONMENT "${ARG_ENV}")
+  endif()
+endfunction()
