@@ -1,25 +1,15 @@
 #include "toolkit/recording_file.h"
 
 #include <cmath>
-#include <cstdarg>
 
 #include "toolkit/civil_date.h"
+#include "toolkit/format_text.h"
 #include "toolkit/start_ticks.h"
 #include "toolkit/time_texts.h"
 
 namespace toolkit {
 
 namespace {
-
-std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Printf(const char* format, ...) {
-  char buffer[kCheckTextSize];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  return buffer;
-}
 
 constexpr uint16_t kMinRate = 49;
 constexpr uint16_t kMaxRate = 10000;
@@ -47,26 +37,26 @@ bool OlderLayoutPlausible(const MAIN_HEADER& h) {
 
 uint16_t CheckMainHeader(MAIN_HEADER& h, std::string& text) {
   if (h.Channels < 1 || h.Channels > kMaxChannels) {
-    text = Printf("каналов %d (другой формат)", h.Channels);
+    text = FormatText("каналов %d (другой формат)", h.Channels);
     return 1;
   }
   if (h.Format >= kCurrentFormat) {
     if (h.Rate < kMinRate || h.Rate > kMaxRate) {
-      text = Printf("другой формат: частота %u Гц", unsigned{h.Rate});
+      text = FormatText("другой формат: частота %u Гц", unsigned{h.Rate});
       return 1;
     }
     CompleteCurrentLayout(h);
   } else {
     if (h.Year < 100) h.Year = static_cast<uint16_t>(h.Year + (h.Year >= 30 ? 1900 : 2000));
     if (!OlderLayoutPlausible(h)) {
-      text = Printf("формат: T %02d:%02d:%02d; разр %d; dt %.5f; to %.2f;", h.Year, h.Month, h.Day, h.Bits,
-                    h.dt, h.to);
+      text = FormatText("формат: T %02d:%02d:%02d; разр %d; dt %.5f; to %.2f;", h.Year, h.Month, h.Day,
+                        h.Bits, h.dt, h.to);
       return 1;
     }
     // A huge dt gives no whole sample a second; every later step divides by Rate.
     const auto rate = static_cast<uint16_t>(std::trunc(1.0 / h.dt + 0.0001));
     if (rate == 0) {
-      text = Printf("другой формат: частота %u Гц", 0u);
+      text = FormatText("другой формат: частота %u Гц", 0u);
       return 1;
     }
     h.Rate = rate;
