@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "toolkit/setup_file.h"
+
 namespace toolkit {
 
 class TFunk {
@@ -43,6 +45,10 @@ class TFunk {
   // ---- FFT and channel filters (funk_fft.cpp, funk_filters.cpp) ----
 
   // ---- Setup file (setup_file.cpp) ----
+  // Mode 0 loads the global Setup from "qvd.0" in ProgramDir (defaults when the file is missing or of
+  // another size), mode 1 saves it. A failed result means the program must show its text and end
+  // with exit status 1.
+  SetupFileError ReadWriteSetup(int mode);
 };
 
 // The program-wide instance, built at start and used for time texts and FFTs by every unit.

@@ -1,0 +1,81 @@
+#include "toolkit/setup_file.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "toolkit/funk.h"
+
+namespace toolkit {
+
+std::string ProgramDir;
+
+namespace {
+
+enum class WriteOutcome { Ok, CannotCreate, ShortWrite };
+
+// Writes `size` bytes to a temporary file beside `path`, flushes it to the disk and renames it over
+// `path`. On any failure the temporary file is removed and `path` is left as it was.
+WriteOutcome WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+  const std::string temp = path + ".tmp";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) return WriteOutcome::CannotCreate;
+  bool ok = std::fwrite(data, 1, size, f) == size;
+  ok = std::fflush(f) == 0 && ok;
+  ok = ::fsync(::fileno(f)) == 0 && ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return WriteOutcome::Ok;
+  std::remove(temp.c_str());
+  return WriteOutcome::ShortWrite;
+}
+
+}  // namespace
+
+std::string SetupFilePath(const std::string& programDir) {
+  if (programDir.empty() || programDir.back() == '/') return programDir + kSetupFileName;
+  return programDir + "/" + kSetupFileName;
+}
+
+SetupLoadResult LoadSetupFile(const std::string& path, SetupRecord& setup, const std::string& programDir) {
+  SetupLoadResult result;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    long length = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0) length = std::ftell(f);
+    std::rewind(f);
+    const size_t got = std::fread(&setup, 1, sizeof setup, f);
+    std::fclose(f);
+    if (length == static_cast<long>(sizeof setup) && got == sizeof setup) {
+      result.how = SetupLoad::FromFile;
+      result.fieldsMended = SanitizeSetup(setup);
+      return result;
+    }
+  }
+  SetSetupDefaults(setup, programDir);
+  result.how = SetupLoad::Defaults;
+  if (WriteFileAtomically(path, &setup, sizeof setup) != WriteOutcome::Ok) {
+    result.error = {true, "Can't write setup file!!!", ""};
+  }
+  return result;
+}
+
+SetupFileError SaveSetupFile(const std::string& path, const SetupRecord& setup) {
+  switch (WriteFileAtomically(path, &setup, sizeof setup)) {
+    case WriteOutcome::Ok:
+      return {};
+    case WriteOutcome::CannotCreate:
+      return {true, "Can't open <qvd.0>", "ERROR"};
+    case WriteOutcome::ShortWrite:
+      break;
+  }
+  return {true, "Can't wtite <qvd.0>", "ERROR"};
+}
+
+SetupFileError TFunk::ReadWriteSetup(int mode) {
+  if (Setup == nullptr) return {true, "Can't open <qvd.0>", "ERROR"};
+  const std::string path = SetupFilePath(ProgramDir);
+  if (mode == 0) return LoadSetupFile(path, *Setup, ProgramDir).error;
+  return SaveSetupFile(path, *Setup);
+}
+
+}  // namespace toolkit

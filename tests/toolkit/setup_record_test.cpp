@@ -1,0 +1,183 @@
+// The setup record's image: defaults checked byte for byte against an image built here from the layout
+// table, and the sanitising of records read from a file.
+#include "toolkit/setup_record.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using toolkit::SetupRecord;
+
+// Builds the default image independently of the struct: offset, width and value of every non-zero default.
+class Image {
+ public:
+  Image() : bytes_(15384, 0) {}
+  template <typename T>
+  void Put(size_t offset, T value) {
+    std::memcpy(bytes_.data() + offset, &value, sizeof value);
+  }
+  void PutText(size_t offset, const char* text) {
+    std::memcpy(bytes_.data() + offset, text, std::strlen(text));
+  }
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+Image DefaultImage(const char* programDir) {
+  Image m;
+  for (int i = 0; i < 64; ++i) {
+    m.Put<double>(4728 + 8 * i, 1.0);
+    m.Put<double>(5240 + 8 * i, 1.0);
+    m.Put<uint16_t>(8320 + 72 * i, 1);       // Number
+    m.Put<double>(8320 + 72 * i + 56, 1.0);  // Coef
+    m.Put<double>(8320 + 72 * i + 64, 1.0);  // Coef2
+    m.Put<uint16_t>(13768 + 2 * i, static_cast<uint16_t>(i));
+  }
+  m.Put<uint16_t>(7800, 3);
+  m.Put<uint16_t>(7802, 3);
+  m.Put<uint8_t>(7807, 2);
+  m.Put<uint8_t>(7808, 1);
+  m.Put<uint16_t>(8200, 3);
+  m.PutText(12928, programDir);
+  m.Put<uint16_t>(13766, 3);
+  m.Put<uint16_t>(13906, 1);
+  m.Put<uint8_t>(13910, 1);
+  m.Put<uint8_t>(13911, 5);
+  m.Put<uint16_t>(13918, 100);
+  m.Put<uint16_t>(13920, 1);
+  m.Put<uint16_t>(13922, 2046);
+  m.Put<uint16_t>(13924, 256);
+  m.Put<uint16_t>(13926, 1);
+  m.Put<uint16_t>(13928, 1);
+  m.Put<uint32_t>(13932, 0xB43E9400u);
+  m.Put<uint16_t>(13936, 1);
+  m.Put<uint16_t>(13946, 100);
+  m.Put<double>(13952, 0.01);
+  m.Put<uint32_t>(13968, 4096);
+  m.Put<uint32_t>(13972, 4000);
+  for (size_t o : {13984, 13988, 13992}) m.Put<float>(o, 1.0f);
+  m.Put<double>(14000, 0.01);
+  const std::pair<size_t, double> doubles[] = {
+      {14008, 20.0},  {14016, 25.0},     {14040, 0.1},   {14048, 1.0},    {14056, 100.0}, {14064, 20.0},
+      {14072, 0.1},   {14080, 20.0},     {14088, 0.1},   {14096, 20.0},   {14104, 0.1},   {14112, 20.0},
+      {14136, 300.0}, {14144, 0.390625}, {14160, 100.0}, {14168, 1.5625}, {14184, 30.0},  {14192, 1.0},
+      {14200, 1.0},   {14208, 0.8},      {14216, 1.5},   {14224, 0.8},    {14232, 1.5},   {14240, 30.0}};
+  for (auto [o, v] : doubles) m.Put<double>(o, v);
+  m.Put<int16_t>(14122, 32);
+  m.Put<int16_t>(14124, 1024);
+  m.Put<int16_t>(14126, 32);
+  m.Put<int16_t>(14128, 20);
+  m.Put<uint16_t>(14130, 1);
+  m.Put<int32_t>(14176, 5);
+  m.Put<uint32_t>(14268, 4096);
+  const std::pair<size_t, float> floats[] = {{15336, 10.3f}, {15340, 1000.0f}, {15344, 0.3f}, {15348, 0.5f},
+                                             {15352, 0.2f},  {15356, 8.0f},    {15364, 10.0f}};
+  for (auto [o, v] : floats) m.Put<float>(o, v);
+  m.Put<int32_t>(15368, 1);
+  m.Put<uint16_t>(15372, 1);
+  m.Put<int16_t>(15374, 4);
+  m.Put<uint16_t>(15382, 3);
+  return m;
+}
+
+TEST(SetupRecord, DefaultsMatchTheLayoutByteForByte) {
+  auto setup = std::make_unique<SetupRecord>();
+  std::memset(setup.get(), 0xA5, sizeof *setup);  // defaults must clear every byte they do not set
+  toolkit::SetSetupDefaults(*setup, "/opt/qvd/");
+  const auto expected = DefaultImage("/opt/qvd/").bytes();
+  const auto* got = reinterpret_cast<const uint8_t*>(setup.get());
+  for (size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(got[i], expected[i]) << "offset " << i;
+  // The last bin follows from the transform length.
+  EXPECT_EQ(setup->SpectrumLastBin, setup->FftLength / 2 - 2);
+}
+
+TEST(SetupRecord, DefaultsCutAnOverlongProgramDirectoryInsideItsField) {
+  SetupRecord setup;
+  toolkit::SetSetupDefaults(setup, std::string(300, 'd'));
+  EXPECT_EQ(toolkit::TextField(setup.DataDir, sizeof setup.DataDir), std::string(255, 'd'));
+  EXPECT_EQ(setup.FileName[0], 0);  // the next field is untouched
+}
+
+TEST(SetupRecord, DefaultRecordPassesTheSanitiserUnchanged) {
+  SetupRecord setup, copy;
+  toolkit::SetSetupDefaults(setup, "/x/");
+  std::memcpy(&copy, &setup, sizeof setup);
+  EXPECT_EQ(toolkit::SanitizeSetup(setup), 0);
+  EXPECT_EQ(std::memcmp(&setup, &copy, sizeof setup), 0);
+}
+
+TEST(SetupRecord, SanitiserTerminatesTextsAndClampsCountsAndIndices) {
+  SetupRecord s;
+  toolkit::SetSetupDefaults(s, "/x/");
+  std::memset(s.DataDir, 'a', sizeof s.DataDir);
+  std::memset(s.FileName, 'b', sizeof s.FileName);
+  std::memset(s.Stations[15], 'c', sizeof s.Stations[15]);
+  std::memset(s.SelectedFiles[7], 'e', sizeof s.SelectedFiles[7]);
+  std::memset(s.MemChannels[63].Name, 'n', sizeof s.MemChannels[63].Name);
+  s.ChannelCount = 70;
+  s.ArraysAllocated = 65;
+  s.LoadChannels = 200;
+  s.ChannelMap[5] = 64;
+  s.ShownEnd = 100;
+  s.FirstChannel = 90;
+  s.Channel = 99;
+  s.StationCount = 17;
+  s.ChosenCount = 9;
+  s.VerticalCursorCount = 0;
+  s.CursorIndex = 3;
+  s.CursorSet = 2;
+  s.PlotHeightPercent = 50;
+  s.FftLength = 1000;
+  s.SpectrumLastBin = 9000;
+  s.ColumnCount[2] = -1;
+  s.ColumnCount[3] = 5000;
+  s.LogFloor = std::nan("");
+  const double keptDt = s.Dt = 0.004;
+
+  EXPECT_GT(toolkit::SanitizeSetup(s), 0);
+
+  EXPECT_EQ(toolkit::TextField(s.DataDir, sizeof s.DataDir), std::string(255, 'a'));
+  EXPECT_EQ(toolkit::TextField(s.FileName, sizeof s.FileName), std::string(63, 'b'));
+  EXPECT_EQ(toolkit::TextField(s.Stations[15], 24), std::string(23, 'c'));
+  EXPECT_EQ(toolkit::TextField(s.SelectedFiles[7], 64), std::string(63, 'e'));
+  EXPECT_EQ(toolkit::TextField(s.MemChannels[63].Name, 24), std::string(23, 'n'));
+  EXPECT_EQ(s.ChannelCount, 64);
+  EXPECT_EQ(s.ArraysAllocated, 64);
+  EXPECT_EQ(s.LoadChannels, 64);
+  EXPECT_EQ(s.ChannelMap[5], 63);
+  EXPECT_EQ(s.ShownEnd, 64);
+  EXPECT_LE(s.FirstChannel, s.ShownEnd);
+  EXPECT_EQ(s.Channel, 64);  // "all channels" stays representable
+  EXPECT_EQ(s.StationCount, 16);
+  EXPECT_EQ(s.ChosenCount, 8);
+  EXPECT_EQ(s.VerticalCursorCount, 1);
+  EXPECT_EQ(s.CursorIndex, 0);
+  EXPECT_EQ(s.CursorSet, 1);
+  EXPECT_EQ(s.PlotHeightPercent, 100);
+  EXPECT_EQ(s.FftLength, 4096u);
+  EXPECT_EQ(s.SpectrumLastBin, 2046);
+  EXPECT_EQ(s.ColumnCount[2], 0);
+  EXPECT_EQ(s.ColumnCount[3], 1400);
+  EXPECT_EQ(s.LogFloor, 1e-13);
+  EXPECT_EQ(s.Dt, keptDt);  // settings without a stated range are carried through
+  EXPECT_EQ(toolkit::SanitizeSetup(s), 0);
+}
+
+TEST(SetupRecord, TextFieldsAreReadBoundedAndWrittenCut) {
+  char field[8];
+  EXPECT_TRUE(toolkit::CopyTextField(field, sizeof field, "abc"));
+  EXPECT_EQ(toolkit::TextField(field, sizeof field), "abc");
+  EXPECT_FALSE(toolkit::CopyTextField(field, sizeof field, "abcdefghij"));
+  EXPECT_EQ(toolkit::TextField(field, sizeof field), "abcdefg");
+  std::memset(field, 'z', sizeof field);
+  EXPECT_EQ(toolkit::TextField(field, sizeof field), "zzzzzzzz");
+}
+
+}  // namespace
