@@ -7,23 +7,9 @@ namespace toolkit {
 
 SetupRecord* Setup = nullptr;
 
-bool CopyTextField(char* field, size_t fieldSize, const std::string& text) {
-  if (fieldSize == 0) return text.empty();
-  const size_t n = text.size() < fieldSize - 1 ? text.size() : fieldSize - 1;
-  std::memset(field, 0, fieldSize);
-  std::memcpy(field, text.data(), n);
-  return n == text.size();
-}
-
-std::string TextField(const char* field, size_t fieldSize) {
-  const void* nul = std::memchr(field, 0, fieldSize);
-  const size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - field) : fieldSize;
-  return std::string(field, n);
-}
-
 void SetSetupDefaults(SetupRecord& s, const std::string& programDir) {
   std::memset(&s, 0, sizeof s);
-  CopyTextField(s.DataDir, sizeof s.DataDir, programDir);
+  SetFieldText(s.DataDir, programDir);
   for (int i = 0; i < 64; ++i) {
     s.MemCoef[i] = 1.0;
     s.DisplayGain[i] = 1.0;

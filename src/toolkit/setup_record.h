@@ -321,9 +321,4 @@ void SetSetupDefaults(SetupRecord& setup, const std::string& programDir);
 // number of fields changed (0 for a record written by this program).
 int SanitizeSetup(SetupRecord& setup);
 
-// Copies `text` into a fixed text field, cut so that the terminating NUL fits; false when it was cut.
-bool CopyTextField(char* field, size_t fieldSize, const std::string& text);
-// Reads a fixed text field, bounded by its size.
-std::string TextField(const char* field, size_t fieldSize);
-
 }  // namespace toolkit

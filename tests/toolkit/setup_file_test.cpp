@@ -49,7 +49,7 @@ TEST_F(SetupFileTest, MissingFileGivesDefaultsAndWritesThemWhole) {
   const auto r = toolkit::LoadSetupFile(path_, *setup, "/prog/");
   EXPECT_FALSE(r.error.failed);
   EXPECT_EQ(r.how, toolkit::SetupLoad::Defaults);
-  EXPECT_EQ(toolkit::TextField(setup->DataDir, 256), "/prog/");
+  EXPECT_EQ(toolkit::FieldText(setup->DataDir), "/prog/");
   EXPECT_EQ(setup->SpectrumLastBin, 2046);
   const auto onDisk = ReadBytes();
   ASSERT_EQ(onDisk.size(), 15384u);
@@ -143,7 +143,7 @@ TEST_F(SetupFileTest, ReadWriteSetupUsesTheProgramDirectoryAndTheLiveRecord) {
   toolkit::ProgramDir = dir_.string() + "/";
   toolkit::TFunk funk;
   EXPECT_FALSE(funk.ReadWriteSetup(0).failed);
-  EXPECT_EQ(toolkit::TextField(setup->DataDir, 256), toolkit::ProgramDir);
+  EXPECT_EQ(toolkit::FieldText(setup->DataDir), toolkit::ProgramDir);
   setup->Nk = 99;
   EXPECT_FALSE(funk.ReadWriteSetup(1).failed);
   setup->Nk = 0;

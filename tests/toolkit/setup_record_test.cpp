@@ -40,25 +40,16 @@ Image DefaultImage(const char* programDir) {
     m.Put<double>(8320 + 72 * i + 64, 1.0);  // Coef2
     m.Put<uint16_t>(13768 + 2 * i, static_cast<uint16_t>(i));
   }
-  m.Put<uint16_t>(7800, 3);
-  m.Put<uint16_t>(7802, 3);
+  const std::pair<size_t, uint16_t> words[] = {
+      {7800, 3},    {7802, 3},  {8200, 3},  {13766, 3}, {13906, 1},   {13918, 100}, {13920, 1}, {13922, 2046},
+      {13924, 256}, {13926, 1}, {13928, 1}, {13936, 1}, {13946, 100}, {14130, 1},   {15372, 1}, {15382, 3}};
+  for (auto [o, v] : words) m.Put<uint16_t>(o, v);
   m.Put<uint8_t>(7807, 2);
   m.Put<uint8_t>(7808, 1);
-  m.Put<uint16_t>(8200, 3);
   m.PutText(12928, programDir);
-  m.Put<uint16_t>(13766, 3);
-  m.Put<uint16_t>(13906, 1);
   m.Put<uint8_t>(13910, 1);
   m.Put<uint8_t>(13911, 5);
-  m.Put<uint16_t>(13918, 100);
-  m.Put<uint16_t>(13920, 1);
-  m.Put<uint16_t>(13922, 2046);
-  m.Put<uint16_t>(13924, 256);
-  m.Put<uint16_t>(13926, 1);
-  m.Put<uint16_t>(13928, 1);
   m.Put<uint32_t>(13932, 0xB43E9400u);
-  m.Put<uint16_t>(13936, 1);
-  m.Put<uint16_t>(13946, 100);
   m.Put<double>(13952, 0.01);
   m.Put<uint32_t>(13968, 4096);
   m.Put<uint32_t>(13972, 4000);
@@ -74,16 +65,13 @@ Image DefaultImage(const char* programDir) {
   m.Put<int16_t>(14124, 1024);
   m.Put<int16_t>(14126, 32);
   m.Put<int16_t>(14128, 20);
-  m.Put<uint16_t>(14130, 1);
   m.Put<int32_t>(14176, 5);
   m.Put<uint32_t>(14268, 4096);
   const std::pair<size_t, float> floats[] = {{15336, 10.3f}, {15340, 1000.0f}, {15344, 0.3f}, {15348, 0.5f},
                                              {15352, 0.2f},  {15356, 8.0f},    {15364, 10.0f}};
   for (auto [o, v] : floats) m.Put<float>(o, v);
   m.Put<int32_t>(15368, 1);
-  m.Put<uint16_t>(15372, 1);
   m.Put<int16_t>(15374, 4);
-  m.Put<uint16_t>(15382, 3);
   return m;
 }
 
@@ -101,7 +89,7 @@ TEST(SetupRecord, DefaultsMatchTheLayoutByteForByte) {
 TEST(SetupRecord, DefaultsCutAnOverlongProgramDirectoryInsideItsField) {
   SetupRecord setup;
   toolkit::SetSetupDefaults(setup, std::string(300, 'd'));
-  EXPECT_EQ(toolkit::TextField(setup.DataDir, sizeof setup.DataDir), std::string(255, 'd'));
+  EXPECT_EQ(toolkit::FieldText(setup.DataDir), std::string(255, 'd'));
   EXPECT_EQ(setup.FileName[0], 0);  // the next field is untouched
 }
 
@@ -143,11 +131,11 @@ TEST(SetupRecord, SanitiserTerminatesTextsAndClampsCountsAndIndices) {
 
   EXPECT_GT(toolkit::SanitizeSetup(s), 0);
 
-  EXPECT_EQ(toolkit::TextField(s.DataDir, sizeof s.DataDir), std::string(255, 'a'));
-  EXPECT_EQ(toolkit::TextField(s.FileName, sizeof s.FileName), std::string(63, 'b'));
-  EXPECT_EQ(toolkit::TextField(s.Stations[15], 24), std::string(23, 'c'));
-  EXPECT_EQ(toolkit::TextField(s.SelectedFiles[7], 64), std::string(63, 'e'));
-  EXPECT_EQ(toolkit::TextField(s.MemChannels[63].Name, 24), std::string(23, 'n'));
+  EXPECT_EQ(toolkit::FieldText(s.DataDir), std::string(255, 'a'));
+  EXPECT_EQ(toolkit::FieldText(s.FileName), std::string(63, 'b'));
+  EXPECT_EQ(toolkit::FieldText(s.Stations[15]), std::string(23, 'c'));
+  EXPECT_EQ(toolkit::FieldText(s.SelectedFiles[7]), std::string(63, 'e'));
+  EXPECT_EQ(toolkit::FieldText(s.MemChannels[63].Name), std::string(23, 'n'));
   EXPECT_EQ(s.ChannelCount, 64);
   EXPECT_EQ(s.ArraysAllocated, 64);
   EXPECT_EQ(s.LoadChannels, 64);
@@ -168,16 +156,6 @@ TEST(SetupRecord, SanitiserTerminatesTextsAndClampsCountsAndIndices) {
   EXPECT_EQ(s.LogFloor, 1e-13);
   EXPECT_EQ(s.Dt, keptDt);  // settings without a stated range are carried through
   EXPECT_EQ(toolkit::SanitizeSetup(s), 0);
-}
-
-TEST(SetupRecord, TextFieldsAreReadBoundedAndWrittenCut) {
-  char field[8];
-  EXPECT_TRUE(toolkit::CopyTextField(field, sizeof field, "abc"));
-  EXPECT_EQ(toolkit::TextField(field, sizeof field), "abc");
-  EXPECT_FALSE(toolkit::CopyTextField(field, sizeof field, "abcdefghij"));
-  EXPECT_EQ(toolkit::TextField(field, sizeof field), "abcdefg");
-  std::memset(field, 'z', sizeof field);
-  EXPECT_EQ(toolkit::TextField(field, sizeof field), "zzzzzzzz");
 }
 
 }  // namespace
