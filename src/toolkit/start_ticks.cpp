@@ -34,11 +34,17 @@ double DateTimeValue(const TickInstant& t) {
   return static_cast<double>(day) + static_cast<double>(tickOfDay) / static_cast<double>(kTicksPerDay);
 }
 
-bool StartTicksFromSeconds(int64_t seconds, int64_t ticks, int64_t& out) {
+bool StartTicksFromSeconds(int64_t seconds, int64_t epochDay, int64_t ticks, int64_t& out) {
+  int64_t fromEpoch = 0;
   int64_t product = 0;
-  if (__builtin_sub_overflow(seconds, kSecondsFrom1899To1980, &seconds)) return false;
-  if (__builtin_mul_overflow(seconds, kTicksPerSecond, &product)) return false;
-  return !__builtin_add_overflow(product, ticks, &out);
+  int64_t result = 0;
+  if (__builtin_sub_overflow(epochDay, kDay1980, &fromEpoch)) return false;
+  if (__builtin_mul_overflow(fromEpoch, kSecondsPerDay, &fromEpoch)) return false;
+  if (__builtin_add_overflow(seconds, fromEpoch, &fromEpoch)) return false;
+  if (__builtin_mul_overflow(fromEpoch, kTicksPerSecond, &product)) return false;
+  if (__builtin_add_overflow(product, ticks, &result)) return false;
+  out = result;
+  return true;
 }
 
 }  // namespace toolkit

@@ -26,7 +26,8 @@ TickInstant SplitStartTicks(int64_t ticks, double offsetSeconds = 0.0);
 // The date-time value of an instant: days since 1899-12-30 with the time of day as fraction.
 double DateTimeValue(const TickInstant& t);
 
-// StartTicks of `seconds` since 1899-12-30 plus `ticks`, or false when it does not fit in int64.
-bool StartTicksFromSeconds(int64_t seconds, int64_t ticks, int64_t& out);
+// StartTicks of `seconds` counted from 00:00:00 of day `epochDay` (a day number: kDay1980, kDayGpsEpoch,
+// ...) plus `ticks`; false when the result does not fit in int64.
+bool StartTicksFromSeconds(int64_t seconds, int64_t epochDay, int64_t ticks, int64_t& out);
 
 }  // namespace toolkit
