@@ -157,6 +157,7 @@ HeaderIo ReadChannelHeaders(std::FILE* f, std::span<CHANNEL_HEADER> out);
 // Reads the main header and its Channels channel headers from the start of the file.
 HeaderIo ReadHeaders(std::FILE* f, MAIN_HEADER& header, std::vector<CHANNEL_HEADER>& channels);
 
+// A write through the stdio buffer can still fail when it is flushed: writers check fflush/fclose too.
 HeaderIo WriteMainHeader(std::FILE* f, const MAIN_HEADER& header);
 HeaderIo WriteChannelHeaders(std::FILE* f, std::span<const CHANNEL_HEADER> channels);
 

@@ -15,7 +15,8 @@ std::string TimeText(int64_t ticks, double offset);
 std::string DateTimeText(int64_t ticks, double offset);
 // "dd/mm/yyyy hh:mm:ss.ffff": ten-thousandths of the second.
 std::string FormatTimeStamp(int64_t ticks);
-// Sign (blank or '-'), hours, minutes and seconds with five decimals: "-1:02:5.50000".
+// Sign (blank or '-'), hours, minutes and seconds with five decimals: "-1:02:5.50000". The value is
+// rounded to 1e-5 s before it is split; one beyond 9e13 s or not finite is shown as a plain number.
 std::string FormatSignedDms(double value);
 
 }  // namespace toolkit
