@@ -6,14 +6,17 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "toolkit/civil_date.h"
 
 namespace recorder {
 
-// Seconds from 1899-12-30 00:00:00 (the date-time origin) to 1980-01-06 00:00:00.
-inline constexpr int64_t kUnitEpochFrom1899 = 2'525'126'400;
+inline constexpr int64_t kSecondsPerDay = toolkit::kSecondsPerDay;
+// Seconds from 1899-12-30 00:00:00 (the date-time origin) to 1980-01-06 00:00:00: 2,525,126,400.
+inline constexpr int64_t kUnitEpochFrom1899 = toolkit::kDayGpsEpoch * kSecondsPerDay;
 // Seconds from 1970-01-01 00:00:00 to 1980-01-06 00:00:00.
-inline constexpr int64_t kUnitEpochFromUnix = 315'964'800;
-inline constexpr int64_t kSecondsPerDay = 86'400;
+inline constexpr int64_t kUnitEpochFromUnix =
+    (toolkit::kDayGpsEpoch - toolkit::kDayUnixEpoch) * kSecondsPerDay;
+static_assert(kUnitEpochFrom1899 == 2'525'126'400 && kUnitEpochFromUnix == 315'964'800);
 // Value of a free calendar entry.
 inline constexpr uint32_t kFreeEntry = 0xFFFF'FFFF;
 

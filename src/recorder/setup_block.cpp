@@ -5,16 +5,12 @@
 #include <memory>
 
 #include "recorder/recorder_time.h"
+#include "toolkit/recording_file.h"
 
 namespace recorder {
 namespace {
 
 constexpr size_t kDfBufferSize = 1040;
-
-std::string BoundedText(const char* field, size_t size) {
-  const void* end = std::memchr(field, 0, size);
-  return std::string(field, end ? static_cast<size_t>(static_cast<const char*>(end) - field) : size);
-}
 
 uint8_t SumOf(const uint8_t* bytes, size_t count) {
   uint32_t sum = 0;
@@ -37,11 +33,11 @@ void FreeEntry(CalendarEntry& e) {
   e.Off = kFreeEntry;
 }
 
-std::string StationName(const YSTANOV& s) { return BoundedText(s.Station, sizeof s.Station); }
+std::string StationName(const YSTANOV& s) { return toolkit::FieldText(s.Station); }
 
 std::string ChannelName(const YSTANOV& s, int channel) {
   if (channel < 0 || channel >= 8) return {};
-  return BoundedText(s.ChannelNames[channel], sizeof s.ChannelNames[channel]);
+  return toolkit::FieldText(s.ChannelNames[channel]);
 }
 
 uint8_t PageSum(const YSTANOV& s, int page) {

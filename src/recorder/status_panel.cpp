@@ -1,7 +1,7 @@
 #include "recorder/status_panel.h"
 
 #include "recorder/recorder_time.h"
-#include "recorder/text_format.h"
+#include "toolkit/format_text.h"
 
 namespace recorder {
 
@@ -28,15 +28,16 @@ std::string GpsStatusText(uint8_t valid) {
 StatusPanelTexts MakeStatusPanel(const StatusBlock& st, const YSTANOV& setup, bool extraPanel) {
   StatusPanelTexts p;
   p.Channels = ChannelsFromMask(st.ChannelMask);
-  p.L_Fr = Format("Гц: %u;  kаналов %u", static_cast<unsigned>(setup.SampleRate),
-                  static_cast<unsigned>(p.Channels.Count));
+  p.L_Fr = toolkit::FormatText("Гц: %u;  kаналов %u", static_cast<unsigned>(setup.SampleRate),
+                               static_cast<unsigned>(p.Channels.Count));
   const unsigned k[6] = {setup.K_yc[0], setup.K_yc[1], setup.K_yc[2],
                          setup.K_yc[3], setup.K_yc[4], setup.K_yc[5]};
-  p.L_yc = st.Channels == 2 ? Format("Kyc = %u  %u  %u", k[0], k[1], k[2])
-                            : Format("Kyc = %u  %u  %u %u  %u  %u", k[0], k[1], k[2], k[3], k[4], k[5]);
+  p.L_yc = st.Channels == 2
+               ? toolkit::FormatText("Kyc = %u  %u  %u", k[0], k[1], k[2])
+               : toolkit::FormatText("Kyc = %u  %u  %u %u  %u  %u", k[0], k[1], k[2], k[3], k[4], k[5]);
   p.L_t_BK = "     " + CalendarOnText(setup.Calendar[0].On);
-  p.SB_id = Format("%03d(%02x)", UnitNumber(st), UnitSeries(st));
-  p.L_stat = Format("0x%02x  0x%02x  0x%02x", st.sysRG, st.sysFL, st.auxFL);
+  p.SB_id = toolkit::FormatText("%03d(%02x)", UnitNumber(st), UnitSeries(st));
+  p.L_stat = toolkit::FormatText("0x%02x  0x%02x  0x%02x", st.sysRG, st.sysFL, st.auxFL);
 
   const uint8_t rg = st.sysRG;
   std::string caption = " ";
@@ -51,12 +52,14 @@ StatusPanelTexts MakeStatusPanel(const StatusBlock& st, const YSTANOV& setup, bo
 
   if (rg & kRgSynchronised) {
     p.L_SIN = "Синхронизован в " + UnitTimeText(st.Cap_GPS_o);
-    p.StatusBar = Format("Время Unita в момент синхронизации  %s + %.1fmkc; ",
-                         UnitTimeText(st.Cap_Time_o).c_str(), TickMicroseconds(st.Cap_Tik_o, st.TikInSek));
+    p.StatusBar =
+        toolkit::FormatText("Время Unita в момент синхронизации  %s + %.1fmkc; ",
+                            UnitTimeText(st.Cap_Time_o).c_str(), TickMicroseconds(st.Cap_Tik_o, st.TikInSek));
   }
-  p.L_kapt = Format("%u из %uMb; файлов: %u;  fat %u/%02u", static_cast<unsigned>(st.Last_pg >> 11),
-                    2u * st.FCmax, static_cast<unsigned>(st.Files),
-                    static_cast<unsigned>(st.LastPgFat - 256 * st.FT_PG), static_cast<unsigned>(st.Rows));
+  p.L_kapt = toolkit::FormatText(
+      "%u из %uMb; файлов: %u;  fat %u/%02u", static_cast<unsigned>(st.Last_pg >> 11), 2u * st.FCmax,
+      static_cast<unsigned>(st.Files), static_cast<unsigned>(st.LastPgFat - 256 * st.FT_PG),
+      static_cast<unsigned>(st.Rows));
 
   if (st.Cap_Time > kNoCaptureTime) {
     const long double ticks = static_cast<long double>(st.TikInSek) + 1.0L;
@@ -66,16 +69,17 @@ StatusPanelTexts MakeStatusPanel(const StatusBlock& st, const YSTANOV& setup, bo
     const double d = static_cast<double>(e * 1'000'000.0L / 65536.0L / ticks);
     const std::string when = UnitTimeText(st.Cap_Time);
     if (st.Dt_Ot_P_Cor < 21) {
-      p.L_cap = Format("dT %.0fмкс  в %s;", d, when.c_str());
+      p.L_cap = toolkit::FormatText("dT %.0fмкс  в %s;", d, when.c_str());
     } else {
-      p.L_cap = Format("dT %.0fмкс/%.3e в %s;  %lld", d, d / st.Dt_Ot_P_Cor * 1e-6, when.c_str(),
-                       static_cast<long long>(e));
+      p.L_cap = toolkit::FormatText("dT %.0fмкс/%.3e в %s;  %lld", d, d / st.Dt_Ot_P_Cor * 1e-6, when.c_str(),
+                                    static_cast<long long>(e));
     }
     if (extraPanel) {
-      p.StatusBar = Format("сар. %s + %.1fmkc;   DT = ( %.0f  -  %.0f ) * %u * %u + %.0f = %.0f /%.0f",
-                           when.c_str(), d, static_cast<double>(st.Cap_Time), static_cast<double>(st.Time),
-                           static_cast<unsigned>(st.TikInSek) + 1u, 65536u, static_cast<double>(st.Cap_Tik),
-                           static_cast<double>(e), static_cast<double>(st.Dt_Ot_P_Cor));
+      p.StatusBar = toolkit::FormatText(
+          "сар. %s + %.1fmkc;   DT = ( %.0f  -  %.0f ) * %u * %u + %.0f = %.0f /%.0f", when.c_str(), d,
+          static_cast<double>(st.Cap_Time), static_cast<double>(st.Time),
+          static_cast<unsigned>(st.TikInSek) + 1u, 65536u, static_cast<double>(st.Cap_Tik),
+          static_cast<double>(e), static_cast<double>(st.Dt_Ot_P_Cor));
     }
   }
   return p;
