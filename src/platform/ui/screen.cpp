@@ -1,0 +1,18 @@
+#include "platform/ui/screen.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "platform/ui/ui_script.h"
+
+namespace platform::ui {
+
+QSize ScreenSize() {
+  if (UiScript* script = ActiveScript()) {
+    if (const auto size = script->ScreenSize()) return *size;
+  }
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->size() : QSize();
+}
+
+}  // namespace platform::ui

@@ -1,0 +1,95 @@
+#pragma once
+// The test side of the GUI services. While a UiScript is installed, message boxes, modal runs, program
+// ends and the screen size are served from it instead of the user and the system:
+//   - a message box takes the next scripted answer (checked against its text when the script names
+//     one); without one it records a failure and returns its default answer at once, never blocking;
+//   - a modal run hands the dialog to the next scripted handler, which acts on it (fills controls,
+//     presses buttons, accepts) while it is shown without an event loop; without one it records a
+//     failure and returns QDialog::Rejected;
+//   - ExitProgram records the status (a failure unless expected) and throws ProgramTerminated.
+// The failures are collected here, independent of any test framework; the test support turns them
+// into test failures at the end of each test, with any scripted step left unused.
+// All members are thread-safe.
+#include <QSize>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui/message_box.h"
+
+class QDialog;
+
+namespace platform::ui {
+
+// One message box as it was shown, with the answer it got.
+struct ShownMessage {
+  std::string text;
+  std::string caption;
+  MsgButtons buttons = MsgButtons::Ok;
+  MsgIcon icon = MsgIcon::None;
+  MsgAnswer answer = MsgAnswer::Ok;
+  bool scripted = false;  // false: nobody expected it (a failure was recorded)
+};
+
+class UiScript {
+ public:
+  using ModalHandler = std::function<void(QDialog&)>;
+
+  // The next message box gets `answer`. When `textContains` is not empty, the box's text must contain
+  // it; a box that does not match is a failure (and gets its default answer; the step stays queued).
+  void ExpectMessage(MsgAnswer answer, std::string textContains = {});
+  // The next modal run calls `handler` with the dialog. When `dialogClass` is not empty, the dialog's
+  // class name (its QMetaObject class name, with or without namespaces, e.g. "TForm3") must equal it.
+  void ExpectModal(ModalHandler handler, std::string dialogClass = {});
+  // The next ExitProgram is expected with `status`.
+  void ExpectExit(int status);
+  // Fixes the size ScreenSize() reports.
+  void SetScreenSize(QSize size);
+
+  std::vector<ShownMessage> Messages() const;
+  std::vector<int> Exits() const;
+  // Failures recorded so far; Take empties the list.
+  std::vector<std::string> Failures() const;
+  std::vector<std::string> TakeFailures();
+  // Descriptions of scripted steps nobody used.
+  std::vector<std::string> UnusedSteps() const;
+  void RecordFailure(std::string what);
+  // Forgets everything: steps, logs, failures, the screen size.
+  void Reset();
+
+  // Called by the services.
+  MsgAnswer AnswerMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
+                          MsgIcon icon);
+  int RunModal(QDialog& dialog);
+  void RecordExit(int status);
+  std::optional<QSize> ScreenSize() const;
+
+ private:
+  struct MessageStep {
+    MsgAnswer answer;
+    std::string textContains;
+  };
+  struct ModalStep {
+    ModalHandler handler;
+    std::string dialogClass;
+  };
+
+  mutable std::mutex mutex_;
+  std::deque<MessageStep> messageSteps_;
+  std::deque<ModalStep> modalSteps_;
+  std::deque<int> exitSteps_;
+  std::vector<ShownMessage> messages_;
+  std::vector<int> exits_;
+  std::vector<std::string> failures_;
+  std::optional<QSize> screenSize_;
+};
+
+// The installed script, or nullptr in the program.
+UiScript* ActiveScript();
+// Installs `script` (nullptr: back to the real services). The caller keeps it alive while installed.
+void InstallScript(UiScript* script);
+
+}  // namespace platform::ui
