@@ -7,6 +7,8 @@
 
 #include "toolkit/setup_file.h"
 
+#include "toolkit/fil_batt.h"
+
 namespace toolkit {
 
 class TFunk {
@@ -43,6 +45,14 @@ class TFunk {
   static double ParseNumber(std::string_view text);
 
   // ---- FFT and channel filters (funk_fft.cpp, funk_filters.cpp) ----
+
+  // In-place complex transform of n points: direction -1 is the forward transform
+  // sum x[k] e^(-2 pi i jk / n) without scaling, +1 the inverse divided by n. Returns false and leaves
+  // the arrays alone when n is not a power of two. Plans are kept per thread.
+  bool Fft(int32_t direction, int32_t n, float* re, float* im);
+
+  // Transform length for n samples: the least power of two at or above n (n at most 2^31).
+  static uint32_t TransformLength(uint32_t n);
 
   // ---- Setup file (setup_file.cpp) ----
   // Mode 0 loads the global Setup from "qvd.0" in ProgramDir (defaults when the file is missing or of
