@@ -5,9 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "toolkit/setup_file.h"
-
 #include "toolkit/fil_batt.h"
+#include "toolkit/setup_file.h"
 
 namespace toolkit {
 
