@@ -5,7 +5,8 @@
 #include "recorder/card_sum.h"
 #include "recorder/fat_record.h"
 #include "recorder/fat_table.h"
-#include "recorder/text_format.h"
+#include "recorder/recorder_time.h"
+#include "toolkit/format_text.h"
 
 namespace recorder {
 
@@ -63,17 +64,17 @@ std::optional<DataPageHeader> DecodeDataPageHeader(std::span<const uint8_t> byte
   h.SampleClock = sampleClock;
   h.OutputRate = sampleClock / h.Decimation;
   h.Span = raw->ValueCount / h.Channels * h.Decimation;
-  const uint32_t second1899 = raw->Second + kGpsEpochFrom1899;  // modulo 2^32
+  const uint32_t second1899 = raw->Second + static_cast<uint32_t>(kUnitEpochFrom1899);  // modulo 2^32
   h.Position = uint64_t{second1899} * sampleClock + uint64_t{raw->Position} * h.Decimation;
   if (fault) *fault = HeaderFault::None;
   return h;
 }
 
 std::string DataPageHeader::TimeText() const {
-  const uint32_t second1899 = Raw.Second + kGpsEpochFrom1899;
+  const uint32_t second1899 = Raw.Second + static_cast<uint32_t>(kUnitEpochFrom1899);
   const uint64_t fraction =
       SampleClock == 0 ? 0 : uint64_t{Raw.Position} * Decimation * (100000u / SampleClock);
-  return SecondsSince1899Text(second1899) + Printf(",%05llu", static_cast<unsigned long long>(fraction));
+  return DateTimeText(second1899) + toolkit::FormatText(",%05llu", static_cast<unsigned long long>(fraction));
 }
 
 }  // namespace recorder

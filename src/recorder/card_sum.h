@@ -3,6 +3,7 @@
 // seed plus the sum of all its bytes is 0 modulo 256.
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace recorder {
 
@@ -12,5 +13,8 @@ inline constexpr uint8_t kLastFatRecordSeed = 0x9A;
 
 // (seed + sum of the bytes) modulo 256; 0 means the block is good.
 uint8_t CardSum(std::span<const uint8_t> bytes, uint8_t seed = kCardSumSeed);
+
+// " %02X" for each byte: the hex dumps of records and headers.
+std::string HexBytes(std::span<const uint8_t> bytes);
 
 }  // namespace recorder

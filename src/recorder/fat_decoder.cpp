@@ -5,7 +5,8 @@
 #include <numbers>
 
 #include "recorder/card_sum.h"
-#include "recorder/text_format.h"
+#include "recorder/recorder_time.h"
+#include "toolkit/format_text.h"
 
 namespace recorder {
 
@@ -24,6 +25,21 @@ int64_t Saturate(__int128 v) {
 }
 
 }  // namespace
+
+FatReadParams FatParamsFromStatus(const StatusBlock& status, uint32_t sampleClock, bool detailed,
+                                  bool withCorrections) {
+  FatReadParams p;
+  p.FCmax = status.FCmax;
+  p.FT_PG = status.FT_PG;
+  p.ST_PG = status.ST_PG;
+  p.TikInSek = status.TikInSek;
+  p.BatteryScale = status.BatteryScale;
+  p.AccuScale = status.AccuScale;
+  p.SampleClock = sampleClock;
+  p.Detailed = detailed;
+  p.WithCorrections = withCorrections;
+  return p;
+}
 
 FatDecoder::FatDecoder(FatTable& table, const FatReadParams& params) : table_(table), params_(params) {}
 
@@ -59,10 +75,10 @@ bool FatDecoder::AcceptPage(uint32_t cardPage, std::span<const uint8_t> page) {
   if (first && sum == 0 && mark && page.size() >= kFatRecordsPerPage * kFatRecordSize) return true;
   std::string line;
   if (params_.Detailed) {
-    if (sum != 0) line += Printf("ks = 0x%02X !;  ", sum);
+    if (sum != 0) line += toolkit::FormatText("ks = 0x%02X !;  ", sum);
     if (!mark) line += "s[0] != 0x63!;  ";
   }
-  line += Printf("Конец fat'a на стр. %u", cardPage);
+  line += toolkit::FormatText("Конец fat'a на стр. %u", cardPage);
   listing_.List(line);
   return false;
 }
@@ -70,19 +86,20 @@ bool FatDecoder::AcceptPage(uint32_t cardPage, std::span<const uint8_t> page) {
 bool FatDecoder::DecodePage(uint32_t cardPage, std::span<const uint8_t> page, const AskContinue& ask) {
   if (params_.Detailed) {
     listing_.List("");
-    listing_.List(Printf("      стр: %u", cardPage));
+    listing_.List(toolkit::FormatText("      стр: %u", cardPage));
   }
   for (size_t r = 0; r < kFatRecordsPerPage; ++r) {
     const auto rec = FatRecord::FromPage(page, r);
     if (!rec) break;
     if (!rec->Present()) continue;
     const uint8_t sum = rec->Sum(r == kFatRecordsPerPage - 1);
-    if (sum != 0 && !ask(Printf("error ks: стр. %u / запись %zu;", cardPage, r), "продолжать чтение fat'a?"))
+    if (sum != 0 &&
+        !ask(toolkit::FormatText("error ks: стр. %u / запись %zu;", cardPage, r), "продолжать чтение fat'a?"))
       return false;
     const uint8_t kind = rec->Bytes[0];
     if (params_.Detailed && kind != 0 && kind != 5 && kind != 6) {
-      std::string hex = HexBytes(rec->Bytes, kFatRecordSize);
-      if (sum != 0) hex += Printf("  ks=%02X", sum);
+      std::string hex = HexBytes(rec->Bytes);
+      if (sum != 0) hex += toolkit::FormatText("  ks=%02X", sum);
       listing_.ToReport(hex);
     }
     DecodeRecord(cardPage, *rec);
@@ -118,8 +135,8 @@ void FatDecoder::DecodeRecord(uint32_t cardPage, const FatRecord& r) {
 void FatDecoder::PagePointer(uint32_t cardPage, const FatPointerRecord& p) {
   lastPage_ = p.Page;
   if (!params_.Detailed) return;
-  listing_.Both(Printf("pg_%u: Fl_N%03u; Pg_end %08u; Fat_pg 0x%04x;  %02x  %s", cardPage, p.Number, p.Page,
-                       p.FatPage, p.Flags, GpsSecondsText(p.Time).c_str()));
+  listing_.Both(toolkit::FormatText("pg_%u: Fl_N%03u; Pg_end %08u; Fat_pg 0x%04x;  %02x  %s", cardPage,
+                                    p.Number, p.Page, p.FatPage, p.Flags, UnitTimeText(p.Time).c_str()));
 }
 
 void FatDecoder::PowerOrButton(bool powerOn, const FatPointerRecord& p) {
@@ -130,9 +147,9 @@ void FatDecoder::PowerOrButton(bool powerOn, const FatPointerRecord& p) {
     awaiting_.clear();
     listing_.Report += "\n            *  *  *      в к л ю ч и л и    п и т а н и е :\n";
   }
-  listing_.Both(Printf("      %s в %s: файлов %02u; стр %08u; Fat 0x%04x/%02x",
-                       powerOn ? "Вкл. питание  " : "Пуск от кнопки", GpsSecondsText(p.Time).c_str(),
-                       p.Number, p.Page, p.FatPage, p.Flags));
+  listing_.Both(toolkit::FormatText("      %s в %s: файлов %02u; стр %08u; Fat 0x%04x/%02x",
+                                    powerOn ? "Вкл. питание  " : "Пуск от кнопки",
+                                    UnitTimeText(p.Time).c_str(), p.Number, p.Page, p.FatPage, p.Flags));
 }
 
 uint32_t FatDecoder::Rate(uint8_t decimation) const { return params_.SampleClock / decimation; }
@@ -155,15 +172,15 @@ void FatDecoder::FileStart(const FatRecord& raw, const FatFileRecord& s) {
     prev.ClosedByProgram = 1;
     CloseRow(prev);
     listing_.ShowList = true;
-    listing_.Both(Printf(" файл %u не закрыт. Закроем.", current_));
+    listing_.Both(toolkit::FormatText(" файл %u не закрыт. Закроем.", current_));
   }
   if (files_ >= kFatFileRows) {
     // The rows are full: the file is not listed, and an end record that follows has no row to close.
     if (!capped_) {
       capped_ = true;
       listing_.ShowList = true;
-      listing_.Both(
-          Printf(" файлов больше %u: файл %u и следующие не показаны!", kFatFileRows, s.FileNumber));
+      listing_.Both(toolkit::FormatText(" файлов больше %u: файл %u и следующие не показаны!", kFatFileRows,
+                                        s.FileNumber));
     }
     open_ = kNone;
     current_ = kFatFileRows;
@@ -177,8 +194,9 @@ void FatDecoder::FileStart(const FatRecord& raw, const FatFileRecord& s) {
   row.Decimation = decimation;
   row.Channels = channels;
   row.KindBits = static_cast<uint8_t>(raw.Bytes[0] >> 4);
-  listing_.Both(Printf("%02u        Файл_%02u: начало в %s; %uk; %uГц; стр %06u; ", files_, s.FileNumber,
-                       GpsSecondsText(s.Time).c_str(), unsigned{channels}, Rate(decimation), s.Page));
+  listing_.Both(toolkit::FormatText("%02u        Файл_%02u: начало в %s; %uk; %uГц; стр %06u; ", files_,
+                                    s.FileNumber, UnitTimeText(s.Time).c_str(), unsigned{channels},
+                                    Rate(decimation), s.Page));
   open_ = s.FileNumber;
   current_ = files_;
   if ((raw.Bytes[0] & kNoCorrectionKindBit) == 0) awaiting_.push_back(files_);
@@ -195,13 +213,14 @@ void FatDecoder::FileEnd(const FatFileRecord& e) {
   CloseRow(row);
   std::string remarks;
   if (open_ == kNone)
-    remarks += Printf(" файл %u не открыт", files_);
+    remarks += toolkit::FormatText(" файл %u не открыт", files_);
   else if (open_ != e.FileNumber)
-    remarks += Printf(" файл %d не закрыт, а %u открыт", open_, e.FileNumber);
+    remarks += toolkit::FormatText(" файл %d не закрыт, а %u открыт", open_, e.FileNumber);
   if (decimation != row.Decimation) remarks += ";  сменилась децимация!";
   if (channels != row.Channels) remarks += " сменились каналы!";
-  listing_.Both(Printf("%02u        Файл_%02u: конец в %s; %uk; %uГц; стр %06u;", current_, e.FileNumber,
-                       GpsSecondsText(e.Time).c_str(), unsigned{channels}, Rate(decimation), e.Page) +
+  listing_.Both(toolkit::FormatText("%02u        Файл_%02u: конец в %s; %uk; %uГц; стр %06u;", current_,
+                                    e.FileNumber, UnitTimeText(e.Time).c_str(), unsigned{channels},
+                                    Rate(decimation), e.Page) +
                 remarks);
   current_ = files_;
   open_ = kNone;
@@ -211,13 +230,13 @@ void FatDecoder::Sync(const FatSyncRecord& s) {
   const long double ticksPerSecond = (static_cast<long double>(params_.TikInSek) + 1.0L) * 65536.0L;
   const long double value = static_cast<long double>(int64_t{s.GpsTime} - int64_t{s.UnitTime}) -
                             static_cast<long double>(s.Ticks) / ticksPerSecond;
-  listing_.Both(Printf("_синхр: Tgps(%s) - Tunit(%s) = %.6f", GpsSecondsText(s.GpsTime).c_str(),
-                       GpsSecondsText(s.UnitTime).c_str(), static_cast<double>(value)));
+  listing_.Both(toolkit::FormatText("_синхр: Tgps(%s) - Tunit(%s) = %.6f", UnitTimeText(s.GpsTime).c_str(),
+                                    UnitTimeText(s.UnitTime).c_str(), static_cast<double>(value)));
   table_.AddSyncPoint(s.GpsTime, static_cast<double>(value), kSyncKindSync);
   for (unsigned row : awaiting_) {
     table_.FatFiles[row].Correction = value;
-    listing_.Both(
-        Printf("коррекция для учета синхр. в файле %u:  %.6f сек;", row, static_cast<double>(value)));
+    listing_.Both(toolkit::FormatText("коррекция для учета синхр. в файле %u:  %.6f сек;", row,
+                                      static_cast<double>(value)));
   }
 }
 
@@ -229,12 +248,13 @@ void FatDecoder::Drift(const FatDriftRecord& r) {
   const double micro = static_cast<double>(d) * 1e6 / scale / 65536.0;
   table_.AddSyncPoint(r.ReferenceTime, micro, kSyncKindDrift);
   if (!params_.WithCorrections) return;
-  std::string line =
-      params_.Detailed
-          ? Printf("%02u .. %s:  %+06lld / %s / %u;", current_, GpsSecondsText(r.UnitTime).c_str(),
-                   static_cast<long long>(d), GpsSecondsText(r.ReferenceTime).c_str(), unsigned{r.Count})
-          : Printf("..%s:  %+06lldмк / %s / %u", GpsSecondsText(r.UnitTime).c_str(),
-                   static_cast<long long>(micro), GpsSecondsText(r.ReferenceTime).c_str(), unsigned{r.Count});
+  std::string line = params_.Detailed
+                         ? toolkit::FormatText("%02u .. %s:  %+06lld / %s / %u;", current_,
+                                               UnitTimeText(r.UnitTime).c_str(), static_cast<long long>(d),
+                                               UnitTimeText(r.ReferenceTime).c_str(), unsigned{r.Count})
+                         : toolkit::FormatText("..%s:  %+06lldмк / %s / %u", UnitTimeText(r.UnitTime).c_str(),
+                                               static_cast<long long>(micro),
+                                               UnitTimeText(r.ReferenceTime).c_str(), unsigned{r.Count});
   const bool big = d > kBigDrift || d < -kBigDrift;
   if (big) line += "   большой уход!";
   const bool listed = params_.Detailed || static_cast<long long>(micro) != 0;
@@ -247,8 +267,9 @@ void FatDecoder::Position(const FatPositionRecord& p) {
   latitude_ = Degrees(p.Latitude);
   altitude_ = p.Altitude;
   if (!params_.WithCorrections) return;
-  std::string line = Printf("%02u:  %10.5f / %10.5f / %10.5f;", current_, longitude_, latitude_, altitude_);
-  if (params_.Detailed) line += Printf("   корр. ген. %u;", unsigned{p.OscillatorCorrection});
+  std::string line =
+      toolkit::FormatText("%02u:  %10.5f / %10.5f / %10.5f;", current_, longitude_, latitude_, altitude_);
+  if (params_.Detailed) line += toolkit::FormatText("   корр. ген. %u;", unsigned{p.OscillatorCorrection});
   const bool moved = !printedLongitude_ ||
                      std::fabs(double{p.Longitude} - double{*printedLongitude_}) > kPositionStep ||
                      std::fabs(double{p.Latitude} - double{*printedLatitude_}) > kPositionStep;
@@ -260,9 +281,9 @@ void FatDecoder::Position(const FatPositionRecord& p) {
 
 void FatDecoder::Supply(const FatSupplyRecord& s) {
   const std::string line =
-      Printf("%s:  %02x/%02x; V %.3f/%.2f  CTP: %08u", GpsSecondsText(s.Time).c_str(), s.Flags1, s.Flags2,
-             static_cast<double>(s.Voltage1) * params_.BatteryScale * 1e-6,
-             static_cast<double>(s.Voltage2) * params_.AccuScale * 1e-6, s.Page);
+      toolkit::FormatText("%s:  %02x/%02x; V %.3f/%.2f  CTP: %08u", UnitTimeText(s.Time).c_str(), s.Flags1,
+                          s.Flags2, static_cast<double>(s.Voltage1) * params_.BatteryScale * 1e-6,
+                          static_cast<double>(s.Voltage2) * params_.AccuScale * 1e-6, s.Page);
   if (params_.Detailed)
     listing_.Both(line);
   else

@@ -11,6 +11,7 @@
 
 #include "recorder/fat_record.h"
 #include "recorder/fat_table.h"
+#include "recorder/status_block.h"
 
 namespace recorder {
 
@@ -26,6 +27,10 @@ struct FatReadParams {
   bool Detailed = false;         // "FAT подробно"
   bool WithCorrections = false;  // "с поправками": coordinates and time corrections
 };
+
+// The parameters from a status block; the sample clock and the two switches come from the main window.
+FatReadParams FatParamsFromStatus(const StatusBlock& status, uint32_t sampleClock, bool detailed,
+                                  bool withCorrections);
 
 // The texts of a reading.
 struct FatListing {

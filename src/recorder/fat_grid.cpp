@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "recorder/text_format.h"
+#include "recorder/recorder_time.h"
+#include "toolkit/format_text.h"
 
 namespace recorder {
 
@@ -19,16 +20,16 @@ FatGrid BuildFatGrid(const FatTable& table) {
   for (int g = 1; g < rows; ++g) {
     auto& cells = grid.Cells[static_cast<size_t>(g)];
     const unsigned i = static_cast<unsigned>(g - 1);
-    cells[0] = Printf("%u", i);
+    cells[0] = toolkit::FormatText("%u", i);
     if (!IsFatFileRow(table, i)) continue;
     const FileEntry& e = table.FatFiles[i];
-    cells[1] = GpsSecondsText(e.StartTime);
-    cells[2] = Printf("%u", e.EndPage - e.BeginPage + 1);
+    cells[1] = UnitTimeText(e.StartTime);
+    cells[2] = toolkit::FormatText("%u", e.EndPage - e.BeginPage + 1);
     if (e.KindBits != 0) cells[4] = "c";
     if (e.ClosedByProgram) cells[5] = "?";
-    cells[6] = Printf("%.5f", e.Longitude);
-    cells[7] = Printf("%.5f", e.Latitude);
-    cells[8] = Printf("%.5f", static_cast<double>(e.Correction));
+    cells[6] = toolkit::FormatText("%.5f", e.Longitude);
+    cells[7] = toolkit::FormatText("%.5f", e.Latitude);
+    cells[8] = toolkit::FormatText("%.5f", static_cast<double>(e.Correction));
   }
   return grid;
 }
@@ -44,10 +45,11 @@ std::string FatFileLogLines(const FatTable& table) {
   for (unsigned i = 0; i < table.FatCount && i < kFatFileRows; ++i) {
     if (!IsFatFileRow(table, i)) continue;
     const FileEntry& e = table.FatFiles[i];
-    out += Printf("N_%02u: от %21s до %21s; К %10.5f  %10.5f  %10.5f в %21s;  от %08u до %08u; dt=%.5f\n", i,
-                  GpsSecondsText(e.StartTime).c_str(), GpsSecondsText(e.EndTime).c_str(), e.Longitude,
-                  e.Latitude, e.Altitude, GpsSecondsText(e.DriftTime).c_str(), e.BeginPage, e.EndPage,
-                  static_cast<double>(e.Correction));
+    out += toolkit::FormatText(
+        "N_%02u: от %21s до %21s; К %10.5f  %10.5f  %10.5f в %21s;  от %08u до %08u; dt=%.5f\n", i,
+        UnitTimeText(e.StartTime).c_str(), UnitTimeText(e.EndTime).c_str(), e.Longitude, e.Latitude,
+        e.Altitude, UnitTimeText(e.DriftTime).c_str(), e.BeginPage, e.EndPage,
+        static_cast<double>(e.Correction));
   }
   return out;
 }

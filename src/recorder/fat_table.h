@@ -16,9 +16,6 @@ inline constexpr uint32_t kSyncTableCapacity = 65'500;
 inline constexpr uint8_t kSyncKindDrift = 0;  // value in microseconds
 inline constexpr uint8_t kSyncKindSync = 1;   // value = GPS minus recorder time, seconds
 
-// Seconds between 1899-12-30 and the GPS epoch 1980-01-06.
-inline constexpr uint32_t kGpsEpochFrom1899 = 2'525'126'400u;
-
 struct FatTable {
   // FatFiles[i] is FAT row i + 1, the recorder's file number i + 1; rows from FatCount on are empty.
   std::array<FileEntry, kFatFileRows> FatFiles{};

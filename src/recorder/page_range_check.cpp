@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "recorder/text_format.h"
+#include "recorder/recorder_time.h"
+#include "toolkit/format_text.h"
 
 namespace recorder {
 
@@ -14,18 +15,19 @@ constexpr std::string_view kError = "Error";
 
 std::string HeaderDump(const uint8_t* bytes) {
   std::string out;
-  for (size_t i = 0; i < kCardPageHeaderSize; ++i) out += Printf("  %02X", bytes[i]);
+  for (size_t i = 0; i < kCardPageHeaderSize; ++i) out += toolkit::FormatText("  %02X", bytes[i]);
   return out;
 }
 
 std::string SetupText(uint32_t page, std::span<const uint8_t> bytes) {
   const auto info = ReadSetupCopy(bytes);
-  return Printf("Setup на стр. %u:  %u Гц; к %u; ", page, info ? info->Rate : 0u, info ? info->Channels : 0u);
+  return toolkit::FormatText("Setup на стр. %u:  %u Гц; к %u; ", page, info ? info->Rate : 0u,
+                             info ? info->Channels : 0u);
 }
 
 std::string FileText(const DataPageHeader& h) {
-  return Printf("ф %u: %uГц; к %u; %s", unsigned{h.Raw.FileNumber}, h.OutputRate, h.Channels,
-                h.TimeText().c_str());
+  return toolkit::FormatText("ф %u: %uГц; к %u; %s", unsigned{h.Raw.FileNumber}, h.OutputRate, h.Channels,
+                             h.TimeText().c_str());
 }
 
 // A typed page number: nothing for a negative (or unreadable) number.
@@ -50,15 +52,15 @@ PageRangeResult CheckPageRange(const PageRangeInput& in, CardPageSource& source)
   const auto typedBegin = Typed(in.TypedBegin);
   if (!typedBegin) return refuse("Номер страницы меньше 0!");
   if (cardPages == 0 || *typedBegin > cardPages - 1)
-    return refuse(
-        Printf("Max сектор карты %llu ", static_cast<unsigned long long>(cardPages ? cardPages - 1 : 0)));
+    return refuse(toolkit::FormatText("Max сектор карты %llu ",
+                                      static_cast<unsigned long long>(cardPages ? cardPages - 1 : 0)));
   const uint32_t beg = static_cast<uint32_t>(*typedBegin);
   out.BegPage = beg;
 
   std::string log;
   const auto first = source.ReadPage(beg, log);
   if (!first) {
-    out.StatusText = Printf("стр. %u: нет ответа; ", beg) + log;
+    out.StatusText = toolkit::FormatText("стр. %u: нет ответа; ", beg) + log;
     return out;
   }
   if (!CardPageSumGood(*first)) out.Messages.push_back({"ks!", ""});
@@ -72,7 +74,7 @@ PageRangeResult CheckPageRange(const PageRangeInput& in, CardPageSource& source)
     std::memcpy(kept.data(), first->data(), kept.size());
     begin = DecodeDataPageHeader(*first, in.StatusChannels, in.SampleClock);
     if (!begin) {
-      out.StatusText = Printf("стр. %u: ", beg) + HeaderDump(kept.data());
+      out.StatusText = toolkit::FormatText("стр. %u: ", beg) + HeaderDump(kept.data());
       return out;
     }
     out.StatusText = FileText(*begin) + ";  ";
@@ -88,16 +90,16 @@ PageRangeResult CheckPageRange(const PageRangeInput& in, CardPageSource& source)
   log.clear();
   const auto last = source.ReadPage(end, log);
   if (!last) {
-    out.StatusText += Printf(";  стр. %u: нет ответа; ", end) + log;
+    out.StatusText += toolkit::FormatText(";  стр. %u: нет ответа; ", end) + log;
     return out;
   }
   if (KindOfCardPage(*last) == CardPageKind::SetupCopy) {
-    out.StatusText += SetupText(end, *last) + Printf(";  %u", end);
+    out.StatusText += SetupText(end, *last) + toolkit::FormatText(";  %u", end);
     return out;
   }
   const auto h = DecodeDataPageHeader(*last, in.StatusChannels, in.SampleClock);
   if (!h) {
-    out.StatusText += Printf(";  Нет заголовка на стр. %u", end);
+    out.StatusText += toolkit::FormatText(";  Нет заголовка на стр. %u", end);
     return out;
   }
   const bool other =
@@ -110,13 +112,14 @@ PageRangeResult CheckPageRange(const PageRangeInput& in, CardPageSource& source)
     const int64_t byTime = covered / static_cast<int64_t>(h->Span);
     const int64_t pages = int64_t{end} - int64_t{beg} + 1;
     if (pages == byTime)
-      out.StatusText += Printf(" // %s   %.4fсек на %lldстр.", h->TimeText().c_str(),
-                               static_cast<double>(covered) / h->SampleClock, static_cast<long long>(pages));
+      out.StatusText +=
+          toolkit::FormatText(" // %s   %.4fсек на %lldстр.", h->TimeText().c_str(),
+                              static_cast<double>(covered) / h->SampleClock, static_cast<long long>(pages));
     else
-      out.StatusText += Printf(" // %s; Tбл=%.4f; Не сходится время! ", h->TimeText().c_str(),
-                               static_cast<double>(h->Span) / h->SampleClock);
+      out.StatusText += toolkit::FormatText(" // %s; Tбл=%.4f; Не сходится время! ", h->TimeText().c_str(),
+                                            static_cast<double>(h->Span) / h->SampleClock);
   }
-  out.StatusText += Printf(";  %u", end);
+  out.StatusText += toolkit::FormatText(";  %u", end);
   return out;
 }
 

@@ -1,0 +1,234 @@
+#include "recorder/card_page.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "card_bytes.h"
+#include "recorder/page_range_check.h"
+
+namespace recorder {
+namespace {
+
+constexpr uint32_t kT0 = 1'394'541'000;  // 15.03.24 12:30:00
+constexpr uint64_t kT0From1899 = kT0 + 2'525'126'400ull;
+
+TEST(CardPage, DataHeaderDerivedValues) {
+  card_bytes::DataPageSpec s;
+  s.Channels = 3;
+  s.Position = 100;
+  s.Second = kT0;
+  s.Serial = 0x1234;
+  s.File = 7;
+  s.Values = 150;
+  s.H12 = 1;
+  s.H13 = 2;
+  const auto page = card_bytes::DataPage(s);
+  EXPECT_TRUE(CardPageSumGood(page));
+  EXPECT_EQ(KindOfCardPage(page), CardPageKind::Data);
+  const auto h = DecodeDataPageHeader(page, 2, 4800);
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->Channels, 3u);
+  EXPECT_EQ(h->Decimation, 6u);
+  EXPECT_EQ(h->OutputRate, 800u);
+  EXPECT_EQ(h->Span, 300u);
+  EXPECT_EQ(h->Position, kT0From1899 * 4800 + 600);
+  EXPECT_EQ(h->Raw.Serial, 0x1234);
+  EXPECT_EQ(h->Raw.FileNumber, 7);
+  // Fraction: 100 x 6 x (100000 / 4800 = 20).
+  EXPECT_EQ(h->TimeText(), "15.03.24 12:30:00,12000");
+}
+
+TEST(CardPage, BadHeadersAreRefusedBeforeAnyDivision) {
+  card_bytes::DataPageSpec s;
+  s.Second = kT0;
+  const auto good = card_bytes::DataPage(s);
+  HeaderFault fault = HeaderFault::None;
+  ASSERT_TRUE(DecodeDataPageHeader(good, 2, 1000, &fault));
+
+  auto broken = good;
+  broken[5] ^= 1;
+  EXPECT_FALSE(DecodeDataPageHeader(broken, 2, 1000, &fault));
+  EXPECT_EQ(fault, HeaderFault::Sum);
+
+  auto spec = [&](auto change) {
+    card_bytes::DataPageSpec t = s;
+    change(t);
+    return card_bytes::DataPage(t);
+  };
+  EXPECT_FALSE(DecodeDataPageHeader(spec([](auto& t) {
+                                      t.Channels = 4;
+                                      t.Values = 100;
+                                    }),
+                                    2, 1000, &fault));
+  EXPECT_EQ(fault, HeaderFault::Channels);  // more than the recorder has
+  EXPECT_FALSE(DecodeDataPageHeader(spec([](auto& t) {
+                                      t.Channels = 9;
+                                      t.Values = 18;
+                                    }),
+                                    20, 1000, &fault));
+  EXPECT_EQ(fault, HeaderFault::Channels);  // more than 8
+  EXPECT_FALSE(DecodeDataPageHeader(spec([](auto& t) { t.Values = 0; }), 2, 1000, &fault));
+  EXPECT_EQ(fault, HeaderFault::Values);
+  EXPECT_FALSE(DecodeDataPageHeader(spec([](auto& t) { t.Values = 100; }), 2, 1000, &fault));
+  EXPECT_EQ(fault, HeaderFault::Values);  // not a multiple of 3 channels
+  EXPECT_FALSE(DecodeDataPageHeader(spec([](auto& t) {
+                                      t.Channels = 4;
+                                      t.Values = 168;
+                                    }),
+                                    7, 1000, &fault));
+  EXPECT_EQ(fault, HeaderFault::Values);  // does not fit in the page
+  EXPECT_FALSE(DecodeDataPageHeader(good, 2, 0, &fault));
+  EXPECT_EQ(fault, HeaderFault::SampleClock);
+  EXPECT_FALSE(DecodeDataPageHeader(std::span(good).first(15), 2, 1000, &fault));
+  EXPECT_EQ(fault, HeaderFault::Short);
+}
+
+TEST(CardPage, KindsAndSetupCopy) {
+  const auto setup = card_bytes::SetupCopy(6, 250);
+  EXPECT_TRUE(CardPageSumGood(setup));
+  EXPECT_EQ(KindOfCardPage(setup), CardPageKind::SetupCopy);
+  const auto info = ReadSetupCopy(setup);
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->Channels, 6u);
+  EXPECT_EQ(info->Rate, 250u);
+  auto fat = setup;
+  fat[0] = 0x63;
+  EXPECT_EQ(KindOfCardPage(fat), CardPageKind::Fat);
+  EXPECT_FALSE(CardPageSumGood(fat));
+  EXPECT_FALSE(CardPageSumGood(std::span(setup).first(511)));
+}
+
+// Pages of one recording written without a gap: 3 channels, 150 values (50 samples) a page at 1000 Hz.
+class PageRange : public ::testing::Test, public CardPageSource {
+ protected:
+  void Drain() override { ++drains; }
+  std::optional<std::array<uint8_t, kCardPageSize>> ReadPage(uint32_t page, std::string& log) override {
+    reads.push_back(page);
+    const auto it = card.find(page);
+    if (it == card.end()) {
+      log = "чтение стр. k\n Нет ответа\n";
+      return std::nullopt;
+    }
+    return it->second;
+  }
+
+  void Recording(uint32_t first, uint32_t count, uint32_t gapAfter = ~0u) {
+    for (uint32_t k = 0; k < count; ++k) {
+      const uint64_t sample = 50ull * k + (k > gapAfter ? 1000 : 0);
+      card_bytes::DataPageSpec s;
+      s.Second = kT0 + static_cast<uint32_t>(sample / 1000);
+      s.Position = static_cast<uint16_t>(sample % 1000);
+      s.Serial = static_cast<uint16_t>(k);
+      card[first + k] = card_bytes::DataPage(s);
+    }
+  }
+
+  PageRangeResult Check(double begin, double end) {
+    PageRangeInput in;
+    in.TypedBegin = begin;
+    in.TypedEnd = end;
+    in.FCmax = 10;  // 40,000 pages
+    in.StatusChannels = 2;
+    in.SampleClock = 1000;
+    return CheckPageRange(in, *this);
+  }
+
+  std::map<uint32_t, card_bytes::Page> card;
+  std::vector<uint32_t> reads;
+  int drains = 0;
+};
+
+TEST_F(PageRange, ContiguousPagesMatchAndAGapDoesNot) {
+  Recording(20000, 10);
+  const auto r = Check(20000.7, 20009);
+  EXPECT_FALSE(r.Refused);
+  EXPECT_EQ(r.BegPage, 20000u);
+  EXPECT_EQ(r.EndPage, 20009u);
+  EXPECT_EQ(drains, 2);
+  EXPECT_TRUE(r.Messages.empty());
+  EXPECT_EQ(r.StatusText,
+            "ф 1: 1000Гц; к 3; 15.03.24 12:30:00,00000;   // 15.03.24 12:30:00,45000   0.5000сек на 10стр.;  "
+            "20009");
+
+  card.clear();
+  Recording(20000, 10, 4);
+  EXPECT_EQ(Check(20000, 20009).StatusText,
+            "ф 1: 1000Гц; к 3; 15.03.24 12:30:00,00000;   // 15.03.24 12:30:01,45000; Tбл=0.0500; Не "
+            "сходится время! ;  "
+            "20009");
+}
+
+TEST_F(PageRange, OtherFilesSetupCopiesAndMissingHeaders) {
+  Recording(20000, 10);
+  card[19999] = card_bytes::SetupCopy(3, 1000);
+  // A setup copy at the begin keeps a header of 0xFF bytes: every good end header is another one.
+  EXPECT_EQ(
+      Check(19999, 20009).StatusText,
+      "Setup на стр. 19999:  1000 Гц; к 3;  // другой! ф 1: 1000Гц; к 3; 15.03.24 12:30:00,45000;  20009");
+  card_bytes::DataPageSpec other;
+  other.File = 2;
+  other.Second = kT0 + 100;
+  card[20010] = card_bytes::DataPage(other);
+  EXPECT_NE(
+      Check(20000, 20010).StatusText.find(" // другой! ф 2: 1000Гц; к 3; 15.03.24 12:31:40,00000;  20010"),
+      std::string::npos);
+  card[20011] = card_bytes::SetupCopy(3, 500);
+  EXPECT_EQ(Check(20000, 20011).StatusText,
+            "ф 1: 1000Гц; к 3; 15.03.24 12:30:00,00000;  Setup на стр. 20011:  500 Гц; к 3; ;  20011");
+  card[20012].fill(0xFF);
+  EXPECT_EQ(Check(20000, 20012).StatusText,
+            "ф 1: 1000Гц; к 3; 15.03.24 12:30:00,00000;  ;  Нет заголовка на стр. 20012");
+
+  // A bad begin header is dumped and nothing more is read.
+  reads.clear();
+  const auto bad = Check(20012, 20000);
+  EXPECT_EQ(bad.StatusText, "стр. 20012:   FF  FF  FF  FF  FF  FF  FF  FF  FF  FF  FF  FF  FF  FF  FF  FF");
+  EXPECT_EQ(reads, std::vector<uint32_t>{20012});
+}
+
+TEST_F(PageRange, TypedPagesOutsideTheCard) {
+  Recording(39990, 10);
+  auto r = Check(40000, 39999);
+  EXPECT_TRUE(r.Refused);
+  ASSERT_EQ(r.Messages.size(), 1u);
+  EXPECT_EQ(r.Messages[0].Text, "Max сектор карты 39999 ");
+  EXPECT_EQ(r.Messages[0].Title, "Error");
+  EXPECT_FALSE(r.BegPage);
+  EXPECT_TRUE(reads.empty());
+
+  r = Check(-1, 39999);
+  EXPECT_TRUE(r.Refused);
+  EXPECT_TRUE(reads.empty());
+
+  r = Check(39990, 1e9);  // the end is cut to the card's last page
+  EXPECT_FALSE(r.Refused);
+  EXPECT_EQ(r.EndPage, 39999u);
+  EXPECT_NE(r.StatusText.find("на 10стр.;  39999"), std::string::npos);
+
+  r = Check(39990, -5);
+  EXPECT_TRUE(r.Refused);
+  EXPECT_FALSE(r.EndPage);
+}
+
+TEST_F(PageRange, PagesThatDoNotArriveAreNotDecoded) {
+  Recording(20000, 2);
+  auto r = Check(30000, 20001);
+  EXPECT_EQ(r.StatusText, "стр. 30000: нет ответа; чтение стр. k\n Нет ответа\n");
+  EXPECT_EQ(reads, std::vector<uint32_t>{30000});
+
+  r = Check(20000, 30000);
+  EXPECT_EQ(
+      r.StatusText,
+      "ф 1: 1000Гц; к 3; 15.03.24 12:30:00,00000;  ;  стр. 30000: нет ответа; чтение стр. k\n Нет ответа\n");
+
+  // A page whose sum fails but whose header holds: "ks!" and the check goes on.
+  card[20000][300] ^= 0x40;
+  r = Check(20000, 20001);
+  ASSERT_EQ(r.Messages.size(), 1u);
+  EXPECT_EQ(r.Messages[0].Text, "ks!");
+  EXPECT_NE(r.StatusText.find("на 2стр."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace recorder
