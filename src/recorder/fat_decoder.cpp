@@ -270,12 +270,13 @@ void FatDecoder::Position(const FatPositionRecord& p) {
   std::string line =
       toolkit::FormatText("%02u:  %10.5f / %10.5f / %10.5f;", current_, longitude_, latitude_, altitude_);
   if (params_.Detailed) line += toolkit::FormatText("   корр. ген. %u;", unsigned{p.OscillatorCorrection});
+  const float lon = p.Longitude, lat = p.Latitude;  // copies: the record's fields are unaligned
   const bool moved = !printedLongitude_ ||
-                     std::fabs(double{p.Longitude} - double{*printedLongitude_}) > kPositionStep ||
-                     std::fabs(double{p.Latitude} - double{*printedLatitude_}) > kPositionStep;
+                     std::fabs(double{lon} - double{*printedLongitude_}) > kPositionStep ||
+                     std::fabs(double{lat} - double{*printedLatitude_}) > kPositionStep;
   if (!params_.Detailed && !moved) return;
-  printedLongitude_ = p.Longitude;
-  printedLatitude_ = p.Latitude;
+  printedLongitude_ = lon;
+  printedLatitude_ = lat;
   listing_.Both(line);
 }
 
