@@ -1,0 +1,116 @@
+#pragma once
+// The one link of the recorder-control program to a recorder over the USB serial bridge: the list of
+// attached recorders, the open device and its port settings, the frame buffer every command shares, the
+// text of the last exchange and its counters. Framing and reception live in message_reception.cpp.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/ftdi/backend.h"
+#include "platform/ftdi/driver.h"
+
+namespace recorder {
+
+inline constexpr int kMaxDevices = 8;
+inline constexpr size_t kLinkBufferBytes = 10800;
+
+struct PortSettings {
+  uint32_t BaudIndex = 0;  // index into the baud table (BaudRateOf)
+  uint32_t DataBits = 0;   // word length minus 7
+  uint32_t StopBits = 0;   // 1 = two stop bits, else one
+  uint32_t Parity = 0;     // low byte goes to the driver unchanged (0 = none)
+  uint32_t Flow = 0;       // 0 or 1 RTS/CTS, 2 DTR/DSR, 3 XON/XOFF, other none
+  uint8_t XonChar = 0;
+  uint8_t XoffChar = 0;
+  uint8_t EventChar = 0;
+  uint8_t ErrorChar = 0;
+  uint32_t EventCharOn = 0;
+  uint32_t ErrorCharOn = 0;
+  uint32_t Rts = 0;
+  uint32_t Dtr = 0;
+  uint32_t Cts = 0;  // from the modem status at open
+  uint32_t Dsr = 0;
+  uint32_t ReadTimeout = 0;   // ms
+  uint32_t WriteTimeout = 0;  // ms
+  uint32_t EventMask = 0;
+  platform::ftdi::FtHandle Handle = 0;
+};
+
+// The baud rate of a baud-table index; 115200 for an index outside the table.
+uint32_t BaudRateOf(uint32_t index);
+
+// How the link shows a message box and ends the program. The recorder windows install the real ones;
+// the defaults write to stderr and call std::exit.
+struct LinkNotices {
+  enum class Icon { None, Error };
+  std::function<void(const std::string& text, const std::string& caption, Icon icon)> Message;
+  std::function<void(int exitCode)> Terminate;
+};
+
+class UnitLink {
+ public:
+  explicit UnitLink(platform::ftdi::Driver& driver = platform::ftdi::CurrentDriver());
+  ~UnitLink();
+  UnitLink(const UnitLink&) = delete;
+  UnitLink& operator=(const UnitLink&) = delete;
+
+  uint32_t TxQueue = 0;
+  uint32_t RxQueue = 0;
+  std::unique_ptr<PortSettings> Settings;
+  std::string Log;
+  char SerialNumbers[kMaxDevices][platform::ftdi::kSerialSize] = {};
+  char Descriptions[kMaxDevices][platform::ftdi::kDescriptionSize] = {};
+  uint32_t Flags[kMaxDevices] = {};
+  uint32_t Ids[kMaxDevices] = {};
+  uint32_t Types[kMaxDevices] = {};
+  uint32_t LocIds[kMaxDevices] = {};
+  uint32_t Handles[kMaxDevices] = {};
+  std::array<const char*, platform::ftdi::kStatusCount> StatusNames{};
+  uint8_t Buffer[kLinkBufferBytes] = {};
+  uint16_t Dropped = 0;
+  int32_t Chosen = -1;
+  uint32_t DeviceCount = 0;
+  uint32_t MaxWait = 0;
+  uint32_t TotalWait = 0;
+  uint16_t WriteErrors = 0;
+
+  LinkNotices Notices;
+
+  // The name of a driver status for texts; bounded for values outside StatusNames.
+  const char* StatusName(uint32_t status) const { return platform::ftdi::StatusName(status); }
+
+  // Lists the attached recorders (description starting with "T-9XV" or "TK-41", non-zero location id),
+  // at most eight, packed at the front of the arrays. False when no bridge device is attached at all;
+  // ends the program with exit code 1 when the driver cannot build its list.
+  bool ListDevices();
+  // Opens and configures the device of slot Chosen; true on success. On failure a handle obtained is
+  // closed again.
+  bool OpenLink();
+  // Applies Settings to the open handle.
+  bool ConfigurePort();
+
+  // Completes the command frame whose payload lies in Buffer from byte 6 and writes it. False when it
+  // was sent whole; true on a failed or short write (Log says why, WriteErrors counts it). `status`
+  // gets the write's driver status (FT_OK when the write was merely short).
+  bool SendCommand(uint8_t type, uint8_t code, uint8_t subCode, uint16_t payloadCount, uint32_t& status);
+  bool SendCommand(uint8_t type, uint8_t code, uint8_t subCode, uint16_t payloadCount);
+
+  // Hunts for and receives one reply frame into `buffer` (at least 513 bytes). Returns the body length
+  // + 1 when a checked frame came (body and check byte at the start of `buffer`), else 0; `error` is
+  // one of the ReceiveError words, `type` the reply type (0xFF when no header was accepted), `code` its
+  // code, `dropped` the bytes discarded while hunting for the header.
+  uint16_t ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& type, uint8_t& code, uint8_t* buffer);
+
+  // Empties the line: 0 when it is quiet, else (after 2000 ms of replies or failures) the number of
+  // bytes still waiting, at least 1.
+  uint32_t DrainMessages();
+
+  platform::ftdi::Driver& Driver() { return driver_; }
+
+ private:
+  platform::ftdi::Driver& driver_;
+};
+
+}  // namespace recorder

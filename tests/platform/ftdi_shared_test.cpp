@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/ftdi/backend.h"
+#include "platform/ftdi/line_settings.h"
+#include "platform/ftdi/receive_queue.h"
+
+namespace platform::ftdi {
+namespace {
+
+TEST(ReceiveQueueTest, KeepsOrderAcrossTheWrapAndRefusesWhatDoesNotFit) {
+  ReceiveQueue q(8);
+  const uint8_t a[6] = {1, 2, 3, 4, 5, 6};
+  EXPECT_EQ(q.Push(a, 6), 6u);
+  uint8_t out[8] = {};
+  EXPECT_EQ(q.Take(out, 4), 4u);
+  const uint8_t b[6] = {7, 8, 9, 10, 11, 12};
+  EXPECT_EQ(q.Push(b, 6), 6u);  // wraps
+  EXPECT_EQ(q.Push(b, 1), 0u);
+  EXPECT_EQ(q.Room(), 0u);
+  EXPECT_EQ(q.Take(out, 8), 8u);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + 8), (std::vector<uint8_t>{5, 6, 7, 8, 9, 10, 11, 12}));
+  EXPECT_EQ(q.Take(out, 1), 0u);
+}
+
+TEST(ReceiveQueueTest, ReadWithinWaitsOnTheClockForLateBytes) {
+  TestClock clock(0);
+  ScopedClock scoped(clock);
+  ReceiveQueue q(64);
+  const uint8_t bytes[4] = {1, 2, 3, 4};
+  int looks = 0;
+  bool late = false;
+  uint8_t out[4] = {};
+  bool gone = true;
+  // Two bytes at once, the other two 50 ms later.
+  const auto refill = [&] {
+    if (looks++ == 0) q.Push(bytes, 2);
+    if (clock.GetTickCount() >= 50 && !late) late = q.Push(bytes + 2, 2) == 2;
+    return true;
+  };
+  EXPECT_EQ(ReadWithin(q, out, 4, 300, refill, gone), 4u);
+  EXPECT_FALSE(gone);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + 4), (std::vector<uint8_t>{1, 2, 3, 4}));
+  EXPECT_GE(clock.GetTickCount(), 50u);
+  EXPECT_LT(clock.GetTickCount(), 60u);
+
+  const uint32_t start = clock.GetTickCount();
+  EXPECT_EQ(ReadWithin(
+                q, out, 4, 300, [] { return true; }, gone),
+            0u);
+  EXPECT_GE(clock.GetTickCount() - start, 300u);
+  EXPECT_EQ(ReadWithin(
+                q, out, 4, 300, [] { return false; }, gone),
+            0u);
+  EXPECT_TRUE(gone);
+}
+
+TEST(LineSettingsTest, DriverCodesAndLocationIds) {
+  EXPECT_EQ(FlowModeOf(kFlowRtsCts), FlowMode::RtsCts);
+  EXPECT_EQ(FlowModeOf(kFlowDtrDsr), FlowMode::DtrDsr);
+  EXPECT_EQ(FlowModeOf(kFlowXonXoff), FlowMode::XonXoff);
+  EXPECT_EQ(FlowModeOf(kFlowNone), FlowMode::None);
+  EXPECT_EQ(FlowModeOf(0x300), FlowMode::Invalid);
+
+  LineFormat f;
+  ASSERT_TRUE(LineFormatOf(7, kStopBits2, 2, f));
+  EXPECT_EQ(f.dataBits, 7);
+  EXPECT_EQ(f.stopBits, 2);
+  EXPECT_EQ(f.parity, Parity::Even);
+  EXPECT_FALSE(LineFormatOf(9, kStopBits1, 0, f));
+  EXPECT_FALSE(LineFormatOf(8, 1, 0, f));
+  EXPECT_FALSE(LineFormatOf(8, kStopBits1, 5, f));
+
+  const uint8_t portsA[] = {1, 4};
+  const uint8_t portsB[] = {1, 3};
+  EXPECT_NE(MakeLocationId(1, portsA, 2), 0u);
+  EXPECT_NE(MakeLocationId(1, portsA, 2), MakeLocationId(1, portsB, 2));
+  EXPECT_NE(MakeLocationId(1, portsA, 2), MakeLocationId(2, portsA, 2));
+  EXPECT_NE(MakeLocationId(1, nullptr, 0), 0u);
+
+  EXPECT_EQ(DeviceTypeFromRelease(0x0600), 5u);
+  EXPECT_EQ(DeviceTypeFromRelease(0x0700), 6u);
+  EXPECT_EQ(DeviceTypeFromRelease(0x4200), 3u);
+}
+
+TEST(BackendTest, OnlyANumberFromOneToEightAsksForEmulatedRecorders) {
+  EXPECT_EQ(EmulatedUnitsRequested(nullptr), 0);
+  EXPECT_EQ(EmulatedUnitsRequested(""), 0);
+  EXPECT_EQ(EmulatedUnitsRequested("0"), 0);
+  EXPECT_EQ(EmulatedUnitsRequested("9"), 0);
+  EXPECT_EQ(EmulatedUnitsRequested("12"), 0);
+  EXPECT_EQ(EmulatedUnitsRequested("yes"), 0);
+  EXPECT_EQ(EmulatedUnitsRequested("1"), 1);
+  EXPECT_EQ(EmulatedUnitsRequested("8"), 8);
+}
+
+TEST(BackendTest, StatusNamesAreBounded) {
+  EXPECT_STREQ(StatusName(FT_OK), "FT_OK");
+  EXPECT_STREQ(StatusName(FT_IO_ERROR), "FT_IO_ERROR");
+  EXPECT_STREQ(StatusName(FT_OTHER_ERROR), "FT_OTHER_ERROR");
+  EXPECT_STREQ(StatusName(1000), "FT_UNKNOWN_STATUS");
+}
+
+}  // namespace
+}  // namespace platform::ftdi
