@@ -134,117 +134,84 @@ FtStatus EmulatedDriver::Close(FtHandle handle) {
   return FT_OK;
 }
 
-FtStatus EmulatedDriver::ResetDevice(FtHandle handle) {
+FtStatus EmulatedDriver::Apply(Op op, FtHandle handle, const std::string& call,
+                               const std::function<void(EmulatedDevice&)>& change) {
   std::lock_guard lock(mutex_);
   EmulatedDevice* d = nullptr;
-  if (FtStatus s = Begin(Op::ResetDevice, handle, "ResetDevice", d)) return s;
-  d->rx.Clear();
+  if (FtStatus s = Begin(op, handle, call, d)) return s;
+  if (change) change(*d);
   return FT_OK;
 }
 
+FtStatus EmulatedDriver::ResetDevice(FtHandle handle) {
+  return Apply(Op::ResetDevice, handle, "ResetDevice", [](EmulatedDevice& d) { d.rx.Clear(); });
+}
+
 FtStatus EmulatedDriver::SetBaudRate(FtHandle handle, uint32_t baud) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  if (FtStatus s = Begin(Op::SetBaudRate, handle, "SetBaudRate " + std::to_string(baud), d)) return s;
-  d->baud = baud;
-  return FT_OK;
+  return Apply(Op::SetBaudRate, handle, "SetBaudRate " + std::to_string(baud),
+               [baud](EmulatedDevice& d) { d.baud = baud; });
 }
 
 FtStatus EmulatedDriver::SetDataCharacteristics(FtHandle handle, uint8_t wordLength, uint8_t stopBits,
                                                 uint8_t parity) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  return Begin(Op::SetDataCharacteristics, handle,
+  return Apply(Op::SetDataCharacteristics, handle,
                "SetDataCharacteristics " + std::to_string(wordLength) + " " + std::to_string(stopBits) + " " +
                    std::to_string(parity),
-               d);
+               {});
 }
 
 FtStatus EmulatedDriver::SetFlowControl(FtHandle handle, uint16_t flow, uint8_t xon, uint8_t xoff) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  if (FtStatus s =
-          Begin(Op::SetFlowControl, handle,
-                "SetFlowControl " + Hex(flow) + " " + std::to_string(xon) + " " + std::to_string(xoff), d))
-    return s;
-  d->flow = flow;
-  return FT_OK;
+  return Apply(Op::SetFlowControl, handle,
+               "SetFlowControl " + Hex(flow) + " " + std::to_string(xon) + " " + std::to_string(xoff),
+               [flow](EmulatedDevice& d) { d.flow = flow; });
 }
 
 FtStatus EmulatedDriver::SetChars(FtHandle handle, uint8_t eventChar, uint8_t eventEnable, uint8_t errorChar,
                                   uint8_t errorEnable) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  return Begin(Op::SetChars, handle,
+  return Apply(Op::SetChars, handle,
                "SetChars " + std::to_string(eventChar) + " " + std::to_string(eventEnable) + " " +
                    std::to_string(errorChar) + " " + std::to_string(errorEnable),
-               d);
+               {});
 }
 
 FtStatus EmulatedDriver::SetEventNotification(FtHandle handle, uint32_t mask, void*) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  return Begin(Op::SetEventNotification, handle, "SetEventNotification " + Hex(mask), d);
+  return Apply(Op::SetEventNotification, handle, "SetEventNotification " + Hex(mask), {});
 }
 
 FtStatus EmulatedDriver::SetDtr(FtHandle handle) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  if (FtStatus s = Begin(Op::SetDtr, handle, "SetDtr", d)) return s;
-  d->dtr = true;
-  return FT_OK;
+  return Apply(Op::SetDtr, handle, "SetDtr", [](EmulatedDevice& d) { d.dtr = true; });
 }
 
 FtStatus EmulatedDriver::ClrDtr(FtHandle handle) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  if (FtStatus s = Begin(Op::ClrDtr, handle, "ClrDtr", d)) return s;
-  d->dtr = false;
-  return FT_OK;
+  return Apply(Op::ClrDtr, handle, "ClrDtr", [](EmulatedDevice& d) { d.dtr = false; });
 }
 
 FtStatus EmulatedDriver::SetRts(FtHandle handle) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  if (FtStatus s = Begin(Op::SetRts, handle, "SetRts", d)) return s;
-  d->rts = true;
-  return FT_OK;
+  return Apply(Op::SetRts, handle, "SetRts", [](EmulatedDevice& d) { d.rts = true; });
 }
 
 FtStatus EmulatedDriver::ClrRts(FtHandle handle) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  if (FtStatus s = Begin(Op::ClrRts, handle, "ClrRts", d)) return s;
-  d->rts = false;
-  return FT_OK;
+  return Apply(Op::ClrRts, handle, "ClrRts", [](EmulatedDevice& d) { d.rts = false; });
 }
 
 FtStatus EmulatedDriver::SetTimeouts(FtHandle handle, uint32_t readTimeoutMs, uint32_t writeTimeoutMs) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  if (FtStatus s =
-          Begin(Op::SetTimeouts, handle,
-                "SetTimeouts " + std::to_string(readTimeoutMs) + " " + std::to_string(writeTimeoutMs), d))
-    return s;
-  d->readTimeoutMs = readTimeoutMs;
-  d->writeTimeoutMs = writeTimeoutMs;
-  return FT_OK;
+  return Apply(Op::SetTimeouts, handle,
+               "SetTimeouts " + std::to_string(readTimeoutMs) + " " + std::to_string(writeTimeoutMs),
+               [=](EmulatedDevice& d) {
+                 d.readTimeoutMs = readTimeoutMs;
+                 d.writeTimeoutMs = writeTimeoutMs;
+               });
 }
 
 FtStatus EmulatedDriver::Purge(FtHandle handle, uint32_t mask) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  if (FtStatus s = Begin(Op::Purge, handle, "Purge " + std::to_string(mask), d)) return s;
-  if (mask & kPurgeRx) d->rx.Clear();
-  return FT_OK;
+  return Apply(Op::Purge, handle, "Purge " + std::to_string(mask), [mask](EmulatedDevice& d) {
+    if (mask & kPurgeRx) d.rx.Clear();
+  });
 }
 
 FtStatus EmulatedDriver::GetModemStatus(FtHandle handle, uint32_t& status) {
-  std::lock_guard lock(mutex_);
-  EmulatedDevice* d = nullptr;
-  if (FtStatus s = Begin(Op::GetModemStatus, handle, "GetModemStatus", d)) return s;
-  status = d->modemStatus;
-  return FT_OK;
+  return Apply(Op::GetModemStatus, handle, "GetModemStatus",
+               [&status](EmulatedDevice& d) { status = d.modemStatus; });
 }
 
 FtStatus EmulatedDriver::GetStatus(FtHandle handle, uint32_t& rxQueue, uint32_t& txQueue, uint32_t& events) {

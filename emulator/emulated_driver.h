@@ -3,6 +3,7 @@
 // behind an emulated bridge chip with its receive queue. Tests attach devices, set up their recorders,
 // inject bridge faults and read the log of configuration calls.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -134,6 +135,9 @@ class EmulatedDriver final : public platform::ftdi::Driver {
   FtStatus Injected(Op op);
   // Logs a configuration call and finds its device; FT_OK with `device` set, or the failure.
   FtStatus Begin(Op op, FtHandle handle, const std::string& call, EmulatedDevice*& device);
+  // Begin, then `change` on the device when the call succeeds.
+  FtStatus Apply(Op op, FtHandle handle, const std::string& call,
+                 const std::function<void(EmulatedDevice&)>& change);
   void SpendPollCost();
 
   std::recursive_mutex mutex_;
