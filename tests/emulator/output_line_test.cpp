@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "emulator/device_state.h"
 #include "platform/clock.h"
 
 namespace emulator {
@@ -71,6 +72,15 @@ TEST_F(OutputLineTest, AFullQueueHoldsTheRestBack) {
   std::vector<uint8_t> got(600);
   queue.Take(got.data(), 600);
   EXPECT_EQ(line.Release(queue), 500u);
+}
+
+TEST(DeviceStateTest, PagesAreFoundOnlyWhereTheMemoryReaches) {
+  DeviceState state;
+  state.card.assign(3 * kPageBytes - 1, 0);
+  EXPECT_EQ(PageAt(state.card, 0), state.card.data());
+  EXPECT_EQ(PageAt(state.card, 1), state.card.data() + kPageBytes);
+  EXPECT_EQ(PageAt(state.card, 2), nullptr);  // one byte short
+  EXPECT_EQ(PageAt(state.dataFlash, 0), nullptr);
 }
 
 }  // namespace

@@ -169,12 +169,13 @@ FtStatus LibftdiDriver::GetDeviceInfoDetail(uint32_t index, uint32_t& flags, uin
 FtStatus LibftdiDriver::OpenEx(const char* description, uint32_t flags, FtHandle& handle) {
   std::lock_guard lock(impl_->mutex);
   if (flags != kOpenByDescription || description == nullptr) return FT_INVALID_PARAMETER;
+  const std::string wanted(description, strnlen(description, kDescriptionSize));
   const Listed* entry = nullptr;
   for (const Listed& l : impl_->listed) {
-    if (!l.description.empty() &&
-        l.description == std::string(description, strnlen(description, kDescriptionSize)))
+    if (!l.description.empty() && l.description == wanted) {
       entry = &l;
-    if (entry) break;
+      break;
+    }
   }
   if (!entry) return FT_DEVICE_NOT_FOUND;
   auto open = std::make_unique<OpenDevice>();
