@@ -31,11 +31,27 @@ inline void Store(T* p, typename Lanes<T>::Vec v) {
   std::memcpy(p, &v, sizeof v);
 }
 
+constexpr uint32_t kTileBits = 4;
+// Below this the whole array stays in cache and plain swaps are faster.
+constexpr uint32_t kTiledFrom = 1u << 14;
+static_assert(kTiledFrom >= (1u << (2 * kTileBits)));
+constexpr uint8_t kTileReversed[16] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+
 }  // namespace
 
 template <typename T>
 Plan<T>::Plan(uint32_t n) : n_(n) {
-  if (n > 2) {
+  if (n >= kTiledFrom) {
+    uint32_t bits = 0;
+    while ((1u << bits) < n) ++bits;
+    const uint32_t midBits = bits - 2 * kTileBits;
+    reversedMiddle_.resize(size_t{1} << midBits);
+    for (uint32_t i = 0; i < reversedMiddle_.size(); ++i) {
+      uint32_t r = 0;
+      for (uint32_t b = 0; b < midBits; ++b) r |= ((i >> b) & 1u) << (midBits - 1 - b);
+      reversedMiddle_[i] = r;
+    }
+  } else if (n > 2) {
     reversed_.resize(n);
     uint32_t bits = 0;
     while ((1u << bits) < n) ++bits;
@@ -71,12 +87,65 @@ Plan<T>::Plan(uint32_t n) : n_(n) {
   }
 }
 
+// Bit reversal by tiles: with i = (a, b, c), a and c of kTileBits bits each, the reversed index is
+// (rev c, rev b, rev a), so the tile of the middle part b and that of rev b trade places transposed,
+// and every row of a tile is one run of contiguous samples.
+template <typename T>
+void Plan<T>::ReverseTiled(T* x) const {
+  constexpr uint32_t q = kTileBits, side = 1u << q;
+  const uint32_t midCount = static_cast<uint32_t>(reversedMiddle_.size());
+  const uint32_t rowStride = n_ >> q;  // step of a
+  T t1[side * side], t2[side * side];
+  for (uint32_t b = 0; b < midCount; ++b) {
+    const uint32_t rb = reversedMiddle_[b];
+    if (rb < b) continue;
+    T* p1 = x + (b << q);
+    T* p2 = x + (rb << q);
+    for (uint32_t a = 0; a < side; ++a) {
+      std::memcpy(t1 + a * side, p1 + a * rowStride, sizeof(T) * side);
+      std::memcpy(t2 + a * side, p2 + a * rowStride, sizeof(T) * side);
+    }
+    for (uint32_t a = 0; a < side; ++a) {
+      const uint32_t ra = kTileReversed[a];
+      T* row1 = p1 + a * rowStride;
+      T* row2 = p2 + a * rowStride;
+      for (uint32_t c = 0; c < side; ++c) {
+        const uint32_t from = kTileReversed[c] * side + ra;
+        row1[c] = t2[from];
+        row2[c] = t1[from];
+      }
+    }
+  }
+}
+
 template <typename T>
 template <bool Inverse>
 void Plan<T>::Stages(T* re, T* im, uint32_t from, uint32_t to, uint32_t len) const {
   using Vec = typename Lanes<T>::Vec;
   constexpr size_t kLanes = Lanes<T>::kCount;
-  for (uint32_t h = from; h < to; h *= 2) {
+  uint32_t h = from;
+  if (h == 1 && to >= 4) {
+    // The first two stages together; the second one's twiddles are 1 and +-i.
+    for (uint32_t i = 0; i < len; i += 4) {
+      const T r0 = re[i] + re[i + 1], i0 = im[i] + im[i + 1];
+      const T r1 = re[i] - re[i + 1], i1 = im[i] - im[i + 1];
+      const T r2 = re[i + 2] + re[i + 3], i2 = im[i + 2] + im[i + 3];
+      const T r3 = re[i + 2] - re[i + 3], i3 = im[i + 2] - im[i + 3];
+      // t = (r3 + i i3) * (0 + i s), s = +1 for the inverse, -1 for the forward transform
+      const T tr = Inverse ? -i3 : i3;
+      const T ti = Inverse ? r3 : -r3;
+      re[i] = r0 + r2;
+      im[i] = i0 + i2;
+      re[i + 2] = r0 - r2;
+      im[i + 2] = i0 - i2;
+      re[i + 1] = r1 + tr;
+      im[i + 1] = i1 + ti;
+      re[i + 3] = r1 - tr;
+      im[i + 3] = i1 - ti;
+    }
+    h = 4;
+  }
+  for (; h < to; h *= 2) {
     const uint32_t le = 2 * h;
     if (h == 1) {
       for (uint32_t i = 0; i < len; i += 2) {
@@ -127,7 +196,9 @@ void Plan<T>::Stages(T* re, T* im, uint32_t from, uint32_t to, uint32_t len) con
 template <typename T>
 void Plan<T>::Run(int direction, T* re, T* im) const {
   const uint32_t n = n_;
-  if (n > 2) {
+  if (n >= kTiledFrom) {
+    for (T* x : {re, im}) ReverseTiled(x);
+  } else if (n > 2) {
     for (uint32_t i = 0; i < n; ++i) {
       const uint32_t r = reversed_[i];
       if (i < r) {

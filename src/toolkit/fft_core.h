@@ -31,9 +31,11 @@ class Plan {
  private:
   template <bool Inverse>
   void Stages(T* re, T* im, uint32_t from, uint32_t to, uint32_t len) const;
+  void ReverseTiled(T* x) const;
   uint32_t n_;
-  std::vector<uint32_t> reversed_;  // bit-reversed index of each i, n > 2
-  std::vector<T> cos_, sin_;        // stage of half length h: entries h .. 2h - 1
+  std::vector<uint32_t> reversed_;        // bit-reversed index of each i, short lengths
+  std::vector<uint32_t> reversedMiddle_;  // bit-reversed middle parts of the index, long lengths
+  std::vector<T> cos_, sin_;              // stage of half length h: entries h .. 2h - 1
 };
 
 // A plan for length n, kept per thread for the most recent lengths.
