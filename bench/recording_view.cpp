@@ -1,0 +1,244 @@
+// Loading an hour-scale record and reducing it to the plot's columns, each next to its baseline measured
+// in the same run: a plain read() of the same file, and a plain sum over the same sample arrays.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "toolkit/funk.h"
+#include "toolkit/setup_record.h"
+#include "viewer/envelope_raster.h"
+#include "viewer/plot_layout.h"
+#include "viewer/recording_loader.h"
+#include "viewer/view_envelope.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kFrames = 10'000'000;
+constexpr int kPlotWidth = 1400;
+
+// A recording file of `channels` x kFrames frames in the temporary directory, written once per width.
+std::string SyntheticFile(uint16_t channels) {
+  const fs::path path = fs::temp_directory_path() / ("bench_recording_" + std::to_string(channels) + ".dat");
+  const uint64_t size = toolkit::HeadersSize(channels) + uint64_t{4} * channels * kFrames;
+  if (fs::exists(path) && fs::file_size(path) == size) return path.string();
+  std::FILE* f = std::fopen(path.string().c_str(), "wb");
+  toolkit::MAIN_HEADER h{};
+  h.Channels = channels;
+  h.Format = 60;
+  h.Rate = 1000;
+  h.Bits = 24;
+  std::fwrite(&h, sizeof h, 1, f);
+  std::vector<toolkit::CHANNEL_HEADER> ch(channels);
+  for (uint16_t c = 0; c < channels; ++c) {
+    ch[c].Number = c;
+    std::snprintf(ch[c].Name, sizeof ch[c].Name, "ch%u", unsigned{c});
+    ch[c].Coef = c % 2 ? 1.0 : 2.5e-3;  // half the channels scaled, half raw
+    ch[c].Coef2 = 1.0;
+  }
+  std::fwrite(ch.data(), sizeof(toolkit::CHANNEL_HEADER), channels, f);
+  std::vector<int32_t> frames(size_t{channels} * 65536);
+  uint32_t x = 12345;
+  for (uint32_t done = 0; done < kFrames;) {
+    const uint32_t n = std::min<uint32_t>(65536, kFrames - done);
+    for (size_t k = 0; k < size_t{n} * channels; ++k) {
+      x = x * 1664525u + 1013904223u;
+      frames[k] = static_cast<int32_t>(x >> 8) - (1 << 23);
+    }
+    std::fwrite(frames.data(), 4, size_t{n} * channels, f);
+    done += n;
+  }
+  std::fclose(f);
+  return path.string();
+}
+
+struct Record {
+  std::unique_ptr<toolkit::SetupRecord> setup = std::make_unique<toolkit::SetupRecord>();
+  viewer::ChannelSamples samples;
+  toolkit::TFunk funk;
+};
+
+void Choose(Record& r, const std::string& path, uint16_t channels) {
+  toolkit::SetSetupDefaults(*r.setup, "");
+  toolkit::SetFieldText(r.setup->FileName, path);
+  r.setup->FileSamples = kFrames;
+  r.setup->LoadChannels = channels;
+  for (uint16_t j = 0; j < channels; ++j) r.setup->ChannelMap[j] = j;
+}
+
+// Reading the same record again (after a change of settings): the arrays of the last read are reused.
+void BM_LoadRecording(benchmark::State& state) {
+  const auto channels = static_cast<uint16_t>(state.range(0));
+  const std::string path = SyntheticFile(channels);
+  static std::unique_ptr<Record> kept;  // one width at a time, to bound the memory the run needs
+  static uint16_t keptChannels = 0;
+  if (!kept || keptChannels != channels) {
+    kept.reset();
+    kept = std::make_unique<Record>();
+    keptChannels = channels;
+  }
+  Record& r = *kept;
+  Choose(r, path, channels);
+  for (auto _ : state) {
+    if (viewer::LoadRecording(*r.setup, r.samples, r.funk).status != viewer::LoadStatus::Ok ||
+        r.setup->Samples != kFrames) {
+      state.SkipWithError("load failed");
+      break;
+    }
+    benchmark::DoNotOptimize(r.samples[0][kFrames - 1]);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(path)));
+}
+
+// The same, each time into new arrays (the first read of a record).
+void BM_LoadRecordingFresh(benchmark::State& state) {
+  const auto channels = static_cast<uint16_t>(state.range(0));
+  const std::string path = SyntheticFile(channels);
+  Record r;
+  Choose(r, path, channels);
+  for (auto _ : state) {
+    r.samples.FreeAll();
+    if (viewer::LoadRecording(*r.setup, r.samples, r.funk).status != viewer::LoadStatus::Ok ||
+        r.setup->Samples != kFrames) {
+      state.SkipWithError("load failed");
+      break;
+    }
+    benchmark::DoNotOptimize(r.samples[0][kFrames - 1]);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(path)));
+}
+
+// Baseline: read() of the same file in 1 MiB portions, from the page cache.
+void BM_ReadFileBaseline(benchmark::State& state) {
+  const std::string path = SyntheticFile(static_cast<uint16_t>(state.range(0)));
+  std::vector<char> buffer(size_t{1} << 20);
+  for (auto _ : state) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    uint64_t total = 0;
+    for (ssize_t n; (n = ::read(fd, buffer.data(), buffer.size())) > 0;) total += static_cast<uint64_t>(n);
+    ::close(fd);
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(path)));
+}
+
+// 64 channels of kFrames samples, filled once and shared by the reduction benchmarks.
+Record& ReductionRecord() {
+  static Record* r = [] {
+    auto* recp = new Record;
+    Record& rec = *recp;
+    toolkit::SetSetupDefaults(*rec.setup, "");
+    rec.setup->ChannelCount = 64;
+    rec.setup->ShownEnd = 64;
+    rec.setup->Samples = kFrames;
+    uint32_t x = 99;
+    for (int c = 0; c < 64; ++c) {
+      rec.samples.Allocate(c, kFrames + viewer::ChannelSamples::kSpare);
+      for (uint32_t n = 0; n < kFrames; ++n) {
+        x = x * 1664525u + 1013904223u;
+        rec.samples[c][n] = static_cast<float>(static_cast<int32_t>(x >> 8) - (1 << 23)) * 1e-3f;
+      }
+    }
+    return recp;
+  }();
+  return *r;
+}
+
+// The envelope of one column by the plain scalar rule, for the check that the fast reduction agrees.
+bool MatchesScalarRule(const float* x, const float* env, uint32_t per, int columns, int32_t last) {
+  for (int c = 0; c < columns; ++c) {
+    const int64_t n = int64_t{c} * per;
+    float mn = x[n], mx = x[n];
+    for (int64_t k = n + 1; k == n + 1 || k < std::min<int64_t>(n + per, last); ++k) {
+      mn = std::min(mn, x[k]);
+      mx = std::max(mx, x[k]);
+    }
+    if (env[c] != mn || env[c + viewer::kEnvelopeMaxOffset] != mx) return false;
+  }
+  return true;
+}
+
+void BM_ForCurs(benchmark::State& state) {
+  Record& r = ReductionRecord();
+  viewer::ViewEnvelope envelope;
+  for (auto _ : state) {
+    r.setup->Nn = 0;
+    r.setup->Nk = static_cast<int32_t>(kFrames - 1);
+    viewer::for_curs(*r.setup, r.samples, envelope, kPlotWidth);
+    benchmark::DoNotOptimize(envelope[63][0]);
+  }
+  for (int c = 0; c < 64; c += 21) {
+    if (!MatchesScalarRule(r.samples[c], envelope[c], r.setup->SamplesPerColumn, r.setup->ColumnCount[c],
+                           r.setup->Nk)) {
+      state.SkipWithError("envelope differs from the scalar rule");
+    }
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * 64 * uint64_t{kFrames} * 4));
+}
+
+// Baseline: a plain sum over the same arrays (eight running sums, as memory allows).
+void BM_SumBaseline(benchmark::State& state) {
+  Record& r = ReductionRecord();
+  for (auto _ : state) {
+    float total = 0;
+    for (int c = 0; c < 64; ++c) {
+      const float* x = r.samples[c];
+      float s[8] = {};
+      for (uint32_t n = 0; n + 8 <= kFrames; n += 8)
+        for (int k = 0; k < 8; ++k) s[k] += x[n + k];
+      for (float v : s) total += v;
+    }
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * 64 * uint64_t{kFrames} * 4));
+}
+
+// The computing and pixel part of a redraw of 64 channels: geometry and every envelope's strokes into a
+// 1400 x 900 image (a 60 Hz frame lasts 16.7 ms). Baseline: clearing the same image.
+void BM_DrawChannelsCore(benchmark::State& state) {
+  Record& r = ReductionRecord();
+  viewer::ViewEnvelope envelope;
+  r.setup->Nn = 0;
+  r.setup->Nk = static_cast<int32_t>(kFrames - 1);
+  viewer::for_curs(*r.setup, r.samples, envelope, kPlotWidth);
+  std::vector<uint32_t> image(size_t{kPlotWidth} * 900);
+  const viewer::PixelTarget target{image.data(), kPlotWidth, kPlotWidth, 900};
+  for (auto _ : state) {
+    std::fill(image.begin(), image.end(), 0xFF000000u);
+    const auto layout = viewer::LayoutChannelPlot(*r.setup, kPlotWidth, 900, 0, r.funk);
+    for (const auto& row : layout.rows) {
+      viewer::RasterizeEnvelope(target, layout.plotHeight, envelope[row.channel], row.columns, row.scale,
+                                row.offset, 0xFF00FF00u);
+    }
+    benchmark::DoNotOptimize(image[0]);
+  }
+}
+
+void BM_ClearImageBaseline(benchmark::State& state) {
+  std::vector<uint32_t> image(size_t{kPlotWidth} * 900);
+  for (auto _ : state) {
+    std::fill(image.begin(), image.end(), 0xFF000000u);
+    benchmark::DoNotOptimize(image[0]);
+  }
+}
+
+}  // namespace
+
+// Each width: the baseline, then the loads right after it, while the file is in the page cache.
+BENCHMARK(BM_ReadFileBaseline)->Arg(8)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadRecording)->Arg(8)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadRecordingFresh)->Arg(8)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReadFileBaseline)->Arg(64)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadRecording)->Arg(64)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadRecordingFresh)->Arg(64)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SumBaseline)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ForCurs)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ClearImageBaseline)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawChannelsCore)->Unit(benchmark::kMillisecond);

@@ -1,0 +1,170 @@
+#include "viewer/recording_loader.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "toolkit/format_text.h"
+#include "viewer/frame_convert.h"
+
+namespace viewer {
+
+using toolkit::CHANNEL_HEADER;
+using toolkit::MAIN_HEADER;
+using toolkit::SetupRecord;
+
+// Frames are little-endian int32 words, taken as they lie in memory.
+static_assert(std::endian::native == std::endian::little);
+
+namespace {
+
+// The program's build stamp shown in the caption.
+constexpr const char* kBuildDate = "Jul 28 2010";
+// Frames are read in portions of about this many bytes.
+constexpr size_t kPortionBytes = size_t{256} << 10;
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Frames in the file after its headers, or 0 when its size cannot be taken.
+uint64_t FramesInFile(std::FILE* f, uint16_t channels) {
+  const long here = std::ftell(f);
+  if (here < 0 || std::fseek(f, 0, SEEK_END) != 0) return 0;
+  const long end = std::ftell(f);
+  std::fseek(f, here, SEEK_SET);
+  if (end < 0) return 0;
+  return toolkit::SamplesPerChannel(static_cast<uint64_t>(end), channels).value_or(0);
+}
+
+// Reads the frames and fills the arrays; returns the complete frames stored.
+uint32_t ReadFrames(std::FILE* f, const SetupRecord& s, uint16_t width, const uint16_t* fileChannel,
+                    ChannelSamples& samples, uint32_t wanted) {
+  const size_t frameBytes = size_t{4} * width;
+  // A multiple of 16 frames keeps every portion's first sample aligned in the arrays.
+  const size_t portionFrames = std::max<size_t>(16, kPortionBytes / frameBytes / 16 * 16);
+  std::vector<int32_t> portion(portionFrames * width);
+  std::vector<ChannelRoute> routes(s.ChannelCount);
+  uint32_t done = 0;
+  while (done < wanted) {
+    const size_t ask = std::min<size_t>(portionFrames, wanted - done);
+    const size_t got = std::fread(portion.data(), 1, ask * frameBytes, f) / frameBytes;
+    if (got == 0) break;
+    for (uint16_t j = 0; j < s.ChannelCount; ++j)
+      routes[j] = {fileChannel[j], s.MemCoef[j], samples[j] + done};
+    ConvertFrames(portion.data(), got, width, routes.data(), routes.size());
+    done += static_cast<uint32_t>(got);
+    if (got < ask) break;  // end of the file (a cut last frame is dropped)
+  }
+  FinishConvertedStores();
+  return done;
+}
+
+}  // namespace
+
+std::string RecordingPath(const SetupRecord& s) {
+  const std::string name = toolkit::FieldText(s.FileName);
+  const std::string dir = toolkit::FieldText(s.DataDir);
+  if (name.empty() || name.front() == '/' || dir.empty()) return name;
+  return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk& funk) {
+  LoadReport report;
+  File file(std::fopen(RecordingPath(s).c_str(), "rb"));
+  if (!file) {
+    report.status = LoadStatus::CannotOpen;
+    return report;
+  }
+  MAIN_HEADER header;
+  if (toolkit::ReadMainHeader(file.get(), header) != toolkit::HeaderIo::Ok) {
+    report.status = LoadStatus::ShortMainHeader;
+    return report;
+  }
+  // The header decides how many channel headers follow and how wide a frame is: a header that fails the
+  // check (a file changed since it was chosen) is refused before it can size anything.
+  if (toolkit::CheckMainHeader(header, report.checkText) != 0) {
+    report.status = LoadStatus::BadHeader;
+    return report;
+  }
+  const uint16_t width = header.Channels;
+  CHANNEL_HEADER channels[toolkit::kMaxChannels];
+  if (toolkit::ReadChannelHeaders(file.get(), std::span(channels, width)) != toolkit::HeaderIo::Ok) {
+    report.status = LoadStatus::ShortChannelHeader;
+    return report;
+  }
+  const uint64_t framesInFile = FramesInFile(file.get(), width);
+
+  // Everything is read that can fail without a way on; now the record in memory is replaced.
+  s.ChannelCount = std::min<uint16_t>(s.LoadChannels, toolkit::kMaxChannels);
+  s.StationMode = 0;
+  s.CursorMode = 0;
+
+  // Arrays are sized from the file's frame count as chosen, but never beyond what the file holds.
+  const uint64_t capacity = std::min<uint64_t>(s.FileSamples, framesInFile) + ChannelSamples::kSpare;
+  const uint16_t wanted = s.ChannelCount;
+  // The previous load's arrays go from the top down; those of the same size are taken over.
+  for (size_t i = toolkit::kMaxChannels; i-- > 0;) {
+    if (i >= wanted || samples.Capacity(i) != capacity) samples.Free(i);
+  }
+  uint16_t obtained = 0;
+  while (obtained < wanted && samples.Allocate(obtained, capacity)) ++obtained;
+  if (obtained < wanted) {
+    report.memoryShort = true;
+    s.ChannelCount = obtained;
+  }
+  s.ArrayCount = s.ChannelCount;
+  s.ArraysAllocated = s.ChannelCount;
+
+  s.Header = header;
+  s.Dt = header.dt;
+  for (uint16_t k = 0; k < width; ++k) {
+    s.FileChannels[k] = channels[k];
+    s.FileChannels[k].Name[22] = 0;  // names keep at most 22 characters
+  }
+  uint16_t fileChannel[toolkit::kMaxChannels];
+  for (uint16_t j = 0; j < s.ChannelCount; ++j) {
+    fileChannel[j] = std::min<uint16_t>(s.ChannelMap[j], width - 1);
+    s.MemChannels[j] = s.FileChannels[fileChannel[j]];
+    s.MemCoef[j] = s.UseCoefficients != 0 ? s.MemChannels[j].Coef : 1.0;
+  }
+  funk.DecodeTimeStamp(header.StartTicks, 0.0, 0);
+
+  s.Samples = ReadFrames(file.get(), s, width, fileChannel, samples,
+                         static_cast<uint32_t>(std::min<uint64_t>(s.FileSamples, framesInFile)));
+  // The floats past the samples read hold zeros rather than whatever the allocation left there.
+  for (uint16_t j = 0; j < s.ChannelCount; ++j) {
+    std::fill(samples[j] + s.Samples, samples[j] + samples.Capacity(j), 0.0f);
+  }
+
+  s.Nn = 0;
+  s.Nk = static_cast<int32_t>(s.Samples) - 1;
+  s.FirstChannel = 0;
+  s.ShownEnd = s.ChannelCount;
+  s.ViewChanged = 1;
+  report.channelsKept = s.ChannelCount;
+  return report;
+}
+
+std::string MemoryShortText(int channelsKept) { return toolkit::FormatText(" память на %d", channelsKept); }
+
+std::string RecordingCaption(const SetupRecord& s) {
+  std::string dir = toolkit::FieldText(s.DataDir);
+  // Cut by characters, not bytes, so that a UTF-8 path is never split inside a character.
+  size_t chars = 0, cut = dir.size();
+  for (size_t i = 0; i < dir.size(); ++i) {
+    if ((static_cast<unsigned char>(dir[i]) & 0xC0) == 0x80) continue;
+    if (chars == 50) cut = i;
+    ++chars;
+  }
+  if (chars > 51) dir = dir.substr(0, cut) + "...";
+  return toolkit::FormatText("пр-ма от %s;  %s", kBuildDate, dir.c_str()) +
+         toolkit::FormatText("%s; %d каналов; %.2f cek", toolkit::FieldText(s.FileName).c_str(),
+                             int{s.Header.Channels}, s.FileSamples * s.Header.dt);
+}
+
+}  // namespace viewer

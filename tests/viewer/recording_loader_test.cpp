@@ -1,0 +1,279 @@
+// Loading a recording into memory: files built byte by byte here, read back through the loader.
+#include "viewer/recording_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <random>
+
+#include "toolkit/header_bytes.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using toolkit::SetupRecord;
+using toolkit_test::Bytes;
+using viewer::ChannelSamples;
+using viewer::LoadStatus;
+
+constexpr int64_t kStart2001 = int64_t{662'774'400} * 256'000'000;  // 2001-01-01 00:00:00
+
+// A recording of `frames` frames whose sample of channel c at frame n is value(c, n).
+template <typename Value>
+std::vector<uint8_t> Recording(std::vector<std::pair<std::string, double>> channels, uint32_t frames,
+                               Value value, uint16_t rate = 100) {
+  const auto width = static_cast<uint16_t>(channels.size());
+  Bytes file = toolkit_test::MainHeaderBytes(width, 60, rate, kStart2001);
+  for (uint16_t c = 0; c < width; ++c) {
+    file.Append(toolkit_test::ChannelHeaderBytes(c, channels[c].first, channels[c].second));
+  }
+  Bytes frameBytes(size_t{4} * width * frames);
+  for (uint32_t n = 0; n < frames; ++n)
+    for (uint16_t c = 0; c < width; ++c) {
+      const auto v = static_cast<uint32_t>(value(c, n));
+      frameBytes.U16(4 * (n * width + c), static_cast<uint16_t>(v)).U16(4 * (n * width + c) + 2, v >> 16);
+    }
+  file.Append(frameBytes);
+  return file.data();
+}
+
+int32_t Pattern(uint16_t c, uint32_t n) {
+  return static_cast<int32_t>(1000 * (c + 1) + n) * (n % 2 ? -1 : 1);
+}
+
+class LoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("loader_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    setup_ = std::make_unique<SetupRecord>();
+    toolkit::SetSetupDefaults(*setup_, dir_.string() + "/");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Writes the file and chooses it as the chooser does: name, frame count, channels to load.
+  void Choose(const std::string& name, const std::vector<uint8_t>& bytes, uint32_t fileSamples,
+              std::vector<uint16_t> map) {
+    toolkit_test::WriteFile((dir_ / name).string(), bytes);
+    toolkit::SetFieldText(setup_->FileName, name);
+    setup_->FileSamples = fileSamples;
+    setup_->LoadChannels = static_cast<uint16_t>(map.size());
+    for (size_t j = 0; j < map.size(); ++j) setup_->ChannelMap[j] = map[j];
+  }
+  viewer::LoadReport Load() { return viewer::LoadRecording(*setup_, samples_, funk_); }
+
+  fs::path dir_;
+  std::unique_ptr<SetupRecord> setup_;
+  ChannelSamples samples_;
+  toolkit::TFunk funk_;
+};
+
+TEST_F(LoaderTest, ChannelMapPutsFileChannelsInMemoryWithTheirHeadersAndCoefficients) {
+  Choose("a.dat", Recording({{"north", 0.5}, {"east", 2.0}, {"vertical", 0.25}}, 20, Pattern), 20, {2, 0, 1});
+  const auto r = Load();
+  ASSERT_EQ(r.status, LoadStatus::Ok);
+  EXPECT_EQ(r.channelsKept, 3);
+  const SetupRecord& s = *setup_;
+  EXPECT_EQ(s.ChannelCount, 3);
+  EXPECT_EQ(s.ArraysAllocated, 3);
+  EXPECT_EQ(toolkit::FieldText(s.MemChannels[0].Name), "vertical");
+  EXPECT_EQ(toolkit::FieldText(s.MemChannels[1].Name), "north");
+  EXPECT_EQ(toolkit::FieldText(s.MemChannels[2].Name), "east");
+  EXPECT_EQ(s.MemCoef[0], 0.25);
+  EXPECT_EQ(s.MemCoef[1], 0.5);
+  EXPECT_EQ(s.MemCoef[2], 2.0);
+  const uint16_t fileOf[3] = {2, 0, 1};
+  for (int j = 0; j < 3; ++j)
+    for (uint32_t n = 0; n < 20; ++n)
+      ASSERT_EQ(samples_[j][n], static_cast<float>(Pattern(fileOf[j], n) * s.MemCoef[j])) << j << " " << n;
+  EXPECT_EQ(s.Samples, 20u);
+  EXPECT_EQ(s.Dt, 0.01);
+  EXPECT_EQ(s.Header.Year, 2001);  // completed by the header check
+  EXPECT_EQ(funk_.Calendar.Year, 2001);
+  EXPECT_EQ(s.Nn, 0);
+  EXPECT_EQ(s.Nk, 19);
+  EXPECT_EQ(s.FirstChannel, 0);
+  EXPECT_EQ(s.ShownEnd, 3);
+  EXPECT_EQ(s.ViewChanged, 1);
+}
+
+TEST_F(LoaderTest, MapEntryBeyondTheFileUsesItsLastChannelAndCoefficientsOffGiveRawCounts) {
+  Choose("b.dat", Recording({{"z", 3.0}, {"n", 5.0}}, 4, Pattern), 4, {7, 0});
+  setup_->UseCoefficients = 0;
+  setup_->StationMode = 1;
+  setup_->CursorMode = 1;
+  ASSERT_EQ(Load().status, LoadStatus::Ok);
+  EXPECT_EQ(toolkit::FieldText(setup_->MemChannels[0].Name), "n");
+  EXPECT_EQ(setup_->MemCoef[0], 1.0);
+  EXPECT_EQ(setup_->MemCoef[1], 1.0);
+  EXPECT_EQ(samples_[0][3], static_cast<float>(Pattern(1, 3)));
+  EXPECT_EQ(samples_[1][2], static_cast<float>(Pattern(0, 2)));
+  EXPECT_EQ(setup_->StationMode, 0);
+  EXPECT_EQ(setup_->CursorMode, 0);
+}
+
+TEST_F(LoaderTest, NamesKeepTwentyTwoCharacters) {
+  Choose("c.dat", Recording({{std::string(23, 'L'), 1.0}, {std::string(20, 'S'), 1.0}}, 1, Pattern), 1,
+         {0, 1});
+  ASSERT_EQ(Load().status, LoadStatus::Ok);
+  EXPECT_EQ(toolkit::FieldText(setup_->FileChannels[0].Name), std::string(22, 'L'));
+  EXPECT_EQ(toolkit::FieldText(setup_->MemChannels[0].Name), std::string(22, 'L'));
+  EXPECT_EQ(toolkit::FieldText(setup_->MemChannels[1].Name), std::string(20, 'S'));
+}
+
+TEST_F(LoaderTest, CutLastFrameAndShortFilesStopAtTheLastCompleteFrame) {
+  auto bytes = Recording({{"a", 1.0}, {"b", 1.0}}, 5, Pattern);
+  bytes.insert(bytes.end(), {1, 2, 3, 4, 5, 6});  // 1.5 samples of a sixth frame
+  Choose("d.dat", bytes, 6, {0, 1});
+  ASSERT_EQ(Load().status, LoadStatus::Ok);
+  EXPECT_EQ(setup_->Samples, 5u);
+  EXPECT_EQ(setup_->Nk, 4);
+  EXPECT_EQ(samples_[1][4], static_cast<float>(Pattern(1, 4)));
+  // The spare floats beyond the samples are there and zero.
+  ASSERT_GE(samples_.Capacity(1), 5u + ChannelSamples::kSpare);
+  for (size_t i = 5; i < 5 + ChannelSamples::kSpare; ++i) ASSERT_EQ(samples_[1][i], 0.0f);
+
+  for (uint32_t frames : {0u, 1u}) {
+    Choose("e.dat", Recording({{"a", 2.0}}, frames, Pattern), frames, {0});
+    ASSERT_EQ(Load().status, LoadStatus::Ok) << frames;
+    EXPECT_EQ(setup_->Samples, frames);
+    EXPECT_EQ(setup_->Nk, static_cast<int32_t>(frames) - 1);
+    ASSERT_NE(samples_[0], nullptr);
+    EXPECT_EQ(samples_[0][0], frames ? static_cast<float>(Pattern(0, 0) * 2.0) : 0.0f);
+  }
+}
+
+TEST_F(LoaderTest, FrameCountOfTheChoiceBoundsTheReadBothWays) {
+  Choose("f.dat", Recording({{"a", 1.0}}, 50, Pattern), 30, {0});
+  ASSERT_EQ(Load().status, LoadStatus::Ok);
+  EXPECT_EQ(setup_->Samples, 30u);
+  // A file that shrank since it was chosen: arrays are sized by what it holds, not by the stale count.
+  Choose("f.dat", Recording({{"a", 1.0}}, 10, Pattern), 4'000'000'000u, {0});
+  ASSERT_EQ(Load().status, LoadStatus::Ok);
+  EXPECT_EQ(setup_->Samples, 10u);
+  EXPECT_EQ(samples_.Capacity(0), 10u + ChannelSamples::kSpare);
+}
+
+TEST_F(LoaderTest, SecondLoadFreesEveryArrayOfTheFirst) {
+  Choose("g.dat", Recording({{"a", 1.0}, {"b", 1.0}, {"c", 1.0}}, 8, Pattern), 8, {0, 1, 2});
+  ASSERT_EQ(Load().status, LoadStatus::Ok);
+  Choose("h.dat", Recording({{"x", 1.0}}, 3, Pattern), 3, {0});
+  ASSERT_EQ(Load().status, LoadStatus::Ok);
+  EXPECT_EQ(setup_->ChannelCount, 1);
+  EXPECT_EQ(setup_->ArraysAllocated, 1);
+  EXPECT_NE(samples_[0], nullptr);
+  EXPECT_EQ(samples_[1], nullptr);
+  EXPECT_EQ(samples_[2], nullptr);
+  EXPECT_EQ(setup_->ShownEnd, 1);
+}
+
+TEST_F(LoaderTest, PortionsOfManyChannelsJoinWithoutLosingAFrame) {
+  // 64 channels x 4,500 frames is more than one read portion; every sample must land in its place.
+  std::vector<std::pair<std::string, double>> channels(64, {"ch", 1.0});
+  channels[5].second = 0.001;
+  std::vector<uint16_t> map(64);
+  for (int j = 0; j < 64; ++j) map[j] = static_cast<uint16_t>(63 - j);
+  std::mt19937 rng(7);
+  std::vector<int32_t> values(64 * 4500);
+  for (auto& v : values) v = static_cast<int32_t>(rng() % 16'777'216) - 8'388'608;
+  Choose("i.dat", Recording(channels, 4500, [&](uint16_t c, uint32_t n) { return values[n * 64 + c]; }), 4500,
+         map);
+  ASSERT_EQ(Load().status, LoadStatus::Ok);
+  ASSERT_EQ(setup_->Samples, 4500u);
+  for (int j = 0; j < 64; ++j)
+    for (uint32_t n = 0; n < 4500; ++n) {
+      const double expect =
+          static_cast<double>(static_cast<float>(values[n * 64 + (63 - j)])) * setup_->MemCoef[j];
+      ASSERT_EQ(samples_[j][n], static_cast<float>(expect)) << j << " " << n;
+    }
+}
+
+TEST_F(LoaderTest, RefusedOrUnreadableFilesLeaveThePreviousRecordInPlace) {
+  Choose("good.dat", Recording({{"a", 1.0}, {"b", 1.0}}, 6, Pattern), 6, {0, 1});
+  ASSERT_EQ(Load().status, LoadStatus::Ok);
+  const float* kept = samples_[1];
+
+  auto tooMany = Recording({{"a", 1.0}}, 2, Pattern);
+  tooMany[0] = 65;  // Channels 65: the check refuses it before it sizes anything
+  Choose("bad.dat", tooMany, 2, {0});
+  auto r = Load();
+  EXPECT_EQ(r.status, LoadStatus::BadHeader);
+  EXPECT_FALSE(viewer::IsFatal(r.status));
+  EXPECT_EQ(r.checkText, "каналов 65 (другой формат)");
+  EXPECT_EQ(setup_->ChannelCount, 2);
+  EXPECT_EQ(setup_->Samples, 6u);
+  EXPECT_EQ(samples_[1], kept);
+  EXPECT_EQ(samples_[1][5], static_cast<float>(Pattern(1, 5)));
+
+  auto badRate = Recording({{"a", 1.0}}, 2, Pattern, 48);
+  Choose("rate.dat", badRate, 2, {0});
+  EXPECT_EQ(Load().status, LoadStatus::BadHeader);
+
+  auto shortHeader = Recording({{"a", 1.0}}, 0, Pattern);
+  shortHeader.resize(119);
+  Choose("short.dat", shortHeader, 0, {0});
+  EXPECT_EQ(Load().status, LoadStatus::ShortMainHeader);
+
+  auto shortChannels = Recording({{"a", 1.0}, {"b", 1.0}}, 0, Pattern);
+  shortChannels.resize(120 + 72 + 71);
+  Choose("short2.dat", shortChannels, 0, {0});
+  r = Load();
+  EXPECT_EQ(r.status, LoadStatus::ShortChannelHeader);
+  EXPECT_TRUE(viewer::IsFatal(r.status));
+
+  toolkit::SetFieldText(setup_->FileName, "missing.dat");
+  EXPECT_EQ(Load().status, LoadStatus::CannotOpen);
+  EXPECT_EQ(setup_->ChannelCount, 2);
+  EXPECT_EQ(samples_[1], kept);
+}
+
+TEST_F(LoaderTest, ChannelsThatGetNoArrayAreDroppedAndReported) {
+  ChannelSamples small(2 * (10 + ChannelSamples::kSpare));  // room for two arrays only
+  Choose("j.dat", Recording({{"a", 1.0}, {"b", 1.0}, {"c", 1.0}}, 10, Pattern), 10, {0, 1, 2});
+  const auto r = viewer::LoadRecording(*setup_, small, funk_);
+  ASSERT_EQ(r.status, LoadStatus::Ok);
+  EXPECT_TRUE(r.memoryShort);
+  EXPECT_EQ(r.channelsKept, 2);
+  EXPECT_EQ(setup_->ChannelCount, 2);
+  EXPECT_EQ(setup_->ArraysAllocated, 2);
+  EXPECT_EQ(small[2], nullptr);
+  EXPECT_EQ(small[1][9], static_cast<float>(Pattern(1, 9)));
+  EXPECT_EQ(viewer::MemoryShortText(2), " память на 2");
+}
+
+TEST_F(LoaderTest, AbsoluteFileNamesIgnoreTheDataDirectory) {
+  toolkit::SetFieldText(setup_->DataDir, "/data");
+  toolkit::SetFieldText(setup_->FileName, "x.dat");
+  EXPECT_EQ(viewer::RecordingPath(*setup_), "/data/x.dat");
+  toolkit::SetFieldText(setup_->DataDir, "/data/");
+  EXPECT_EQ(viewer::RecordingPath(*setup_), "/data/x.dat");
+  toolkit::SetFieldText(setup_->FileName, "/other/x.dat");
+  EXPECT_EQ(viewer::RecordingPath(*setup_), "/other/x.dat");
+}
+
+TEST(RecordingCaption, ShowsTheDirectoryWholeUpTo51CharactersAndTheChosenDuration) {
+  auto s = std::make_unique<SetupRecord>();
+  toolkit::SetSetupDefaults(*s, std::string(51, 'd'));
+  toolkit::SetFieldText(s->FileName, "12150830.0");
+  s->Header.Channels = 3;
+  s->Header.dt = 0.01;
+  s->FileSamples = 12345;
+  s->Samples = 10;  // the duration counts the file's frames, not those read
+  EXPECT_EQ(viewer::RecordingCaption(*s),
+            "пр-ма от Jul 28 2010;  " + std::string(51, 'd') + "12150830.0; 3 каналов; 123.45 cek");
+  toolkit::SetFieldText(s->DataDir, std::string(52, 'd'));
+  EXPECT_EQ(viewer::RecordingCaption(*s),
+            "пр-ма от Jul 28 2010;  " + std::string(50, 'd') + "...12150830.0; 3 каналов; 123.45 cek");
+  // Cyrillic directory names are cut by characters.
+  std::string cyr;
+  for (int i = 0; i < 52; ++i) cyr += "д";
+  toolkit::SetFieldText(s->DataDir, cyr);
+  EXPECT_EQ(viewer::RecordingCaption(*s),
+            "пр-ма от Jul 28 2010;  " + cyr.substr(0, 100) + "...12150830.0; 3 каналов; 123.45 cek");
+}
+
+}  // namespace
