@@ -73,6 +73,20 @@ void Choose(Record& r, const std::string& path, uint16_t channels) {
   for (uint16_t j = 0; j < channels; ++j) r.setup->ChannelMap[j] = j;
 }
 
+// Loads the chosen record once an iteration, into new arrays when `fresh`.
+void LoadLoop(benchmark::State& state, Record& r, const std::string& path, bool fresh) {
+  for (auto _ : state) {
+    if (fresh) r.samples.FreeAll();
+    if (viewer::LoadRecording(*r.setup, r.samples, r.funk).status != viewer::LoadStatus::Ok ||
+        r.setup->Samples != kFrames) {
+      state.SkipWithError("load failed");
+      break;
+    }
+    benchmark::DoNotOptimize(r.samples[0][kFrames - 1]);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(path)));
+}
+
 // Reading the same record again (after a change of settings): the arrays of the last read are reused.
 void BM_LoadRecording(benchmark::State& state) {
   const auto channels = static_cast<uint16_t>(state.range(0));
@@ -86,15 +100,7 @@ void BM_LoadRecording(benchmark::State& state) {
   }
   Record& r = *kept;
   Choose(r, path, channels);
-  for (auto _ : state) {
-    if (viewer::LoadRecording(*r.setup, r.samples, r.funk).status != viewer::LoadStatus::Ok ||
-        r.setup->Samples != kFrames) {
-      state.SkipWithError("load failed");
-      break;
-    }
-    benchmark::DoNotOptimize(r.samples[0][kFrames - 1]);
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(path)));
+  LoadLoop(state, r, path, false);
 }
 
 // The same, each time into new arrays (the first read of a record).
@@ -103,16 +109,7 @@ void BM_LoadRecordingFresh(benchmark::State& state) {
   const std::string path = SyntheticFile(channels);
   Record r;
   Choose(r, path, channels);
-  for (auto _ : state) {
-    r.samples.FreeAll();
-    if (viewer::LoadRecording(*r.setup, r.samples, r.funk).status != viewer::LoadStatus::Ok ||
-        r.setup->Samples != kFrames) {
-      state.SkipWithError("load failed");
-      break;
-    }
-    benchmark::DoNotOptimize(r.samples[0][kFrames - 1]);
-  }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(path)));
+  LoadLoop(state, r, path, true);
 }
 
 // Baseline: read() of the same file in 1 MiB portions, from the page cache.
