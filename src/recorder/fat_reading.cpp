@@ -1,0 +1,125 @@
+#include "recorder/fat_reading.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "platform/clock.h"
+#include "recorder/card_page.h"
+#include "toolkit/format_text.h"
+
+namespace recorder {
+
+namespace {
+
+constexpr uint8_t kAdcOnOrWaiting = kRgAdcOn | kRgWaiting;
+constexpr uint16_t kPageReplyCount = 513;
+constexpr uint16_t kAckReplyCount = 3;
+constexpr uint8_t kPageTypeBits = 0x60;
+
+using Icon = FatReadingUi::Icon;
+
+// Drains; when two drains in a row leave data, warns and drains a third time.
+void CheckLine(FatLinkOps& link, const FatReadingUi& ui, const char* warning) {
+  if (link.Drain() != 0 && link.Drain() != 0) {
+    ui.Message(warning, "Error", Icon::None);
+    link.Drain();
+  }
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+FatReadingResult ReadFat(FatLinkOps& link, FatTable& table, StatusBlock& status,
+                         const FatReadingOptions& options, const FatReadingUi& ui) {
+  FatReadingResult out;
+  CheckLine(link, ui, "повтор очистки буфера!");
+
+  if (link.ReadStatus(status) != 0) {
+    ui.Message(link.Log(), "нет связи или Unit не включен!", Icon::Error);
+    return out;
+  }
+  if (status.sysRG & kAdcOnOrWaiting) {
+    ui.Message("В Unite включено АЦП", "н е л ь з я !", Icon::None);
+    return out;
+  }
+  if (!(status.sysRG & kRgCardPresent)) {
+    ui.Message("В Unite нет карты;", "Error", Icon::None);
+    return out;
+  }
+  if (status.ST_PG <= status.FT_PG) {
+    ui.Message(toolkit::FormatText("Нет FAT'а на карте: FT_PG = %u, ST_PG = %u;", unsigned{status.FT_PG},
+                                   unsigned{status.ST_PG}),
+               "Error", Icon::Error);
+    return out;
+  }
+
+  std::unique_ptr<std::FILE, FileCloser> log(std::fopen(options.LogFileName.c_str(), "a"));
+  if (!log) {
+    ui.Message("не открылся лог-file!", "Error", Icon::Error);
+    ui.Terminate(1);
+    return out;
+  }
+  bool logFailed = std::fputs("\nчтение FATа: \n", log.get()) < 0;
+
+  FatDecoder decoder(
+      table, FatParamsFromStatus(status, options.SampleClock, options.Detailed, options.WithCorrections));
+  decoder.Begin();
+  out.Read = true;
+  link.Drain();
+
+  const uint32_t first = decoder.FirstPage();
+  const uint32_t total = decoder.PageCount();
+  uint8_t buffer[1040];
+  uint32_t m = 0;
+  bool ended = false;
+  const auto ask = [&ui](const std::string& text, const std::string& title) {
+    return ui.AskYesNo(text, title);
+  };
+  while (!ended && m < total) {
+    link.RequestPages(first + m, kFatBatchPages);  // a lost request ends in the time-out below
+    uint32_t inBatch = 0;
+    uint32_t since = platform::GetTickCount();
+    while (!ended && inBatch < kFatBatchPages && m < total) {
+      if (platform::TicksSince(since, platform::GetTickCount()) > kFatPageWaitMs) {
+        const std::string text = toolkit::FormatText("Выход по времени на стр. %u", first + m);
+        decoder.Listing().List(text);
+        logFailed |= std::fprintf(log.get(), "%s\n", text.c_str()) < 0;
+        out.TimedOut = true;
+        ended = true;
+        break;
+      }
+      uint8_t type = 0xFF;
+      const uint16_t count = link.Receive(type, buffer);
+      if (count == kAckReplyCount && (type & 0x0F) == 4) {
+        decoder.Listing().List(toolkit::FormatText("com == 4  &&  N == 3   на стр. %u", first + m));
+      } else if (count == kPageReplyCount && (type & kPageTypeBits)) {
+        const std::span<const uint8_t> page(buffer, kCardPageSize);
+        const uint32_t cardPage = first + m;
+        if (!decoder.AcceptPage(cardPage, page) || !decoder.DecodePage(cardPage, page, ask)) ended = true;
+        ++m;
+        ++inBatch;
+        since = platform::GetTickCount();
+      }
+    }
+  }
+
+  CheckLine(link, ui, "повтор очистки буфера после чтения FAT'a!");
+  logFailed |= std::fprintf(log.get(), "\n%s\n           F A T:\n", decoder.Listing().Report.c_str()) < 0;
+  decoder.Finish();
+  out.Grid = BuildFatGrid(table);
+  logFailed |= std::fputs(FatFileLogLines(table).c_str(), log.get()) < 0;
+  out.Listing = decoder.Listing();
+  out.BrokenNumbering = decoder.BrokenNumbering();
+  out.Capped = decoder.Capped();
+  for (const FatAdvice& a : FatAdvices(table, out.BrokenNumbering)) ui.Message(a.Text, a.Title, Icon::Error);
+  logFailed |= std::fclose(log.release()) != 0;
+  if (logFailed)
+    ui.Message(toolkit::FormatText(" не записался лог-file  < %s > !", options.LogFileName.c_str()), "Error",
+               Icon::Error);
+  return out;
+}
+
+}  // namespace recorder
