@@ -1,0 +1,29 @@
+#pragma once
+// A recorder as it comes from the field: synchronised to GPS with a position, three channels recorded,
+// a card in place, a valid setup block in DataFlash pages 0..4 and its firmware text in RAM. Tests
+// change any byte afterwards.
+#include <cstdint>
+#include <string>
+
+#include "emulator/device_state.h"
+
+namespace emulator {
+
+struct DefaultDeviceOptions {
+  uint8_t number = 5;
+  uint8_t series = 0x1A;
+  // A "TK-41" device carries a 19-character firmware text, the others 14.
+  bool tk41 = false;
+};
+
+// The firmware text at RAM byte 338.
+std::string FirmwareText(bool tk41);
+
+// Fills `state` with the default recorder; its clocks are taken from the current UTC clock.
+void SetUpDefaultDevice(DeviceState& state, const DefaultDeviceOptions& options = {});
+
+// Stores the check bytes of setup pages 0..4 in DataFlash page 0 (byte 504 + n): page 0 sums to 0,
+// page n = 1..4 with its check byte sums to 0.
+void SealSetupPages(DeviceState& state);
+
+}  // namespace emulator

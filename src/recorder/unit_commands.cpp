@@ -1,0 +1,247 @@
+#include "recorder/unit_commands.h"
+
+#include <cstring>
+
+#include "platform/clock.h"
+#include "recorder/frames.h"
+#include "toolkit/format_text.h"
+
+namespace recorder {
+namespace {
+
+constexpr uint8_t kStatusPayload = 0x44;
+constexpr uint8_t kStatusCode = 36;
+constexpr uint8_t kStatusSubCode = 5;
+constexpr uint8_t kModeCode = 35;
+
+uint8_t* Payload(UnitLink& link) { return link.Buffer + kPayloadOffset; }
+
+// " 55 02 03 A6.  24 05 44 93": the first eight bytes of the frame just sent.
+void AppendFrameStart(UnitLink& link) {
+  for (int i = 0; i < 8; ++i) {
+    link.Log += toolkit::FormatText(" %02X", link.Buffer[i]);
+    if (i == 3) link.Log += ". ";
+  }
+}
+
+void AppendHex(std::string& log, const uint8_t* bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i) log += toolkit::FormatText(" %02X", bytes[i]);
+}
+
+uint32_t Since(uint32_t start) { return platform::TicksSince(start, platform::GetTickCount()); }
+
+void PutU32(uint8_t* at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void PutU16(uint8_t* at, uint16_t v) {
+  at[0] = static_cast<uint8_t>(v);
+  at[1] = static_cast<uint8_t>(v >> 8);
+}
+
+// Places the page request payload: first page (uint32 LE) and count (uint16 LE).
+bool SendPageRequest(UnitLink& link, uint32_t firstPage, uint16_t count) {
+  link.Log = "чтение стр. k\n";
+  PutU32(Payload(link), firstPage);
+  PutU16(Payload(link) + 4, count);
+  if (link.SendCommand(static_cast<uint8_t>(UnitCommand::Pages), 0, 0, 6)) {
+    link.Log += " error!;";
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+uint8_t ReadStatus(UnitLink& link, uint8_t* destination) {
+  link.Log = "чтение статуса Unit'a\n";
+  Payload(link)[0] = kStatusPayload;
+  uint32_t status = 0;
+  const bool failed =
+      link.SendCommand(static_cast<uint8_t>(UnitCommand::Status), kStatusCode, kStatusSubCode, 1, status);
+  link.Log += "\n туда:  ";
+  AppendFrameStart(link);
+  if (failed) {
+    link.Log += ";  ";
+    link.Log += link.StatusName(status);
+    link.Log += " - ошибка записи команды!   ";
+    return kNotWritten;
+  }
+  return WaitStatus(link, destination);
+}
+
+uint8_t ReadStatus(UnitLink& link, StatusBlock& destination) {
+  uint8_t bytes[kStatusReplySize];
+  const uint8_t result = ReadStatus(link, bytes);
+  if (result == kDone) DecodeStatus(bytes, sizeof bytes, destination);
+  return result;
+}
+
+uint8_t WaitStatus(UnitLink& link, uint8_t* destination) {
+  const uint32_t start = platform::GetTickCount();
+  uint32_t pages = 0;
+  uint16_t error = 0;
+  uint8_t type = 0;
+  uint8_t code = 0;
+  while (Since(start) < kStatusWaitMs) {
+    const uint16_t count = link.ReceiveMessage(error, link.Dropped, type, code, link.Buffer);
+    if (count == kPageCount) ++pages;
+    if (type == static_cast<uint8_t>(UnitCommand::Status) && count == kStatusReplySize) {
+      std::memcpy(destination, link.Buffer, kStatusReplySize);
+      return kDone;
+    }
+  }
+  link.Log += "\n" + std::to_string(pages);
+  return pages != 0 ? kNotWritten : kNoAnswer;
+}
+
+uint8_t WaitStatus(UnitLink& link, StatusBlock& destination) {
+  uint8_t bytes[kStatusReplySize];
+  const uint8_t result = WaitStatus(link, bytes);
+  if (result == kDone) DecodeStatus(bytes, sizeof bytes, destination);
+  return result;
+}
+
+uint8_t SetTransmission(UnitLink& link, uint8_t mode) {
+  link.Log = "transl\n";
+  Payload(link)[0] = kStatusPayload;
+  const bool failed = link.SendCommand(static_cast<uint8_t>(UnitCommand::Mode), kModeCode, mode, 1);
+  link.Log += "\n туда ";
+  AppendFrameStart(link);
+  if (failed) {
+    link.Log += " error!;";
+    return kNotWritten;
+  }
+  const uint32_t start = platform::GetTickCount();
+  uint16_t error = 0;
+  uint8_t type = 0;
+  uint8_t code = 0;
+  while (Since(start) < kModeWaitMs) {
+    const uint16_t count = link.ReceiveMessage(error, link.Dropped, type, code, link.Buffer);
+    if (type == static_cast<uint8_t>(UnitCommand::Mode) && count == kAckCount && link.Buffer[0] == kModeCode &&
+        link.Buffer[1] == mode) {
+      link.Log += toolkit::FormatText("\n%u  %u  %u  %u", static_cast<unsigned>(count), static_cast<unsigned>(type),
+                                      static_cast<unsigned>(link.Buffer[0]), static_cast<unsigned>(link.Buffer[1]));
+      return kDone;
+    }
+  }
+  return kNoAnswer;
+}
+
+bool RequestPages(UnitLink& link, uint32_t firstPage, uint16_t count) {
+  return SendPageRequest(link, firstPage, count);
+}
+
+uint8_t ReadCardPage(UnitLink& link, uint32_t page) {
+  if (SendPageRequest(link, page, 1)) return kNotWritten;
+  const uint32_t request = platform::GetTickCount();
+  uint32_t start = request;
+  uint16_t error = 0;
+  uint8_t type = 0;
+  uint8_t code = 0;
+  while (Since(start) < kCardPageWaitMs) {
+    uint16_t dropped = 0;
+    const uint16_t count = link.ReceiveMessage(error, dropped, type, code, link.Buffer);
+    const bool ack = (type & 0x0F) == static_cast<uint8_t>(UnitCommand::Pages) && count == kAckCount;
+    const bool isPage = (type & 0xF0) == 0x20 && count == kPageCount;
+    if (!ack && !isPage) continue;
+    link.Log = toolkit::FormatText("%u:  %u - N;   com %u/  err  %u;\n", Since(request) / 1000,
+                                   static_cast<unsigned>(count), static_cast<unsigned>(type),
+                                   static_cast<unsigned>(error));
+    if (ack) {
+      AppendHex(link.Log, link.Buffer, count - 1u);
+      start = platform::GetTickCount();
+      continue;
+    }
+    AppendHex(link.Log, link.Buffer, 16);
+    link.Log += "; *** ";
+    return kDone;
+  }
+  link.Log += " Нет ответа\n";
+  return kNoAnswer;
+}
+
+uint8_t ReadWriteDfPage(UnitLink& link, uint8_t direction, uint8_t page, uint8_t* buffer) {
+  const bool write = direction == 1;
+  link.Log = write ? "запись стр. DF'a\n" : "чтение стр. DF'a\n";
+  uint16_t payload = 2;
+  if (write) {
+    std::memmove(Payload(link), buffer, kSetupPageSize);
+    payload = kSetupPageSize;
+  } else {
+    Payload(link)[0] = 0;
+    Payload(link)[1] = 0;
+  }
+  if (link.SendCommand(static_cast<uint8_t>(UnitCommand::DfPage), direction,
+                       static_cast<uint8_t>(page + 16 * direction), payload)) {
+    link.Log += " error!;";
+    return kNotWritten;
+  }
+  const uint32_t start = platform::GetTickCount();
+  uint16_t error = 0;
+  uint8_t type = 0;
+  uint8_t code = 0;
+  while (Since(start) < kDfPageWaitMs) {
+    const uint16_t count = link.ReceiveMessage(error, link.Dropped, type, code, link.Buffer);
+    // Only a checked reply of the DataFlash command counts; a read must bring the whole page.
+    if (count == 0 || error != 0 || (type & 0x0F) != static_cast<uint8_t>(UnitCommand::DfPage)) continue;
+    if (write) return kDone;
+    if (count != kPageCount) continue;
+    std::memcpy(buffer, link.Buffer, count);
+    std::memset(buffer + count + 2, 0, kDfBufferBytes - (count + 2u));
+    return kDone;
+  }
+  link.Log += " Нет ответа\n";
+  return kNoAnswer;
+}
+
+uint8_t ReadRam(UnitLink& link, uint16_t address) {
+  link.Log = "чтение Ram \n";
+  Payload(link)[0] = 0x00;
+  Payload(link)[1] = 0x02;
+  if (link.SendCommand(static_cast<uint8_t>(UnitCommand::Ram), static_cast<uint8_t>(address & 0xFF),
+                       static_cast<uint8_t>(address >> 8), 2)) {
+    link.Log += " error!;";
+    return kNotWritten;
+  }
+  const uint32_t start = platform::GetTickCount();
+  uint16_t error = 0;
+  uint8_t type = 0;
+  uint8_t code = 0;
+  while (Since(start) < kRamWaitMs) {
+    const uint16_t count = link.ReceiveMessage(error, link.Dropped, type, code, link.Buffer);
+    if (count == kPageCount && (type & 0x0F) == static_cast<uint8_t>(UnitCommand::Ram)) return kDone;
+  }
+  link.Log += " Нет ответа\n";
+  return kNoAnswer;
+}
+
+namespace {
+
+DfPageIo LinkPageIo(UnitLink& link) {
+  return [&link](uint8_t direction, uint8_t page, uint8_t* buffer) {
+    return ReadWriteDfPage(link, direction, page, buffer);
+  };
+}
+
+}  // namespace
+
+bool ReadSetup(UnitLink& link, YSTANOV& setup, SetupMessage& message) {
+  return ReadSetupPages(setup, LinkPageIo(link), message);
+}
+
+bool WriteSetup(UnitLink& link, YSTANOV& setup, SetupMessage& message, const std::function<void(int, int)>& progress) {
+  return WriteSetupPages(setup, LinkPageIo(link), message, progress);
+}
+
+bool WriteSetupPageZero(UnitLink& link, YSTANOV& setup, SetupMessage& message) {
+  UpdatePageZeroCheck(setup);
+  uint8_t buffer[kDfBufferBytes] = {};
+  std::memcpy(buffer, SetupBytes(setup), kSetupPageSize);
+  if (ReadWriteDfPage(link, 1, 0, buffer) != kDone) {
+    message = {"ошибка на стр. 0", "", false};
+    return false;
+  }
+  return true;
+}
+
+}  // namespace recorder
