@@ -28,10 +28,12 @@ std::shared_ptr<CommandSet> CommandSet::Install(Recorder& recorder, const Comman
   recorder.SetHandler(kCommandMode, kModeCode, [set](Recorder&, const Command& c) { set->OnMode(c); });
   recorder.SetHandler(kCommandPages, 0, [set](Recorder&, const Command& c) { set->OnPages(c); });
   for (uint8_t direction : {uint8_t{0}, uint8_t{1}}) {
-    recorder.SetHandler(kCommandDataFlash, direction, [set](Recorder&, const Command& c) { set->OnDataFlash(c); });
+    recorder.SetHandler(kCommandDataFlash, direction,
+                        [set](Recorder&, const Command& c) { set->OnDataFlash(c); });
   }
   for (int code = 0; code < 256; ++code) {
-    recorder.SetHandler(kCommandRam, static_cast<uint8_t>(code), [set](Recorder&, const Command& c) { set->OnRam(c); });
+    recorder.SetHandler(kCommandRam, static_cast<uint8_t>(code),
+                        [set](Recorder&, const Command& c) { set->OnRam(c); });
   }
   recorder.SetRefill([set](Recorder&) { set->Refill(); });
   return set;
@@ -138,7 +140,8 @@ void CommandSet::SendNextPage() {
 void CommandSet::SendLiveBlock() {
   DeviceState& st = recorder_.State();
   const uint8_t mask = st.status[status::kChannelMask];
-  const unsigned channels = std::popcount(static_cast<unsigned>(mask)) ? std::popcount(static_cast<unsigned>(mask)) : 1;
+  const unsigned channels =
+      std::popcount(static_cast<unsigned>(mask)) ? std::popcount(static_cast<unsigned>(mask)) : 1;
   const uint8_t* setupPage = PageAt(st.dataFlash, 0);
   uint32_t rate = setupPage ? Get16(setupPage + setup::kSampleRate) : 0;
   if (rate == 0) rate = 100;

@@ -76,7 +76,8 @@ void SetUpSetup(DeviceState& state, const DefaultDeviceOptions& o, uint32_t now)
   Put16(p + setup::kSampleRate, 100);
   for (int c = 0; c < 8; ++c) {
     Put16(p + setup::kGains + 2 * c, 1);
-    for (int g = 0; g < 8; ++g) Put32(p + setup::kZeroOffsets + 4 * (8 * g + c), (uint32_t{uint8_t(c)} << 24) + 0x800000);
+    for (int g = 0; g < 8; ++g)
+      Put32(p + setup::kZeroOffsets + 4 * (8 * g + c), (uint32_t{uint8_t(c)} << 24) + 0x800000);
     std::snprintf(reinterpret_cast<char*>(p + setup::kChannelNames + 8 * c), 8, "K%02d", c);
     Put16(p + setup::kThresholds + 2 * c, 0x4000);
     PutFloat(p + setup::kCoefficients + 4 * c, 1.0f);
@@ -103,7 +104,8 @@ std::string FirmwareText(bool tk41) { return tk41 ? "TK-41 v2.04 08.11" : "T9XV 
 void SealSetupPages(DeviceState& state) {
   if (state.dataFlash.size() < kSetupBytes) state.dataFlash.resize(kSetupBytes, 0xFF);
   uint8_t* p = state.dataFlash.data();
-  for (int n = 1; n < 5; ++n) p[setup::kPageChecks + n] = static_cast<uint8_t>(0u - SumOf(p + n * kPageBytes, kPageBytes));
+  for (int n = 1; n < 5; ++n)
+    p[setup::kPageChecks + n] = static_cast<uint8_t>(0u - SumOf(p + n * kPageBytes, kPageBytes));
   p[setup::kPageChecks] = 0;
   p[setup::kPageChecks] = static_cast<uint8_t>(0u - SumOf(p, kPageBytes));
 }

@@ -117,10 +117,11 @@ uint8_t SetTransmission(UnitLink& link, uint8_t mode) {
   uint8_t code = 0;
   while (Since(start) < kModeWaitMs) {
     const uint16_t count = link.ReceiveMessage(error, link.Dropped, type, code, link.Buffer);
-    if (type == static_cast<uint8_t>(UnitCommand::Mode) && count == kAckCount && link.Buffer[0] == kModeCode &&
-        link.Buffer[1] == mode) {
-      link.Log += toolkit::FormatText("\n%u  %u  %u  %u", static_cast<unsigned>(count), static_cast<unsigned>(type),
-                                      static_cast<unsigned>(link.Buffer[0]), static_cast<unsigned>(link.Buffer[1]));
+    if (type == static_cast<uint8_t>(UnitCommand::Mode) && count == kAckCount &&
+        link.Buffer[0] == kModeCode && link.Buffer[1] == mode) {
+      link.Log +=
+          toolkit::FormatText("\n%u  %u  %u  %u", static_cast<unsigned>(count), static_cast<unsigned>(type),
+                              static_cast<unsigned>(link.Buffer[0]), static_cast<unsigned>(link.Buffer[1]));
       return kDone;
     }
   }
@@ -229,7 +230,8 @@ bool ReadSetup(UnitLink& link, YSTANOV& setup, SetupMessage& message) {
   return ReadSetupPages(setup, LinkPageIo(link), message);
 }
 
-bool WriteSetup(UnitLink& link, YSTANOV& setup, SetupMessage& message, const std::function<void(int, int)>& progress) {
+bool WriteSetup(UnitLink& link, YSTANOV& setup, SetupMessage& message,
+                const std::function<void(int, int)>& progress) {
   return WriteSetupPages(setup, LinkPageIo(link), message, progress);
 }
 

@@ -27,7 +27,8 @@ class CommandTest : public testing::LinkTest {
   uint8_t& Status(size_t offset) { return Unit().State().status[offset]; }
   // Replaces the recorder's answer to a page request.
   void OnPageRequest(std::function<void(emulator::Recorder&)> answer) {
-    Unit().SetHandler(emulator::kCommandPages, 0, [answer](emulator::Recorder& r, const emulator::Command&) { answer(r); });
+    Unit().SetHandler(emulator::kCommandPages, 0,
+                      [answer](emulator::Recorder& r, const emulator::Command&) { answer(r); });
   }
   std::shared_ptr<emulator::CommandSet> set;
 };
@@ -173,8 +174,8 @@ TEST_F(CommandTest, PageStreamCarriesRunningCodesAndAcknowledgements) {
   for (size_t i = 0; i < card.size(); ++i) card[i] = static_cast<uint8_t>(i / 512);
   set->Options().ackEveryPages = 4;
   ASSERT_FALSE(RequestPages(link, 0x4000, 10));
-  EXPECT_EQ(device.lastWrite, (std::vector<uint8_t>{0x55, 0x04, 0x08, 0x9F, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00,
-                                                     0x0A, 0x00, 0xB6}));
+  EXPECT_EQ(device.lastWrite, (std::vector<uint8_t>{0x55, 0x04, 0x08, 0x9F, 0x00, 0x00, 0x00, 0x40, 0x00,
+                                                    0x00, 0x0A, 0x00, 0xB6}));
   int pages = 0, acks = 0;
   int previousCode = -1;
   for (int tries = 0; tries < 2000 && pages < 10; ++tries) {
