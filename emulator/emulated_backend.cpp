@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "emulator/command_set.h"
+#include "emulator/default_device.h"
 #include "platform/ftdi/backend.h"
 
 namespace emulator {
@@ -16,7 +18,12 @@ std::unique_ptr<EmulatedDriver> MakeEmulatedBus(int units) {
     std::snprintf(text, sizeof text, "UNIT%04d", i);
     info.serial = text;
     info.locationId = 0x1000u + static_cast<uint32_t>(i);
-    driver->Attach(info);
+    EmulatedDevice& device = driver->Attach(info);
+    // A recorder as it comes from the field, answering the whole command set.
+    DefaultDeviceOptions unit;
+    unit.number = static_cast<uint8_t>(i);
+    SetUpDefaultDevice(device.recorder.State(), unit);
+    CommandSet::Install(device.recorder);
   }
   return driver;
 }

@@ -8,7 +8,7 @@
 namespace emulator {
 
 // A bus of `units` emulated recorders ("T-9XV Unit 1", ...), each with its own serial number and
-// location id.
+// location id, set up as the default device (numbered 1, 2, ...) and answering the command set.
 std::unique_ptr<EmulatedDriver> MakeEmulatedBus(int units);
 
 void InstallEmulatedBackend();

@@ -38,6 +38,26 @@ void PutU16(uint8_t* at, uint16_t v) {
   at[1] = static_cast<uint8_t>(v >> 8);
 }
 
+struct Reply {
+  uint16_t count = 0;
+  uint16_t error = 0;
+  uint8_t type = 0;
+  uint8_t code = 0;
+};
+
+// Receives into link.Buffer until `match` takes a reply or `limitMs` have passed since the call;
+// true when a reply was taken. Replies that do not match are passed over.
+template <typename Match>
+bool AwaitReply(UnitLink& link, uint32_t limitMs, Match match) {
+  const uint32_t start = platform::GetTickCount();
+  Reply r;
+  while (Since(start) < limitMs) {
+    r.count = link.ReceiveMessage(r.error, link.Dropped, r.type, r.code, link.Buffer);
+    if (match(r)) return true;
+  }
+  return false;
+}
+
 // Places the page request payload: first page (uint32 LE) and count (uint16 LE).
 bool SendPageRequest(UnitLink& link, uint32_t firstPage, uint16_t count) {
   link.Log = "чтение стр. k\n";
@@ -77,18 +97,14 @@ uint8_t ReadStatus(UnitLink& link, StatusBlock& destination) {
 }
 
 uint8_t WaitStatus(UnitLink& link, uint8_t* destination) {
-  const uint32_t start = platform::GetTickCount();
   uint32_t pages = 0;
-  uint16_t error = 0;
-  uint8_t type = 0;
-  uint8_t code = 0;
-  while (Since(start) < kStatusWaitMs) {
-    const uint16_t count = link.ReceiveMessage(error, link.Dropped, type, code, link.Buffer);
-    if (count == kPageCount) ++pages;
-    if (type == static_cast<uint8_t>(UnitCommand::Status) && count == kStatusReplySize) {
-      std::memcpy(destination, link.Buffer, kStatusReplySize);
-      return kDone;
-    }
+  const bool got = AwaitReply(link, kStatusWaitMs, [&](const Reply& r) {
+    if (r.count == kPageCount) ++pages;
+    return r.type == static_cast<uint8_t>(UnitCommand::Status) && r.count == kStatusReplySize;
+  });
+  if (got) {
+    std::memcpy(destination, link.Buffer, kStatusReplySize);
+    return kDone;
   }
   link.Log += "\n" + std::to_string(pages);
   return pages != 0 ? kNotWritten : kNoAnswer;
@@ -111,21 +127,15 @@ uint8_t SetTransmission(UnitLink& link, uint8_t mode) {
     link.Log += " error!;";
     return kNotWritten;
   }
-  const uint32_t start = platform::GetTickCount();
-  uint16_t error = 0;
-  uint8_t type = 0;
-  uint8_t code = 0;
-  while (Since(start) < kModeWaitMs) {
-    const uint16_t count = link.ReceiveMessage(error, link.Dropped, type, code, link.Buffer);
-    if (type == static_cast<uint8_t>(UnitCommand::Mode) && count == kAckCount &&
-        link.Buffer[0] == kModeCode && link.Buffer[1] == mode) {
-      link.Log +=
-          toolkit::FormatText("\n%u  %u  %u  %u", static_cast<unsigned>(count), static_cast<unsigned>(type),
-                              static_cast<unsigned>(link.Buffer[0]), static_cast<unsigned>(link.Buffer[1]));
-      return kDone;
-    }
-  }
-  return kNoAnswer;
+  const bool echoed = AwaitReply(link, kModeWaitMs, [&](const Reply& r) {
+    return r.type == static_cast<uint8_t>(UnitCommand::Mode) && r.count == kAckCount &&
+           link.Buffer[0] == kModeCode && link.Buffer[1] == mode;
+  });
+  if (!echoed) return kNoAnswer;
+  link.Log += toolkit::FormatText(
+      "\n%u  %u  %u  %u", static_cast<unsigned>(kAckCount), static_cast<unsigned>(UnitCommand::Mode),
+      static_cast<unsigned>(link.Buffer[0]), static_cast<unsigned>(link.Buffer[1]));
+  return kDone;
 }
 
 bool RequestPages(UnitLink& link, uint32_t firstPage, uint16_t count) {
@@ -177,22 +187,21 @@ uint8_t ReadWriteDfPage(UnitLink& link, uint8_t direction, uint8_t page, uint8_t
     link.Log += " error!;";
     return kNotWritten;
   }
-  const uint32_t start = platform::GetTickCount();
-  uint16_t error = 0;
-  uint8_t type = 0;
-  uint8_t code = 0;
-  while (Since(start) < kDfPageWaitMs) {
-    const uint16_t count = link.ReceiveMessage(error, link.Dropped, type, code, link.Buffer);
-    // Only a checked reply of the DataFlash command counts; a read must bring the whole page.
-    if (count == 0 || error != 0 || (type & 0x0F) != static_cast<uint8_t>(UnitCommand::DfPage)) continue;
-    if (write) return kDone;
-    if (count != kPageCount) continue;
-    std::memcpy(buffer, link.Buffer, count);
-    std::memset(buffer + count + 2, 0, kDfBufferBytes - (count + 2u));
-    return kDone;
+  // Only a checked reply of the DataFlash command counts; a read must bring the whole page.
+  const bool got = AwaitReply(link, kDfPageWaitMs, [&](const Reply& r) {
+    if (r.count == 0 || r.error != 0 || (r.type & 0x0F) != static_cast<uint8_t>(UnitCommand::DfPage))
+      return false;
+    return write || r.count == kPageCount;
+  });
+  if (!got) {
+    link.Log += " Нет ответа\n";
+    return kNoAnswer;
   }
-  link.Log += " Нет ответа\n";
-  return kNoAnswer;
+  if (!write) {
+    std::memcpy(buffer, link.Buffer, kPageCount);
+    std::memset(buffer + kPageCount + 2, 0, kDfBufferBytes - (kPageCount + 2u));
+  }
+  return kDone;
 }
 
 uint8_t ReadRam(UnitLink& link, uint16_t address) {
@@ -204,14 +213,10 @@ uint8_t ReadRam(UnitLink& link, uint16_t address) {
     link.Log += " error!;";
     return kNotWritten;
   }
-  const uint32_t start = platform::GetTickCount();
-  uint16_t error = 0;
-  uint8_t type = 0;
-  uint8_t code = 0;
-  while (Since(start) < kRamWaitMs) {
-    const uint16_t count = link.ReceiveMessage(error, link.Dropped, type, code, link.Buffer);
-    if (count == kPageCount && (type & 0x0F) == static_cast<uint8_t>(UnitCommand::Ram)) return kDone;
-  }
+  const bool got = AwaitReply(link, kRamWaitMs, [](const Reply& r) {
+    return r.count == kPageCount && (r.type & 0x0F) == static_cast<uint8_t>(UnitCommand::Ram);
+  });
+  if (got) return kDone;
   link.Log += " Нет ответа\n";
   return kNoAnswer;
 }

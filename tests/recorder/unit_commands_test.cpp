@@ -10,6 +10,7 @@
 #include "emulator/command_set.h"
 #include "emulator/default_device.h"
 #include "emulator/device_layout.h"
+#include "emulator/emulated_backend.h"
 #include "link_fixture.h"
 
 namespace recorder {
@@ -324,6 +325,24 @@ TEST_F(CommandTest, RamHoldsTheFirmwareText) {
   EXPECT_EQ(ReadRam(link, 0), kNoAnswer);
   EXPECT_GE(clock.GetTickCount() - start, kRamWaitMs);
   EXPECT_EQ(link.Log, "чтение Ram \n Нет ответа\n");
+}
+
+TEST(EmulatedBus, EveryUnitAnswersAsItsOwnRecorder) {
+  platform::TestClock clock(1000);
+  platform::ScopedClock scoped(clock);
+  auto bus = emulator::MakeEmulatedBus(2);
+  UnitLink link(*bus);
+  ASSERT_TRUE(link.ListDevices());
+  ASSERT_EQ(link.DeviceCount, 2u);
+  link.Chosen = 1;
+  ASSERT_TRUE(link.OpenLink());
+  StatusBlock s{};
+  ASSERT_EQ(ReadStatus(link, s), kDone) << link.Log;
+  EXPECT_EQ(UnitNumber(s), 2);
+  auto setup = std::make_unique<YSTANOV>();
+  SetupMessage message;
+  ASSERT_TRUE(ReadSetup(link, *setup, message)) << message.Text;
+  EXPECT_EQ(StationName(*setup), "U1a02V");
 }
 
 TEST(DefaultDevice, TkFortyOneCarriesALongerFirmwareText) {
