@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "emulator/device_layout.h"
+
 namespace emulator {
 
 namespace {
@@ -12,18 +14,6 @@ constexpr uint8_t kSeed = 0x9D;
 constexpr uint8_t kLastRecordSeed = 0x9A;
 constexpr size_t kRecordsPerPage = 32;
 
-void Put16(uint8_t* at, uint32_t v) {
-  at[0] = static_cast<uint8_t>(v);
-  at[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void PutFloat(uint8_t* at, float f) {
-  uint32_t v;
-  std::memcpy(&v, &f, sizeof v);
-  Put32(at, v);
-}
 // Sets byte `fix` of [at, at + n) so that seed + the sum of the n bytes is 0 modulo 256.
 void FixSum(uint8_t* at, size_t n, size_t fix, uint8_t seed) {
   at[fix] = 0;
@@ -184,7 +174,7 @@ void CardImageBuilder::WriteFile(std::vector<uint8_t>& card, const PlannedFile& 
     std::memset(setup, 0, kCardPageBytes);
   setup[0] = 100;  // 'd'
   setup[1] = static_cast<uint8_t>(s.Channels - 1);
-  Put16(&setup[12], w.OutputRate);
+  Put16(&setup[12], static_cast<uint16_t>(w.OutputRate));
   FixSum(setup, kCardPageBytes, kCardPageBytes - 1, kSeed);
 
   const uint32_t values = w.FramesPerPage * s.Channels;
@@ -194,7 +184,7 @@ void CardImageBuilder::WriteFile(std::vector<uint8_t>& card, const PlannedFile& 
     const uint64_t firstFrame = uint64_t{k} * w.FramesPerPage;
     const uint64_t sample = s.StartPosition + firstFrame;
     p[1] = static_cast<uint8_t>(s.Channels - 1);
-    Put16(&p[2], static_cast<uint32_t>(sample % w.OutputRate));
+    Put16(&p[2], static_cast<uint16_t>(sample % w.OutputRate));
     Put32(&p[4], s.StartTime + static_cast<uint32_t>(sample / w.OutputRate));
     Put16(&p[8], static_cast<uint16_t>(f.firstSerial + k));
     p[10] = w.Number;
@@ -230,7 +220,7 @@ std::vector<uint8_t> CardImageBuilder::Build() const {
     p[0] = 0x63;
     p[1] = lead.files;
     Put32(&p[2], lead.pgEnd);
-    Put16(&p[6], cardPage);
+    Put16(&p[6], static_cast<uint16_t>(cardPage));
     Put32(&p[11], lead.time);
     FixSum(p, 16, 15, kSeed);
     for (size_t i = 0; i < perPage && first + i < records_.size(); ++i) {
@@ -245,13 +235,13 @@ std::vector<uint8_t> CardImageBuilder::Build() const {
 }
 
 void CardImageBuilder::ApplyToStatus(std::array<uint8_t, 240>& status) const {
-  status[2] |= 0x20;  // card present
-  Put16(&status[20], fcMax_);
-  status[22] = ftPg_;
-  status[23] = stPg_;
-  Put32(&status[104], LastPage());
-  Put16(&status[108], LastFatPage());
-  status[113] = static_cast<uint8_t>(files_.size());
+  status[status::kSysRG] |= 0x20;  // card present
+  Put16(&status[status::kFCmax], fcMax_);
+  status[status::kFatPage] = ftPg_;
+  status[status::kDataPage] = stPg_;
+  Put32(&status[status::kLastPg], LastPage());
+  Put16(&status[status::kLastPgFat], static_cast<uint16_t>(LastFatPage()));
+  status[status::kFiles] = static_cast<uint8_t>(files_.size());
 }
 
 }  // namespace emulator
