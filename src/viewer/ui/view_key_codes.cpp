@@ -1,0 +1,45 @@
+#include "viewer/ui/view_key_codes.h"
+
+#include <array>
+#include <utility>
+
+#include "viewer/view_keys.h"
+
+namespace viewer {
+namespace {
+
+// X keycode of the V key (evdev code 47 + 8), the same under every layout.
+constexpr quint32 kScanCodeV = 55;
+// Qt reports a Cyrillic letter by its upper-case code point.
+constexpr int kCyrillicEm = 0x041C;
+
+// Qt key -> plot key. The keypad's keys come with Qt's keypad modifier but the same Qt key (arrows and
+// Insert with NumLock off, +, - and Enter always), so one row serves both keyboards.
+constexpr std::array<std::pair<int, int>, 14> kKeys{{
+    {Qt::Key_Return, kKeyEnter},
+    {Qt::Key_Enter, kKeyEnter},
+    {Qt::Key_Space, kKeySpace},
+    {Qt::Key_Left, kKeyLeft},
+    {Qt::Key_Up, kKeyUp},
+    {Qt::Key_Right, kKeyRight},
+    {Qt::Key_Down, kKeyDown},
+    {Qt::Key_Insert, kKeyInsert},
+    {Qt::Key_V, kKeyV},
+    {kCyrillicEm, kKeyV},
+    {Qt::Key_Plus, kKeyPlus},
+    {Qt::Key_Equal, kKeyPlus},
+    {Qt::Key_Minus, kKeyMinus},
+    {Qt::Key_Underscore, kKeyMinus},
+}};
+
+}  // namespace
+
+int ViewKeyCode(int qtKey, quint32 nativeScanCode) {
+  if (nativeScanCode == kScanCodeV) return kKeyV;
+  for (const auto& [key, code] : kKeys) {
+    if (key == qtKey) return code;
+  }
+  return 0;
+}
+
+}  // namespace viewer
