@@ -39,7 +39,7 @@ class ScratchDir {
 
 struct ReadBack {
   bool Ok = false;
-  toolkit::MAIN_HEADER Main{};
+  alignas(8) toolkit::MAIN_HEADER Main{};  // the packed fields at their natural alignment
   std::vector<toolkit::CHANNEL_HEADER> Channels;
   std::vector<int32_t> Samples;  // all frames, channel after channel
 };
