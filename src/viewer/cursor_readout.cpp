@@ -5,6 +5,8 @@
 
 #include "toolkit/format_text.h"
 #include "toolkit/time_texts.h"
+#include "viewer/channel_colors.h"
+#include "viewer/plot_layout.h"
 
 namespace viewer {
 namespace {
@@ -23,8 +25,6 @@ StripLayout Layout(bool largeFont) {
   if (largeFont) return {17, 82, 258, 62, 142};
   return {16, 70, 208, 52, 122};
 }
-
-int ColourOfChannel(int ch) { return (ch + 9) % 15 + 1; }
 
 int Clamped(int v, int hi) { return std::clamp(v, 0, hi); }
 
@@ -121,7 +121,7 @@ void CursorTexts(const SetupRecord& s, const StripLayout& l, const ReadoutGeomet
   } else {
     f = FormatText("     %05.0f:%05.0f;", mn, mx);
   }
-  out.push_back({4 * l.timeStep + l.timeX + 10, 2, ColourOfChannel(ch), 0, f});
+  out.push_back({4 * l.timeStep + l.timeX + 10, 2, ChannelColourIndex(ch), 0, f});
 
   for (int b = 0; b < MarkerChannels(s); ++b) {
     const int c = s.FirstChannel + b;
@@ -134,7 +134,7 @@ void CursorTexts(const SetupRecord& s, const StripLayout& l, const ReadoutGeomet
       }
       v = v / s.PlotScale / s.DisplayGain[c];
       out.push_back(
-          {b * l.channelBlock + i * l.markerColumn, l.line + 2, ColourOfChannel(c), 0, AmplitudeText(v)});
+          {b * l.channelBlock + i * l.markerColumn, l.line + 2, ChannelColourIndex(c), 0, AmplitudeText(v)});
     }
   }
 }
@@ -168,14 +168,13 @@ TimeAxisPicture DrawTimeAxisStep(SetupRecord& setup, int dx, int dy, int mode, c
     p.status = kCursorKeyHelp;
   } else {
     // View mode: the strip is cleared again and shows only where the view starts.
-    const double rate = setup.Header.Rate;
-    const int64_t ticks = rate > 0 ? static_cast<int64_t>(setup.Nn * 256'000'000.0 / rate +
-                                                          static_cast<double>(setup.Header.StartTicks))
-                                   : setup.Header.StartTicks;
+    int64_t ticks = setup.Header.StartTicks;
+    if (setup.Header.Rate != 0)
+      ticks += static_cast<int64_t>(setup.Nn) * toolkit::kTicksPerSecond / setup.Header.Rate;
     p.texts.push_back({1, 2, -1, kAqua,
                        FormatText("началo: %s;  (%d:%d)", toolkit::FormatTimeStamp(ticks).c_str(),
                                   setup.PixelsPerSample, setup.SamplesPerColumn)});
-    p.status = kViewModeHelp;
+    p.status = kPlotKeyHelp;
   }
   return p;
 }

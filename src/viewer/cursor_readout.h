@@ -44,8 +44,6 @@ struct TimeAxisPicture {
 
 inline constexpr const char* kCursorKeyHelp =
     "<Ctrl> стрелки,  куpсоpы <Ins>,  выход <Enter>,   пpосмотp <Space>";
-inline constexpr const char* kViewModeHelp =
-    "стрелки,   <M>,   <Ins>,   <+>,  <->,   курсор <Enter>,  вся <Space>";
 
 // The channel whose envelope and colour the frequency line shows: the processed channel, or the first
 // shown channel while all channels are processed.

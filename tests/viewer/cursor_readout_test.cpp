@@ -5,6 +5,7 @@
 #include <map>
 #include <tuple>
 
+#include "viewer/plot_layout.h"
 #include "viewer/view_host_fake.h"
 
 namespace {
@@ -177,7 +178,7 @@ TEST(CursorReadout, ViewModeShowsOnlyTheStartLine) {
   ASSERT_EQ(p.texts.size(), 1u);
   EXPECT_EQ(p.texts[0].text, "началo: 01/01/1980 01:00:01.0000;  (1:1)");
   EXPECT_EQ(p.texts[0].bgr, 0xFFFF00u);
-  EXPECT_EQ(p.status, viewer::kViewModeHelp);
+  EXPECT_EQ(p.status, viewer::kPlotKeyHelp);
 }
 
 TEST(CursorReadout, AmplitudeTexts) {

@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/ui/colors.h"
+#include "viewer/channel_colors.h"
 
 namespace viewer {
 namespace {
@@ -19,7 +20,7 @@ void XorImage(const QImage& image, int x, int y, platform::ui::PaintBox& box) {
   box.update();
 }
 
-const QImage& Bitmap(const std::array<QImage, kLineBitmapCount>& images, int index) {
+const QImage& Bitmap(const LineBitmaps& images, int index) {
   static const QImage none;
   return index >= 0 && index < kLineBitmapCount ? images[index] : none;
 }
@@ -38,35 +39,35 @@ QImage HorizontalLineBitmap(int width, QColor color) {
   return image;
 }
 
-void XorHorizontalLine(const LineBitmaps& bitmaps, int index, int y, platform::ui::PaintBox& box) {
-  XorImage(Bitmap(bitmaps.HorizontalLineBitmaps, index), 0, y, box);
+void XorHorizontalLine(const LineBitmaps& lines, int index, int y, platform::ui::PaintBox& box) {
+  XorImage(Bitmap(lines, index), 0, y, box);
 }
 
-void XorVerticalCursor(const LineBitmaps& bitmaps, int index, int x, platform::ui::PaintBox& box) {
-  XorImage(Bitmap(bitmaps.CursorBitmaps, index), x, 2, box);
+void XorVerticalCursor(const LineBitmaps& cursors, int index, int x, platform::ui::PaintBox& box) {
+  XorImage(Bitmap(cursors, index), x, 2, box);
 }
 
-void BlinkMarkerLine(const LineBitmaps& bitmaps, int index, int flashIndex, int y, int count,
+void BlinkMarkerLine(const LineBitmaps& lines, int index, int flashIndex, int y, int count,
                      platform::ui::PaintBox& box) {
-  XorHorizontalLine(bitmaps, index, y, box);
+  XorHorizontalLine(lines, index, y, box);
   box.repaint();
   for (int i = 0; i < count; ++i) {
     platform::Sleep(40);
-    XorHorizontalLine(bitmaps, flashIndex, y, box);
+    XorHorizontalLine(lines, flashIndex, y, box);
     box.repaint();
   }
-  XorHorizontalLine(bitmaps, index, y, box);
+  XorHorizontalLine(lines, index, y, box);
   box.update();
 }
 
-void PaintTimeAxis(const TimeAxisPicture& picture, const LineBitmaps& bitmaps, platform::ui::PaintBox& plot,
-                   platform::ui::PaintBox& strip, int stripWidth, QColor background,
-                   std::span<const uint32_t, 16> colours) {
+void PaintTimeAxis(const TimeAxisPicture& picture, const LineBitmaps& cursors, const LineBitmaps& lines,
+                   platform::ui::PaintBox& plot, platform::ui::PaintBox& strip, int stripWidth,
+                   QColor background) {
   for (const XorStroke& s : picture.strokes) {
     if (s.vertical) {
-      XorVerticalCursor(bitmaps, s.index, s.pos, plot);
+      XorVerticalCursor(cursors, s.index, s.pos, plot);
     } else {
-      XorHorizontalLine(bitmaps, s.index, s.pos, plot);
+      XorHorizontalLine(lines, s.index, s.pos, plot);
     }
   }
   QImage& image = strip.Image();
@@ -75,7 +76,7 @@ void PaintTimeAxis(const TimeAxisPicture& picture, const LineBitmaps& bitmaps, p
   const QFontMetrics metrics(painter.font());
   for (const ReadoutText& t : picture.texts) {
     const uint32_t bgr =
-        t.colourIndex >= 0 && t.colourIndex < 16 ? colours[static_cast<size_t>(t.colourIndex)] : t.bgr;
+        t.colourIndex >= 0 && t.colourIndex < 16 ? ChannelColors[static_cast<size_t>(t.colourIndex)] : t.bgr;
     painter.setPen(platform::ui::ColorFromBgr(bgr));
     // Positions are the top left of the text.
     painter.drawText(t.x, t.y + metrics.ascent(), QString::fromStdString(t.text));

@@ -6,7 +6,6 @@
 #include <QImage>
 #include <array>
 #include <cstdint>
-#include <span>
 
 #include "platform/ui/paint_box.h"
 #include "viewer/cursor_readout.h"
@@ -15,31 +14,29 @@ namespace viewer {
 
 inline constexpr int kLineBitmapCount = 64;
 
-// The main window's line images: CursorBitmaps[i] is 1 pixel wide, HorizontalLineBitmaps[i] 1 pixel high.
-struct LineBitmaps {
-  std::array<QImage, kLineBitmapCount> CursorBitmaps;
-  std::array<QImage, kLineBitmapCount> HorizontalLineBitmaps;
-};
+// The main window's line images, one per channel or cursor: TForm1.CursorBitmaps (1 pixel wide) and
+// TForm1.HorizontalLineBitmaps (1 pixel high).
+using LineBitmaps = std::array<QImage, kLineBitmapCount>;
 
 // A vertical line of `height` pixels (at least 1) or a horizontal line of `width` pixels.
 QImage VerticalLineBitmap(int height, QColor color);
 QImage HorizontalLineBitmap(int width, QColor color);
 
-// Draws HorizontalLineBitmaps[index] by XOR with its left end at (0, y).
-void XorHorizontalLine(const LineBitmaps& bitmaps, int index, int y, platform::ui::PaintBox& box);
-// Draws CursorBitmaps[index] by XOR with its top at (x, 2).
-void XorVerticalCursor(const LineBitmaps& bitmaps, int index, int x, platform::ui::PaintBox& box);
+// Draws lines[index] (the horizontal line bitmaps) by XOR with its left end at (0, y).
+void XorHorizontalLine(const LineBitmaps& lines, int index, int y, platform::ui::PaintBox& box);
+// Draws cursors[index] (the cursor bitmaps) by XOR with its top at (x, 2).
+void XorVerticalCursor(const LineBitmaps& cursors, int index, int x, platform::ui::PaintBox& box);
 
 // Blinks marker line `index` at row y: it is erased, line `flashIndex` flashes `count` times with a pause
 // of 40 ms before each stroke (the box is repainted after every stroke), and the marker comes back.
-void BlinkMarkerLine(const LineBitmaps& bitmaps, int index, int flashIndex, int y, int count,
+void BlinkMarkerLine(const LineBitmaps& lines, int index, int flashIndex, int y, int count,
                      platform::ui::PaintBox& box);
 
 // Draws what DrawTimeAxisStep decided: the readout strip `strip` is filled with `background` from
 // (0, 0) to (stripWidth, its height - 1), the strokes go over `plot` and the texts onto the strip, their
-// colours taken from `colours` (ChannelColors, 0x00BBGGRR).
-void PaintTimeAxis(const TimeAxisPicture& picture, const LineBitmaps& bitmaps, platform::ui::PaintBox& plot,
-                   platform::ui::PaintBox& strip, int stripWidth, QColor background,
-                   std::span<const uint32_t, 16> colours);
+// colours taken from ChannelColors.
+void PaintTimeAxis(const TimeAxisPicture& picture, const LineBitmaps& cursors, const LineBitmaps& lines,
+                   platform::ui::PaintBox& plot, platform::ui::PaintBox& strip, int stripWidth,
+                   QColor background);
 
 }  // namespace viewer

@@ -4,18 +4,15 @@
 
 #include "platform/clock.h"
 #include "platform/ui/colors.h"
+#include "viewer/channel_colors.h"
 
 namespace {
 
 using viewer::LineBitmaps;
 
-constexpr uint32_t kColours[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x0000CC, 0x800080,
-                                   0x000080, 0x808080, 0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00,
-                                   0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
-
 struct Plot {
   platform::ui::PaintBox box;
-  LineBitmaps bitmaps;
+  LineBitmaps cursors, lines;
   Plot() {
     box.resize(200, 100);
     // Something under the lines, so that a plain copy could not pass for XOR.
@@ -24,9 +21,9 @@ struct Plot {
     p.fillRect(20, 10, 50, 40, QColor(0xF0, 0x0F, 0x80));
     p.end();
     for (int i = 0; i < viewer::kLineBitmapCount; ++i) {
-      const QColor c = platform::ui::ColorFromBgr(kColours[(i + 9) % 15 + 1]);
-      bitmaps.CursorBitmaps[i] = viewer::VerticalLineBitmap(96, c);
-      bitmaps.HorizontalLineBitmaps[i] = viewer::HorizontalLineBitmap(200, c);
+      const QColor c = platform::ui::ColorFromBgr(viewer::ChannelColors[viewer::ChannelColourIndex(i)]);
+      cursors[i] = viewer::VerticalLineBitmap(96, c);
+      lines[i] = viewer::HorizontalLineBitmap(200, c);
     }
   }
 };
@@ -34,21 +31,22 @@ struct Plot {
 TEST(XorLines, DrawingTwiceRestoresThePicture) {
   Plot p;
   const QImage before = p.box.Image().copy();
-  viewer::XorVerticalCursor(p.bitmaps, 3, 30, p.box);
-  viewer::XorHorizontalLine(p.bitmaps, 5, 20, p.box);
+  viewer::XorVerticalCursor(p.cursors, 3, 30, p.box);
+  viewer::XorHorizontalLine(p.lines, 5, 20, p.box);
   const QImage& img = p.box.Image();
   // The cursor starts 2 pixels down and covers its column; pixels take the XOR of the line's colour.
   EXPECT_EQ(img.pixel(30, 1), before.pixel(30, 1));
-  const QRgb lineColour = platform::ui::ColorFromBgr(kColours[(3 + 9) % 15 + 1]).rgb();
+  const QRgb lineColour =
+      platform::ui::ColorFromBgr(viewer::ChannelColors[viewer::ChannelColourIndex(3)]).rgb();
   EXPECT_EQ(img.pixel(30, 60) & 0xFFFFFF, (before.pixel(30, 60) ^ lineColour) & 0xFFFFFF);
   EXPECT_NE(img.pixel(100, 20), before.pixel(100, 20));
   EXPECT_EQ(img.pixel(100, 21), before.pixel(100, 21));
-  viewer::XorHorizontalLine(p.bitmaps, 5, 20, p.box);
-  viewer::XorVerticalCursor(p.bitmaps, 3, 30, p.box);
+  viewer::XorHorizontalLine(p.lines, 5, 20, p.box);
+  viewer::XorVerticalCursor(p.cursors, 3, 30, p.box);
   EXPECT_EQ(p.box.Image(), before);
   // Indices beyond the bitmaps draw nothing.
-  viewer::XorVerticalCursor(p.bitmaps, 64, 30, p.box);
-  viewer::XorHorizontalLine(p.bitmaps, -1, 30, p.box);
+  viewer::XorVerticalCursor(p.cursors, 64, 30, p.box);
+  viewer::XorHorizontalLine(p.lines, -1, 30, p.box);
   EXPECT_EQ(p.box.Image(), before);
 }
 
@@ -56,10 +54,10 @@ TEST(XorLines, BlinkRunsOnTheClockAndEndsWithTheMarkerBack) {
   Plot p;
   platform::TestClock clock;
   platform::ScopedClock scoped(clock);
-  viewer::XorHorizontalLine(p.bitmaps, 7, 40, p.box);
+  viewer::XorHorizontalLine(p.lines, 7, 40, p.box);
   const QImage drawn = p.box.Image().copy();
   const uint32_t start = clock.GetTickCount();
-  viewer::BlinkMarkerLine(p.bitmaps, 7, 4, 40, 8, p.box);
+  viewer::BlinkMarkerLine(p.lines, 7, 4, 40, 8, p.box);
   EXPECT_EQ(clock.SleepCalls(), 8u);
   EXPECT_EQ(clock.GetTickCount() - start, 320u);
   EXPECT_EQ(p.box.Image(), drawn);
@@ -73,7 +71,7 @@ TEST(XorLines, TimeAxisPictureDrawsStrokesAndTexts) {
   viewer::TimeAxisPicture pic;
   pic.strokes = {{true, 0, 10}, {false, 1, 50}, {true, 0, 190}};
   pic.texts = {{1, 2, 10, 0, "Время:"}, {100, 2, -1, 0xFFFF00, "12:00:00.00000"}};
-  viewer::PaintTimeAxis(pic, p.bitmaps, p.box, strip, 305, Qt::black, kColours);
+  viewer::PaintTimeAxis(pic, p.cursors, p.lines, p.box, strip, 305, Qt::black);
   EXPECT_NE(p.box.Image(), before);
   int lime = 0, aqua = 0;
   const QImage& s = strip.Image();
@@ -87,7 +85,7 @@ TEST(XorLines, TimeAxisPictureDrawsStrokesAndTexts) {
   EXPECT_GT(lime, 0);
   EXPECT_GT(aqua, 0);
   pic.texts.clear();
-  viewer::PaintTimeAxis(pic, p.bitmaps, p.box, strip, 305, Qt::black, kColours);
+  viewer::PaintTimeAxis(pic, p.cursors, p.lines, p.box, strip, 305, Qt::black);
   EXPECT_EQ(p.box.Image(), before);
   EXPECT_EQ(strip.Image().pixel(10, 10) & 0xFFFFFF, 0u);  // the strip was cleared
 }
