@@ -401,4 +401,25 @@ std::string TimeDomainFilter(const SetupRecord& setup, float* data, toolkit::TFu
   return {};
 }
 
+void RunTimeDomainFilter(SetupRecord& setup, float* const* channels, toolkit::TFunk& funk, bool butterworth,
+                         ViewHost& host) {
+  const ChannelSpan span = ProcessedChannels(setup);
+  for (int c = span.first; c < span.end; ++c) {
+    if (!channels[c]) continue;
+    const std::string refused = TimeDomainFilter(setup, channels[c], funk, butterworth);
+    if (!refused.empty()) {
+      host.ShowMessage(refused);
+      break;
+    }
+    host.DrawFilteredChannel(c);
+  }
+  host.ShowMessage("жми");
+  RedrawView(host, setup.CursorMode == 1);
+}
+
+void FinishCommand(ViewHost& host, const CommandResult& result, const SetupRecord& setup) {
+  for (const std::string& m : result.messages) host.ShowMessage(m);
+  if (result.redraw) RedrawView(host, setup.CursorMode == 1);
+}
+
 }  // namespace viewer

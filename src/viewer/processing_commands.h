@@ -11,6 +11,7 @@
 
 #include "toolkit/funk.h"
 #include "toolkit/setup_record.h"
+#include "viewer/view_host.h"
 
 namespace viewer {
 
@@ -75,5 +76,14 @@ CommandResult IntegrateCommand(toolkit::SetupRecord& setup, float* const* channe
 // with the settings' order, type, points and band. Returns the message of a refused design, else "".
 std::string TimeDomainFilter(const toolkit::SetupRecord& setup, float* data, toolkit::TFunk& funk,
                              bool butterworth);
+
+// "врем.опер." → "фильтр" → "Баттерворта" / "Поттера": filters each processed channel and draws it over
+// the plot at once, then waits for the user ("жми") and redraws. A refused design is shown and ends the
+// loop.
+void RunTimeDomainFilter(toolkit::SetupRecord& setup, float* const* channels, toolkit::TFunk& funk,
+                         bool butterworth, ViewHost& host);
+
+// Shows a command's messages in order and, when it changed the channels, redraws the view.
+void FinishCommand(ViewHost& host, const CommandResult& result, const toolkit::SetupRecord& setup);
 
 }  // namespace viewer

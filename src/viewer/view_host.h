@@ -27,6 +27,9 @@ class ViewHost {
   virtual void RedrawOverviewFrame() = 0;
   // Reads the files of the station interval again (after SetupRecord.StationStart moved).
   virtual void ReadStationAgain() = 0;
+  // Reduces channel `ch` over the visible range again and draws it over the present plot in the
+  // highlight colour (a filtered channel shown before the plot is redrawn).
+  virtual void DrawFilteredChannel(int ch) = 0;
   // Blinks the marker of `channel` in `set`: it disappears, flashes `count` times and comes back.
   virtual void BlinkMarker(int channel, int set, int count) = 0;
 };

@@ -371,4 +371,32 @@ TEST(Filters, ActOnTheProcessedChannelOrOnAll) {
   EXPECT_GT(amplitude(r.data[2]), 1.0f);
 }
 
+TEST(Filters, TimeDomainFilterDrawsEachChannelThenWaitsAndRedraws) {
+  toolkit::TFunk funk;
+  Record r(3, 256);
+  r.s->Channel = 3;
+  r.s->ButterworthOrder = 2;
+  r.s->FilterLow = 5.0;
+  r.s->CursorMode = 1;
+  r.ptr[1] = nullptr;
+  viewer_test::RecordingHost host;
+  viewer::RunTimeDomainFilter(*r.s, r.k(), funk, true, host);
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"filtered 0", "filtered 2", "message жми", "for_curs",
+                                                  "DrawChannels", "DrawTimeAxis"}));
+  host.calls.clear();
+  r.s->ButterworthOrder = 0;
+  r.s->CursorMode = 0;
+  viewer::RunTimeDomainFilter(*r.s, r.k(), funk, true, host);
+  ASSERT_EQ(host.calls.size(), 4u);
+  EXPECT_EQ(host.calls[1], "message жми");
+  EXPECT_EQ(host.calls[2], "for_curs");
+
+  // A finished command shows its messages before the redraw; a refused one only its message.
+  host.calls.clear();
+  viewer::FinishCommand(host, {{"a", "b"}, true}, *r.s);
+  viewer::FinishCommand(host, {{"c"}, false}, *r.s);
+  EXPECT_EQ(host.calls,
+            (std::vector<std::string>{"message a", "message b", "for_curs", "DrawChannels", "message c"}));
+}
+
 }  // namespace

@@ -48,7 +48,10 @@ class RecordingHost : public viewer::ViewHost {
     calls.push_back("DrawTimeAxis");
   }
   void EnableDataMenus(int on) override { menus.push_back(on); }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void ShowMessage(const std::string& text) override {
+    messages.push_back(text);
+    calls.push_back("message " + text);
+  }
   void SetStatusText(const std::string& text) override { status.push_back(text); }
   bool OverviewShown() const override { return overview; }
   void RedrawOverviewFrame() override {
@@ -56,6 +59,7 @@ class RecordingHost : public viewer::ViewHost {
     calls.push_back("overview");
   }
   void ReadStationAgain() override { ++stationReads; }
+  void DrawFilteredChannel(int ch) override { calls.push_back("filtered " + std::to_string(ch)); }
   void BlinkMarker(int channel, int set, int count) override { blinks.push_back({channel, set, count}); }
 };
 
