@@ -1,0 +1,71 @@
+#include "toolkit/sample_recording.h"
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <vector>
+
+#include "platform/cp1251.h"
+#include "toolkit/funk.h"
+#include "toolkit/recording_file.h"
+
+namespace toolkit {
+
+int32_t SampleValue(const SampleRecordingSpec& spec, uint16_t c, uint32_t n) {
+  const double t = static_cast<double>(n) / spec.rate;
+  const double sine = 1000.0 * (c + 1) * std::sin(2.0 * std::numbers::pi * 0.5 * (c + 1) * t);
+  const double ramp = spec.frames > 1 ? 200.0 * n / (spec.frames - 1) : 0.0;
+  return static_cast<int32_t>(std::lround(sine + ramp));
+}
+
+std::string SampleFileName(int64_t startTicks) {
+  TFunk funk;
+  return funk.DecodeTimeStamp(startTicks, 0.0, 0);
+}
+
+bool WriteSampleRecording(const std::string& path, const SampleRecordingSpec& spec) {
+  if (spec.channels < 1 || spec.channels > kMaxChannels || spec.rate == 0) return false;
+  MAIN_HEADER header{};
+  header.Channels = spec.channels;
+  header.Format = kCurrentFormat;
+  header.Reserved12 = 12;
+  header.Bits = 24;
+  header.Rate = spec.rate;
+  header.Mark1 = 0x5566;
+  header.Mark2 = 0x7788;
+  platform::Utf8ToField(spec.station, header.Station);
+  header.StartTicks = spec.startTicks;
+  header.Latitude = 53.01667;
+  header.Longitude = 158.65;
+  std::string ignored;
+  CheckMainHeader(header, ignored);  // fills the date, dt and to from StartTicks and Rate
+
+  std::vector<CHANNEL_HEADER> channels(spec.channels);
+  for (uint16_t c = 0; c < spec.channels; ++c) {
+    CHANNEL_HEADER& ch = channels[c];
+    ch = CHANNEL_HEADER{};
+    ch.Number = c;
+    ch.Mark1 = 0x1111;
+    ch.Mark2 = 0x2222;
+    ch.Mark3 = 0x3333;
+    platform::Utf8ToField("канал " + std::to_string(c + 1), ch.Name);
+    SetFieldText(ch.tip, "demo");
+    ch.Coef = 1e-3;
+    ch.Coef2 = 1.0;
+  }
+
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  bool ok = WriteMainHeader(f, header) == HeaderIo::Ok && WriteChannelHeaders(f, channels) == HeaderIo::Ok;
+  std::vector<int32_t> frame(spec.channels);
+  for (uint32_t n = 0; ok && n < spec.frames; ++n) {
+    for (uint16_t c = 0; c < spec.channels; ++c) frame[c] = SampleValue(spec, c, n);
+    ok = std::fwrite(frame.data(), sizeof(int32_t), frame.size(), f) == frame.size();
+  }
+  ok = std::fflush(f) == 0 && ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) std::remove(path.c_str());
+  return ok;
+}
+
+}  // namespace toolkit

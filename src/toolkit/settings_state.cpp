@@ -1,0 +1,8 @@
+#include "toolkit/settings_state.h"
+
+namespace toolkit {
+
+int SettingsResult = kSettingsUnchanged;
+SetupRecord* SetupCopy = nullptr;
+
+}  // namespace toolkit

@@ -1,0 +1,24 @@
+#include "viewer/main_window_layout.h"
+
+#include <algorithm>
+
+namespace viewer {
+
+namespace {
+// A plot narrower than one 16-column step cannot be laid out.
+constexpr int kMinPlotWidth = 16;
+}  // namespace
+
+FormSize InitialFormSize(int screenWidth, int screenHeight) {
+  return {std::min(screenWidth - 10, kMaxFormWidth), screenHeight - 10};
+}
+
+int ResizedFormWidth(int screenWidth) { return std::min(screenWidth - 5, kMaxFormWidth); }
+
+int InitialPlotWidth(int clientWidth) { return std::max((clientWidth - 100) / 16 * 16, kMinPlotWidth); }
+
+int ResizedPlotWidth(int clientWidth) {
+  return std::max(((std::max(clientWidth - 80, 0)) & ~15) - 16, kMinPlotWidth);
+}
+
+}  // namespace viewer
