@@ -64,6 +64,12 @@ TForm3::TForm3(SetupRecord& setup, QWidget* owner) : QDialog(owner), setup_(setu
   SG_fil_name->setSelectionMode(QAbstractItemView::SingleSelection);
   SG_fil_name->setSelectionBehavior(QAbstractItemView::SelectRows);
   SG_fil_name->viewport()->installEventFilter(this);
+  // The mark column keeps its width; the name column takes the rest of the grid.
+  SG_fil_name->horizontalHeader()->setMinimumSectionSize(kMarkColumnWidth);
+  SG_fil_name->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  SG_fil_name->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Fixed);
+  SG_fil_name->setColumnWidth(1, kMarkColumnWidth + 4);
+  SG_fil_name->verticalHeader()->setDefaultSectionSize(20);
 
   auto* lists = new QVBoxLayout;
   lists->addWidget(DriveComboBox1);
@@ -185,8 +191,6 @@ void TForm3::Fill() {
     SG_fil_name->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(files_[i].name)));
     SG_fil_name->setItem(row, 1, new QTableWidgetItem(IsSelectedFile(setup_, files_[i].name) ? kMark : ""));
   }
-  SG_fil_name->setColumnWidth(1, kMarkColumnWidth);
-  SG_fil_name->setColumnWidth(0, std::max(SG_fil_name->viewport()->width() - kMarkColumnWidth - 2, 50));
   if (files_.empty()) ListBox2->clear();
   ckoko_file->setText(QString::fromStdString(ChooserCountText(
       ToBytes(directory_), files_.size(), std::min<unsigned>(setup_.StationCount, kStationSlots))));

@@ -1,0 +1,269 @@
+#include "viewer/ui/settings_dialog.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "platform/ui/message_box.h"
+#include "platform/ui/modal_run.h"
+#include "platform/ui/terminator.h"
+#include "toolkit/settings_state.h"
+#include "toolkit/ui/file_chooser_form.h"
+#include "toolkit/ui/read_file_header.h"
+#include "viewer/settings_logic.h"
+
+namespace viewer {
+
+using toolkit::SettingsResult;
+using toolkit::SetupRecord;
+
+namespace {
+constexpr int kGridRowHeight = 16;
+constexpr int kGridLineWidth = 4;
+constexpr int kGridMaxHeight = 240;
+}  // namespace
+
+TMainForm::TMainForm(SetupRecord& live, QWidget* owner) : QDialog(owner), live_(live) {
+  setObjectName("MainForm");
+  // 1. The private copy.
+  HeaderChanged = 0;
+  copy_ = std::make_unique<SetupRecord>(live_);
+  toolkit::SetupCopy = copy_.get();
+
+  PageControl1 = new QTabWidget(this);
+  TShOpen = new QWidget;
+  TSh_search = new QWidget;
+  TSh_test = new QWidget;
+  TSh_integral = new QWidget;
+  TSh_station = new QWidget;
+  TSh_spectrum = new QWidget;
+  TSh_header = new QWidget;
+  TSh_filter = new QWidget;
+  PageControl1->addTab(TShOpen, "Файл");
+  PageControl1->addTab(TSh_search, "Поиск");
+  PageControl1->addTab(TSh_test, "Тест");
+  PageControl1->addTab(TSh_integral, "интеграл");
+  PageControl1->addTab(TSh_station, "с/станция");
+  PageControl1->addTab(TSh_spectrum, "спектр");
+  PageControl1->addTab(TSh_header, "Заголовок");
+  PageControl1->addTab(TSh_filter, "фильтр ");
+
+  P_chan = new QLabel(TShOpen);
+  UD_nn = new QSpinBox(TShOpen);
+  UD_nn->setRange(1, toolkit::kMaxChannels);
+  UD_nn->setToolTip("изменение числа графиков");
+  SG_chan = new QTableWidget(TShOpen);
+  SG_chan->setColumnCount(2);
+  SG_chan->horizontalHeader()->hide();
+  SG_chan->verticalHeader()->hide();
+  Button1 = new QPushButton("каналы по порядку", TShOpen);
+  BitBtnOpen = new QPushButton("Сменить файл", TShOpen);
+  CB_coef = new QCheckBox("учитывать коэффициенты", TShOpen);
+  LB_fileinfo = new QListWidget(TShOpen);
+
+  auto* left = new QVBoxLayout;
+  auto* count = new QHBoxLayout;
+  count->addWidget(P_chan);
+  count->addWidget(UD_nn);
+  left->addLayout(count);
+  left->addWidget(SG_chan);
+  left->addWidget(Button1);
+  left->addStretch(1);
+  auto* right = new QVBoxLayout;
+  right->addWidget(BitBtnOpen);
+  right->addWidget(CB_coef);
+  right->addWidget(LB_fileinfo, 1);
+  auto* page = new QHBoxLayout(TShOpen);
+  page->addLayout(left, 1);
+  page->addLayout(right, 2);
+
+  BitBtnOk = new QPushButton("Сохранить", this);
+  BitBtnOk->setToolTip("выход с сохранением внесенных изменений");
+  BitBtnCancel = new QPushButton("Отменить", this);
+  BitBtnCancel->setToolTip("выход без сохранения внесенных изменений");
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(BitBtnOk);
+  buttons->addWidget(BitBtnCancel);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(PageControl1, 1);
+  layout->addLayout(buttons);
+  PageControl1->setMinimumSize(640, 420);
+
+  // 2. Caption: the data directory.
+  setWindowTitle(QString::fromStdString(toolkit::FieldText(copy_->DataDir)));
+  // 3. Open mode.
+  if (SettingsResult == toolkit::kSettingsOpenMode) {
+    BitBtnOk->setText("Открыть");
+    BitBtnCancel->setEnabled(false);
+  }
+  // 4. Start page.
+  currentPage_ = StartPage(copy_->SettingsPage);
+  PageControl1->setCurrentIndex(currentPage_);
+  // 5. The response scales of the filter page start unscaled.
+  ResponseXScale = 0;
+  ResponseYScale = 0;
+
+  CB_coef->setChecked(copy_->UseCoefficients != 0);
+  connect(CB_coef, &QCheckBox::toggled, this, [this](bool on) { copy_->UseCoefficients = on ? 1 : 0; });
+  connect(BitBtnOk, &QPushButton::clicked, this, &TMainForm::BitBtnOkClick);
+  connect(BitBtnCancel, &QPushButton::clicked, this, &TMainForm::BitBtnCancelClick);
+  connect(Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
+  connect(BitBtnOpen, &QPushButton::clicked, this, &TMainForm::BitBtnOpenClick);
+  connect(UD_nn, &QSpinBox::valueChanged, this, [this] {
+    if (!filling_) UD_nnClick();
+  });
+  connect(PageControl1, &QTabWidget::currentChanged, this, &TMainForm::PageChanged);
+}
+
+TMainForm::~TMainForm() {
+  if (toolkit::SetupCopy == copy_.get()) toolkit::SetupCopy = nullptr;
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  FormShow();
+  if (PageControl1->currentIndex() == kPageFile) TShOpenShow();
+}
+
+void TMainForm::FormShow() {
+  PageControl1->move(10, PageControl1->y());
+  resize(PageControl1->width() + 20, PageControl1->height() + 100);
+}
+
+void TMainForm::PageChanged(int index) {
+  if (currentPage_ == kPageFile && index != kPageFile) TSh_SelchanExit();
+  currentPage_ = index;
+  if (index == kPageFile && isVisible()) TShOpenShow();
+}
+
+void TMainForm::TShOpenShow() {
+  // Open mode: a readable file comes first.
+  if (SettingsResult < 0) BitBtnOpenClick();
+  toolkit::ReadFileHeader(*LB_fileinfo, *copy_);
+  copy_->LoadChannels = ClampPlotChannels(copy_->LoadChannels);
+  filling_ = true;
+  UD_nn->setValue(copy_->LoadChannels);
+  filling_ = false;
+  P_chan->setText(QString(" Каналов на графике %1").arg(copy_->LoadChannels));
+  CB_coef->setChecked(copy_->UseCoefficients != 0);
+  FillChannelGrid();
+}
+
+void TMainForm::FillChannelGrid() {
+  const int rows = copy_->LoadChannels + 1;
+  SG_chan->clearContents();
+  SG_chan->setRowCount(rows);
+  SG_chan->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
+  SG_chan->setFixedHeight(std::min((kGridRowHeight + kGridLineWidth + 1) * rows, kGridMaxHeight));
+  auto fixedItem = [](const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    return item;
+  };
+  SG_chan->setItem(0, 0, fixedItem("Ном. граф."));
+  SG_chan->setItem(0, 1, fixedItem("Ном. кан."));
+  ClampChannelMap(*copy_);
+  for (int i = 0; i < copy_->LoadChannels; ++i) {
+    SG_chan->setItem(i + 1, 0, fixedItem(QString::number(i)));
+    SG_chan->setItem(i + 1, 1, new QTableWidgetItem(QString::number(copy_->ChannelMap[i])));
+  }
+}
+
+void TMainForm::ReadChannelOrder() {
+  const uint16_t last = LastFileChannel(*copy_);
+  const int rows = std::min<int>(copy_->LoadChannels, SG_chan->rowCount() - 1);
+  for (int i = 0; i < rows; ++i) {
+    const QTableWidgetItem* cell = SG_chan->item(i + 1, 1);
+    const std::string text = cell != nullptr ? cell->text().toStdString() : std::string();
+    const ChannelEntry entry = ParseChannelEntry(text, last);
+    if (entry.aboveLast) {
+      platform::ui::MessageBox(ChannelTooHighText(last), kChannelTooHighCaption);
+      SG_chan->setFocus();
+    }
+    copy_->ChannelMap[i] = entry.channel;
+  }
+}
+
+void TMainForm::UD_nnClick() {
+  ReadChannelOrder();
+  copy_->LoadChannels = ClampPlotChannels(UD_nn->value());
+  TShOpenShow();
+}
+
+void TMainForm::TSh_SelchanExit() {
+  copy_->LoadChannels = ClampPlotChannels(UD_nn->value());
+  ReadChannelOrder();
+}
+
+void TMainForm::Button1Click() {
+  for (int i = 0; i < toolkit::kMaxChannels; ++i) copy_->ChannelMap[i] = static_cast<uint16_t>(i);
+  for (int i = 0; i < copy_->LoadChannels && i + 1 < SG_chan->rowCount(); ++i) {
+    SG_chan->setItem(i + 1, 1, new QTableWidgetItem(QString::number(i)));
+  }
+}
+
+void TMainForm::BitBtnOpenClick() {
+  const std::string savedDir = toolkit::FieldText(copy_->DataDir);
+  const std::string savedName = toolkit::FieldText(copy_->FileName);
+  for (auto& slot : copy_->SelectedFiles) slot[0] = '\0';
+  int r = -1;
+  do {
+    {
+      toolkit::TForm3 chooser(*copy_, this);
+      platform::ui::RunModal(chooser);
+    }
+    if (SettingsResult == toolkit::kSettingsLeaveProgram) platform::ui::ExitProgram(1);
+    if (SettingsResult == toolkit::kSettingsUnchanged) {
+      toolkit::SetFieldText(copy_->DataDir, savedDir);
+      toolkit::SetFieldText(copy_->FileName, savedName);
+    }
+    r = toolkit::ReadFileHeader(*LB_fileinfo, *copy_);
+    setWindowTitle(QString::fromStdString(toolkit::FieldText(copy_->DataDir)));
+  } while (r != 0);
+}
+
+void TMainForm::BitBtnOkClick() {
+  if (PageControl1->currentIndex() == kPageFile) TSh_SelchanExit();
+  SettingsResult = toolkit::kSettingsUnchanged;
+  if (BitBtnOk->text() != "Сохранить") {
+    BitBtnOk->setText("Сохранить");
+    SettingsResult = toolkit::kSettingsChanged;
+    BitBtnCancel->setEnabled(true);
+  }
+  if (HeaderChanged != 0) {
+    SettingsResult = toolkit::kSettingsChanged;
+    const HeaderRewrite rewrite = RewriteFileHeaders(*copy_);
+    if (rewrite == HeaderRewrite::CannotOpen) {
+      // The file stays as it was; the settings are still taken over.
+      platform::ui::MessageBox(HeaderRewriteText(rewrite, *copy_), "Error", platform::ui::MsgButtons::Ok,
+                               platform::ui::MsgIcon::Error);
+    } else if (rewrite != HeaderRewrite::Ok) {
+      platform::ui::ShowMessage(HeaderRewriteText(rewrite, *copy_));
+      platform::ui::ExitProgram(1);
+    }
+  }
+  if (NeedsReread(*copy_, live_)) SettingsResult = toolkit::kSettingsChanged;
+  live_ = *copy_;
+  confirmed_ = true;
+  accept();
+}
+
+void TMainForm::BitBtnCancelClick() {
+  SettingsResult = toolkit::kSettingsUnchanged;
+  QDialog::reject();
+}
+
+void TMainForm::reject() {
+  if (!confirmed_) SettingsResult = toolkit::kSettingsUnchanged;
+  QDialog::reject();
+}
+
+}  // namespace viewer

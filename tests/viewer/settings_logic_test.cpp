@@ -1,0 +1,137 @@
+#include "viewer/settings_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "toolkit/sample_recording.h"
+
+namespace viewer {
+namespace {
+
+using toolkit::SetupRecord;
+
+std::vector<char> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(SettingsStartPage, FieldSelectsThePage) {
+  EXPECT_EQ(StartPage(0), kPageFile);
+  EXPECT_EQ(StartPage(0xFFFF), kPageFile);
+  EXPECT_EQ(StartPage(1), kPageSearch);
+  EXPECT_EQ(StartPage(2), kPageTest);
+  EXPECT_EQ(StartPage(3), kPageIntegral);
+  EXPECT_EQ(StartPage(4), kPageStation);
+  EXPECT_EQ(StartPage(5), kPageStation);
+  EXPECT_EQ(StartPage(6), kPageHeader);
+  EXPECT_EQ(StartPage(7), kPageFile);
+}
+
+TEST(SettingsReread, ChannelMapFileNameAndCoefficientSwitchOnly) {
+  SetupRecord live{};
+  toolkit::SetFieldText(live.FileName, "a.1");
+  SetupRecord copy = live;
+  EXPECT_FALSE(NeedsReread(copy, live));
+  copy.FilterType = 3;  // a setting of another page
+  copy.StationHours = 5;
+  EXPECT_FALSE(NeedsReread(copy, live));
+
+  copy = live;
+  copy.ChannelMap[63] = 1;
+  EXPECT_TRUE(NeedsReread(copy, live));
+  copy = live;
+  toolkit::SetFieldText(copy.FileName, "a.2");
+  EXPECT_TRUE(NeedsReread(copy, live));
+  copy = live;
+  copy.UseCoefficients = 1;
+  EXPECT_TRUE(NeedsReread(copy, live));
+  // Bytes after the name's end do not count.
+  copy = live;
+  copy.FileName[10] = 'q';
+  EXPECT_FALSE(NeedsReread(copy, live));
+}
+
+TEST(SettingsChannelOrder, EntriesHeldWithinTheFileChannels) {
+  ChannelEntry e = ParseChannelEntry("7", 2);
+  EXPECT_EQ(e.channel, 2);
+  EXPECT_TRUE(e.aboveLast);
+  EXPECT_EQ(ChannelTooHighText(2), "номер канала не более 2");
+  e = ParseChannelEntry("2", 2);
+  EXPECT_EQ(e.channel, 2);
+  EXPECT_FALSE(e.aboveLast);
+  e = ParseChannelEntry(" 1,9", 2);
+  EXPECT_EQ(e.channel, 1);
+  // Below 0 is channel 0, never a wrapped 16-bit number.
+  e = ParseChannelEntry("-3", 2);
+  EXPECT_EQ(e.channel, 0);
+  EXPECT_FALSE(e.aboveLast);
+  EXPECT_EQ(ParseChannelEntry("", 5).channel, 0);
+  EXPECT_EQ(ParseChannelEntry("70000", 63).channel, 63);
+
+  SetupRecord setup{};
+  setup.Header.Channels = 3;
+  setup.LoadChannels = 4;
+  setup.ChannelMap[0] = 1;
+  setup.ChannelMap[1] = 5;
+  setup.ChannelMap[3] = 65533;
+  setup.ChannelMap[4] = 9;  // not on the plot: left alone
+  ClampChannelMap(setup);
+  EXPECT_EQ(setup.ChannelMap[0], 1);
+  EXPECT_EQ(setup.ChannelMap[1], 2);
+  EXPECT_EQ(setup.ChannelMap[3], 2);
+  EXPECT_EQ(setup.ChannelMap[4], 9);
+  setup.Header.Channels = 0;
+  EXPECT_EQ(LastFileChannel(setup), 0);
+  EXPECT_EQ(ClampPlotChannels(0), 1);
+  EXPECT_EQ(ClampPlotChannels(65), 64);
+  EXPECT_EQ(ClampPlotChannels(12), 12);
+}
+
+TEST(SettingsHeaderRewrite, HeadersRewrittenInPlaceFramesAndLengthKept) {
+  support::TempDir dir;
+  toolkit::SampleRecordingSpec spec;
+  spec.channels = 3;
+  spec.frames = 40;
+  ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("rec"), spec));
+  std::vector<char> before = FileBytes(dir.File("rec"));
+
+  SetupRecord setup{};
+  toolkit::SetFieldText(setup.DataDir, dir.path());
+  toolkit::SetFieldText(setup.FileName, "rec");
+  std::memcpy(&setup.Header, before.data(), sizeof setup.Header);
+  std::memcpy(setup.FileChannels, before.data() + 120, 3 * 72);
+  toolkit::SetFieldText(setup.Header.Station, "NEW");
+  setup.FileChannels[2].Coef = 2.5;
+  setup.FileChannels[3].Coef = 9.0;  // beyond the file's channels: never written
+  ASSERT_EQ(RewriteFileHeaders(setup), HeaderRewrite::Ok);
+
+  const std::vector<char> after = FileBytes(dir.File("rec"));
+  ASSERT_EQ(after.size(), before.size());
+  EXPECT_EQ(std::string(after.data() + 32, 3), "NEW");
+  double coef = 0;
+  std::memcpy(&coef, after.data() + 120 + 2 * 72 + 56, sizeof coef);
+  EXPECT_EQ(coef, 2.5);
+  EXPECT_TRUE(std::equal(after.begin() + 336, after.end(), before.begin() + 336));
+}
+
+TEST(SettingsHeaderRewrite, MissingOrUnwritableFileIsReported) {
+  support::TempDir dir;
+  SetupRecord setup{};
+  toolkit::SetFieldText(setup.DataDir, dir.path());
+  toolkit::SetFieldText(setup.FileName, "gone");
+  EXPECT_EQ(RewriteFileHeaders(setup), HeaderRewrite::NoFile);
+  EXPECT_EQ(HeaderRewriteText(HeaderRewrite::NoFile, setup), "Не могу записать заголовок! Нет файла gone");
+  std::filesystem::create_directory(dir.File("adir"));  // exists, cannot be opened for update
+  toolkit::SetFieldText(setup.FileName, "adir");
+  EXPECT_EQ(RewriteFileHeaders(setup), HeaderRewrite::CannotOpen);
+  EXPECT_EQ(HeaderRewriteText(HeaderRewrite::MainHeaderShort, setup), "Ошибка записи заголовка MAIN_HEADER ");
+}
+
+}  // namespace
+}  // namespace viewer
