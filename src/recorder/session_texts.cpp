@@ -1,9 +1,11 @@
 #include "recorder/session_texts.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <numbers>
 #include <system_error>
 
+#include "platform/cp1251.h"
 #include "recorder/recorder_time.h"
 #include "recorder/status_panel.h"
 #include "toolkit/format_text.h"
@@ -62,11 +64,8 @@ int32_t ChosenDevice(int line, size_t deviceCount) {
 std::string FirmwareText(const uint8_t* body, size_t size, const std::string& description) {
   constexpr size_t kOffset = 338;
   const size_t length = description.compare(0, 5, "TK-41") == 0 ? 19 : 14;
-  std::string text;
-  for (size_t i = kOffset; i < kOffset + length && i < size && body[i] != 0; ++i) {
-    text.push_back(static_cast<char>(body[i]));
-  }
-  return text + " ";
+  if (size <= kOffset) return " ";
+  return platform::FieldToUtf8(body + kOffset, std::min(length, size - kOffset)) + " ";
 }
 
 std::string MainCaption(const std::string& buildDate, const std::string& serial,

@@ -72,6 +72,8 @@ TEST(SessionTexts, FirmwareTextIsBoundedByItsLengthTheNulAndTheBody) {
   EXPECT_EQ(FirmwareText(body, sizeof body, "T-9XV"), "v3.14 ");
   EXPECT_EQ(FirmwareText(body, 341, "T-9XV"), "v3. ") << "never beyond the bytes received";
   EXPECT_EQ(FirmwareText(body, 100, "T-9XV"), " ");
+  std::memcpy(body + 338, "\xC2\xE5\xF0 2", 5);  // Windows-1251 letters
+  EXPECT_EQ(FirmwareText(body, sizeof body, "T-9XV"), "Вер 2 ");
 }
 
 TEST(SessionTexts, CaptionAndSessionLines) {

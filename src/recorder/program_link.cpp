@@ -1,0 +1,7 @@
+#include "recorder/program_link.h"
+
+namespace recorder {
+
+UnitLink* Link = nullptr;
+
+}  // namespace recorder
