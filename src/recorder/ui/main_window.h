@@ -1,0 +1,172 @@
+#pragma once
+// Trecorder, the recorder-control program's main window: the status panel and grid, the commands, the
+// start-up with the recorder (choose, open, first status, setup block, start of the work), the
+// one-second timer and the end of the work. It also holds what the other windows and the worker
+// threads share; they reach it through MainForm.
+#include <QMainWindow>
+#include <QSet>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "recorder/download_progress.h"
+#include "recorder/fat_table.h"
+#include "recorder/file_entry.h"
+#include "recorder/setup_block.h"
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class QSpinBox;
+class QStatusBar;
+class QTableWidget;
+class QTimer;
+class QToolButton;
+
+namespace recorder {
+
+class UnitLink;
+
+class Trecorder : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Builds the window and the link, and lists the attached recorders; ends the program (exit status 1)
+  // when there is none. `startDir` is the directory the data directory goes under (default: the
+  // current directory).
+  explicit Trecorder(QWidget* parent = nullptr, std::string startDir = {});
+  ~Trecorder() override;
+
+  // ---- shared with the other windows and the worker threads ----
+  std::unique_ptr<YSTANOV> Setup;  // the setup block; present from the start of the work
+  FatTable Fat;                    // FAT rows and synchronisation points of the last FAT reading
+  std::array<FileEntry, kFatFileRows> SelFiles{};
+  uint16_t SelCount = 0;
+  std::string LogFileName;
+  std::string DataDir;
+  uint32_t BegPage = 0;
+  uint32_t EndPage = 0;
+  uint16_t ReadPortion = 4096;
+  uint32_t SampleClock = 0;
+  int32_t TicksPerSecond = 1;
+  std::atomic<double> ReadTotal{0};  // pages of the running download, 0 = none
+  DownloadProgress Progress;
+  std::atomic<uint32_t> CancelFlag{0};
+  uint32_t SyncBase = 0;
+  double DriftRate = 0;
+  double DriftInterval = 0;
+  uint8_t ChannelCount = 0;
+  uint8_t ChannelNumbers[8] = {15, 15, 15, 15, 15, 15, 15, 15};
+
+  // ---- components ----
+  QStatusBar* StatusB;
+  QTimer* Tmer2;
+  QToolButton* SB_id;
+  QPushButton* BB_status;
+  QLabel* L_stat;
+  QLabel* L_Fr;
+  QLabel* L_yc;
+  QLabel* L_kapt;
+  QLabel* L_t_BK;
+  QLabel* L_SIN;
+  QLabel* L_cap;
+  QLabel* L_time;
+  QFrame* P_knopok;
+  QPushButton* B_set;
+  QPushButton* B_fat;
+  QPushButton* B_run;
+  QPushButton* B_stop;
+  QPushButton* B_transl;
+  QFrame* P_cmd;
+  QPushButton* B_yct_time_PK;
+  QToolButton* SB_dop;
+  QFrame* P_par_Rd_FL;
+  QPushButton* B_dl_read;
+  QComboBox* CB_HF_U;
+  QLabel* P_dl;
+  QSpinBox* UD_dl;
+  QToolButton* SB_korr;
+  QFrame* P_car;
+  QCheckBox* CB_fat;
+  QPushButton* B_read;
+  QPushButton* BB_close;
+  QFrame* P_rd;
+  QLabel* L_rd;
+  QLabel* L_dt;
+  QLabel* L_N;
+  QProgressBar* PB;
+  QTableWidget* SG_f;
+  QScrollArea* SB;
+  QListWidget* LB;
+  QPushButton* Button1;
+  QFrame* P_dop;
+  QLabel* L_dl_fat;
+  QLineEdit* E_Beg_adr;
+  QLineEdit* E_Kon_adr;
+  QToolButton* SB_podrobno;
+  QToolButton* SB_5_6;
+  QToolButton* SB_Set_Unita;
+  QToolButton* SB_format;
+  QPushButton* BB_rw;
+  QPushButton* BitBtn1;
+  QFrame* P_Wuz;
+
+  // ---- handlers and shared routines ----
+  void FormShow();
+  void StartSession();
+  void Tmer2Timer();
+  void BB_closeClick();
+  void FormResize();
+  void BB_statusClick();
+  void SB_idClick();
+  void SB_dopClick();
+  // ReadStatus into the global status; the exchange log in a message box when it fails, else ShowStatus.
+  void RefreshStatus();
+  void UpdateButtons();
+  void ShowStatus();
+  void ShowStatusGrid();
+
+  // A command whose handler is connected: UpdateButtons enables it where the status allows. Commands
+  // without a handler stay disabled.
+  void MarkCommandReady(QWidget* command);
+
+  // True while a download runs (the download button reads "Cancel").
+  bool DownloadRunning() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildForm();
+  void BuildStatusPanel(QWidget* area);
+  void BuildCommandPanels(QWidget* area);
+  void BuildExtraPanel(QWidget* area);
+  void AllowCommand(QWidget* command, bool statusAllows);
+  // Ends the start-up: the main window closes and with it the program.
+  void EndStartup();
+
+  std::unique_ptr<UnitLink> link_;
+  std::string startDir_;
+  QSet<QWidget*> readyCommands_;
+  bool shown_ = false;
+  uint32_t downloadStartTick_ = 0;
+  uint32_t pagesAtLastTick_ = 0;
+};
+
+// The program's main window, or nullptr while there is none.
+extern Trecorder* MainForm;
+
+// The download button's caption while no download runs.
+inline constexpr const char* kReadCaption = "чтение Unit'а";
+
+}  // namespace recorder

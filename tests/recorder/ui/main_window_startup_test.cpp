@@ -1,0 +1,330 @@
+// The recorder-control program's start-up and end against emulated recorders, on the test clock.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "emulator/command_set.h"
+#include "emulator/default_device.h"
+#include "emulator/emulated_driver.h"
+#include "platform/clock.h"
+#include "platform/ftdi/backend.h"
+#include "platform/ui/grab.h"
+#include "platform/ui/synchronize.h"
+#include "platform/ui/terminator.h"
+#include "recorder/program_link.h"
+#include "recorder/session_texts.h"
+#include "recorder/shutdown_path.h"
+#include "recorder/ui/device_chooser.h"
+#include "recorder/ui/main_window.h"
+#include "recorder/unit_link.h"
+#include "recorder/work_log.h"
+#include "support/qt/ui_test_script.h"
+
+namespace recorder {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::ui::MsgAnswer;
+using support::Ui;
+
+// Firmware text as the recorder's RAM holds it, 512 + 338 bytes in (the start reads the RAM page at 512).
+constexpr const char kFirmware[] = "T9XV fw 7.02 b";
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::path(::testing::TempDir()) / ("startup_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  emulator::EmulatedDevice& AddRecorder(const std::string& serial, const std::string& description,
+                                        uint8_t number) {
+    emulator::DeviceInfo info;
+    info.serial = serial;
+    info.description = description;
+    info.locationId = 0x2000u + number;
+    emulator::EmulatedDevice& d = driver.Attach(info);
+    emulator::DefaultDeviceOptions options;
+    options.number = number;
+    emulator::SetUpDefaultDevice(d.recorder.State(), options);
+    auto& ram = d.recorder.State().ram;
+    if (ram.size() >= 1024) std::memcpy(ram.data() + 512 + 338, kFirmware, sizeof kFirmware - 1);
+    sets.push_back(emulator::CommandSet::Install(d.recorder));
+    return d;
+  }
+
+  std::string Log(uint8_t number) {
+    std::ifstream in(dir / DataDirName(0x1A, number) / LogFileBaseName(0x1A, number));
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  bool SawMessage(const std::string& text, const std::string& caption) {
+    for (const auto& m : Ui().Messages()) {
+      if (m.text.find(text) != std::string::npos && m.caption == caption) return true;
+    }
+    return false;
+  }
+
+  platform::TestClock clock{1000, {1'700'000'000, 0}};
+  platform::ScopedClock useClock{clock};
+  emulator::EmulatedDriver driver;
+  platform::ftdi::ScopedDriver useDriver{driver};
+  std::vector<std::shared_ptr<emulator::CommandSet>> sets;
+  fs::path dir;
+};
+
+TEST_F(StartupTest, WithoutAnyBridgeDeviceTheProgramEndsWithStatusOne) {
+  Ui().ExpectMessage(MsgAnswer::Ok, "Не обнаружено ни одного FTDI устройства!");
+  Ui().ExpectExit(1);
+  EXPECT_THROW(Trecorder w(nullptr, dir.string()), platform::ui::ProgramTerminated);
+  EXPECT_EQ(Link, nullptr);
+}
+
+TEST_F(StartupTest, ForeignBridgeDevicesAloneAreNoRecorder) {
+  emulator::DeviceInfo foreign;
+  foreign.description = "FT232R USB UART";
+  driver.Attach(foreign);
+  emulator::DeviceInfo lowercase;
+  lowercase.description = "t-9XV Unit";
+  driver.Attach(lowercase);
+  Ui().ExpectMessage(MsgAnswer::Ok, "Не обнаружено ни одного FTDI устройства!");
+  Ui().ExpectExit(1);
+  EXPECT_THROW(Trecorder w(nullptr, dir.string()), platform::ui::ProgramTerminated);
+  for (size_t i = 0; i < driver.DeviceCountAttached(); ++i) EXPECT_EQ(driver.Device(i).handle, 0u);
+}
+
+TEST_F(StartupTest, OneRecorderIsOpenedDirectlyShownLoggedAndClosedCleanly) {
+  AddRecorder("UNIT0005", "T-9XV Unit", 5);
+  Trecorder w(nullptr, dir.string());
+  w.show();
+  QCoreApplication::processEvents();  // the start-up runs from the event loop
+
+  ASSERT_NE(Link, nullptr);
+  EXPECT_EQ(Link->Chosen, 0);
+  EXPECT_EQ(w.windowTitle().toStdString(), std::string("   прог. от ") + BuildDate() +
+                                               ";    SerNum:  UNIT0005;   Descr: T-9XV Unit;  " + kFirmware +
+                                               " ;");
+  EXPECT_TRUE(w.Tmer2->isActive());
+  ASSERT_NE(w.Setup, nullptr);
+  EXPECT_EQ(w.Setup->Marker, kSetupMarker) << "the recorder's setup block was read";
+  EXPECT_EQ(w.TicksPerSecond, int32_t{GlobalStatus().TikInSek} + 1);
+  EXPECT_EQ(w.DataDir, (dir / "Unit_1a_005").generic_string());
+  EXPECT_EQ(w.LogFileName, (dir / "Unit_1a_005" / "log_1a_005.txt").generic_string());
+  EXPECT_EQ(w.SB_id->text().toStdString(), "N 5");
+  EXPECT_FALSE(w.BB_status->text().isEmpty());
+  EXPECT_GT(w.SG_f->rowCount(), 1);
+  EXPECT_EQ(w.SG_f->item(0, 1)->text().toStdString(), "1A_005");
+  EXPECT_EQ(w.height(), 455);
+
+  const std::string start = Log(5);
+  EXPECT_EQ(start.rfind(SessionSeparator() + "\n", 0), 0u) << start;
+  EXPECT_NE(start.find(std::string("  ПК( ") + BuildDate() + " " + BuildTime() + " );   UNIT 005(1a) - " +
+                       kFirmware + " ;     начало в 14.11.23 22:13:20(пк)\n"),
+            std::string::npos)
+      << start;
+
+  w.Tmer2Timer();
+  EXPECT_EQ(w.L_time->text().toStdString(), "ПК   " + PcTimeText(clock.NowUtc()));
+
+  EXPECT_TRUE(platform::ui::GrabToPng(w, QString::fromStdString((dir / "main_window.png").string())));
+  // The picture stays in the test's working directory for a person to look at.
+  const fs::path kept = fs::current_path() / "recorder_main_window.png";
+  fs::copy_file(dir / "main_window.png", kept, fs::copy_options::overwrite_existing);
+
+  w.BB_closeClick();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_FALSE(w.Tmer2->isActive());
+  EXPECT_EQ(w.Setup, nullptr);
+  const std::string end = Log(5).substr(start.size());
+  EXPECT_EQ(end.rfind("\n  *   конец:  T(ПК) - ", 0), 0u) << end;
+  EXPECT_NE(end.find("\nGPS: "), std::string::npos) << end;
+}
+
+TEST_F(StartupTest, TwoRecordersAreOfferedInTheChooser) {
+  AddRecorder("UNIT0001", "T-9XV Unit A", 1);
+  AddRecorder("UNIT0002", "TK-41 Unit B", 2);
+  TForm3 chooser;
+  Form3 = &chooser;
+  Trecorder w(nullptr, dir.string());
+  Ui().ExpectModal(
+      [](QDialog& d) {
+        auto& form = dynamic_cast<TForm3&>(d);
+        ASSERT_EQ(form.LB->count(), 4);
+        EXPECT_EQ(form.LB->item(0)->text().toStdString(), ChooserLines({})[0]);
+        EXPECT_NE(form.LB->item(1)->text().indexOf("UNIT0001"), -1);
+        EXPECT_NE(form.LB->item(2)->text().indexOf("TK-41 Unit B"), -1);
+        EXPECT_EQ(form.LB->item(3)->text().toStdString(), "                e  x  i  t ");
+        form.LB->setCurrentRow(0);
+        form.LBDblClick();  // the title line does nothing
+        EXPECT_EQ(form.result(), 0);
+        form.LB->setCurrentRow(2);
+        form.LBDblClick();
+      },
+      "TForm3");
+  w.FormShow();
+  Form3 = nullptr;
+  ASSERT_NE(Link, nullptr);
+  EXPECT_EQ(Link->Chosen, 1);
+  EXPECT_NE(driver.Device(1).handle, 0u);
+  EXPECT_EQ(driver.Device(0).handle, 0u);
+  EXPECT_NE(w.windowTitle().indexOf("SerNum:  UNIT0002"), -1);
+  EXPECT_NE(Log(2).find("UNIT 002(1a)"), std::string::npos);
+}
+
+TEST_F(StartupTest, TheExitLineOfTheChooserEndsTheProgram) {
+  AddRecorder("UNIT0001", "T-9XV Unit A", 1);
+  AddRecorder("UNIT0002", "T-9XV Unit B", 2);
+  Trecorder w(nullptr, dir.string());
+  w.show();
+  Ui().ExpectModal(
+      [](QDialog& d) {
+        auto& form = dynamic_cast<TForm3&>(d);
+        form.LB->setCurrentRow(3);
+        form.LBDblClick();
+      },
+      "TForm3");
+  w.FormShow();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_FALSE(w.Tmer2->isActive());
+  EXPECT_EQ(driver.Device(0).handle, 0u);
+  EXPECT_EQ(driver.Device(1).handle, 0u);
+  EXPECT_FALSE(fs::exists(dir / "Unit_1a_001"));
+}
+
+TEST_F(StartupTest, ARecorderThatDoesNotAnswerClosesTheWindow) {
+  AddRecorder("UNIT0005", "T-9XV Unit", 5).recorder.SetAnswering(false);
+  Trecorder w(nullptr, dir.string());
+  w.show();
+  Ui().ExpectMessage(MsgAnswer::Ok, "чтение статуса Unit'a");
+  w.FormShow();
+  EXPECT_TRUE(SawMessage("", "нет связи или Unit не включен!"));
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(w.Setup, nullptr);
+  EXPECT_FALSE(fs::exists(dir / "Unit_1a_005"));
+}
+
+TEST_F(StartupTest, ARecorderStreamingAtStartIsOfferedAStopAndTheProgramCloses) {
+  for (const MsgAnswer answer : {MsgAnswer::Yes, MsgAnswer::No}) {
+    SCOPED_TRACE(answer == MsgAnswer::Yes ? "yes" : "no");
+    emulator::EmulatedDriver bus;
+    platform::ftdi::ScopedDriver useBus{bus};
+    emulator::DeviceInfo info;
+    info.description = "T-9XV Unit";
+    emulator::EmulatedDevice& d = bus.Attach(info);
+    emulator::SetUpDefaultDevice(d.recorder.State());
+    auto set = emulator::CommandSet::Install(d.recorder);
+    set->Options().statusDuringStream = false;
+    set->StartStream(0, 60000);
+
+    Trecorder w(nullptr, dir.string());
+    w.show();
+    Ui().ExpectMessage(answer, "возможно включена передача");
+    w.FormShow();
+    EXPECT_TRUE(SawMessage("\n\nвозможно включена передача", "остановить?"));
+    bool stopSent = false;
+    for (const auto& c : d.recorder.Received()) stopSent |= c.type == 3 && c.subCode == 0;
+    EXPECT_EQ(stopSent, answer == MsgAnswer::Yes);
+    EXPECT_FALSE(w.isVisible());
+    Ui().Reset();
+  }
+}
+
+TEST_F(StartupTest, TheSeventhFailedWriteOfTheStatusWatchClosesTheWindow) {
+  emulator::EmulatedDevice& d = AddRecorder("UNIT0005", "T-9XV Unit", 5);
+  Trecorder w(nullptr, dir.string());
+  w.show();
+  w.FormShow();
+  ASSERT_TRUE(w.Tmer2->isActive());
+
+  w.SB_id->click();  // status watch on
+  ASSERT_TRUE(w.SB_id->isChecked());
+  EXPECT_FALSE(w.P_knopok->isVisible());
+  const uint16_t before = Link->WriteErrors;
+  w.Tmer2Timer();
+  EXPECT_EQ(Link->WriteErrors, before) << "a plugged recorder answers the watch";
+
+  d.unplugged = true;
+  for (int i = 1; i <= 6 - before; ++i) {
+    w.Tmer2Timer();
+    EXPECT_EQ(Link->WriteErrors, before + i);
+    EXPECT_TRUE(w.isVisible());
+  }
+  Ui().ExpectMessage(MsgAnswer::Ok, "о ш и б к а   с в я з и !");
+  w.Tmer2Timer();
+  EXPECT_TRUE(SawMessage("о ш и б к а   с в я з и !", "E r r o r !"));
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_FALSE(w.Tmer2->isActive());
+}
+
+TEST_F(StartupTest, ALogThatCannotBeWrittenIsReportedEveryTimeAndTheWorkGoesOn) {
+  AddRecorder("UNIT0005", "T-9XV Unit", 5);
+  // Nothing can be created under /proc, not even by root.
+  Trecorder w(nullptr, "/proc");
+  w.show();
+  const std::string expected = " не открылся лог-file  < /proc/Unit_1a_005/log_1a_005.txt > !";
+  Ui().ExpectMessage(MsgAnswer::Ok, expected);  // the session separator
+  Ui().ExpectMessage(MsgAnswer::Ok, expected);  // the start line
+  w.FormShow();
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_TRUE(w.Tmer2->isActive());
+  Ui().ExpectMessage(MsgAnswer::Ok, expected);
+  EXPECT_FALSE(WriteLog("one more"));
+  EXPECT_TRUE(SawMessage(expected, "Error"));
+}
+
+TEST_F(StartupTest, ClosingTheWindowStopsHookedWorkersWhileTheSetupBlockStillExists) {
+  AddRecorder("UNIT0005", "T-9XV Unit", 5);
+  Trecorder w(nullptr, dir.string());
+  w.show();
+  w.FormShow();
+  std::atomic<bool> setupPresentAtStop{false};
+  std::atomic<bool> ended{false};
+  std::jthread worker([&](std::stop_token stop) {
+    while (!stop.stop_requested()) std::this_thread::yield();
+    ended = true;
+  });
+  auto hook = Shutdown().Add("worker", [&] {
+    setupPresentAtStop = w.Setup != nullptr;
+    worker.request_stop();
+    platform::ui::JoinServing(worker);
+  });
+  w.close();  // the title bar's close
+  EXPECT_TRUE(ended);
+  EXPECT_TRUE(setupPresentAtStop);
+  EXPECT_EQ(w.Setup, nullptr);
+  EXPECT_TRUE(Shutdown().Hooked().empty());
+}
+
+TEST_F(StartupTest, AFailedRamReadStillStartsTheTimer) {
+  emulator::EmulatedDevice& d = AddRecorder("UNIT0005", "T-9XV Unit", 5);
+  d.recorder.State().ram.clear();
+  d.recorder.SetHandler(emulator::kCommandRam, 0, {});
+  Trecorder w(nullptr, dir.string());
+  w.show();
+  Ui().ExpectMessage(MsgAnswer::Ok, "e r r o r ");
+  w.FormShow();
+  EXPECT_TRUE(w.Tmer2->isActive());
+  EXPECT_TRUE(w.windowTitle().endsWith(";   Descr: T-9XV Unit;  ;"));
+}
+
+}  // namespace
+}  // namespace recorder
