@@ -191,6 +191,7 @@ void CardImageBuilder::WriteFile(std::vector<uint8_t>& card, const PlannedFile& 
     p[11] = static_cast<uint8_t>(values);
     p[12] = static_cast<uint8_t>(s.DecimationA << 4);
     p[13] = static_cast<uint8_t>(s.DecimationB << 4);
+    p[14] = s.ChannelMask ? s.ChannelMask : static_cast<uint8_t>((1u << s.Channels) - 1);
     FixSum(p, 16, 15, kSeed);
     for (uint32_t i = 0; i < values; ++i) {
       const uint32_t frame = static_cast<uint32_t>(firstFrame) + i / s.Channels;

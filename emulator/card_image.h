@@ -16,6 +16,7 @@ inline constexpr size_t kCardPageBytes = 512;
 
 struct CardRecording {
   uint8_t Channels = 3;     // 1..8
+  uint8_t ChannelMask = 0;  // header byte 14: recorded channels; 0: the lowest Channels channels
   uint8_t DecimationA = 0;  // decimation codes 0..15: decimation (A + 1) x (B + 1)
   uint8_t DecimationB = 0;
   uint32_t StartTime = 0;      // GPS second of the first sample

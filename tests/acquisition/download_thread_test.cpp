@@ -1,0 +1,332 @@
+// The download thread against the emulated recorder over the link: a card with known recordings is
+// read into files whose headers and every sample are checked against what the recorder stored.
+#include "acquisition/download_thread.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstddef>
+#include <cstring>
+
+#include "card_pages.h"
+#include "download_files.h"
+#include "emulator/card_image.h"
+#include "emulator/command_set.h"
+#include "emulator/default_device.h"
+#include "emulator/emulated_driver.h"
+#include "platform/clock.h"
+#include "toolkit/format_text.h"
+
+namespace acquisition_test {
+namespace {
+
+using acquisition::DownloadEnd;
+using emulator::CardImageBuilder;
+using emulator::CardRecording;
+
+constexpr uint32_t kT0 = 1'394'541'000;  // 15.03.24 12:30:00
+
+class DownloadOverLink : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    emulator::SetUpDefaultDevice(device.recorder.State());
+    set = emulator::CommandSet::Install(device.recorder);
+    builder.PowerOn(kT0 - 5);
+    ASSERT_TRUE(link.ListDevices());
+    link.Chosen = 0;
+    ASSERT_TRUE(link.OpenLink());
+    settings.SampleClock = 1000;
+    settings.DataDir = dir.Path();
+    settings.UnitId = 0x1A05;
+    hooks.Log = [this](const std::string& t) {
+      log += t;
+      return true;
+    };
+    hooks.ShowFileName = [this](const std::string& n) { names.push_back(n); };
+    hooks.ShowButton = [this](const std::string& t) { button = t; };
+    hooks.ShowSummary = [this](const std::string& t) { summary = t; };
+    hooks.Message = [this](const std::string& t, const std::string& c) { messages.push_back(c + "|" + t); };
+    hooks.Done = [this] { ++done; };
+  }
+
+  void Record(uint8_t channels, uint32_t start, uint32_t pages, uint8_t decimationA = 0) {
+    CardRecording r;
+    r.Channels = channels;
+    r.StartTime = start;
+    r.DataPages = pages;
+    r.DecimationA = decimationA;
+    builder.Recording(r);
+  }
+  void Burn() { device.recorder.State().card = builder.Build(); }
+  uint8_t* CardPage(uint32_t p) { return emulator::PageAt(device.recorder.State().card, p); }
+  recorder::FileEntry Entry(size_t i, uint32_t start) const {
+    const emulator::CardFile& f = builder.Files().at(i);
+    recorder::FileEntry e;
+    e.BeginPage = f.SetupPage;
+    e.EndPage = f.LastPage;
+    e.StartTime = start;
+    return e;
+  }
+  DownloadEnd Run() {
+    acquisition::TrdBce t(link, settings, progress, total, hooks);
+    t.Execute(stop.get_token());
+    files = t.Writer().FilesWritten();
+    return t.End();
+  }
+  // The recorder's values of file `number`, frames [from, from + frames), channel after channel.
+  static std::vector<int32_t> Stored(uint8_t number, uint32_t from, uint32_t frames, unsigned channels) {
+    std::vector<int32_t> v;
+    for (uint32_t f = from; f < from + frames; ++f)
+      for (unsigned c = 0; c < channels; ++c)
+        v.push_back(CardImageBuilder::Sample(number, f, static_cast<uint8_t>(c)));
+    return v;
+  }
+  // (first page, count) of every page request the recorder received.
+  std::vector<std::pair<uint32_t, uint32_t>> Requests() const {
+    std::vector<std::pair<uint32_t, uint32_t>> out;
+    for (const auto& c : device.recorder.Received())
+      if (c.type == emulator::kCommandPages && c.payload.size() >= 6) {
+        const uint8_t* b = c.payload.data();
+        out.emplace_back(b[0] | b[1] << 8 | b[2] << 16 | uint32_t{b[3]} << 24, b[4] | b[5] << 8);
+      }
+    return out;
+  }
+
+  platform::TestClock clock{5000};
+  platform::ScopedClock scoped{clock};
+  emulator::EmulatedDriver driver;
+  emulator::EmulatedDevice& device = driver.Attach();
+  recorder::UnitLink link{driver};
+  std::shared_ptr<emulator::CommandSet> set;
+  CardImageBuilder builder{1, 1, 2, 1000};
+  ScratchDir dir;
+  acquisition::DownloadSettings settings;
+  acquisition::DownloadHooks hooks;
+  recorder::DownloadProgress progress;
+  std::atomic<double> total{0};
+  std::stop_source stop;
+  std::string log, button, summary;
+  std::vector<std::string> names, messages, files;
+  int done = 0;
+};
+
+TEST_F(DownloadOverLink, FatModeReadsEveryFileSampleForSampleInPortions) {
+  // 3 channels, 50 frames a page; the second file's span is exactly two portions.
+  Record(3, kT0, 150);
+  Record(3, kT0 + 100, 128);
+  Record(1, kT0 + 200, 9, 1);
+  Burn();
+  settings.ReadPortion = 64;
+  for (size_t i = 0; i < 3; ++i) settings.SelFiles.push_back(Entry(i, kT0 + 100 * static_cast<uint32_t>(i)));
+  EXPECT_EQ(Run(), DownloadEnd::Completed) << log;
+  EXPECT_GT(set->PagesStreamed(), 256u);  // the reply code wrapped from 255 to 0 on the way
+  ASSERT_EQ(files.size(), 3u) << log;
+  EXPECT_EQ(names.size(), 3u);
+  const unsigned channels[3] = {3, 3, 1};
+  for (size_t i = 0; i < 3; ++i) {
+    const emulator::CardFile& f = builder.Files()[i];
+    ReadBack r = ReadRecording(files[i]);
+    ASSERT_TRUE(r.Ok);
+    EXPECT_EQ(r.Main.Channels, channels[i]);
+    EXPECT_EQ(r.Main.Rate, f.OutputRate);
+    EXPECT_EQ(r.Samples,
+              Stored(f.Number, 0, (f.LastPage - f.FirstDataPage + 1) * f.FramesPerPage, channels[i]))
+        << "file " << i;
+  }
+  const uint32_t b1 = builder.Files()[1].SetupPage;
+  const auto requests = Requests();
+  // Entry 1 spans 128 pages past its first: 64 + 64 pages, then its last page alone.
+  EXPECT_NE(std::find(requests.begin(), requests.end(), std::make_pair(b1 + 128, 1u)), requests.end());
+  // Entry 2's short last portion: 10 pages in one request.
+  EXPECT_EQ(requests.back(), std::make_pair(builder.Files()[2].SetupPage, 10u));
+  EXPECT_EQ(progress.PagesDone, 151u + 129u + 10u);
+  EXPECT_EQ(total.load(), 151.0 + 129 + 10);
+  EXPECT_EQ(button, "x x x");
+  EXPECT_EQ(log.rfind("\n" + summary), log.size() - summary.size() - 1);
+  EXPECT_EQ(done, 1);
+}
+
+TEST_F(DownloadOverLink, RangeModeSplitsRecordingsAndStopsAtTheErasedArea) {
+  Record(2, kT0, 20);
+  Record(2, kT0 + 100, 30);
+  Burn();
+  recorder::FileEntry range;
+  range.BeginPage = builder.Files()[0].SetupPage;
+  range.EndPage = builder.Files()[1].LastPage + 40;
+  settings.FatMode = false;
+  settings.ReadPortion = 16;
+  settings.SelFiles.push_back(range);
+  EXPECT_EQ(Run(), DownloadEnd::Completed) << log;
+  ASSERT_EQ(files.size(), 2u) << log;
+  for (size_t i = 0; i < 2; ++i) {
+    const emulator::CardFile& f = builder.Files()[i];
+    EXPECT_EQ(ReadRecording(files[i]).Samples,
+              Stored(f.Number, 0, (f.LastPage - f.FirstDataPage + 1) * f.FramesPerPage, 2));
+  }
+  EXPECT_NE(log.find(toolkit::FormatText("\nв бл. %u конец последней записи; дальше страница из одних 0xff",
+                                         builder.Files()[1].LastPage)),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("выход по времени"), std::string::npos);
+}
+
+TEST_F(DownloadOverLink, ABadPageEndsAFatDownloadButOnlyTheFileOfARange) {
+  Record(2, kT0, 20);
+  Record(2, kT0 + 100, 10);
+  Burn();
+  const emulator::CardFile f0 = builder.Files()[0];
+  CardPage(f0.FirstDataPage + 7)[200] ^= 0x10;  // the page sum fails, the header is intact
+  settings.SelFiles = {Entry(0, kT0), Entry(1, kT0 + 100)};
+  EXPECT_EQ(Run(), DownloadEnd::Stopped);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(ReadRecording(files[0]).Samples, Stored(f0.Number, 0, 7 * f0.FramesPerPage, 2));
+  EXPECT_NE(log.find("\nks__к:  err 0x0000;"), std::string::npos) << log;
+
+  ScratchDir rangeDir;
+  settings.DataDir = rangeDir.Path();
+  settings.FatMode = false;
+  recorder::FileEntry range;
+  range.BeginPage = f0.SetupPage;
+  range.EndPage = builder.Files()[1].LastPage;
+  settings.SelFiles = {range};
+  log.clear();
+  EXPECT_EQ(Run(), DownloadEnd::Completed) << log;
+  ASSERT_EQ(files.size(), 3u) << log;
+  EXPECT_EQ(ReadRecording(files[0]).Samples, Stored(f0.Number, 0, 7 * f0.FramesPerPage, 2));
+  EXPECT_EQ(ReadRecording(files[1]).Samples,
+            Stored(f0.Number, 8 * f0.FramesPerPage, 12 * f0.FramesPerPage, 2));
+  EXPECT_EQ(progress.ErrorPages, 1u);
+  EXPECT_NE(log.find(toolkit::FormatText("\n%07u: error 0x0000;", f0.FirstDataPage + 7)), std::string::npos);
+  EXPECT_NE(log.find("\n0001 ошибок "), std::string::npos);
+}
+
+TEST_F(DownloadOverLink, ASerialJumpAloneIsAcceptedButATimeGapIsNot) {
+  Record(3, kT0, 12);
+  Burn();
+  const emulator::CardFile f = builder.Files()[0];
+  uint8_t* jumped = CardPage(f.FirstDataPage + 4);
+  jumped[8] = static_cast<uint8_t>(jumped[8] + 5);
+  Page p;
+  std::memcpy(p.data(), jumped, 512);
+  SealPage(p);
+  std::memcpy(jumped, p.data(), 512);
+  settings.SelFiles = {Entry(0, kT0)};
+  EXPECT_EQ(Run(), DownloadEnd::Completed) << log;
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(ReadRecording(files[0]).Samples, Stored(f.Number, 0, 12 * f.FramesPerPage, 3));
+
+  // One second later from page 6 on: the time no longer follows on.
+  for (uint32_t k = 6; k < 12; ++k) {
+    std::memcpy(p.data(), CardPage(f.FirstDataPage + k), 512);
+    ++p[4];
+    SealPage(p);
+    std::memcpy(CardPage(f.FirstDataPage + k), p.data(), 512);
+  }
+  ScratchDir second;
+  settings.DataDir = second.Path();
+  log.clear();
+  EXPECT_EQ(Run(), DownloadEnd::Stopped);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(ReadRecording(files[0]).Samples, Stored(f.Number, 0, 6 * f.FramesPerPage, 3));
+  EXPECT_NE(log.find("     разрыв с новым блоком 1.00000 сек"), std::string::npos) << log;
+}
+
+TEST_F(DownloadOverLink, ChannelMaskNamesTheFileChannelsAfterTheRecorderChannels) {
+  std::array<uint8_t, 512> setupPage{};
+  std::memcpy(setupPage.data() + offsetof(recorder::YSTANOV, ChannelNames), "N\0\0\0\0\0\0\0E\0\0\0\0\0\0\0Z",
+              17);
+  CardRecording r;
+  r.Channels = 2;
+  r.ChannelMask = 0b101;
+  r.StartTime = kT0;
+  r.DataPages = 3;
+  r.SetupPage = setupPage;
+  builder.Recording(r);
+  Burn();
+  settings.SelFiles = {Entry(0, kT0)};
+  settings.SelFiles[0].Latitude = 53.25;
+  EXPECT_EQ(Run(), DownloadEnd::Completed) << log;
+  ASSERT_EQ(files.size(), 1u);
+  ReadBack f = ReadRecording(files[0]);
+  ASSERT_EQ(f.Channels.size(), 2u);
+  EXPECT_EQ(f.Channels[0].Number, 0);
+  EXPECT_EQ(f.Channels[1].Number, 1);
+  EXPECT_STREQ(f.Channels[0].Name, "N");
+  EXPECT_STREQ(f.Channels[1].Name, "Z");
+  EXPECT_EQ(f.Main.Latitude, 53.25);
+  EXPECT_NE(log.find(" - SETUP:"), std::string::npos);
+}
+
+TEST_F(DownloadOverLink, AStallARequestFailureAndAMissingLogEndTheDownload) {
+  Record(3, kT0, 5);
+  Burn();
+  settings.SelFiles = {Entry(0, kT0)};
+  device.recorder.SetAnswering(false);
+  const uint32_t before = clock.GetTickCount();
+  EXPECT_EQ(Run(), DownloadEnd::TimedOut);
+  EXPECT_GE(clock.GetTickCount() - before, 3000u);
+  EXPECT_NE(log.find("\nвыход по времени "), std::string::npos);
+  EXPECT_TRUE(files.empty());
+
+  device.recorder.SetAnswering(true);
+  driver.FailNext(emulator::Op::Write, platform::ftdi::FT_IO_ERROR);
+  log.clear();
+  EXPECT_EQ(Run(), DownloadEnd::RequestFailed);
+  EXPECT_NE(log.find(toolkit::FormatText("\nerror уст. cтp %u;", builder.Files()[0].SetupPage)),
+            std::string::npos);
+
+  hooks.Log = [](const std::string&) { return false; };
+  device.recorder.ClearReceived();
+  done = 0;
+  EXPECT_EQ(Run(), DownloadEnd::LogFailed);
+  EXPECT_TRUE(Requests().empty());
+  EXPECT_EQ(messages, std::vector<std::string>{"Error|error open txt.file"});
+  EXPECT_EQ(done, 1);
+}
+
+TEST_F(DownloadOverLink, CancelInTheMiddleOfAPortionKeepsTheBufferedSamples) {
+  Record(2, kT0, 10);
+  Record(2, kT0 + 100, 10);
+  Burn();
+  recorder::FileEntry range;
+  range.BeginPage = builder.Files()[0].SetupPage;
+  range.EndPage = builder.Files()[1].LastPage;
+  settings.FatMode = false;
+  settings.SelFiles = {range};
+  // Cancel as the second recording's file opens: its first page is then only in the buffer.
+  hooks.ShowFileName = [this](const std::string& n) {
+    names.push_back(n);
+    if (names.size() == 2) stop.request_stop();
+  };
+  EXPECT_EQ(Run(), DownloadEnd::Cancelled);
+  ASSERT_EQ(files.size(), 2u);
+  const emulator::CardFile& f1 = builder.Files()[1];
+  EXPECT_EQ(ReadRecording(files[1]).Samples, Stored(f1.Number, 0, f1.FramesPerPage, 2));
+  EXPECT_NE(log.find("\n   T e r m i n a t e d !"), std::string::npos);
+  EXPECT_LT(progress.PagesInPortion + progress.PagesDone, range.EndPage - range.BeginPage);
+}
+
+TEST_F(DownloadOverLink, AFullDiskIsReportedAndNeverSummedUpAsASuccess) {
+  Record(3, kT0, 300);
+  Burn();
+  settings.SelFiles = {Entry(0, kT0)};
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 100 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const DownloadEnd end = Run();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(end, DownloadEnd::WriteFailed);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find(files.at(0)), std::string::npos) << messages[0];
+  EXPECT_EQ(log.find(" Kb за "), std::string::npos) << log;
+  EXPECT_NE(log.find("error write file"), std::string::npos);
+  EXPECT_EQ(done, 1);
+}
+
+}  // namespace
+}  // namespace acquisition_test
