@@ -1,8 +1,10 @@
 #pragma once
 // A scratch directory per test and the reading back of recording data files with the toolkit reader.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -35,6 +37,22 @@ class ScratchDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// A full disk for the files this process writes: writes beyond `bytes` fail (EFBIG) while it lives.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    EXPECT_EQ(getrlimit(RLIMIT_FSIZE, &saved_), 0);
+    rlimit small = saved_;
+    small.rlim_cur = bytes;
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+ private:
+  rlimit saved_{};
 };
 
 struct ReadBack {

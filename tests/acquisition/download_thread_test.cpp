@@ -3,10 +3,8 @@
 #include "acquisition/download_thread.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstddef>
 #include <cstring>
 
@@ -68,6 +66,15 @@ class DownloadOverLink : public ::testing::Test {
     e.EndPage = f.LastPage;
     e.StartTime = start;
     return e;
+  }
+  // A page-range download of the card from the first file's first page to `endPage`.
+  recorder::FileEntry UseRange(uint32_t endPage) {
+    recorder::FileEntry range;
+    range.BeginPage = builder.Files()[0].SetupPage;
+    range.EndPage = endPage;
+    settings.FatMode = false;
+    settings.SelFiles = {range};
+    return range;
   }
   DownloadEnd Run() {
     acquisition::TrdBce t(link, settings, progress, total, hooks);
@@ -152,12 +159,8 @@ TEST_F(DownloadOverLink, RangeModeSplitsRecordingsAndStopsAtTheErasedArea) {
   Record(2, kT0, 20);
   Record(2, kT0 + 100, 30);
   Burn();
-  recorder::FileEntry range;
-  range.BeginPage = builder.Files()[0].SetupPage;
-  range.EndPage = builder.Files()[1].LastPage + 40;
-  settings.FatMode = false;
+  UseRange(builder.Files()[1].LastPage + 40);
   settings.ReadPortion = 16;
-  settings.SelFiles.push_back(range);
   EXPECT_EQ(Run(), DownloadEnd::Completed) << log;
   ASSERT_EQ(files.size(), 2u) << log;
   for (size_t i = 0; i < 2; ++i) {
@@ -186,11 +189,7 @@ TEST_F(DownloadOverLink, ABadPageEndsAFatDownloadButOnlyTheFileOfARange) {
 
   ScratchDir rangeDir;
   settings.DataDir = rangeDir.Path();
-  settings.FatMode = false;
-  recorder::FileEntry range;
-  range.BeginPage = f0.SetupPage;
-  range.EndPage = builder.Files()[1].LastPage;
-  settings.SelFiles = {range};
+  UseRange(builder.Files()[1].LastPage);
   log.clear();
   EXPECT_EQ(Run(), DownloadEnd::Completed) << log;
   ASSERT_EQ(files.size(), 3u) << log;
@@ -290,11 +289,7 @@ TEST_F(DownloadOverLink, CancelInTheMiddleOfAPortionKeepsTheBufferedSamples) {
   Record(2, kT0, 10);
   Record(2, kT0 + 100, 10);
   Burn();
-  recorder::FileEntry range;
-  range.BeginPage = builder.Files()[0].SetupPage;
-  range.EndPage = builder.Files()[1].LastPage;
-  settings.FatMode = false;
-  settings.SelFiles = {range};
+  const recorder::FileEntry range = UseRange(builder.Files()[1].LastPage);
   // Cancel as the second recording's file opens: its first page is then only in the buffer.
   hooks.ShowFileName = [this](const std::string& n) {
     names.push_back(n);
@@ -312,14 +307,11 @@ TEST_F(DownloadOverLink, AFullDiskIsReportedAndNeverSummedUpAsASuccess) {
   Record(3, kT0, 300);
   Burn();
   settings.SelFiles = {Entry(0, kT0)};
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  rlimit small = saved;
-  small.rlim_cur = 100 * 1024;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const DownloadEnd end = Run();
-  setrlimit(RLIMIT_FSIZE, &saved);
+  DownloadEnd end;
+  {
+    FileSizeLimit full(100 * 1024);
+    end = Run();
+  }
   EXPECT_EQ(end, DownloadEnd::WriteFailed);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find(files.at(0)), std::string::npos) << messages[0];

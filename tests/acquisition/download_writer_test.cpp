@@ -1,11 +1,9 @@
 #include "acquisition/download_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 #include <cstring>
 #include <sstream>
 
@@ -371,15 +369,12 @@ TEST(DownloadWriter, AFullDiskIsAFailureNotASuccess) {
   Recording rec;
   rec.Count = 400;  // 400 x 164 x 4 bytes, over the limit below
   const auto pages = BuildRecording(rec, Ramp);
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  rlimit small = saved;
-  small.rlim_cur = 64 * 1024;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   auto w = h.Make();
-  const PageResult r = FeedRange(w, pages, 0);
-  setrlimit(RLIMIT_FSIZE, &saved);
+  PageResult r;
+  {
+    FileSizeLimit full(64 * 1024);
+    r = FeedRange(w, pages, 0);
+  }
   EXPECT_EQ(r, PageResult::Failed);
   EXPECT_FALSE(w.FileOpen());
   EXPECT_NE(w.Failure().find(w.FilesWritten().at(0)), std::string::npos) << w.Failure();
