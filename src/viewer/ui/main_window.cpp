@@ -1,0 +1,388 @@
+#include "viewer/ui/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <new>
+
+#include "platform/cp1251.h"
+#include "platform/ui/colors.h"
+#include "platform/ui/message_box.h"
+#include "platform/ui/modal_run.h"
+#include "platform/ui/screen.h"
+#include "platform/ui/terminator.h"
+#include "toolkit/format_text.h"
+#include "toolkit/header_info.h"
+#include "toolkit/settings_state.h"
+#include "toolkit/setup_file.h"
+#include "viewer/channel_colors.h"
+#include "viewer/channel_samples.h"
+#include "viewer/main_window_layout.h"
+#include "viewer/plot_mouse.h"
+#include "viewer/ui/processing_services.h"
+#include "viewer/ui/settings_dialog.h"
+#include "viewer/ui/view_key_codes.h"
+#include "viewer/view_navigation.h"
+
+namespace viewer {
+
+using toolkit::SettingsResult;
+using toolkit::Setup;
+
+namespace {
+constexpr uint32_t kScrollBoxColour = 0x2F0017;
+constexpr uint32_t kYellow = 0x00FFFF;
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+  setObjectName("Form1");
+  auto* client = new QWidget(this);
+  setCentralWidget(client);
+  ScrollBox1 = new QScrollArea(client);
+  PB1 = new platform::ui::PaintBox;
+  ScrollBox1->setWidget(PB1);
+  ScrollBox1->setWidgetResizable(false);
+  PB3 = new platform::ui::PaintBox(client);
+  LB_inf = new QListWidget(client);
+  MainStatus0 = new QLabel;
+  MainStatus1 = new QLabel;
+  MainStatus0->setFixedWidth(500);
+  MainStatus1->setMinimumWidth(50);
+  statusBar()->addWidget(MainStatus0);
+  statusBar()->addWidget(MainStatus1, 1);
+  P_PB = new QFrame(client);
+  ProgressBar1 = new QProgressBar(P_PB);
+  P_oper_c_kan = new QFrame(client);
+  BuildMenus();
+  connect(PB1, &platform::ui::PaintBox::MousePressed, this, [this](QMouseEvent* e) {
+    PB1MouseDown(e->button(), e->position().toPoint().x(), e->position().toPoint().y());
+  });
+  connect(PB1, &platform::ui::PaintBox::MouseMoved, this,
+          [this](QMouseEvent* e) { PB1MouseMove(e->position().toPoint().x(), e->position().toPoint().y()); });
+  connect(PB1, &platform::ui::PaintBox::MouseReleased, this, [this](QMouseEvent*) { PB1MouseUp(); });
+  connect(PB1, &platform::ui::PaintBox::MouseDoubleClicked, this,
+          [this](QMouseEvent* e) { PB1DblClick(e->position().toPoint().x()); });
+  connect(PB3, &platform::ui::PaintBox::MousePressed, this, [this](QMouseEvent*) { PB3Click(); });
+  connect(LB_inf, &QListWidget::itemDoubleClicked, this, &TForm1::LB_infDblClick);
+  for (QWidget* w : {static_cast<QWidget*>(ScrollBox1), ScrollBox1->viewport(), static_cast<QWidget*>(PB1)})
+    w->installEventFilter(this);
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  if (!closed_) GlobalChannelSamples().FreeAll();
+  if (!closed_ && Setup != nullptr) {
+    delete Setup;
+    Setup = nullptr;
+  }
+}
+
+void TForm1::BuildMenus() {
+  N_read = menuBar()->addMenu("чтение");
+  read_1_fil = N_read->addAction("файла");
+  read_1_fil->setStatusTip("чтение данных из открытого файла");
+  read_buf = N_read->addAction("всех файлов станции");
+  read_buf->setStatusTip(
+      "чтение данных из всех файлов данной станции, попадающих в данный интервал времени ");
+  N_Bce_st = N_read->addAction("всех станций ");
+  N_obzor = N_read->addAction("обзор ВКЛ");
+  N_obzor->setStatusTip("открываем окно с общей картиной и указываем на ней место обрабатываемого участка");
+  N_OB_edin_ = N_read->addAction("объединить");
+  N_OB_edin_->setStatusTip("обединение двух файлов, пишем в директорию последнего.");
+  for (QAction* a : {read_buf, N_Bce_st, N_obzor, N_OB_edin_}) a->setEnabled(false);
+  connect(read_1_fil, &QAction::triggered, this, &TForm1::read_1_filClick);
+
+  // Commands of these menus are not part of the program yet: their items stay disabled.
+  N_save = menuBar()->addMenu("сохранить");
+  for (const char* t : {"из файла", "с экрана", "из файла в текст", "с экрана в текст", "из файла в текст_16",
+                        "казань", "miniseed"})
+    N_save->addAction(t)->setEnabled(false);
+  N_fft = menuBar()->addMenu("спектр.опер.");
+  for (const char* t : {"фильтр", "интеграл", "производная"}) N_fft->addAction(t)->setEnabled(false);
+  N_time = menuBar()->addMenu("врем.опер.");
+  QMenu* filter = N_time->addMenu("фильтр");
+  for (const char* t : {"Баттерворта", "Поттера"}) filter->addAction(t)->setEnabled(false);
+  for (const char* t : {"интеграл", "производная"}) N_time->addAction(t)->setEnabled(false);
+  N_func = menuBar()->addMenu("функции");
+  QMenu* correl = N_func->addMenu("корреляционные");
+  for (const char* t :
+       {"авто: между курсорами", "авто: весь экран", "кросс: от курсоров", "кросс: весь экран"})
+    correl->addAction(t)->setEnabled(false);
+  for (const char* t :
+       {"поиск", "гистограмма ", "дисперсия (директория)", "канал  { +  -  *  / }  ", "испр-е  АЧХ"})
+    N_func->addAction(t)->setEnabled(false);
+  N_extra = menuBar()->addMenu("доп.функции");
+  for (const char* t : {"сравнить (1)", "сравнить (2)", "интерполяция", "тики (СШГ)", "abs знач.",
+                        "сглаживание", "Вычитание разностных каналов"})
+    N_extra->addAction(t)->setEnabled(false);
+  N20 = menuBar()->addAction("спектр");
+  N20->setEnabled(false);
+  YCTAHOBKA = menuBar()->addAction("установки");
+  open = menuBar()->addAction("open");
+  connect(YCTAHOBKA, &QAction::triggered, this, &TForm1::YCTAHOBKAClick);
+  connect(open, &QAction::triggered, this, &TForm1::openClick);
+
+  PopupMenu1 = new QMenu(this);
+  INFO = PopupMenu1->addAction("информация");
+  Help2 = PopupMenu1->addAction("Help");
+  Help2->setEnabled(false);
+  connect(INFO, &QAction::triggered, this, &TForm1::INFOClick);
+}
+
+void TForm1::MakeLineBitmaps() {
+  for (int i = 0; i < kLineBitmapCount; ++i) {
+    const QColor colour = platform::ui::ColorFromBgr(ChannelColors[ChannelColourIndex(i)]);
+    Plot.CursorBitmaps[i] = VerticalLineBitmap(Plot.PlotHeight - 4, colour);
+    Lines[i] = HorizontalLineBitmap(Plot.PlotWidth, colour);
+  }
+}
+
+void TForm1::FormCreate() {
+  Loaded = 0;
+  OverviewOn = 0;
+  P_PB->hide();
+  P_PB->setGeometry(40, 0, 450, 30);
+  ProgressBar1->setGeometry(5, 5, 440, 20);
+  const QSize screen = platform::ui::ScreenSize();
+  const FormSize size = InitialFormSize(screen.width(), screen.height());
+  move(0, 0);
+  resize(size.width, size.height);
+  FormWidth = size.width;
+  FormHeight = size.height;
+  const int clientHeight = size.height - menuBar()->sizeHint().height() - statusBar()->sizeHint().height();
+  Plot.PlotWidth = static_cast<uint16_t>(InitialPlotWidth(size.width));
+  ScrollBox1->setGeometry(2, 55, Plot.PlotWidth + 100, std::max(clientHeight - 57, 20));
+  ScrollPosition = ScrollBox1->verticalScrollBar()->value();
+  PB3->setGeometry(2, 1, ScrollBox1->width() - 1, 54);
+  PB1->setGeometry(2, 1, ScrollBox1->width() - 2 - 22, ScrollBox1->height() - 1);
+  ScrollBox1->setStyleSheet(
+      QString("background-color: %1").arg(platform::ui::ColorFromBgr(kScrollBoxColour).name()));
+  Plot.PB1 = PB1;
+  Plot.PB3 = PB3;
+  Plot.ScrollBoxHeight = ScrollBox1->height();
+  Plot.PlotHeight = static_cast<uint16_t>(PB1->height() - 1);
+  LargeFont = screen.width() > 819;
+  if (LargeFont) {
+    QFont f = font();
+    f.setPointSize(12);
+    setFont(f);
+  }
+  LB_inf->move(LB_inf->x(), 15);
+  LB_inf->hide();
+  MakeLineBitmaps();
+  Plot.ChannelMarkBitmap = MakeChannelMarkBitmap();
+
+  try {
+    ViewEnvelope = std::make_unique<viewer::ViewEnvelope>();
+    OverviewEnvelope = std::make_unique<viewer::ViewEnvelope>();
+    Setup = new toolkit::SetupRecord{};
+  } catch (const std::bad_alloc&) {
+    platform::ui::ShowMessage("Нет памяти для массивов");
+    platform::ui::ExitProgram(1);
+  }
+  if (toolkit::ProgramDir.empty())
+    toolkit::ProgramDir = QCoreApplication::applicationDirPath().toStdString() + "/";
+  ReadWriteSetupOrExit(Funk, 0);
+  Dragging = 0;
+  GlobalChannelSamples().FreeAll();
+  Setup->CursorMode = 0;
+  SavedHeightPercent = Setup->PlotHeightPercent;
+  SetDefaultCursorColumns(*Setup, Plot.PlotWidth);
+
+  MainWindowCalls calls;
+  calls.enableDataMenus = [this](int on) { EnableDataMenus(on); };
+  calls.setStatus = [this](const QString& text) { MainStatus0->setText(text); };
+  host_ = std::make_unique<PlotViewHost>(Plot, Lines, *Setup, GlobalChannelSamples(), *ViewEnvelope,
+                                         toolkit::GlobalFunk(), calls, LargeFont);
+  EnableDataMenus(1);
+  LB_inf->resize(500, LB_inf->height());
+  P_oper_c_kan->hide();
+  openClick();
+}
+
+bool TForm1::event(QEvent* e) {
+  if (e->type() == QEvent::StatusTip) {
+    MainStatus1->setText(static_cast<QStatusTipEvent*>(e)->tip());
+    return true;
+  }
+  return QMainWindow::event(e);
+}
+
+void TForm1::EnableDataMenus(int on) {
+  for (QMenu* m : {N_read, N_fft, N_time, N_func, N_extra, N_save}) m->setEnabled(on != 0);
+  YCTAHOBKA->setEnabled(on != 0);
+  open->setEnabled(on != 0);
+  INFO->setEnabled(on != 0);
+}
+
+void TForm1::openClick() {
+  Setup->SettingsPage = 0xFFFF;
+  SettingsResult = toolkit::kSettingsOpenMode;
+  YCTAHOBKAClick();
+}
+
+void TForm1::Reload() {
+  const ReloadOutcome outcome = ReloadRecording(*Setup, GlobalChannelSamples(), toolkit::GlobalFunk());
+  if (outcome.loaded) {
+    Loaded = 1;
+    setWindowTitle(QString::fromStdString(outcome.caption));
+  }
+}
+
+void TForm1::YCTAHOBKAClick() {
+  {
+    TMainForm dialog(*Setup, this);
+    platform::ui::RunModal(dialog);
+  }
+  if (SettingsResult == toolkit::kSettingsLeaveProgram) {
+    close();
+    return;
+  }
+  if (SettingsResult != toolkit::kSettingsUnchanged) {
+    Setup->NormaliseChannels = 0;
+    Setup->ViewChanged = 1;
+    Setup->StationMode = 0;
+    Reload();
+    if (Loaded) host_->for_curs();
+    EnableDataMenus(1);
+    if (Setup->Channel >= Setup->ChannelCount) Setup->Channel = 0;
+  }
+  if (Loaded) host_->DrawChannels(0);
+}
+
+void TForm1::read_1_filClick() {
+  Reload();
+  if (!Loaded) return;
+  host_->for_curs();
+  host_->DrawChannels(0);
+  EnableDataMenus(1);
+}
+
+void TForm1::INFOClick() {
+  LB_inf->clear();
+  for (const std::string& line : toolkit::HeaderInfoLines(Setup->Header))
+    LB_inf->addItem(QString::fromStdString(line));
+  LB_inf->addItem(QString::asprintf("длина записи  : %.5f сеk", Setup->Samples * Setup->Dt));
+  if (Setup->RemoveMean != 0) LB_inf->addItem("c вычтенным средним");
+  const int n = std::min<int>(Setup->ChannelCount, toolkit::kMaxChannels);
+  for (int i = 0; i < n; ++i) {
+    const toolkit::CHANNEL_HEADER& c = Setup->MemChannels[i];
+    LB_inf->addItem(QString::fromStdString(toolkit::FormatText(
+        "%02d (%02d)  *%10.7f  - %14s", i, int{c.Number}, c.Coef, platform::FieldToUtf8(c.Name).c_str())));
+  }
+  const int itemHeight = std::max(LB_inf->sizeHintForRow(0), 12);
+  const int limit = centralWidget()->height() - LB_inf->y() - 50;
+  LB_inf->resize(LB_inf->width(), std::max(20, std::min((LB_inf->count() + 1) * itemHeight + 5, limit)));
+  LB_inf->show();
+  LB_inf->raise();
+}
+
+void TForm1::LB_infDblClick() { LB_inf->hide(); }
+
+void TForm1::PB1MouseDown(Qt::MouseButton button, int x, int y) {
+  MouseX = x;
+  MouseY = y;
+  if (!Loaded) return;
+  if (button == Qt::RightButton || button == Qt::MiddleButton) {
+    if (x <= Plot.PlotWidth) {
+      const QPoint at = x <= Plot.PlotWidth - 200 ? QPoint(x + 100, y) : QPoint(x - 250, y);
+      PopupMenu1->popup(PB1->mapToGlobal(at));
+      return;
+    }
+    if (Setup->CursorMode != 0) return;
+    for (int k = 0; k < toolkit::kMaxChannels && k < Setup->ChannelCount; ++k) {
+      if (!MarginRowHit(y, Plot.LabelY[k], Plot.RowHeight)) continue;
+      const int markX = PB1->width() - Plot.ChannelMarkBitmap.width() - 2;
+      const int oldY = (Setup->Channel < toolkit::kMaxChannels ? Plot.LabelY[Setup->Channel] : 0) + 2;
+      {
+        platform::ui::XorPainter p(PB1->Image());
+        p.drawImage(markX, oldY, Plot.ChannelMarkBitmap);
+        p.drawImage(markX, Plot.LabelY[k] + 2, Plot.ChannelMarkBitmap);
+      }
+      Setup->Channel = static_cast<uint16_t>(k);
+      QPainter strip(&PB3->Image());
+      const QRect box(Plot.PlotWidth + 24, 10, 40, 20);
+      strip.fillRect(box, Plot.PlotBackground);
+      strip.setPen(platform::ui::ColorFromBgr(kYellow));
+      strip.drawText(box, Qt::AlignLeft | Qt::AlignTop, QString::asprintf("%02d", k));
+      PB1->update();
+      PB3->update();
+    }
+    return;
+  }
+  if (button == Qt::LeftButton && Setup->CursorMode == 1) {
+    const CursorPick pick = PickCursor(*Setup, x, y);
+    if (pick.kind == CursorPick::None) return;
+    StartDrag(*Setup, pick);
+    Dragging = 1;
+    DragKind = pick.kind;
+  }
+}
+
+void TForm1::PB1MouseMove(int x, int y) {
+  if (Dragging == 0) return;
+  const DragStep step = DragOffsets(*Setup, x, y);
+  host_->DrawTimeAxis(step.dx, step.dy, DragKind);
+}
+
+void TForm1::PB1MouseUp() {
+  Dragging = 0;
+  DragKind = 0;
+}
+
+void TForm1::PB1DblClick(int x) {
+  if (!Loaded) return;
+  if (x <= Plot.PlotWidth) {
+    HandleViewKey(*Setup, *host_, lastViewKey_, 13, 0);
+    return;
+  }
+  if (Setup->CursorMode == 1) return;
+  if (!ToggleSingleChannel(*Setup, SavedHeightPercent)) return;
+  host_->for_curs();
+  host_->DrawChannels(0);
+}
+
+void TForm1::PB3Click() {
+  if (!Loaded) return;
+  ShowAllChannels(*Setup, SavedHeightPercent);
+  host_->for_curs();
+  host_->DrawChannels(0);
+}
+
+void TForm1::FormKeyDown(int key, int ctrl) {
+  if (Loaded && key != 0) HandleViewKey(*Setup, *host_, lastViewKey_, key, ctrl);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(e);
+    FormKeyDown(ViewKeyCode(*key), CtrlHeld(*key));
+    return true;
+  }
+  if (watched == ScrollBox1 && e->type() == QEvent::Resize)
+    ScrollBox1->verticalScrollBar()->setValue(ScrollPosition);
+  return QMainWindow::eventFilter(watched, e);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    closed_ = true;
+    if (SettingsResult < toolkit::kSettingsLeaveProgram && Setup != nullptr) ReadWriteSetupOrExit(Funk, 1);
+    GlobalChannelSamples().FreeAll();
+    delete Setup;
+    Setup = nullptr;
+  }
+  event->accept();
+}
+
+}  // namespace viewer
