@@ -24,12 +24,17 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = toolkit::ProgramDir;
+    workDir_ = std::filesystem::current_path();
     toolkit::ProgramDir = dir.path() + "/";
     Ui().SetScreenSize(QSize(1920, 1080));
     toolkit::SampleRecordingSpec spec;
     ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("sample.rec"), spec));
   }
-  void TearDown() override { toolkit::ProgramDir = saved_; }
+  // The load makes the data directory current; the test's own directory comes back afterwards.
+  void TearDown() override {
+    toolkit::ProgramDir = saved_;
+    std::filesystem::current_path(workDir_);
+  }
 
   // The settings dialog at start: the chooser picks the sample or leaves the program.
   static void ScriptStart(bool leave) {
@@ -49,6 +54,7 @@ class MainWindowTest : public ::testing::Test {
 
   support::TempDir dir;
   std::string saved_;
+  std::filesystem::path workDir_;
 };
 
 TEST_F(MainWindowTest, StartsSizedToTheScreenLoadsAndDrawsTheSample) {
@@ -67,7 +73,7 @@ TEST_F(MainWindowTest, StartsSizedToTheScreenLoadsAndDrawsTheSample) {
       drawn += image.pixel(x, y) != form.Plot.PlotBackground.rgb();
   EXPECT_GT(drawn, 200);
   form.show();
-  EXPECT_TRUE(platform::ui::GrabToPng(form, "main_window_loaded.png"));
+  EXPECT_TRUE(platform::ui::GrabToPng(form, QString::fromStdString((workDir_ / "main_window_loaded.png").string())));
   form.close();
   EXPECT_TRUE(std::filesystem::exists(dir.File("qvd.0")));
 }
