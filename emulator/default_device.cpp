@@ -12,7 +12,8 @@ namespace {
 constexpr int64_t kRecorderEpochUnix = 315'964'800;  // 1980-01-06 00:00:00
 constexpr size_t kSetupBytes = 5 * kPageBytes;
 constexpr size_t kRamBytes = 20 * kPageBytes;
-constexpr size_t kFirmwareAt = 338;
+// The start-up reads the RAM block at 512 and takes the text from byte 338 of it.
+constexpr size_t kFirmwareAt = 512 + 338;
 constexpr uint32_t kFreeEntry = 0xFFFF'FFFF;
 
 uint8_t SumOf(const uint8_t* bytes, size_t count) {

@@ -16,7 +16,7 @@ struct DefaultDeviceOptions {
   bool tk41 = false;
 };
 
-// The firmware text at RAM byte 338.
+// The firmware text at RAM byte 512 + 338 (byte 338 of the RAM block read at 512).
 std::string FirmwareText(bool tk41);
 
 // Fills `state` with the default recorder; its clocks are taken from the current UTC clock.

@@ -315,6 +315,7 @@ TEST_F(CommandTest, CalibrationWritesPageZeroWithItsCheck) {
 TEST_F(CommandTest, RamHoldsTheFirmwareText) {
   ASSERT_EQ(ReadRam(link, 0), kDone);
   EXPECT_EQ(device.lastWrite, (std::vector<uint8_t>{0x55, 0x01, 0x04, 0xA6, 0x00, 0x00, 0x00, 0x02, 0xFE}));
+  ASSERT_EQ(ReadRam(link, 512), kDone);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(link.Buffer) + 338, 14), emulator::FirmwareText(false));
   Unit().State().ram[512 + 5] = 0x5A;
   ASSERT_EQ(ReadRam(link, 512), kDone);
@@ -348,7 +349,7 @@ TEST(EmulatedBus, EveryUnitAnswersAsItsOwnRecorder) {
 TEST(DefaultDevice, TkFortyOneCarriesALongerFirmwareText) {
   emulator::DeviceState state;
   emulator::SetUpDefaultDevice(state, {.number = 1, .series = 2, .tk41 = true});
-  const std::string text(reinterpret_cast<const char*>(state.ram.data()) + 338, 19);
+  const std::string text(reinterpret_cast<const char*>(state.ram.data()) + 512 + 338, 19);
   EXPECT_EQ(text.substr(0, emulator::FirmwareText(true).size()), emulator::FirmwareText(true));
   EXPECT_EQ(emulator::Get16(state.status.data()), 0x0201);
 }
