@@ -52,44 +52,44 @@ CardImageBuilder& CardImageBuilder::Button(uint32_t time) {
   return *this;
 }
 
-CardImageBuilder& CardImageBuilder::Recording(const CardRecording& spec) {
-  if (spec.Channels < 1 || spec.Channels > 8 || spec.DecimationA > 15 || spec.DecimationB > 15)
+CardImageBuilder& CardImageBuilder::Recording(const CardRecording& plan) {
+  if (plan.Channels < 1 || plan.Channels > 8 || plan.DecimationA > 15 || plan.DecimationB > 15)
     throw std::invalid_argument("recording: 1..8 channels, decimation codes 0..15");
-  const uint32_t values = spec.ValuesPerPage ? spec.ValuesPerPage : 150u / spec.Channels * spec.Channels;
-  if (values == 0 || values % spec.Channels != 0 || values > 165)
+  const uint32_t values = plan.ValuesPerPage ? plan.ValuesPerPage : 150u / plan.Channels * plan.Channels;
+  if (values == 0 || values % plan.Channels != 0 || values > 165)
     throw std::invalid_argument("recording: whole frames, at most 165 values a page");
-  const uint32_t decimation = (spec.DecimationA + 1u) * (spec.DecimationB + 1u);
-  PlannedFile f{spec, {}, serial_};
+  const uint32_t decimation = (plan.DecimationA + 1u) * (plan.DecimationB + 1u);
+  PlannedFile f{plan, {}, serial_};
   CardFile& w = f.where;
   w.Number = static_cast<uint8_t>(files_.size() + 1);
-  w.SetupPage = nextPage_ + spec.GapBefore;
+  w.SetupPage = nextPage_ + plan.GapBefore;
   w.FirstDataPage = w.SetupPage + 1;
-  w.LastPage = w.SetupPage + spec.DataPages;
+  w.LastPage = w.SetupPage + plan.DataPages;
   if (uint64_t{w.LastPage} >= uint64_t{fcMax_} * 4000u) throw std::length_error("recording: beyond the card");
-  w.FramesPerPage = values / spec.Channels;
+  w.FramesPerPage = values / plan.Channels;
   w.OutputRate = std::max<uint32_t>(1, sampleClock_ / decimation);
-  const uint64_t frames = uint64_t{spec.DataPages} * w.FramesPerPage;
+  const uint64_t frames = uint64_t{plan.DataPages} * w.FramesPerPage;
   w.EndTime =
-      spec.StartTime + static_cast<uint32_t>((spec.StartPosition + (frames ? frames - 1 : 0)) / w.OutputRate);
-  serial_ = static_cast<uint16_t>(serial_ + spec.DataPages);
+      plan.StartTime + static_cast<uint32_t>((plan.StartPosition + (frames ? frames - 1 : 0)) / w.OutputRate);
+  serial_ = static_cast<uint16_t>(serial_ + plan.DataPages);
 
   Record start{};
-  start[0] = static_cast<uint8_t>(spec.KindBits << 4 | 1);
+  start[0] = static_cast<uint8_t>(plan.KindBits << 4 | 1);
   start[1] = w.Number;
   Put32(&start[2], w.SetupPage);
-  start[6] = static_cast<uint8_t>(spec.Channels - 1);
-  start[7] = static_cast<uint8_t>(spec.DecimationA << 4);
-  start[8] = static_cast<uint8_t>(spec.DecimationB << 4);
-  Put32(&start[9], spec.StartTime);
-  lastTime_ = spec.StartTime;
+  start[6] = static_cast<uint8_t>(plan.Channels - 1);
+  start[7] = static_cast<uint8_t>(plan.DecimationA << 4);
+  start[8] = static_cast<uint8_t>(plan.DecimationB << 4);
+  Put32(&start[9], plan.StartTime);
+  lastTime_ = plan.StartTime;
   Add(start);
 
   files_.push_back(w);
   planned_.push_back(f);
   nextPage_ = w.LastPage + 1;
-  if (spec.Closed) {
+  if (plan.Closed) {
     Record end = start;
-    end[0] = static_cast<uint8_t>(spec.KindBits << 4 | 2);
+    end[0] = static_cast<uint8_t>(plan.KindBits << 4 | 2);
     Put32(&end[2], w.LastPage);
     Put32(&end[9], w.EndTime);
     lastTime_ = w.EndTime;
@@ -165,7 +165,7 @@ int32_t CardImageBuilder::Sample(uint8_t number, uint32_t frame, uint8_t channel
 }
 
 void CardImageBuilder::WriteFile(std::vector<uint8_t>& card, const PlannedFile& f) const {
-  const CardRecording& s = f.spec;
+  const CardRecording& s = f.plan;
   const CardFile& w = f.where;
   uint8_t* setup = card.data() + size_t{w.SetupPage} * kCardPageBytes;
   if (s.SetupPage)

@@ -87,7 +87,7 @@ class CardImageBuilder {
     uint32_t time;
   };
   struct PlannedFile {
-    CardRecording spec;
+    CardRecording plan;
     CardFile where;
     uint16_t firstSerial;
   };

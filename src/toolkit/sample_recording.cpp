@@ -11,10 +11,10 @@
 
 namespace toolkit {
 
-int32_t SampleValue(const SampleRecordingSpec& spec, uint16_t c, uint32_t n) {
-  const double t = static_cast<double>(n) / spec.rate;
+int32_t SampleValue(const SampleRecordingPlan& plan, uint16_t c, uint32_t n) {
+  const double t = static_cast<double>(n) / plan.rate;
   const double sine = 1000.0 * (c + 1) * std::sin(2.0 * std::numbers::pi * 0.5 * (c + 1) * t);
-  const double ramp = spec.frames > 1 ? 200.0 * n / (spec.frames - 1) : 0.0;
+  const double ramp = plan.frames > 1 ? 200.0 * n / (plan.frames - 1) : 0.0;
   return static_cast<int32_t>(std::lround(sine + ramp));
 }
 
@@ -23,25 +23,25 @@ std::string SampleFileName(int64_t startTicks) {
   return funk.DecodeTimeStamp(startTicks, 0.0, 0);
 }
 
-bool WriteSampleRecording(const std::string& path, const SampleRecordingSpec& spec) {
-  if (spec.channels < 1 || spec.channels > kMaxChannels || spec.rate == 0) return false;
+bool WriteSampleRecording(const std::string& path, const SampleRecordingPlan& plan) {
+  if (plan.channels < 1 || plan.channels > kMaxChannels || plan.rate == 0) return false;
   MAIN_HEADER header{};
-  header.Channels = spec.channels;
+  header.Channels = plan.channels;
   header.Format = kCurrentFormat;
   header.Reserved12 = 12;
   header.Bits = 24;
-  header.Rate = spec.rate;
+  header.Rate = plan.rate;
   header.Mark1 = 0x5566;
   header.Mark2 = 0x7788;
-  platform::Utf8ToField(spec.station, header.Station);
-  header.StartTicks = spec.startTicks;
+  platform::Utf8ToField(plan.station, header.Station);
+  header.StartTicks = plan.startTicks;
   header.Latitude = 53.01667;
   header.Longitude = 158.65;
   std::string ignored;
   CheckMainHeader(header, ignored);  // fills the date, dt and to from StartTicks and Rate
 
-  std::vector<CHANNEL_HEADER> channels(spec.channels);
-  for (uint16_t c = 0; c < spec.channels; ++c) {
+  std::vector<CHANNEL_HEADER> channels(plan.channels);
+  for (uint16_t c = 0; c < plan.channels; ++c) {
     CHANNEL_HEADER& ch = channels[c];
     ch = CHANNEL_HEADER{};
     ch.Number = c;
@@ -57,9 +57,9 @@ bool WriteSampleRecording(const std::string& path, const SampleRecordingSpec& sp
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
   bool ok = WriteMainHeader(f, header) == HeaderIo::Ok && WriteChannelHeaders(f, channels) == HeaderIo::Ok;
-  std::vector<int32_t> frame(spec.channels);
-  for (uint32_t n = 0; ok && n < spec.frames; ++n) {
-    for (uint16_t c = 0; c < spec.channels; ++c) frame[c] = SampleValue(spec, c, n);
+  std::vector<int32_t> frame(plan.channels);
+  for (uint32_t n = 0; ok && n < plan.frames; ++n) {
+    for (uint16_t c = 0; c < plan.channels; ++c) frame[c] = SampleValue(plan, c, n);
     ok = std::fwrite(frame.data(), sizeof(int32_t), frame.size(), f) == frame.size();
   }
   ok = std::fflush(f) == 0 && ok;

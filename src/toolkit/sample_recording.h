@@ -6,7 +6,7 @@
 
 namespace toolkit {
 
-struct SampleRecordingSpec {
+struct SampleRecordingPlan {
   uint16_t channels = 3;
   uint16_t rate = 100;     // samples per second per channel
   uint32_t frames = 6000;  // samples per channel
@@ -17,10 +17,10 @@ struct SampleRecordingSpec {
 // Channel c holds a sine of 0.5 (c + 1) Hz with an amplitude of 1000 (c + 1) counts plus a slow ramp of
 // 200 counts over the record, so every channel differs in shape and range. Each channel's Coef is 1e-3.
 // False when the file cannot be written whole (a partial file is removed).
-bool WriteSampleRecording(const std::string& path, const SampleRecordingSpec& spec);
+bool WriteSampleRecording(const std::string& path, const SampleRecordingPlan& plan);
 
 // The value WriteSampleRecording stores for channel `c` at frame `n`.
-int32_t SampleValue(const SampleRecordingSpec& spec, uint16_t c, uint32_t n);
+int32_t SampleValue(const SampleRecordingPlan& plan, uint16_t c, uint32_t n);
 
 // The file name the recorder gives a recording that starts at `startTicks` ("MMddhhmm.t").
 std::string SampleFileName(int64_t startTicks);

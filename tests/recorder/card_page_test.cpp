@@ -51,28 +51,28 @@ TEST(CardPage, BadHeadersAreRefusedBeforeAnyDivision) {
   EXPECT_FALSE(DecodeDataPageHeader(broken, 2, 1000, &fault));
   EXPECT_EQ(fault, HeaderFault::Sum);
 
-  auto spec = [&](auto change) {
+  auto plan = [&](auto change) {
     card_bytes::DataPageSpec t = s;
     change(t);
     return card_bytes::DataPage(t);
   };
-  EXPECT_FALSE(DecodeDataPageHeader(spec([](auto& t) {
+  EXPECT_FALSE(DecodeDataPageHeader(plan([](auto& t) {
                                       t.Channels = 4;
                                       t.Values = 100;
                                     }),
                                     2, 1000, &fault));
   EXPECT_EQ(fault, HeaderFault::Channels);  // more than the recorder has
-  EXPECT_FALSE(DecodeDataPageHeader(spec([](auto& t) {
+  EXPECT_FALSE(DecodeDataPageHeader(plan([](auto& t) {
                                       t.Channels = 9;
                                       t.Values = 18;
                                     }),
                                     20, 1000, &fault));
   EXPECT_EQ(fault, HeaderFault::Channels);  // more than 8
-  EXPECT_FALSE(DecodeDataPageHeader(spec([](auto& t) { t.Values = 0; }), 2, 1000, &fault));
+  EXPECT_FALSE(DecodeDataPageHeader(plan([](auto& t) { t.Values = 0; }), 2, 1000, &fault));
   EXPECT_EQ(fault, HeaderFault::Values);
-  EXPECT_FALSE(DecodeDataPageHeader(spec([](auto& t) { t.Values = 100; }), 2, 1000, &fault));
+  EXPECT_FALSE(DecodeDataPageHeader(plan([](auto& t) { t.Values = 100; }), 2, 1000, &fault));
   EXPECT_EQ(fault, HeaderFault::Values);  // not a multiple of 3 channels
-  EXPECT_FALSE(DecodeDataPageHeader(spec([](auto& t) {
+  EXPECT_FALSE(DecodeDataPageHeader(plan([](auto& t) {
                                       t.Channels = 4;
                                       t.Values = 168;
                                     }),

@@ -95,10 +95,10 @@ TEST(SettingsChannelOrder, EntriesHeldWithinTheFileChannels) {
 
 TEST(SettingsHeaderRewrite, HeadersRewrittenInPlaceFramesAndLengthKept) {
   support::TempDir dir;
-  toolkit::SampleRecordingSpec spec;
-  spec.channels = 3;
-  spec.frames = 40;
-  ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("rec"), spec));
+  toolkit::SampleRecordingPlan plan;
+  plan.channels = 3;
+  plan.frames = 40;
+  ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("rec"), plan));
   std::vector<char> before = FileBytes(dir.File("rec"));
 
   SetupRecord setup{};

@@ -8,9 +8,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: sample_recording <file>\n");
     return 2;
   }
-  toolkit::SampleRecordingSpec spec;
-  spec.startTicks = int64_t{1'481'000'000} * 256'000'000;
-  if (!toolkit::WriteSampleRecording(argv[1], spec)) {
+  toolkit::SampleRecordingPlan plan;
+  plan.startTicks = int64_t{1'481'000'000} * 256'000'000;
+  if (!toolkit::WriteSampleRecording(argv[1], plan)) {
     std::fprintf(stderr, "cannot write %s\n", argv[1]);
     return 1;
   }

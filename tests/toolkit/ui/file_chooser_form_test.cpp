@@ -34,11 +34,11 @@ class ChooserTest : public ::testing::Test {
   }
 
   void Recording(const std::string& name, const std::string& station = "ST", uint32_t frames = 100) {
-    SampleRecordingSpec spec;
-    spec.station = station;
-    spec.frames = frames;
-    spec.startTicks = int64_t{1'000'000'000} * kTps;
-    ASSERT_TRUE(WriteSampleRecording(dir.File(name), spec));
+    SampleRecordingPlan plan;
+    plan.station = station;
+    plan.frames = frames;
+    plan.startTicks = int64_t{1'000'000'000} * kTps;
+    ASSERT_TRUE(WriteSampleRecording(dir.File(name), plan));
   }
 
   // Presses row `row` of the file grid (row 0 is the header row).

@@ -27,8 +27,8 @@ class MainWindowTest : public ::testing::Test {
     workDir_ = std::filesystem::current_path();
     toolkit::ProgramDir = dir.path() + "/";
     Ui().SetScreenSize(QSize(1920, 1080));
-    toolkit::SampleRecordingSpec spec;
-    ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("sample.rec"), spec));
+    toolkit::SampleRecordingPlan plan;
+    ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("sample.rec"), plan));
   }
   // The load makes the data directory current; the test's own directory comes back afterwards.
   void TearDown() override {

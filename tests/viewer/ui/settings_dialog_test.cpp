@@ -41,10 +41,10 @@ class SettingsDialogTest : public ::testing::Test {
   }
 
   void Recording(const std::string& name, uint16_t channels = 3) {
-    toolkit::SampleRecordingSpec spec;
-    spec.channels = channels;
-    spec.frames = 50;
-    ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File(name), spec));
+    toolkit::SampleRecordingPlan plan;
+    plan.channels = channels;
+    plan.frames = 50;
+    ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File(name), plan));
   }
 
   // The current file of `live` is a good 3-channel recording.
