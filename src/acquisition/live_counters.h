@@ -12,15 +12,15 @@ inline constexpr const char* kNoLiveFile = " * * * ";
 
 class LiveCounters {
  public:
-  std::atomic<uint8_t> FirstBlock{1};      // 1 until the first good data block
-  std::atomic<uint32_t> SerialMisses{0};   // serial-number jumps since the start
-  std::atomic<uint32_t> Blocks{0};         // data blocks received
-  std::atomic<uint32_t> EventCount{0};     // events in the current file
+  std::atomic<uint8_t> FirstBlock{1};       // 1 until the first good data block
+  std::atomic<uint32_t> SerialMisses{0};    // serial-number jumps since the start
+  std::atomic<uint32_t> Blocks{0};          // data blocks received
+  std::atomic<uint32_t> EventCount{0};      // events in the current file
   std::atomic<uint16_t> EventFileCount{0};  // files closed with events
-  std::atomic<double> FileSeconds{0.0};    // seconds in the current file
-  std::atomic<double> BlockDateTime{0.0};  // the last block's date-time (days since 1899-12-30)
-  std::atomic<int64_t> BlockSeconds{0};    // the same, whole seconds since 1899-12-30
-  std::atomic<bool> CloseFlag{false};      // the last block did not follow the one before
+  std::atomic<double> FileSeconds{0.0};     // seconds in the current file
+  std::atomic<double> BlockDateTime{0.0};   // the last block's date-time (days since 1899-12-30)
+  std::atomic<int64_t> BlockSeconds{0};     // the same, whole seconds since 1899-12-30
+  std::atomic<bool> CloseFlag{false};       // the last block did not follow the one before
 
   void SetLiveFileName(const std::string& name);
   std::string LiveFileName() const;

@@ -23,7 +23,8 @@ constexpr uint32_t kEndPauseMs = 100;
 
 int32_t SampleAt(const uint8_t* page, unsigned k) {
   const uint8_t* b = page + recorder::kCardPageHeaderSize + 3 * k;
-  return static_cast<int32_t>(b[0] + 256u * b[1] + 65536u * b[2]) - static_cast<int32_t>(recorder::kSampleZero);
+  return static_cast<int32_t>(b[0] + 256u * b[1] + 65536u * b[2]) -
+         static_cast<int32_t>(recorder::kSampleZero);
 }
 
 std::string UnitDateTime(uint32_t unitSeconds) {
@@ -41,7 +42,8 @@ std::vector<std::string> DumpLines(const uint8_t* page, unsigned values, unsigne
     for (unsigned c = 0; c < channels; ++c) {
       const unsigned k = row * channels + c;
       const uint8_t* b = page + recorder::kCardPageHeaderSize + 3 * k;
-      line += decimal ? FormatText("%07d  ", SampleAt(page, k)) : FormatText("%02x %02x %02x  ", b[0], b[1], b[2]);
+      line += decimal ? FormatText("%07d  ", SampleAt(page, k))
+                      : FormatText("%02x %02x %02x  ", b[0], b[1], b[2]);
     }
     lines.push_back(std::move(line));
   }
@@ -57,8 +59,8 @@ std::string HeaderBytesText(const uint8_t* bytes, unsigned count) {
   return text;
 }
 
-th_work::th_work(recorder::UnitLink& link, LiveShared& shared, LiveCounters& counters, LiveReceptionSetup setup,
-                 LiveView view)
+th_work::th_work(recorder::UnitLink& link, LiveShared& shared, LiveCounters& counters,
+                 LiveReceptionSetup setup, LiveView view)
     : link_(link), shared_(shared), counters_(counters), setup_(std::move(setup)), view_(std::move(view)) {
   channels_ = std::max<unsigned>(1, setup_.Writer.Channels.Count);
   columnValues_ = static_cast<int32_t>(channels_ * 2);
@@ -119,7 +121,8 @@ void th_work::Execute(std::stop_token token) {
   while (writer_ && !token.stop_requested()) {
     link_.Log.clear();
     const uint32_t now = platform::GetTickCount();
-    if (platform::TicksSince(lastDataTick_, now) > kLiveSilenceMs || link_.WriteErrors > kLiveMostWriteErrors) {
+    if (platform::TicksSince(lastDataTick_, now) > kLiveSilenceMs ||
+        link_.WriteErrors > kLiveMostWriteErrors) {
       stopCode_ = kLiveStopCode;
       break;
     }
@@ -150,7 +153,8 @@ void th_work::Execute(std::stop_token token) {
   shared_.Stop();
   DeleteLiveWriter(writer_);
   if (stopCode_ != 0)
-    Log(FormatText("\nпрочитано %u cтраниц; данные с прибора не поступают %u сек", blocks_, (stopCode_ + 5) / 1000));
+    Log(FormatText("\nпрочитано %u cтраниц; данные с прибора не поступают %u сек", blocks_,
+                   (stopCode_ + 5) / 1000));
   else
     Log(FormatText("\nпрочитано %u cтраниц", blocks_));
   platform::Sleep(kEndPauseMs);
@@ -206,7 +210,8 @@ void th_work::OnBlock(const uint8_t* page) {
 
   if (h.Serial != static_cast<uint16_t>(serialReference_ + 1)) {
     const uint32_t misses = ++counters_.SerialMisses;
-    if (misses < 5) Log(FormatText("\n work: er_SN ( бл_%u )   %04x -> %04x", blocks_, serialReference_, h.Serial));
+    if (misses < 5)
+      Log(FormatText("\n work: er_SN ( бл_%u )   %04x -> %04x", blocks_, serialReference_, h.Serial));
   }
   serialReference_ = h.Serial;
 

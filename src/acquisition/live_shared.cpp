@@ -3,7 +3,9 @@
 namespace acquisition {
 
 LiveShared::LiveShared(unsigned channels)
-    : channels_(channels == 0 ? 1 : channels > 8 ? 8 : channels),
+    : channels_(channels == 0  ? 1
+                : channels > 8 ? 8
+                               : channels),
       ring_(static_cast<size_t>(channels_) * kRingColumnsPerChannel),
       autoScale_(channels_) {}
 

@@ -21,7 +21,7 @@ namespace acquisition {
 inline constexpr int32_t kNothingNew = -1;
 inline constexpr int32_t kStopIndex = -6;
 inline constexpr int32_t kRingColumnsPerChannel = 10000;  // ring values per channel
-inline constexpr int32_t kScaleIdle = 99999;               // no auto-scale collection running
+inline constexpr int32_t kScaleIdle = 99999;              // no auto-scale collection running
 
 struct Extreme {
   int32_t Max = -16'777'215;
@@ -35,8 +35,12 @@ class LiveShared {
 
   unsigned Channels() const { return channels_; }
   int32_t RingSize() const { return static_cast<int32_t>(ring_.size()); }
-  void StoreRing(int32_t index, int32_t value) { ring_[static_cast<size_t>(index)].store(value, std::memory_order_relaxed); }
-  int32_t Ring(int32_t index) const { return ring_[static_cast<size_t>(index)].load(std::memory_order_relaxed); }
+  void StoreRing(int32_t index, int32_t value) {
+    ring_[static_cast<size_t>(index)].store(value, std::memory_order_relaxed);
+  }
+  int32_t Ring(int32_t index) const {
+    return ring_[static_cast<size_t>(index)].load(std::memory_order_relaxed);
+  }
 
   // The reception: the ring index of its last completed column.
   void Publish(int32_t lastColumn);

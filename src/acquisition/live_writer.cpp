@@ -28,7 +28,8 @@ int64_t BlockStartSamples(const recorder::CardPageHeader& h, uint64_t rate) {
 int64_t StartTicksOfSamples(int64_t samples, uint64_t rate) {
   const int64_t r = static_cast<int64_t>(rate);
   const int64_t since1980 = samples - toolkit::kSecondsFrom1899To1980 * r;
-  return FloorDiv(since1980, r) * toolkit::kTicksPerSecond + FloorMod(since1980, r) * toolkit::kTicksPerSecond / r;
+  return FloorDiv(since1980, r) * toolkit::kTicksPerSecond +
+         FloorMod(since1980, r) * toolkit::kTicksPerSecond / r;
 }
 
 std::string FreeFileName(const std::string& name) {
@@ -117,7 +118,8 @@ bool LiveWriter::CheckLiveTime(const recorder::CardPageHeader& h) {
   bool close = false;
   if (gap != 0 && primed_) {
     close = true;
-    Log(FormatText("время! %s,%05d;  Tcт: %s,%05d;   dt=%.5f c.", recorder::DateTimeText(BlockSeconds()).c_str(),
+    Log(FormatText("время! %s,%05d;  Tcт: %s,%05d;   dt=%.5f c.",
+                   recorder::DateTimeText(BlockSeconds()).c_str(),
                    static_cast<int>(FloorMod(blockSamples_, r) * 100000 / r),
                    recorder::DateTimeText(FloorDiv(prevBlockSamples_, r)).c_str(),
                    static_cast<int>(FloorMod(prevBlockSamples_, r) * 100000 / r),
@@ -169,7 +171,8 @@ void LiveWriter::OpenFile() {
     std::error_code ec;
     fs::create_directories(dirName_, ec);
   }
-  const std::string base = FormatText("%02u%02u%02u.%u", t.Date.Day, t.Time.Hour, t.Time.Minute, t.Time.Second / 10);
+  const std::string base =
+      FormatText("%02u%02u%02u.%u", t.Date.Day, t.Time.Hour, t.Time.Minute, t.Time.Second / 10);
   // A file of the same ten seconds (after a gap) or left from an earlier run keeps its samples.
   fileName_ = FreeFileName((fs::path(dirName_) / base).string());
   shortName_ = fs::path(fileName_).filename().string();
@@ -222,7 +225,8 @@ bool LiveWriter::WriteLiveBlock(std::span<const int32_t> samples) {
   const size_t count = samples.size() / n_ * n_;
   if (file_ == nullptr) OpenFile();
   if (file_ == nullptr) return false;
-  const uint64_t goodBytes = toolkit::HeadersSize(static_cast<uint16_t>(n_)) + uint64_t{samplesInFile_} * n_ * 4;
+  const uint64_t goodBytes =
+      toolkit::HeadersSize(static_cast<uint16_t>(n_)) + uint64_t{samplesInFile_} * n_ * 4;
   if (std::fwrite(samples.data(), sizeof(int32_t), count, file_) != count) {
     AbandonFile(goodBytes);
     return false;

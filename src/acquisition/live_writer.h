@@ -119,7 +119,8 @@ class LiveWriter {
 
 // The writer of a live registration, or nothing (with the reason in `why`) when the setup cannot
 // give files: no channels or a sampling rate of 0.
-std::unique_ptr<LiveWriter> OpenLiveWriter(LiveWriterSetup setup, LiveCounters& counters, std::string* why = nullptr);
+std::unique_ptr<LiveWriter> OpenLiveWriter(LiveWriterSetup setup, LiveCounters& counters,
+                                           std::string* why = nullptr);
 // Closes (and renames) the open file and frees the writer.
 void DeleteLiveWriter(std::unique_ptr<LiveWriter>& writer);
 

@@ -41,8 +41,8 @@ inline recorder::YSTANOV LiveSetup(uint16_t rate, unsigned channels) {
   return s;
 }
 
-inline recorder::CardPageHeader BlockHeader(uint32_t second, uint16_t position, unsigned channels, unsigned rows,
-                                            uint16_t serial = 1) {
+inline recorder::CardPageHeader BlockHeader(uint32_t second, uint16_t position, unsigned channels,
+                                            unsigned rows, uint16_t serial = 1) {
   recorder::CardPageHeader h{};
   h.Mark = 0x11;
   h.ChannelsMinus1 = static_cast<uint8_t>(channels - 1);

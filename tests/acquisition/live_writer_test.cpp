@@ -132,7 +132,8 @@ TEST_F(LiveWriterTest, GapClosesTheFileAndTheNextIsNamedAfterTheBlockPastTheGap)
   h = BlockHeader(t0 + 20, 0, 2, 50);  // 19 s lost
   Feed(*w, h, samples);
   EXPECT_TRUE(counters.CloseFlag);
-  EXPECT_TRUE(LogHas("время! 15.03.26 12:31:05,00000;  Tcт: 15.03.26 12:30:45,50000;   dt=19.00000 c.")) << log[2];
+  EXPECT_TRUE(LogHas("время! 15.03.26 12:31:05,00000;  Tcт: 15.03.26 12:30:45,50000;   dt=19.00000 c."))
+      << log[2];
   EXPECT_EQ(fs::path(w->FileName()).filename(), "151231.0");
   EXPECT_EQ(FileBytes(first).size(), 120u + 2 * 72 + 200 * 4);
   // A gap within the same ten seconds does not overwrite the file just closed.

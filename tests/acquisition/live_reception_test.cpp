@@ -1,0 +1,256 @@
+#include "acquisition/live_reception.h"
+
+#include <gtest/gtest.h>
+
+#include "live_stream.h"
+#include "toolkit/recording_file.h"
+
+namespace acquisition::testing {
+namespace {
+
+class LiveReceptionTest : public LiveStream {
+ protected:
+  LiveReceptionSetup Setup(unsigned channels, uint16_t rate = 100) {
+    LiveReceptionSetup s;
+    s.Writer.DataDir = dir.str();
+    s.Writer.Channels = recorder::ChannelsFromMask(static_cast<uint8_t>((1u << channels) - 1));
+    s.Writer.Setup = LiveSetup(rate, channels);
+    for (auto& t : s.Writer.Setup.Thresholds) t = 60000;
+    s.Writer.Log = [this](const std::string& line) {
+      std::lock_guard lock(logMutex);
+      log.push_back(line);
+    };
+    return s;
+  }
+
+  int LogCount(const std::string& part) {
+    std::lock_guard lock(logMutex);
+    int n = 0;
+    for (const auto& l : log) n += l.find(part) != std::string::npos;
+    return n;
+  }
+
+  // Every file the writer left, in name order.
+  std::vector<fs::path> Files() {
+    std::vector<fs::path> out;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+      if (e.is_regular_file()) out.push_back(e.path());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  ScratchDir dir;
+  LiveCounters counters;
+  std::mutex logMutex;
+  std::vector<std::string> log;
+  const uint32_t t0 = UnitSeconds(2026, 3, 15, 12, 30, 40);
+};
+
+// Rows of `channels` values; channel c of row r holds base + 10 r + c.
+std::vector<int32_t> Rows(unsigned channels, unsigned rows, int32_t base) {
+  std::vector<int32_t> v;
+  for (unsigned r = 0; r < rows; ++r)
+    for (unsigned c = 0; c < channels; ++c)
+      v.push_back(base + 10 * static_cast<int32_t>(r) + static_cast<int32_t>(c));
+  return v;
+}
+
+TEST_F(LiveReceptionTest, ColumnsSerialJumpAndSilenceEndWithAllSamplesInTheFile) {
+  LiveShared shared(3);
+  shared.ColumnSamples = 5;
+  // Blocks of 20 rows (0.2 s at 100 Hz) with serial numbers 5, 6, 8.
+  Queue(LiveBlock(t0, 0, 5, 3, Rows(3, 20, 0)));
+  Queue(LiveBlock(t0, 20, 6, 3, Rows(3, 20, 1000)));
+  Queue(LiveBlock(t0, 40, 8, 3, Rows(3, 20, -5000)));
+  th_work work(link, shared, counters, Setup(3));
+  const uint32_t start = clock.GetTickCount();
+  work.Execute({});
+
+  EXPECT_EQ(work.BlocksReceived(), 3u);
+  EXPECT_EQ(LogCount("er_SN"), 1);
+  EXPECT_EQ(LogCount("\n work: er_SN ( бл_3 )   0006 -> 0008"), 1);
+  EXPECT_EQ(counters.SerialMisses, 1u);
+  // Twelve columns of 5 rows; column k holds per channel the maximum, then the minimum.
+  for (int k = 0; k < 12; ++k) {
+    const int32_t base = k < 4 ? 0 : k < 8 ? 1000 : -5000;
+    const int32_t row = 5 * (k % 4);
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_EQ(shared.Ring(6 * k + 2 * c), base + 10 * (row + 4) + c) << k;
+      EXPECT_EQ(shared.Ring(6 * k + 2 * c + 1), base + 10 * row + c) << k;
+    }
+  }
+  EXPECT_EQ(shared.WriteIndex(), kStopIndex);
+  EXPECT_TRUE(shared.Stopped());
+  // 20 s after the last block the thread ended by itself.
+  EXPECT_EQ(work.StopCode(), kLiveStopCode);
+  EXPECT_EQ(LogCount("\nпрочитано 3 cтраниц; данные с прибора не поступают 19 сек"), 1);
+  EXPECT_GE(clock.GetTickCount() - start, 600u + 20'000u);
+  EXPECT_LT(clock.GetTickCount() - start, 600u + 21'000u);
+  // The file holds every sample decoded, and is closed.
+  const auto files = Files();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].filename(), "151230.4");
+  const auto bytes = FileBytes(files[0].string());
+  ASSERT_EQ(bytes.size(), 120u + 3 * 72 + 180 * 4);
+  EXPECT_EQ(At<int32_t>(bytes, 336 + 4 * 179), -5000 + 190 + 2);
+}
+
+TEST_F(LiveReceptionTest, PartialColumnsCarryOverAndTheRingWraps) {
+  LiveShared shared(3);
+  shared.ColumnSamples = 1;
+  ASSERT_EQ(shared.RingSize(), 30'000);
+  // 251 blocks of 20 rows: 5,020 one-row columns in a ring of 5,000.
+  for (uint16_t b = 0; b < 251; ++b)
+    Queue(LiveBlock(t0 + b / 5, static_cast<uint16_t>(20 * (b % 5)), b, 3, Rows(3, 20, 200 * b)), 10);
+  th_work work(link, shared, counters, Setup(3));
+  work.Execute({});
+  EXPECT_EQ(work.BlocksReceived(), 251u);
+  EXPECT_EQ(LogCount("er_SN"), 0);
+  EXPECT_EQ(shared.Ring(0), 200 * 250);             // column 5,000 went to index 0
+  EXPECT_EQ(shared.Ring(29'994), 200 * 249 + 190);  // column 4,999 at the last place
+  EXPECT_EQ(shared.Ring(6 * 19), 200 * 250 + 190);  // column 5,019
+  EXPECT_EQ(shared.Ring(6 * 20), 200 * 1 + 0);      // column 20, not yet overwritten
+
+  // Columns of 5 samples over blocks of 4 rows: the fifth row of a column comes with the next block.
+  LiveShared five(1);
+  five.ColumnSamples = 5;
+  Queue(LiveBlock(t0 + 100, 0, 1, 1, {1, 2, 3, 4}));
+  Queue(LiveBlock(t0 + 100, 4, 2, 1, {50, 6, 7, 8}));
+  th_work second(link, five, counters, Setup(1));
+  second.Execute({});
+  EXPECT_EQ(five.Ring(0), 50);
+  EXPECT_EQ(five.Ring(1), 1);
+  EXPECT_EQ(five.Ring(2), 0);  // the second column is not complete
+}
+
+TEST_F(LiveReceptionTest, BadSumsAndSetupCopies) {
+  LiveShared shared(2);
+  shared.ColumnSamples = 5;
+  Queue(LiveBlock(t0, 0, 1, 2, Rows(2, 10, 0)));
+  auto badBody = LiveBlock(t0, 10, 2, 2, Rows(2, 10, 100));
+  badBody[400] ^= 0x40;  // samples beyond the values: only the page sum breaks
+  Queue(badBody);
+  auto badHeader = LiveBlock(t0, 20, 3, 2, Rows(2, 10, 200));
+  badHeader[11] = 40;  // a value count the header check does not vouch for
+  Queue(badHeader);
+  auto setupCopy = LiveBlock(t0, 20, 4, 2, Rows(2, 10, 300), recorder::kSetupCopyMark);
+  Queue(setupCopy);
+  setupCopy[300] ^= 1;
+  Queue(setupCopy);
+  Queue(LiveBlock(t0, 20, 4, 2, Rows(2, 10, 400)));
+  th_work work(link, shared, counters, Setup(2));
+  work.Execute({});
+  EXPECT_EQ(work.BlocksReceived(), 6u);
+  EXPECT_EQ(LogCount("\n work: ks( бл_2 ) = 40/00   11"), 1);
+  EXPECT_EQ(LogCount("ks( бл_3 )"), 1);
+  EXPECT_EQ(LogCount("ks("), 2);  // setup copies are dropped without a word
+  // The block with the broken header never counted: its serial is missed.
+  EXPECT_EQ(LogCount("er_SN ( бл_6 )   0002 -> 0004"), 1);
+  const auto files = Files();
+  ASSERT_EQ(files.size(), 1u);
+  const auto bytes = FileBytes(files[0].string());
+  // The good block, the one with a bad page sum, the last good one: 30 rows, in time order.
+  ASSERT_EQ(bytes.size(), 120u + 2 * 72 + 30 * 2 * 4);
+  EXPECT_EQ(At<int32_t>(bytes, 264 + 8 * 10), 100);
+  EXPECT_EQ(At<int32_t>(bytes, 264 + 8 * 20), 400);
+}
+
+TEST_F(LiveReceptionTest, KeepAliveEvery15SecondsAndStatusChangesAreLogged) {
+  LiveShared shared(1);
+  recorder::StatusBlock st{};
+  st.TikInSek = 1023;
+  st.sysRG = 0;
+  st.Cap_Time = 0;
+  shared.SetStatus(st);
+  recorder::StatusBlock next = st;
+  next.sysRG = recorder::kRgSynchronised;
+  next.Cap_GPS_o = 1000;
+  next.Cap_Time_o = 999;
+  next.Cap_Tik_o = 512 * 65536;  // half a second
+  next.Cap_Time = 100'000'000;
+  next.Time = 100'000'001;
+  next.Cap_Tik = 256 * 65536;  // a quarter second
+  recorder::EncodeStatus(next, statusBody.data(), 241);
+  statusBody.resize(240);
+  // 70 s of blocks of 20 samples at 100 Hz.
+  uint16_t serial = 1;
+  uint32_t n = 0;
+  endless = [&] {
+    const uint32_t k = n++;
+    return k < 350 ? LiveBlock(t0 + k / 5, static_cast<uint16_t>(20 * (k % 5)), serial++, 1, Rows(1, 20, 0))
+                   : std::vector<uint8_t>{};
+  };
+  device.recorder.SetRefill([&](emulator::Recorder& r) {
+    auto b = endless();
+    if (b.empty()) return;
+    r.SendGap(200);
+    r.SendReply(0x24, 0, b);
+  });
+  const uint32_t start = clock.GetTickCount();
+  th_work work(link, shared, counters, Setup(1));
+  work.Execute({});
+  // Just after 15, 30, 45 and 60 s, then 75 and 90 s (the thread ends 20 s after the last block).
+  int inMinute = 0;
+  for (uint32_t t : pollTicks) inMinute += t - start <= 60'100;
+  EXPECT_EQ(inMinute, 4);
+  ASSERT_EQ(pollTicks.size(), 6u);
+  uint32_t previous = start;
+  for (uint32_t t : pollTicks) {
+    EXPECT_GT(t - previous, 15'000u);
+    EXPECT_LT(t - previous, 15'100u);
+    previous = t;
+  }
+  EXPECT_EQ(shared.Status().Cap_Time, 100'000'000u);
+  EXPECT_EQ(LogCount("Tсинxp(06.01.80 00:16:40)-TUnit(06.01.80 00:16:39) = 0.500000; sysRG: 00 -> 01"), 1);
+  EXPECT_EQ(LogCount("dT("), 1);
+  EXPECT_EQ(LogCount("= -750000мкс; "), 1);
+  EXPECT_EQ(work.BlocksReceived(), 350u);
+}
+
+TEST_F(LiveReceptionTest, MoreThanFiveWriteErrorsEndTheThreadWhileDataStillFlows) {
+  LiveShared shared(1);
+  uint16_t serial = 1;
+  endless = [&] {
+    const uint16_t k = serial++;
+    return LiveBlock(t0 + k / 5, static_cast<uint16_t>(20 * (k % 5)), k, 1, Rows(1, 20, 0));
+  };
+  link.WriteErrors = 5;
+  driver.FailNext(emulator::Op::Write, platform::ftdi::FT_IO_ERROR);
+  th_work work(link, shared, counters, Setup(1));
+  const uint32_t start = clock.GetTickCount();
+  work.Execute({});
+  EXPECT_EQ(work.StopCode(), kLiveStopCode);
+  EXPECT_EQ(link.WriteErrors, 6);
+  EXPECT_GE(clock.GetTickCount() - start, 15'000u);
+  EXPECT_LT(clock.GetTickCount() - start, 16'000u);
+  EXPECT_EQ(LogCount("данные с прибора не поступают 19 сек"), 1);
+  EXPECT_TRUE(pollTicks.empty());
+}
+
+TEST_F(LiveReceptionTest, TerminateEndsTheThreadAndClosesTheFile) {
+  LiveShared shared(2);
+  uint16_t serial = 1;
+  endless = [&] {
+    const uint16_t k = serial++;
+    return LiveBlock(t0 + k / 5, static_cast<uint16_t>(20 * (k % 5)), k, 2, Rows(2, 20, 0));
+  };
+  std::atomic<bool> ended{false};
+  {
+    th_work work(link, shared, counters, Setup(2));
+    work.Start([&] { ended = true; });
+    while (counters.Blocks.load() < 20) std::this_thread::yield();
+    work.Terminate();
+    work.Thread().join();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(work.StopCode(), 0u);
+  }
+  EXPECT_TRUE(shared.Stopped());
+  EXPECT_EQ(LogCount("\nпрочитано "), 1);
+  EXPECT_EQ(LogCount("не поступают"), 0);
+  const auto files = Files();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ((fs::file_size(files[0]) - 264) % (8 * 20), 0u);
+}
+
+}  // namespace
+}  // namespace acquisition::testing
