@@ -21,7 +21,6 @@ void LiveShared::Stop() {
   {
     std::lock_guard lock(section_);
     stopped_ = true;
-    writeIndex_ = kStopIndex;
   }
   changed_.notify_all();
 }
@@ -39,7 +38,8 @@ void LiveShared::ResetIndex() {
 int32_t LiveShared::Take(std::stop_token token) {
   std::unique_lock lock(section_);
   changed_.wait(lock, token, [this] { return stopped_ || writeIndex_ >= 0; });
-  if (stopped_ || token.stop_requested()) return kStopIndex;
+  // A column published before the stop is still handed over; after it, only the stop.
+  if (token.stop_requested() || writeIndex_ < 0) return kStopIndex;
   const int32_t index = writeIndex_;
   writeIndex_ = kNothingNew;
   return index;
@@ -47,7 +47,7 @@ int32_t LiveShared::Take(std::stop_token token) {
 
 int32_t LiveShared::WriteIndex() const {
   std::lock_guard lock(section_);
-  return writeIndex_;
+  return writeIndex_ < 0 && stopped_ ? kStopIndex : writeIndex_;
 }
 
 void LiveShared::ResetAutoScale() {

@@ -44,7 +44,8 @@ class LiveShared {
 
   // The reception: the ring index of its last completed column.
   void Publish(int32_t lastColumn);
-  // The reception's end, or the window's: every wait of the drawing returns kStopIndex from now on.
+  // The reception's end, or the window's: the drawing gets a column still pending, then kStopIndex from
+  // every wait.
   void Stop();
   bool Stopped() const;
   // Forgets a published index.
@@ -52,7 +53,7 @@ class LiveShared {
   // The drawing: waits until a column index is published (returns it and leaves kNothingNew) or until
   // stop (kStopIndex), also when `token` asks for it. Never spins.
   int32_t Take(std::stop_token token);
-  // The index as it stands (for tests and the window).
+  // The index as it stands: kStopIndex once stopped with nothing pending.
   int32_t WriteIndex() const;
 
   // View settings: changed by the window, read by the reception with every block.

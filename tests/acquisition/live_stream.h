@@ -50,7 +50,10 @@ class LiveStream : public ::testing::Test {
   LiveStream() {
     device.recorder.Line().SetRate(0);
     device.recorder.SetRefill([this](emulator::Recorder& r) {
-      if (queued.empty() && endless) queued.push_back({endless(), 200});
+      if (queued.empty() && endless) {
+        auto block = endless();
+        if (!block.empty()) queued.push_back({std::move(block), 200});
+      }
       if (queued.empty()) return;
       if (queued.front().gapMs) r.SendGap(queued.front().gapMs);
       r.SendReply(0x24, 0, queued.front().bytes);
@@ -79,7 +82,8 @@ class LiveStream : public ::testing::Test {
   emulator::EmulatedDevice& device = driver.Attach();
   recorder::UnitLink link{driver};
   std::deque<Item> queued;
-  // Makes the next block when nothing is queued (runs on the thread that reads the link).
+  // Makes the next block when nothing is queued (runs on the thread that reads the link); nothing: the
+  // recorder is silent.
   std::function<std::vector<uint8_t>()> endless;
   std::vector<uint32_t> pollTicks;
   std::vector<uint8_t> statusBody = std::vector<uint8_t>(240, 0);
