@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "acquisition/download_writer.h"
 #include "platform/clock.h"
 #include "recorder/card_sum.h"
 #include "recorder/frames.h"
@@ -21,12 +22,6 @@ constexpr uint8_t kStatusRequestSub = 5;
 constexpr uint8_t kStatusRequestByte = 0x44;
 constexpr uint32_t kEndPauseMs = 100;
 
-int32_t SampleAt(const uint8_t* page, unsigned k) {
-  const uint8_t* b = page + recorder::kCardPageHeaderSize + 3 * k;
-  return static_cast<int32_t>(b[0] + 256u * b[1] + 65536u * b[2]) -
-         static_cast<int32_t>(recorder::kSampleZero);
-}
-
 std::string UnitDateTime(uint32_t unitSeconds) {
   return recorder::DateTimeText(int64_t{unitSeconds} + recorder::kUnitEpochFrom1899);
 }
@@ -42,7 +37,7 @@ std::vector<std::string> DumpLines(const uint8_t* page, unsigned values, unsigne
     for (unsigned c = 0; c < channels; ++c) {
       const unsigned k = row * channels + c;
       const uint8_t* b = page + recorder::kCardPageHeaderSize + 3 * k;
-      line += decimal ? FormatText("%07d  ", SampleAt(page, k))
+      line += decimal ? FormatText("%07d  ", PageSample(page, k))
                       : FormatText("%02x %02x %02x  ", b[0], b[1], b[2]);
     }
     lines.push_back(std::move(line));
@@ -221,7 +216,7 @@ void th_work::OnBlock(const uint8_t* page) {
   const uint32_t columnSamples = std::max<uint16_t>(1, shared_.ColumnSamples.load());
   const int32_t ringSize = shared_.RingSize();
   for (unsigned k = 0; k < values; ++k) {
-    const int32_t x = SampleAt(page, k);
+    const int32_t x = PageSample(page, k);
     blockSamples_[k] = x;
     const unsigned c = k % channels_;
     smoothed_[c] = x * smoothGain_ + smoothed_[c] * smoothKeep_;

@@ -8,6 +8,8 @@
 namespace acquisition::testing {
 namespace {
 
+std::vector<int32_t> Rows(unsigned channels, unsigned rows, int32_t base);
+
 class LiveReceptionTest : public LiveStream {
  protected:
   LiveReceptionSetup Setup(unsigned channels, uint16_t rate = 100) {
@@ -15,7 +17,7 @@ class LiveReceptionTest : public LiveStream {
     s.Writer.DataDir = dir.str();
     s.Writer.Channels = recorder::ChannelsFromMask(static_cast<uint8_t>((1u << channels) - 1));
     s.Writer.Setup = LiveSetup(rate, channels);
-    for (auto& t : s.Writer.Setup.Thresholds) t = 60000;
+    for (int c = 0; c < 8; ++c) s.Writer.Setup.Thresholds[c] = 60000;
     s.Writer.Log = [this](const std::string& line) {
       std::lock_guard lock(logMutex);
       log.push_back(line);
@@ -39,8 +41,17 @@ class LiveReceptionTest : public LiveStream {
     return out;
   }
 
+  // An endless stream of 20-row blocks of `channels` channels at 100 Hz.
+  void Continuous(unsigned channels) {
+    endless = [this, channels] {
+      const uint16_t k = serial++;
+      return LiveBlock(t0 + k / 5, static_cast<uint16_t>(20 * (k % 5)), k, channels, Rows(channels, 20, 0));
+    };
+  }
+
   ScratchDir dir;
   LiveCounters counters;
+  uint16_t serial = 1;
   std::mutex logMutex;
   std::vector<std::string> log;
   const uint32_t t0 = UnitSeconds(2026, 3, 15, 12, 30, 40);
@@ -172,8 +183,9 @@ TEST_F(LiveReceptionTest, KeepAliveEvery15SecondsAndStatusChangesAreLogged) {
   next.Cap_Time = 100'000'000;
   next.Time = 100'000'001;
   next.Cap_Tik = 256 * 65536;  // a quarter second
-  recorder::EncodeStatus(next, statusBody.data(), 241);
-  statusBody.resize(240);
+  statusBody.resize(recorder::kStatusReplySize);
+  recorder::EncodeStatus(next, statusBody.data(), statusBody.size());
+  statusBody.resize(recorder::kStatusBodySize);
   // 70 s of blocks of 20 samples at 100 Hz.
   uint16_t serial = 1;
   uint32_t n = 0;
@@ -211,11 +223,7 @@ TEST_F(LiveReceptionTest, KeepAliveEvery15SecondsAndStatusChangesAreLogged) {
 
 TEST_F(LiveReceptionTest, MoreThanFiveWriteErrorsEndTheThreadWhileDataStillFlows) {
   LiveShared shared(1);
-  uint16_t serial = 1;
-  endless = [&] {
-    const uint16_t k = serial++;
-    return LiveBlock(t0 + k / 5, static_cast<uint16_t>(20 * (k % 5)), k, 1, Rows(1, 20, 0));
-  };
+  Continuous(1);
   link.WriteErrors = 5;
   driver.FailNext(emulator::Op::Write, platform::ftdi::FT_IO_ERROR);
   th_work work(link, shared, counters, Setup(1));
@@ -231,11 +239,7 @@ TEST_F(LiveReceptionTest, MoreThanFiveWriteErrorsEndTheThreadWhileDataStillFlows
 
 TEST_F(LiveReceptionTest, TerminateEndsTheThreadAndClosesTheFile) {
   LiveShared shared(2);
-  uint16_t serial = 1;
-  endless = [&] {
-    const uint16_t k = serial++;
-    return LiveBlock(t0 + k / 5, static_cast<uint16_t>(20 * (k % 5)), k, 2, Rows(2, 20, 0));
-  };
+  Continuous(2);
   std::atomic<bool> ended{false};
   {
     th_work work(link, shared, counters, Setup(2));

@@ -26,7 +26,7 @@ class LiveWindowTest : public LiveStream {
     setupBlock = LiveSetup(100, 3);
     setupBlock.FileMinutes = 0;
     setupBlock.ChartCompression = 2;
-    for (auto& t : setupBlock.Thresholds) t = 60000;
+    for (int c = 0; c < 8; ++c) setupBlock.Thresholds[c] = 60000;
     status.ChannelMask = 0x07;
     status.TikInSek = 1023;
     // The recorder answers the keep-alive requests with this status.
