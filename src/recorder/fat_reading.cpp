@@ -114,6 +114,7 @@ FatReadingResult ReadFat(FatLinkOps& link, FatTable& table, StatusBlock& status,
   out.Listing = decoder.Listing();
   out.BrokenNumbering = decoder.BrokenNumbering();
   out.Capped = decoder.Capped();
+  if (ui.ShowResult) ui.ShowResult(out);
   for (const FatAdvice& a : FatAdvices(table, out.BrokenNumbering)) ui.Message(a.Text, a.Title, Icon::Error);
   logFailed |= std::fclose(log.release()) != 0;
   if (logFailed)

@@ -29,12 +29,16 @@ class FatLinkOps {
   virtual std::string Log() const = 0;
 };
 
+struct FatReadingResult;
+
 // The window's services: message boxes, the Yes/No question and the program end.
 struct FatReadingUi {
   enum class Icon { None, Error };
   std::function<void(const std::string& text, const std::string& title, Icon icon)> Message;
   std::function<bool(const std::string& text, const std::string& title)> AskYesNo;
   std::function<void(int exitCode)> Terminate;
+  // Optional: shows the listing and the grid of a finished reading, before the advice boxes come up.
+  std::function<void(const FatReadingResult& result)> ShowResult;
 };
 
 struct FatReadingOptions {

@@ -231,3 +231,32 @@ TEST_F(FatReading, LogThatCannotOpenEndsTheProgram) {
 
 }  // namespace
 }  // namespace recorder
+
+namespace recorder {
+namespace {
+
+TEST_F(FatReading, TheResultIsShownBeforeTheAdviceBoxes) {
+  emulator::CardImageBuilder b(1, 1, 2, 1000);
+  b.PowerOn(kT0 - 5);
+  for (uint32_t i = 0; i < 66; ++i) {
+    emulator::CardRecording r;
+    r.StartTime = kT0 + 10 * i;
+    r.DataPages = 1;
+    b.Recording(r);
+  }
+  FakeLink link = Link(b);
+  std::vector<std::string> events;
+  ui_.Message = [&](const std::string& text, const std::string&, FatReadingUi::Icon) {
+    events.push_back("box " + text);
+  };
+  ui_.ShowResult = [&](const FatReadingResult& r) {
+    events.push_back("shown " + std::to_string(r.Grid.RowCount()) + " " + r.Listing.Lines.back());
+  };
+  StatusBlock status{};
+  ASSERT_TRUE(ReadFat(link, table_, status, options_, ui_).Read);
+  EXPECT_EQ(events, (std::vector<std::string>{"shown 67 Конец fat'a на стр. 261",
+                                              "box В FАT'е много записей. Не пора ли стереть?!"}));
+}
+
+}  // namespace
+}  // namespace recorder

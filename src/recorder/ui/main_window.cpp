@@ -60,6 +60,7 @@ Trecorder::Trecorder(QWidget* parent, std::string startDir)
   connect(BB_status, &QPushButton::clicked, this, &Trecorder::BB_statusClick);
   connect(SB_id, &QToolButton::clicked, this, &Trecorder::SB_idClick);
   connect(SB_dop, &QToolButton::clicked, this, &Trecorder::SB_dopClick);
+  ConnectFatCommands();
 
   // Every worker thread's message boxes are shown by the GUI thread; so are the work log's.
   TheWorkLog().SetFailureNotice(

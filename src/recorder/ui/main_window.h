@@ -141,6 +141,25 @@ class Trecorder : public QMainWindow {
   // True while a download runs (the download button reads "Cancel").
   bool DownloadRunning() const;
 
+  // ---- the FAT reading, the file grid's marks and the page boxes (main_window_fat.cpp,
+  //      main_window_pages.cpp) ----
+  void B_fatClick();
+  void LBDblClick();
+  void Button1Click();
+  void SG_f0MouseDown(Qt::MouseButton button, int x, int y);
+  void SG_fMouseMove(int x, int y);
+  void SG_fDblClick();
+  void L_dl_fatClick();
+  void CB_fatMouseUp();
+  void E_Beg_adrChange();
+  void E_Beg_adrExit();
+  void E_Kon_adrChange();
+  void E_Kon_adrExit();
+  // The window's key preview for the page boxes; true when the key was used.
+  bool FormKeyDown(int keyCode, bool ctrl, bool alt);
+  // Connects the handlers above; called once by the constructor.
+  void ConnectFatCommands();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
