@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -63,6 +64,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   P_PB = new QFrame(client);
   ProgressBar1 = new QProgressBar(P_PB);
   P_oper_c_kan = new QFrame(client);
+  BuildChannelOperationPanel();
   BuildMenus();
   connect(PB1, &platform::ui::PaintBox::MousePressed, this, [this](QMouseEvent* e) {
     PB1MouseDown(e->button(), e->position().toPoint().x(), e->position().toPoint().y());
@@ -102,29 +104,66 @@ void TForm1::BuildMenus() {
   for (QAction* a : {read_buf, N_Bce_st, N_obzor, N_OB_edin_}) a->setEnabled(false);
   connect(read_1_fil, &QAction::triggered, this, &TForm1::read_1_filClick);
 
-  // Commands of these menus are not part of the program yet: their items stay disabled.
   N_save = menuBar()->addMenu("сохранить");
-  for (const char* t : {"из файла", "с экрана", "из файла в текст", "с экрана в текст", "из файла в текст_16",
-                        "казань", "miniseed"})
-    N_save->addAction(t)->setEnabled(false);
+  iz_file = N_save->addAction("из файла");
+  c_ekrana = N_save->addAction("с экрана");
+  iz_file_B_txt = N_save->addAction("из файла в текст");
+  c_ekrana_B_txt = N_save->addAction("с экрана в текст");
+  iz_file_B_txt_16 = N_save->addAction("из файла в текст_16");
+  N_kazan = N_save->addAction("казань");
+  N_miniseed1 = N_save->addAction("miniseed");
+
   N_fft = menuBar()->addMenu("спектр.опер.");
-  for (const char* t : {"фильтр", "интеграл", "производная"}) N_fft->addAction(t)->setEnabled(false);
+  men_fft_oper = N_fft->addAction("фильтр");
+  fft_integ = N_fft->addAction("интеграл");
+  fft_diff = N_fft->addAction("производная");
+
   N_time = menuBar()->addMenu("врем.опер.");
-  QMenu* filter = N_time->addMenu("фильтр");
-  for (const char* t : {"Баттерворта", "Поттера"}) filter->addAction(t)->setEnabled(false);
-  for (const char* t : {"интеграл", "производная"}) N_time->addAction(t)->setEnabled(false);
+  N_time_filter = N_time->addMenu("фильтр");
+  N_Batter = N_time_filter->addAction("Баттерворта");
+  N_Batter->setStatusTip("фильтр Баттерворта 2-го порядка. Частота среза в установках.");
+  N_Potter = N_time_filter->addAction("Поттера");
+  N_Potter->setStatusTip("фильтр Поттера. Частота среза в установках.");
+  N10 = N_time->addAction("интеграл");
+  N9 = N_time->addAction("производная");
+
   N_func = menuBar()->addMenu("функции");
-  QMenu* correl = N_func->addMenu("корреляционные");
-  for (const char* t :
-       {"авто: между курсорами", "авто: весь экран", "кросс: от курсоров", "кросс: весь экран"})
-    correl->addAction(t)->setEnabled(false);
-  for (const char* t :
-       {"поиск", "гистограмма ", "дисперсия (директория)", "канал  { +  -  *  / }  ", "испр-е  АЧХ"})
-    N_func->addAction(t)->setEnabled(false);
+  N_func_correl = N_func->addMenu("корреляционные");
+  N_korrel = N_func_correl->addAction("авто: между курсорами");
+  N_korrel->setStatusTip("Не реализовано");
+  N15 = N_func_correl->addAction("авто: весь экран");
+  N15->setStatusTip(
+      "Автокорреляционная функция отмеченного канала. Участок - видимый на экране. Находится с помощью БПФ.");
+  N26 = N_func_correl->addAction("кросс: от курсоров");
+  N26->setStatusTip("Не реализовано");
+  N28 = N_func_correl->addAction("кросс: весь экран");
+  N28->setStatusTip(
+      "Кросскорреляционная функция отмеченного канала и следующего за ним. Участок - видимый на экране. "
+      "Находится с помощью БПФ.");
+  N22 = N_func->addAction("поиск");
+  N22->setStatusTip("пытаемся выделить слабые события по изменению частотного состава сигнала.");
+  Gist_c = N_func->addAction("гистограмма ");
+  Gist_c->setStatusTip("Гистограмма. Определениеколичества эффективных разрядов.");
+  N_disp_dir = N_func->addAction("дисперсия (директория)");
+  N38 = N_func->addAction("канал  { +  -  *  / }  ");
+  N_ACH = N_func->addAction("испр-е  АЧХ");
+
   N_extra = menuBar()->addMenu("доп.функции");
-  for (const char* t : {"сравнить (1)", "сравнить (2)", "интерполяция", "тики (СШГ)", "abs знач.",
-                        "сглаживание", "Вычитание разностных каналов"})
-    N_extra->addAction(t)->setEnabled(false);
+  NN = N_extra->addAction("сравнить (1)");
+  N23 = N_extra->addAction("сравнить (2)");
+  N5 = N_extra->addAction("интерполяция");
+  N_test_TIKOB = N_extra->addAction("тики (СШГ)");
+  N_abs = N_extra->addAction("abs знач.");
+  N7 = N_extra->addAction("сглаживание");
+  N2 = N_extra->addAction("Вычитание разностных каналов");
+
+  // The export, analysis, correction and directory commands are not part of the program yet: their
+  // items stay disabled (the two cursor-range correlations are disabled in any case).
+  for (QAction* a : {iz_file, c_ekrana, iz_file_B_txt, c_ekrana_B_txt, iz_file_B_txt_16, N_kazan, N_miniseed1,
+                     N9, N_korrel, N15, N26, N28, N22, Gist_c, N_disp_dir, N_ACH})
+    a->setEnabled(false);
+  ConnectCommands();
+
   N20 = menuBar()->addAction("спектр");
   N20->setEnabled(false);
   YCTAHOBKA = menuBar()->addAction("установки");
@@ -204,6 +243,8 @@ void TForm1::FormCreate() {
   calls.setStatus = [this](const QString& text) { MainStatus0->setText(text); };
   host_ = std::make_unique<PlotViewHost>(Plot, Lines, *Setup, GlobalChannelSamples(), *ViewEnvelope,
                                          toolkit::GlobalFunk(), calls, LargeFont);
+  C_oper_c_kan_sign->setCurrentIndex(0);
+  setWindowTitle(". . . . .");
   EnableDataMenus(1);
   LB_inf->resize(500, LB_inf->height());
   P_oper_c_kan->hide();
@@ -363,8 +404,17 @@ void TForm1::FormKeyDown(int key, int ctrl) {
   if (Loaded && key != 0) HandleViewKey(*Setup, *host_, lastViewKey_, key, ctrl);
 }
 
+// Keys no child took (no widget of the window has the focus) reach the form itself.
+void TForm1::keyPressEvent(QKeyEvent* e) {
+  if (!KeyPreview) {
+    QMainWindow::keyPressEvent(e);
+    return;
+  }
+  FormKeyDown(ViewKeyCode(*e), CtrlHeld(*e));
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
-  if (e->type() == QEvent::KeyPress) {
+  if (e->type() == QEvent::KeyPress && KeyPreview) {
     const auto* key = static_cast<QKeyEvent*>(e);
     FormKeyDown(ViewKeyCode(*key), CtrlHeld(*key));
     return true;

@@ -2,6 +2,7 @@
 // TForm1: the processing program's main window: menus, the channel plot with the strip above it, the
 // information list and the status bar. It owns the setup record and opens the settings dialog at start.
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,14 +14,19 @@
 #include "viewer/view_envelope.h"
 
 class QAction;
+class QComboBox;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QProgressBar;
+class QPushButton;
 class QScrollArea;
 
 namespace viewer {
+
+struct CommandResult;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -38,10 +44,42 @@ class TForm1 : public QMainWindow {
   QAction* N_obzor;
   QAction* N_OB_edin_;
   QMenu* N_save;
+  QAction* iz_file;
+  QAction* c_ekrana;
+  QAction* iz_file_B_txt;
+  QAction* c_ekrana_B_txt;
+  QAction* iz_file_B_txt_16;
+  QAction* N_kazan;
+  QAction* N_miniseed1;
   QMenu* N_fft;
+  QAction* men_fft_oper;
+  QAction* fft_integ;
+  QAction* fft_diff;
   QMenu* N_time;
+  QMenu* N_time_filter;
+  QAction* N_Batter;
+  QAction* N_Potter;
+  QAction* N10;
+  QAction* N9;
   QMenu* N_func;
+  QMenu* N_func_correl;
+  QAction* N_korrel;
+  QAction* N15;
+  QAction* N26;
+  QAction* N28;
+  QAction* N22;
+  QAction* Gist_c;
+  QAction* N_disp_dir;
+  QAction* N38;
+  QAction* N_ACH;
   QMenu* N_extra;
+  QAction* NN;
+  QAction* N23;
+  QAction* N5;
+  QAction* N_test_TIKOB;
+  QAction* N_abs;
+  QAction* N7;
+  QAction* N2;
   QAction* N20;
   QAction* YCTAHOBKA;
   QAction* open;
@@ -57,7 +95,17 @@ class TForm1 : public QMainWindow {
   QLabel* MainStatus1;
   QFrame* P_PB;
   QProgressBar* ProgressBar1;
+  // Channel-arithmetic panel.
   QFrame* P_oper_c_kan;
+  QLabel* L_oper_c_k_podp;
+  QLabel* L_oper_c_kan;
+  QLineEdit* E_oper_c_kan1;
+  QLineEdit* E_oper_c_kan2;
+  QLineEdit* E_oper_c_kan3;
+  QComboBox* C_oper_c_kan;
+  QComboBox* C_oper_c_kan_sign;
+  QPushButton* B_oper_c_kan_yes;
+  QPushButton* B_oper_c_kan_no;
 
   int FormHeight = 0;
   int FormWidth = 0;
@@ -70,6 +118,8 @@ class TForm1 : public QMainWindow {
   uint8_t Loaded = 0;
   uint8_t OverviewOn = 0;
   uint16_t SavedHeightPercent = 100;
+  // Keys reach FormKeyDown first (off while the channel-arithmetic panel takes the typing).
+  bool KeyPreview = true;
   bool LargeFont = false;
   ChannelPlotView Plot;  // PlotWidth, PlotHeight, RowHeight and the label rows live here
   LineBitmaps Lines;
@@ -90,6 +140,22 @@ class TForm1 : public QMainWindow {
   void PB3Click();
   void FormKeyDown(int key, int ctrl);
   void EnableDataMenus(int on);
+  // Processing commands (main_window_commands.cpp); each works on the record in memory.
+  void men_fft_operClick(QAction* sender);
+  void N10Click();
+  void N_BatterClick(QAction* sender);
+  void oper_c_kan();
+  void ShowChannelOperation();
+  void C_oper_c_kanChange();
+  void B_oper_c_kan_yesClick();
+  void B_oper_c_kan_noClick();
+  void NNClick();
+  void N23Click();
+  void N5Click();
+  void N_test_TIKOBClick();
+  void N_absClick();
+  void N7Click();
+  void N2Click();
 
   ViewHost& Host() { return *host_; }
 
@@ -97,15 +163,22 @@ class TForm1 : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildMenus();
+  void ConnectCommands();
+  void BuildChannelOperationPanel();
+  // Runs a command on the channel arrays of a loaded record, shows its messages and brings the view up
+  // to date when the channels changed.
+  void RunCommand(const std::function<CommandResult(float* const*)>& command);
   void MakeLineBitmaps();
   void Reload();
 
   std::unique_ptr<PlotViewHost> host_;
   uint8_t lastViewKey_ = 0;
   bool closed_ = false;
+  bool operFilling_ = false;  // ShowChannelOperation is filling the panel's controls
 };
 
 }  // namespace viewer

@@ -7,54 +7,20 @@
 
 #include "platform/ui/grab.h"
 #include "platform/ui/terminator.h"
-#include "support/qt/ui_test_script.h"
-#include "support/temp_dir.h"
-#include "toolkit/sample_recording.h"
 #include "toolkit/settings_state.h"
-#include "toolkit/setup_file.h"
-#include "toolkit/ui/file_chooser_form.h"
-#include "viewer/ui/settings_dialog.h"
+#include "viewer/ui/main_window_fixture.h"
 
 namespace viewer {
 namespace {
 
 using support::Ui;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public viewer_test::MainWindowFixture {
  protected:
   void SetUp() override {
-    saved_ = toolkit::ProgramDir;
-    workDir_ = std::filesystem::current_path();
-    toolkit::ProgramDir = dir.path() + "/";
-    Ui().SetScreenSize(QSize(1920, 1080));
-    toolkit::SampleRecordingPlan plan;
-    ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("sample.rec"), plan));
+    MainWindowFixture::SetUp();
+    WriteSample({});
   }
-  // The load makes the data directory current; the test's own directory comes back afterwards.
-  void TearDown() override {
-    toolkit::ProgramDir = saved_;
-    std::filesystem::current_path(workDir_);
-  }
-
-  // The settings dialog at start: the chooser picks the sample or leaves the program.
-  static void ScriptStart(bool leave) {
-    Ui().ExpectModal([](QDialog& d) { static_cast<TMainForm&>(d).BitBtnOkClick(); }, "TMainForm");
-    Ui().ExpectModal(
-        [leave](QDialog& d) {
-          auto& c = static_cast<toolkit::TForm3&>(d);
-          if (leave) {
-            c.N_exit_fileClick(c.N_exit_program);
-            return;
-          }
-          c.SG_fil_nameMouseDown(Qt::LeftButton, 5, c.SG_fil_name->rowViewportPosition(1) + 2);
-          c.SG_fil_nameDblClick();
-        },
-        "TForm3");
-  }
-
-  support::TempDir dir;
-  std::string saved_;
-  std::filesystem::path workDir_;
 };
 
 TEST_F(MainWindowTest, StartsSizedToTheScreenLoadsAndDrawsTheSample) {
