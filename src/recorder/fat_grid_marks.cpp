@@ -37,7 +37,7 @@ void MarkAllFiles(const FatTable& table, std::vector<std::string>& marks) {
     if (CanBeMarked(table.FatFiles[g - 1]) && marks[g] != kFatMark) allMarked = false;
   }
   for (unsigned g = 1; g <= rows; ++g) {
-    if (CanBeMarked(table.FatFiles[g - 1])) marks[g] = allMarked ? kFatNoMark : kFatMark;
+    if (CanBeMarked(table.FatFiles[g - 1])) marks[g] = std::string(allMarked ? kFatNoMark : kFatMark);
   }
 }
 
