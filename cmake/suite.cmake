@@ -37,7 +37,8 @@ function(suite_subsystem name)
 endfunction()
 
 # suite_tests(<name> <dir> [QT] [ENV <k=v...>] [VARIANTS <label=env;...>] LIBS <targets...>)
-# One GoogleTest program per test folder. Qt test programs run offscreen with a QApplication.
+# One GoogleTest program per test folder, its tests labelled with the program's name. Qt test programs
+# run offscreen with a QApplication.
 # VARIANTS runs the same program once per listed environment (used to vary TZ).
 function(suite_tests name dir)
   cmake_parse_arguments(ARG "QT" "" "LIBS;ENV;VARIANTS" ${ARGN})
@@ -71,10 +72,14 @@ function(suite_tests name dir)
       list(SUBLIST parts 1 -1 rest)
       string(JOIN "=" value ${rest})
       gtest_discover_tests(${name} TEST_PREFIX "${label}:" WORKING_DIRECTORY ${workdir}
-                           DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${value}")
+                           DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${value}" LABELS ${name})
     endforeach()
   else()
+    set(properties LABELS ${name})
+    if(ARG_ENV)
+      list(APPEND properties ENVIRONMENT "${ARG_ENV}")
+    endif()
     gtest_discover_tests(${name} WORKING_DIRECTORY ${workdir} DISCOVERY_TIMEOUT 60
-                         PROPERTIES ENVIRONMENT "${ARG_ENV}")
+                         PROPERTIES ${properties})
   endif()
 endfunction()

@@ -8,6 +8,7 @@
 #include "recorder/card_sum.h"
 #include "recorder/frames.h"
 #include "recorder/recorder_time.h"
+#include "recorder/work_log.h"
 #include "toolkit/format_text.h"
 
 namespace acquisition {
@@ -57,6 +58,8 @@ std::string HeaderBytesText(const uint8_t* bytes, unsigned count) {
 th_work::th_work(recorder::UnitLink& link, LiveShared& shared, LiveCounters& counters,
                  LiveReceptionSetup setup, LiveView view)
     : link_(link), shared_(shared), counters_(counters), setup_(std::move(setup)), view_(std::move(view)) {
+  // The thread and its file writer log to the program's work log unless told otherwise.
+  if (!setup_.Writer.Log) setup_.Writer.Log = [](const std::string& text) { recorder::WriteLog(text); };
   channels_ = std::max<unsigned>(1, setup_.Writer.Channels.Count);
   columnValues_ = static_cast<int32_t>(channels_ * 2);
   extremes_.assign(channels_, Extreme{});
@@ -247,9 +250,11 @@ void th_work::OnBlock(const uint8_t* page) {
 
   shared_.Publish(lastColumn_);
   if (first) {
+    // The auto-scale collection starts before the window learns of the first block: once the exit is
+    // enabled, an idle counter means the collection has been applied.
+    shared_.ScaleColumns = 0;
     counters_.FirstBlock = 0;
     if (view_.EnableExit) view_.EnableExit();
-    shared_.ScaleColumns = 0;
   }
 
   if (!writer_) return;

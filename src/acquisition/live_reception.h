@@ -40,7 +40,7 @@ struct LiveView {
 };
 
 struct LiveReceptionSetup {
-  LiveWriterSetup Writer;    // channels, setup block, data directory, log
+  LiveWriterSetup Writer;    // channels, setup block, data directory, log (empty: WriteLog)
   bool DecimalDump = false;  // the dump shows sample values instead of their bytes
 };
 

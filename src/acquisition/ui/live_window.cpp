@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "acquisition/live_sweep.h"
 #include "platform/cp1251.h"
@@ -23,6 +25,7 @@
 #include "platform/ui/paint_box.h"
 #include "platform/ui/screen.h"
 #include "platform/ui/synchronize.h"
+#include "recorder/work_log.h"
 #include "toolkit/format_text.h"
 
 namespace acquisition {
@@ -35,13 +38,35 @@ constexpr int kMinWidth = 575;
 constexpr int kScreenMargin = 50;
 constexpr int kRowMinimum = 40;
 constexpr int kControlColumn = 84;  // the per-channel up-downs and labels beside the strip
+constexpr int kUpDownWidth = 20;
+constexpr int kUpDownHeight = 36;
+constexpr int kLabelLeft = kUpDownWidth + 6;
+constexpr int kLabelHeight = 13;
 constexpr int kStripWidth = 8;
 constexpr int kTimerMs = 1000;
 constexpr int kNameTimerMs = 3000;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+// Two rows of controls in `panel`.
+std::pair<QHBoxLayout*, QHBoxLayout*> TwoRows(QFrame* panel) {
+  auto* rows = new QVBoxLayout(panel);
+  rows->setContentsMargins(4, 2, 4, 2);
+  rows->setSpacing(2);
+  auto* first = new QHBoxLayout;
+  auto* second = new QHBoxLayout;
+  rows->addLayout(first);
+  rows->addLayout(second);
+  return {first, second};
+}
+
 }  // namespace
+
+LiveUpDown::LiveUpDown(QWidget* parent) : QSpinBox(parent) {
+  lineEdit()->hide();
+  setFocusPolicy(Qt::NoFocus);
+  setFixedSize(kUpDownWidth, kUpDownHeight);
+}
 
 LivePanel::LivePanel(QWidget* parent) : QLabel(parent) {
   setFrameShape(QFrame::Panel);
@@ -61,6 +86,7 @@ void LivePanel::mouseDoubleClickEvent(QMouseEvent* event) {
 
 TFormRis::TFormRis(LiveWindowSetup setup, QWidget* owner) : QDialog(owner), setup_(std::move(setup)) {
   self_ = this;
+  if (!setup_.Log) setup_.Log = [](const std::string& text) { recorder::WriteLog(text); };
   FormCreate();
 }
 
@@ -93,11 +119,11 @@ void TFormRis::FormCreate() {
   Log(FormatText("трансляция:  %s; ", size.c_str()) +
       ((status.sysRG & recorder::kRgSynchronised) ? "  Unit синхронизован" : "  Unit НЕ синхронизован"));
 
-  // Controls panel.
+  // Controls panel: the view settings and the exit in the first row, the offset buttons and the block
+  // header bytes in the second.
   P_uprawlenij = new QFrame(this);
   P_uprawlenij->setFrameShape(QFrame::StyledPanel);
-  auto* top = new QHBoxLayout(P_uprawlenij);
-  top->setContentsMargins(4, 2, 4, 2);
+  const auto [top, second] = TwoRows(P_uprawlenij);
   UD_jszdraw = new QSpinBox(P_uprawlenij);
   UD_jszdraw->setObjectName("UD_jszdraw");
   UD_jszdraw->setRange(1, 255);
@@ -131,12 +157,16 @@ void TFormRis::FormCreate() {
   B_Auto_Y = new QPushButton(QString::fromUtf8("Авто Y:"), P_uprawlenij);
   BB_Exit = new QPushButton(QString::fromUtf8("Выход"), P_uprawlenij);
   BB_Exit->setEnabled(false);
-  for (QPushButton* b : {BB_on, BB_off, B_Auto_Y, BB_Exit}) top->addWidget(b);
+  top->addWidget(B_Auto_Y);
+  top->addWidget(BB_Exit);
+  top->addStretch(1);
   L_zag1 = new QLabel(P_uprawlenij);
   L_zag2 = new QLabel(P_uprawlenij);
-  top->addWidget(L_zag1);
-  top->addWidget(L_zag2);
-  top->addStretch(1);
+  second->addWidget(BB_on);
+  second->addWidget(BB_off);
+  second->addWidget(L_zag1);
+  second->addWidget(L_zag2);
+  second->addStretch(1);
 
   // Sweep area: the colour strip, the channel controls, the graphs.
   auto* middle = new QWidget(this);
@@ -155,18 +185,21 @@ void TFormRis::FormCreate() {
   mid->addWidget(PB, 1);
   for (unsigned i = 0; i < channels_.Count; ++i) {
     const uint8_t c = channels_.Numbers[i];
-    UD[i] = new QSpinBox(channelsColumn);
+    UD[i] = new LiveUpDown(channelsColumn);
     UD[i]->setObjectName(FormatText("UD%02u", i).c_str());
     UD[i]->setRange(1, 1000);
     UD[i]->setValue(500);
-    UD[i]->setFixedSize(36, 20);
-    UD[i]->setButtonSymbols(QSpinBox::UpDownArrows);
     UD[i]->setToolTip(Q(platform::FieldToUtf8(s.ChannelNames[c])));
     udPosition_[i] = 500;
     Scale[i] = kStartScale;
     L_scale[i] = new QLabel(channelsColumn);
     L_name[i] = new QLabel(Q(platform::FieldToUtf8(s.ChannelNames[c]).substr(0, 6)), channelsColumn);
     L_crit[i] = new QLabel(QString::number(s.Thresholds[c]), channelsColumn);
+    for (QLabel* l : {L_scale[i], L_name[i], L_crit[i]}) {
+      QFont f = l->font();
+      f.setPixelSize(kLabelHeight - 2);
+      l->setFont(f);
+    }
     connect(UD[i], &QSpinBox::valueChanged, this, [this, i](int v) {
       const bool up = v > udPosition_[i];
       udPosition_[i] = v;
@@ -177,22 +210,27 @@ void TFormRis::FormCreate() {
   LB_print->setGeometry(10, 1, 270, 300);
   LB_print->hide();
 
-  // Bottom panel.
+  // Bottom panel: the file settings and the event count, then the time, the file and the selected
+  // channel's last column. The panels take the width they are given, so that no text widens the
+  // window.
   P_bottom = new QFrame(this);
-  auto* bottom = new QHBoxLayout(P_bottom);
-  bottom->setContentsMargins(4, 2, 4, 2);
+  const auto [bottom1, bottom2] = TwoRows(P_bottom);
   L_size = new QLabel(Q(size), P_bottom);
   P_Time = new LivePanel(P_bottom);
   P_Time->setToolTip(QString::fromUtf8(TimePanelHint(0)));
   P_name_size = new LivePanel(P_bottom);
   P_cnt_crit = new LivePanel(P_bottom);
-  P_cnt_crit->setMinimumWidth(40);
+  P_cnt_crit->setFixedWidth(48);
+  P_cnt_crit->setAlignment(Qt::AlignCenter);
   P_minmax = new LivePanel(P_bottom);
-  for (QWidget* w :
-       {static_cast<QWidget*>(L_size), static_cast<QWidget*>(P_Time), static_cast<QWidget*>(P_name_size),
-        static_cast<QWidget*>(P_cnt_crit), static_cast<QWidget*>(P_minmax)})
-    bottom->addWidget(w);
-  bottom->addStretch(1);
+  for (QLabel* l : {L_size, static_cast<QLabel*>(P_Time), static_cast<QLabel*>(P_name_size),
+                    static_cast<QLabel*>(P_minmax)})
+    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  bottom1->addWidget(L_size, 1);
+  bottom1->addWidget(P_cnt_crit);
+  bottom2->addWidget(P_Time, 3);
+  bottom2->addWidget(P_name_size, 2);
+  bottom2->addWidget(P_minmax, 4);
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
@@ -239,12 +277,14 @@ void TFormRis::Layout() {
   Top = 0;
   Bottom = h - 1;
   for (unsigned i = 0; i < 8; ++i) Base[i] = RowHeight / 2 + static_cast<int>(i) * RowHeight;
+  // Beside each row: its up-down centred on the zero line, the name, the scale of the row and the
+  // threshold stacked to its right.
+  const int labelWidth = kControlColumn - kLabelLeft;
   for (unsigned i = 0; i < channels_.Count; ++i) {
-    const int y = Base[i] - RowHeight / 2;
-    UD[i]->move(2, std::max(0, Base[i] - 10));
-    L_scale[i]->setGeometry(40, std::max(0, Base[i] - 10), kControlColumn - 40, 16);
-    L_name[i]->setGeometry(2, y, kControlColumn - 2, 14);
-    L_crit[i]->setGeometry(40, std::max(0, Base[i] + 6), kControlColumn - 40, 14);
+    UD[i]->move(2, std::max(0, Base[i] - kUpDownHeight / 2));
+    L_name[i]->setGeometry(kLabelLeft, Base[i] - kLabelHeight / 2 - kLabelHeight, labelWidth, kLabelHeight);
+    L_scale[i]->setGeometry(kLabelLeft, Base[i] - kLabelHeight / 2, labelWidth, kLabelHeight);
+    L_crit[i]->setGeometry(kLabelLeft, Base[i] + kLabelHeight / 2 + 1, labelWidth, kLabelHeight);
     L_scale[i]->setText(QString::number(int64_t{Scale[i]} * RowHeight));
   }
 }
@@ -349,6 +389,12 @@ void TFormRis::FormShow() {
       if (self) self->WorkTerminated();
     });
   });
+  // The program's end (the main window closing) stops both threads and closes the live file like the
+  // window's own close does.
+  hook_ = recorder::Shutdown().Add("TFormRis", [this] {
+    FormDestroy();
+    if (isVisible()) done(QDialog::Rejected);
+  });
   Timer1->start();
 }
 
@@ -364,6 +410,7 @@ void TFormRis::FormDestroy() {
   if (shared_) shared_->Stop();
   if (ris_) platform::ui::JoinServing(ris_->Thread());
   if (shared_ && setup_.Status) *setup_.Status = shared_->Status();
+  hook_.Release();
 }
 
 void TFormRis::done(int result) {
@@ -456,9 +503,10 @@ void TFormRis::BB_onClick() { Offset[Selected] = Middle[Selected]; }
 void TFormRis::BB_offClick() { Offset[Selected] = 0; }
 
 void TFormRis::B_Auto_YClick() {
-  shared_->ScaleColumns = 0;
-  shared_->ResetAutoScale();
+  // The target first and the counter last: the reception collects for the new target only.
   shared_->ColumnsPerSecond = setup_.Setup->SampleRate / std::max<uint16_t>(1, shared_->ColumnSamples) + 5;
+  shared_->ResetAutoScale();
+  shared_->ScaleColumns = 0;
 }
 
 void TFormRis::P_TimeClick() {
@@ -511,9 +559,11 @@ void TFormRis::Timer1Timer() {
 }
 
 void TFormRis::DrawColumns(int32_t old, int32_t columns) {
+  // A negative index is the handshake's "nothing new" or "stop", never a column.
+  if (old < 0) return;
   const int32_t ringSize = shared_->RingSize();
   const int32_t step = static_cast<int32_t>(shared_->Channels() * 2);
-  int32_t index = old >= ringSize || old < 0 ? 0 : old;
+  int32_t index = old >= ringSize ? 0 : old;
   QImage& image = PB->Image();
   const int width = image.width();
   const int height = image.height();
@@ -544,7 +594,7 @@ void TFormRis::DrawColumns(int32_t old, int32_t columns) {
     if (index >= ringSize) index = 0;
     if (++X >= width) X = 0;
   }
-  const int32_t first = old >= ringSize || old < 0 ? 0 : old;
+  const int32_t first = old >= ringSize ? 0 : old;
   for (unsigned i = 0; i < n; ++i) {
     const int32_t max = shared_->Ring(first + 2 * static_cast<int32_t>(i));
     const int32_t min = shared_->Ring(first + 2 * static_cast<int32_t>(i) + 1);

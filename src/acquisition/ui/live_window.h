@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPointer>
+#include <QSpinBox>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "acquisition/live_shared.h"
 #include "acquisition/ui/live_drawing.h"
 #include "recorder/setup_block.h"
+#include "recorder/shutdown_path.h"
 #include "recorder/status_block.h"
 #include "recorder/unit_link.h"
 
@@ -27,7 +29,6 @@ class QGroupBox;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
-class QSpinBox;
 class QTimer;
 
 namespace platform::ui {
@@ -35,6 +36,13 @@ class PaintBox;
 }
 
 namespace acquisition {
+
+// A channel's up-down: the two arrows only, as the scale of a row needs no number.
+class LiveUpDown : public QSpinBox {
+  Q_OBJECT
+ public:
+  explicit LiveUpDown(QWidget* parent = nullptr);
+};
 
 // A panel that reports clicks and double clicks.
 class LivePanel : public QLabel {
@@ -59,6 +67,7 @@ struct LiveWindowSetup {
   bool OldFormat = false;    // the older-format switch of the main window is down
   bool ExtraPanel = false;   // the main window shows its extra panel (header bytes, block dump)
   bool DecimalDump = false;  // the dump shows sample values instead of bytes
+  // The work log of the window, the reception and its file writer; empty: the program's (WriteLog).
   std::function<void(const std::string&)> Log;
   // Told the recorded channels when the window is created.
   std::function<void(const recorder::ChannelList&)> ChannelsChosen;
@@ -100,7 +109,7 @@ class TFormRis : public QDialog {
   LivePanel* P_minmax = nullptr;
   QListWidget* LB_print = nullptr;
   QTimer* Timer1 = nullptr;
-  std::array<QSpinBox*, 8> UD{};
+  std::array<LiveUpDown*, 8> UD{};
   std::array<QLabel*, 8> L_scale{};
   std::array<QLabel*, 8> L_name{};
   std::array<QLabel*, 8> L_crit{};
@@ -125,6 +134,8 @@ class TFormRis : public QDialog {
   TRis* Drawing() { return ris_.get(); }
   // False when the setup gives nothing to show (no channels, rate 0): the window closes at once.
   bool Usable() const { return refusal_.empty(); }
+  // True while the program's shutdown path would stop this window's threads.
+  bool HookedToShutdown() const { return hook_.Active(); }
 
   // Handlers.
   void FormShow();
@@ -169,6 +180,7 @@ class TFormRis : public QDialog {
   std::unique_ptr<LiveShared> shared_;
   std::unique_ptr<th_work> work_;
   std::unique_ptr<TRis> ris_;
+  recorder::ShutdownPath::Hook hook_;
   QPointer<TFormRis> self_;
   std::array<int, 8> udPosition_{};
   std::atomic<bool> dumpRequested_{false};

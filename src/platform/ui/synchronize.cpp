@@ -1,8 +1,13 @@
 #include "platform/ui/synchronize.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QThread>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -37,6 +42,27 @@ CallQueue& Queue() {
   return *q;
 }
 
+// The event loop's wake-up: a counter the GUI thread's event loop watches. A worker that queues a call
+// only bumps the counter, so nothing of Qt is touched off the GUI thread and the queue's lock is the
+// whole hand-over (which is also what a thread checker can see).
+int WakeCounter() {
+  static const int fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  return fd;
+}
+
+// On the GUI thread, whenever an application object is built: serve the queue when the counter moves.
+void WatchWakeCounter() {
+  const int fd = WakeCounter();
+  if (fd < 0) return;
+  auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [fd] {
+    uint64_t count = 0;
+    // Nothing to read only when another wake-up took it first; the queue is served either way.
+    if (::read(fd, &count, sizeof count) < 0) count = 0;
+    ServeQueuedCalls();
+  });
+}
+
 void Enqueue(std::shared_ptr<Call> call) {
   CallQueue& q = Queue();
   {
@@ -45,10 +71,14 @@ void Enqueue(std::shared_ptr<Call> call) {
   }
   q.changed.notify_all();
   // Let the event loop serve it when the GUI thread is not waiting in WaitServing.
-  if (QCoreApplication* app = QCoreApplication::instance()) {
-    QMetaObject::invokeMethod(
-        app, [] { ServeQueuedCalls(); }, Qt::QueuedConnection);
-  }
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app == nullptr) return;
+  const uint64_t one = 1;
+  const int fd = WakeCounter();
+  // A full counter (EAGAIN) has a wake-up pending already.
+  if (fd >= 0 && (::write(fd, &one, sizeof one) == sizeof one || errno == EAGAIN)) return;
+  QMetaObject::invokeMethod(
+      app, [] { ServeQueuedCalls(); }, Qt::QueuedConnection);
 }
 
 void RunQueued(Call& call) {
@@ -72,6 +102,8 @@ void RunQueued(Call& call) {
 }
 
 }  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(WatchWakeCounter)
 
 bool IsGuiThread() {
   const QCoreApplication* app = QCoreApplication::instance();
