@@ -113,7 +113,8 @@ void TFormRis::FormCreate() {
   shared_->ColumnSamples = std::max<uint16_t>(1, s.ChartCompression);
   shared_->SmoothPoints = std::max<int32_t>(1, s.SmoothPoints);
   shared_->SetStatus(status);
-  Dt = 1.0 / std::max<uint16_t>(1, s.SampleRate);
+  const uint16_t rate = s.SampleRate;  // a copy: the packed field may sit at any address
+  Dt = 1.0 / std::max<uint16_t>(1, rate);
 
   const std::string size = SizeText(s, channels_);
   Log(FormatText("трансляция:  %s; ", size.c_str()) +

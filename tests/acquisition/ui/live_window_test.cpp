@@ -89,6 +89,9 @@ class LiveWindowTest : public LiveStream {
 
 TEST_F(LiveWindowTest, ShownModallyDrawsThreeChannelsUntilTheStreamEnds) {
   blockLimit = 300;  // 60 s: 3,000 columns of 2 samples, then silence
+  // Channels 0 and 1 pass their thresholds together once a period (at phase -50): 60 events.
+  setupBlock.Thresholds[0] = 4900;
+  setupBlock.Thresholds[1] = 9900;
   auto form = std::make_unique<TFormRis>(WindowSetup());
   EXPECT_EQ(chosen.Count, 3);
   EXPECT_EQ(setupBlock.FileMinutes, 20);  // 0 would mean one-hour files
@@ -105,6 +108,10 @@ TEST_F(LiveWindowTest, ShownModallyDrawsThreeChannelsUntilTheStreamEnds) {
   EXPECT_FALSE(form->Drawing()->Thread().joinable());
   form->Timer1Timer();
   EXPECT_EQ(form->P_name_size->text().toStdString(), "файл 151230.4 / 60");
+  EXPECT_EQ(form->P_cnt_crit->text().toStdString(), "060");
+  EXPECT_EQ(form->P_Time->text().toStdString().substr(0, 20), "15.03.26 12:31:40 / ");
+  EXPECT_TRUE(LogHas("0001 / 151230.4!: мах превышениe 1.0 раза в канале Z0"));
+  // The window as the user sees it, for a look: build tree, acquisition_ui_tests_work/.
   EXPECT_TRUE(platform::ui::GrabToPng(*form, "live_window_3ch.png"));
   // The curves are drawn in the channel colours, and the sweep has gone round the graph.
   const QImage& image = form->PB->Image();
@@ -119,7 +126,7 @@ TEST_F(LiveWindowTest, ShownModallyDrawsThreeChannelsUntilTheStreamEnds) {
   EXPECT_GT(yellow, image.width());
   form.reset();
   EXPECT_EQ(FileCount(), 1u);
-  EXPECT_EQ(fs::file_size(dir.path() / "_03_15" / "151230.4"), 120u + 3 * 72 + 300 * 60 * 4);
+  EXPECT_EQ(fs::file_size(dir.path() / "_03_15" / "151230.4!"), 120u + 3 * 72 + 300 * 60 * 4);
 }
 
 TEST_F(LiveWindowTest, ExitStopsTheReceptionAndTheWindowCloses) {

@@ -85,6 +85,22 @@ TEST(SynchronizeTest, EventLoopServesCallsToo) {
   EXPECT_EQ(served, 1);
 }
 
+TEST(SynchronizeTest, ABurstOfWorkerPostsIsServedWholeByTheEventLoop) {
+  // Many posts may share one wake-up of the event loop; every one of them still runs, in order.
+  QEventLoop loop;
+  std::vector<int> order;
+  std::jthread worker([&] {
+    for (int i = 0; i < 1000; ++i)
+      PostToGui([&, i] {
+        order.push_back(i);
+        if (order.size() == 1000) loop.quit();
+      });
+  });
+  loop.exec();
+  ASSERT_EQ(order.size(), 1000u);
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(order[i], i);
+}
+
 TEST(SynchronizeTest, FailingPostedCallIsReported) {
   PostToGui([] { throw std::runtime_error("сбой"); });
   ServeQueuedCalls();
