@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "card_expectations.h"
 #include "card_pages.h"
 #include "download_files.h"
 #include "emulator/card_image.h"
@@ -82,24 +83,7 @@ class DownloadOverLink : public ::testing::Test {
     files = t.Writer().FilesWritten();
     return t.End();
   }
-  // The recorder's values of file `number`, frames [from, from + frames), channel after channel.
-  static std::vector<int32_t> Stored(uint8_t number, uint32_t from, uint32_t frames, unsigned channels) {
-    std::vector<int32_t> v;
-    for (uint32_t f = from; f < from + frames; ++f)
-      for (unsigned c = 0; c < channels; ++c)
-        v.push_back(CardImageBuilder::Sample(number, f, static_cast<uint8_t>(c)));
-    return v;
-  }
-  // (first page, count) of every page request the recorder received.
-  std::vector<std::pair<uint32_t, uint32_t>> Requests() const {
-    std::vector<std::pair<uint32_t, uint32_t>> out;
-    for (const auto& c : device.recorder.Received())
-      if (c.type == emulator::kCommandPages && c.payload.size() >= 6) {
-        const uint8_t* b = c.payload.data();
-        out.emplace_back(b[0] | b[1] << 8 | b[2] << 16 | uint32_t{b[3]} << 24, b[4] | b[5] << 8);
-      }
-    return out;
-  }
+  std::vector<std::pair<uint32_t, uint32_t>> Requests() const { return PageRequests(device.recorder); }
 
   platform::TestClock clock{5000};
   platform::ScopedClock scoped{clock};

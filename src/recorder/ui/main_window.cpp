@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "acquisition/download_thread.h"
 #include "platform/clock.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/modal_run.h"
@@ -61,6 +62,7 @@ Trecorder::Trecorder(QWidget* parent, std::string startDir)
   connect(SB_id, &QToolButton::clicked, this, &Trecorder::SB_idClick);
   connect(SB_dop, &QToolButton::clicked, this, &Trecorder::SB_dopClick);
   ConnectFatCommands();
+  ConnectDownload();
 
   // Every worker thread's message boxes are shown by the GUI thread; so are the work log's.
   TheWorkLog().SetFailureNotice(

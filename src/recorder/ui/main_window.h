@@ -15,6 +15,7 @@
 #include "recorder/fat_table.h"
 #include "recorder/file_entry.h"
 #include "recorder/setup_block.h"
+#include "recorder/shutdown_path.h"
 
 class QCheckBox;
 class QComboBox;
@@ -30,6 +31,10 @@ class QStatusBar;
 class QTableWidget;
 class QTimer;
 class QToolButton;
+
+namespace acquisition {
+class TrdBce;
+}
 
 namespace recorder {
 
@@ -180,6 +185,20 @@ class Trecorder : public QMainWindow {
   bool shown_ = false;
   uint32_t downloadStartTick_ = 0;
   uint32_t pagesAtLastTick_ = 0;
+
+  // ---- the download (main_window_download.cpp) ----
+ public:
+  void B_readClick();
+  // The end of a download, on the GUI thread: joins the thread and gives the commands back.
+  void DownloadDone();
+  void B_dl_readClick();
+  void UD_dlClick();
+  // The running download, from its start until DownloadDone has run; nullptr otherwise.
+  std::unique_ptr<acquisition::TrdBce> ReadThread;
+
+ private:
+  void ConnectDownload();
+  ShutdownPath::Hook downloadHook_;  // hooked while ReadThread runs
 };
 
 // The program's main window, or nullptr while there is none.

@@ -230,7 +230,8 @@ void Trecorder::BuildCommandPanels(QWidget* area) {
   UD_dl = new QSpinBox(P_par_Rd_FL);
   UD_dl->setGeometry(102, 33, 20, 25);
   UD_dl->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-  UD_dl->setRange(0, 255);
+  UD_dl->setRange(0, 240);  // minutes a file, in steps of 2
+  UD_dl->setSingleStep(2);
   SB_korr = SpeedButton(P_par_Rd_FL, "коррекция времени", 126, 33, 118);
 
   P_car = Panel(area, 374, 174, 120, 28);
