@@ -77,8 +77,7 @@ void Trecorder::ConnectDownload() {
   connect(UD_dl, &QSpinBox::valueChanged, this, &Trecorder::UD_dlClick);
   // The read portion, the filter, the file length and the file format are settings of the next
   // download.
-  for (QWidget* w : {static_cast<QWidget*>(B_dl_read), static_cast<QWidget*>(CB_HF_U),
-                     static_cast<QWidget*>(UD_dl), static_cast<QWidget*>(SB_format)}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{B_dl_read, CB_HF_U, UD_dl, SB_format}) {
     MarkCommandReady(w);
     w->setEnabled(true);
   }
@@ -108,6 +107,16 @@ void Trecorder::B_readClick() {
       const FileEntry& row = Fat.FatFiles[r - 1];
       if (Marked(*SG_f, static_cast<int>(r)) && Downloadable(row)) SelFiles[SelCount++] = row;
     }
+  } else {
+    // One entry, the typed page range, which may hold several recordings.
+    SelFiles = Fat.FatFiles;
+    SelCount = 1;
+    L_dl_fatClick();
+    SelFiles[0].BeginPage = BegPage;
+    SelFiles[0].EndPage = EndPage;
+    WriteLog(toolkit::FormatText("\nЧитаем карту от %u до %u;   ", BegPage, EndPage));
+    // A range that ends before it begins holds nothing to read.
+    if (EndPage < BegPage) SelCount = 0;
   }
 
   SetupMessage message;
@@ -130,9 +139,7 @@ void Trecorder::B_readClick() {
   L_dt->clear();
   SB_id->setEnabled(false);
   P_rd->show();
-  for (QWidget* w : {static_cast<QWidget*>(B_read), static_cast<QWidget*>(P_knopok),
-                     static_cast<QWidget*>(BB_status), static_cast<QWidget*>(P_cmd),
-                     static_cast<QWidget*>(BB_close), static_cast<QWidget*>(P_dop)}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{B_read, P_knopok, BB_status, P_cmd, BB_close, P_dop}) {
     w->setEnabled(false);
   }
   PB->setValue(0);
@@ -162,8 +169,8 @@ void Trecorder::B_readClick() {
     });
   };
 
-  ReadThread = std::make_unique<acquisition::TrdBce>(link, SettingsOf(*this), Progress, ReadTotal,
-                                                     std::move(hooks));
+  ReadThread =
+      std::make_unique<acquisition::TrdBce>(link, SettingsOf(*this), Progress, ReadTotal, std::move(hooks));
   B_read->setText(kCancelCaption);
   B_read->setEnabled(true);
   bool started = false;
@@ -199,9 +206,7 @@ void Trecorder::DownloadDone() {
   PB->setValue(0);
   PB->hide();
   B_read->setText(kReadCaption);
-  for (QWidget* w : {static_cast<QWidget*>(BB_close), static_cast<QWidget*>(P_cmd),
-                     static_cast<QWidget*>(P_dop), static_cast<QWidget*>(P_knopok),
-                     static_cast<QWidget*>(BB_status), static_cast<QWidget*>(SB_id)}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{BB_close, P_cmd, P_dop, P_knopok, BB_status, SB_id}) {
     w->setEnabled(true);
   }
   P_rd->hide();
@@ -211,7 +216,8 @@ void Trecorder::DownloadDone() {
 }
 
 void Trecorder::B_dl_readClick() {
-  ReadPortion = ReadPortion >= kLargestPortion ? kPortionStep : static_cast<uint16_t>(ReadPortion + kPortionStep);
+  ReadPortion =
+      ReadPortion >= kLargestPortion ? kPortionStep : static_cast<uint16_t>(ReadPortion + kPortionStep);
   const std::string text = ReadPortionCaption(ReadPortion, Setup ? Setup->Language : 0);
   B_dl_read->setText(Q(text));
   WriteLog(text);
