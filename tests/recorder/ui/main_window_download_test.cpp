@@ -76,7 +76,10 @@ class GatedClock final : public platform::Clock {
       std::unique_lock lock(mutex_);
       if (held_) {
         reached_ = true;
+        // The GUI thread checks Reached() under the call queue's lock: tell it without ours.
+        lock.unlock();
         platform::ui::NotifyGuiWaiters();
+        lock.lock();
         changed_.wait(lock, [this] { return !held_; });
       }
     }
