@@ -8,7 +8,9 @@
 #include <QDialog>
 #include <QPushButton>
 #include <QSpinBox>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "acquisition/live_stream.h"
 #include "platform/ui/colors.h"
@@ -230,6 +232,12 @@ TEST_F(LiveWindowTest, AutoScaleAfterOneSecondOfColumns) {
 
 TEST_F(LiveWindowTest, TheProgramsEndStopsBothThreadsAndClosesAndRenamesTheFile) {
   for (int c = 0; c < 8; ++c) setupBlock.Thresholds[c] = 100;  // every window of rows is an event
+  // The recorder sends a block a millisecond, so that a GUI thread kept from running by a loaded machine
+  // cannot see twenty minutes of data (a second file) go by before it stops the window.
+  endless = [make = endless] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return make();
+  };
   TFormRis form(WindowSetup());
   EXPECT_FALSE(form.HookedToShutdown());
   support::Ui().ExpectModal([&](QDialog& d) {
