@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "acquisition/channel_header.h"
 #include "recorder/recorder_time.h"
 #include "toolkit/civil_date.h"
 #include "toolkit/format_text.h"
@@ -218,28 +219,8 @@ bool DownloadWriter::OpenDataFile(uint32_t pageNumber, long double correction, c
                        series, number, t.Second);
 
   std::vector<toolkit::CHANNEL_HEADER> channels(n);
-  for (unsigned i = 0; i < n; ++i) {
-    const unsigned c = channelNumbers_[i];
-    toolkit::CHANNEL_HEADER& h = channels[i];
-    h = {};
-    h.Number = static_cast<uint16_t>(i);
-    h.Mark1 = 0x1111;
-    h.Mark2 = 0x2222;
-    h.Mark3 = 0x3333;
-    toolkit::SetFieldText(h.Name, recorder::ChannelName(FileSetup, static_cast<int>(c)));
-    toolkit::SetFieldText(h.tip, "t_d");
-    float coefficient;
-    std::memcpy(
-        &coefficient,
-        reinterpret_cast<const uint8_t*>(&FileSetup) + offsetof(recorder::YSTANOV, Coefficients) + 4 * c,
-        sizeof coefficient);
-    uint16_t gain;
-    std::memcpy(&gain,
-                reinterpret_cast<const uint8_t*>(&FileSetup) + offsetof(recorder::YSTANOV, K_yc) + 2 * c,
-                sizeof gain);
-    h.Coef = gain > 0.1 ? static_cast<double>(coefficient) / gain : static_cast<double>(coefficient);
-    h.Coef2 = 1.0;
-  }
+  for (unsigned i = 0; i < n; ++i)
+    channels[i] = RecorderChannelHeader(FileSetup, channelNumbers_[i], static_cast<uint16_t>(i));
 
   // A name already taken (two files within the name's time resolution) gets a suffix: never overwrite.
   std::string name = base;

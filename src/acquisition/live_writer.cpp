@@ -5,6 +5,7 @@
 #include <numbers>
 #include <system_error>
 
+#include "acquisition/channel_header.h"
 #include "platform/cp1251.h"
 #include "recorder/recorder_time.h"
 #include "toolkit/civil_date.h"
@@ -65,16 +66,7 @@ LiveWriter::LiveWriter(LiveWriterSetup setup, LiveCounters& counters)
   channelHeaders_.resize(n_);
   for (unsigned i = 0; i < n_; ++i) {
     const uint8_t c = setup_.Channels.Numbers[i] & 7;
-    toolkit::CHANNEL_HEADER& ch = channelHeaders_[i];
-    ch = {};
-    ch.Number = c;
-    ch.Mark1 = 0x1111;
-    ch.Mark2 = 0x2222;
-    ch.Mark3 = 0x3333;
-    toolkit::SetFieldText(ch.Name, recorder::ChannelName(s, c));
-    toolkit::SetFieldText(ch.tip, "t_d");
-    ch.Coef = s.K_yc[c] > 0.1 ? double{s.Coefficients[c]} / s.K_yc[c] : double{s.Coefficients[c]};
-    ch.Coef2 = 1.0;
+    channelHeaders_[i] = RecorderChannelHeader(s, c, c);
   }
   level_.assign(n_, 0.0);
   hits_.assign(n_, 0);
