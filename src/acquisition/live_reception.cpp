@@ -8,6 +8,7 @@
 #include "recorder/card_sum.h"
 #include "recorder/frames.h"
 #include "recorder/recorder_time.h"
+#include "recorder/unit_commands.h"
 #include "recorder/work_log.h"
 #include "toolkit/format_text.h"
 
@@ -17,10 +18,6 @@ using toolkit::FormatText;
 
 namespace {
 
-constexpr uint8_t kStatusRequestType = 2;
-constexpr uint8_t kStatusRequestCode = 36;
-constexpr uint8_t kStatusRequestSub = 5;
-constexpr uint8_t kStatusRequestByte = 0x44;
 constexpr uint32_t kEndPauseMs = 100;
 
 std::string UnitDateTime(uint32_t unitSeconds) {
@@ -125,8 +122,7 @@ void th_work::Execute(std::stop_token token) {
       break;
     }
     if (platform::TicksSince(lastPollTick_, now) > kLivePollMs) {
-      link_.Buffer[recorder::kPayloadOffset] = kStatusRequestByte;
-      link_.SendCommand(kStatusRequestType, kStatusRequestCode, kStatusRequestSub, 1);
+      recorder::SendStatusRequest(link_);
       lastPollTick_ = now;
     }
     const int32_t points = shared_.SmoothPoints.load();

@@ -72,12 +72,20 @@ bool SendPageRequest(UnitLink& link, uint32_t firstPage, uint16_t count) {
 
 }  // namespace
 
+bool SendStatusRequest(UnitLink& link, uint32_t& status) {
+  Payload(link)[0] = kStatusPayload;
+  return link.SendCommand(static_cast<uint8_t>(UnitCommand::Status), kStatusCode, kStatusSubCode, 1, status);
+}
+
+bool SendStatusRequest(UnitLink& link) {
+  uint32_t status = 0;
+  return SendStatusRequest(link, status);
+}
+
 uint8_t ReadStatus(UnitLink& link, uint8_t* destination) {
   link.Log = "чтение статуса Unit'a\n";
-  Payload(link)[0] = kStatusPayload;
   uint32_t status = 0;
-  const bool failed =
-      link.SendCommand(static_cast<uint8_t>(UnitCommand::Status), kStatusCode, kStatusSubCode, 1, status);
+  const bool failed = SendStatusRequest(link, status);
   link.Log += "\n туда:  ";
   AppendFrameStart(link);
   if (failed) {

@@ -40,6 +40,11 @@ inline constexpr uint16_t kPageCount = 513;
 // A DataFlash read leaves the page there; the buffer of ReadWriteDfPage must hold this many bytes.
 inline constexpr size_t kDfBufferBytes = 1040;
 
+// The status request alone (the recorder answers with the status block): true when it could not be
+// written, `status` then holding the driver's code.
+bool SendStatusRequest(UnitLink& link, uint32_t& status);
+bool SendStatusRequest(UnitLink& link);
+
 // Status request and its wait: on kDone the 241 bytes (status block and check byte) are copied to
 // `destination`.
 uint8_t ReadStatus(UnitLink& link, uint8_t* destination);

@@ -158,8 +158,7 @@ void Trecorder::Tmer2Timer() {
   if (SB_id->isChecked() && link_) {
     UnitLink& link = *link_;
     link.Log.clear();
-    link.Buffer[6] = 0x44;
-    const bool notWritten = link.SendCommand(2, 36, 5, 1);
+    const bool notWritten = SendStatusRequest(link);
     if (linkFailed()) return;
     // A request that was not written has no answer to wait for.
     if (!notWritten && WaitStatus(link, GlobalStatus()) == kDone) {
