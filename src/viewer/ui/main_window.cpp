@@ -157,12 +157,11 @@ void TForm1::BuildMenus() {
   N7 = N_extra->addAction("сглаживание");
   N2 = N_extra->addAction("Вычитание разностных каналов");
 
-  // The export, analysis, correction and directory commands are not part of the program yet: their
+  // The MiniSEED export, correction and directory commands are not part of the program yet: their
   // items stay disabled (the two cursor-range correlations are disabled in any case).
-  for (QAction* a : {iz_file, c_ekrana, iz_file_B_txt, c_ekrana_B_txt, iz_file_B_txt_16, N_kazan, N_miniseed1,
-                     N9, N_korrel, N15, N26, N28, N22, Gist_c, N_disp_dir, N_ACH})
-    a->setEnabled(false);
+  for (QAction* a : {N_miniseed1, N_korrel, N26, N_disp_dir, N_ACH}) a->setEnabled(false);
   ConnectCommands();
+  ConnectAnalysisCommands();
 
   N20 = menuBar()->addAction("спектр");
   N20->setEnabled(false);
@@ -321,6 +320,10 @@ void TForm1::INFOClick() {
     LB_inf->addItem(QString::fromStdString(toolkit::FormatText(
         "%02d (%02d)  *%10.7f  - %14s", i, int{c.Number}, c.Coef, platform::FieldToUtf8(c.Name).c_str())));
   }
+  ShowInfoList();
+}
+
+void TForm1::ShowInfoList() {
   const int itemHeight = std::max(LB_inf->sizeHintForRow(0), 12);
   const int limit = centralWidget()->height() - LB_inf->y() - 50;
   LB_inf->resize(LB_inf->width(), std::max(20, std::min((LB_inf->count() + 1) * itemHeight + 5, limit)));

@@ -156,6 +156,12 @@ class TForm1 : public QMainWindow {
   void N_absClick();
   void N7Click();
   void N2Click();
+  // Analysis commands (main_window_analysis.cpp).
+  void N9Click();
+  void N_korrelClick(QAction* sender);
+  void N22Click();
+  void Gist_cClick();
+  void iz_fileClick(QAction* sender);
 
   ViewHost& Host() { return *host_; }
 
@@ -168,6 +174,11 @@ class TForm1 : public QMainWindow {
  private:
   void BuildMenus();
   void ConnectCommands();
+  void ConnectAnalysisCommands();
+  // Sizes LB_inf to its lines (at most down to 50 pixels above the client's bottom) and shows it.
+  void ShowInfoList();
+  // The progress panel: a position 0 ... 100 shows it, -1 hides it.
+  void ShowProgress(int position);
   void BuildChannelOperationPanel();
   // Runs a command on the channel arrays of a loaded record, shows its messages and brings the view up
   // to date when the channels changed.

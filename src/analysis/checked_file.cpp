@@ -1,0 +1,44 @@
+#include "analysis/checked_file.h"
+
+namespace analysis {
+
+CheckedFile::~CheckedFile() {
+  if (f_ != nullptr) std::fclose(f_);
+}
+
+bool CheckedFile::Open(const std::string& path, const char* mode) {
+  f_ = std::fopen(path.c_str(), mode);
+  ok_ = f_ != nullptr;
+  return ok_;
+}
+
+bool CheckedFile::Write(const void* data, size_t bytes) {
+  if (!ok_ || f_ == nullptr) return false;
+  if (bytes != 0 && std::fwrite(data, 1, bytes, f_) != bytes) ok_ = false;
+  return ok_;
+}
+
+bool CheckedFile::Print(const char* format, ...) {
+  if (!ok_ || f_ == nullptr) return false;
+  va_list args;
+  va_start(args, format);
+  const int n = std::vfprintf(f_, format, args);
+  va_end(args);
+  if (n < 0) ok_ = false;
+  return ok_;
+}
+
+bool CheckedFile::Line(const std::string& text) {
+  Write(text.data(), text.size());
+  return Write("\n", 1);
+}
+
+bool CheckedFile::Close() {
+  if (f_ == nullptr) return false;
+  if (std::fflush(f_) != 0) ok_ = false;
+  if (std::fclose(f_) != 0) ok_ = false;
+  f_ = nullptr;
+  return ok_;
+}
+
+}  // namespace analysis
