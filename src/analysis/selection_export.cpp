@@ -12,6 +12,7 @@
 #include "analysis/file_name_text.h"
 #include "platform/cp1251.h"
 #include "toolkit/format_text.h"
+#include "viewer/recording_loader.h"
 
 namespace analysis {
 
@@ -53,7 +54,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 // Returns "" or the message of a source that cannot be opened or ends before nk.
 template <typename Take>
 std::string ReadFrames(const SetupRecord& s, uint16_t channels, Range r, Take&& take, uint64_t& frames) {
-  const std::string source = toolkit::FieldText(s.FileName);
+  const std::string source = viewer::RecordingPath(s);
   std::FILE* f = std::fopen(source.c_str(), "rb");
   if (f == nullptr) return "wr: error open file from disk_2\n" + source;
   const size_t frameBytes = 4u * channels;
@@ -115,15 +116,16 @@ void WriteRecording(const SetupRecord& s, const float* const* channels, int mode
         s, count, r, [&](const int32_t* frames, size_t n) { return file.Write(frames, n * 4u * count); },
         out.frames);
   } else {
-    std::vector<double> inv(count);
+    // Single precision, as the samples are held: 2.5 counts times the coefficient comes back as 2.5.
+    std::vector<float> inv(count);
     for (uint16_t c = 0; c < count; ++c) {
       const double coef = s.MemCoef[c];
-      inv[c] = coef == 0.0 || !std::isfinite(coef) ? 1.0 : 1.0 / coef;
+      inv[c] = coef == 0.0 || !std::isfinite(coef) ? 1.0f : static_cast<float>(1.0 / coef);
     }
     std::vector<int32_t> frame(count);
     for (int64_t n = r.nn; n < r.nk && file.Good(); ++n) {
       for (uint16_t c = 0; c < count; ++c) {
-        double v = channels[c] != nullptr ? channels[c][n] * inv[c] : 0.0;
+        double v = channels[c] != nullptr ? static_cast<float>(channels[c][n] * inv[c]) : 0.0;
         if (std::isnan(v)) v = 0.0;
         v = v >= 0.0 ? v + 0.5 : v - 0.5;
         frame[c] = static_cast<int32_t>(std::clamp(v, -2147483647.0, 2147483647.0));
@@ -214,7 +216,7 @@ void WriteColumns(const SetupRecord& s, const float* const* channels, const MAIN
 
 std::string ExportFileName(const SetupRecord& s, const MAIN_HEADER& checked, int mode, toolkit::TFunk& funk) {
   if (mode == 5) {
-    const std::filesystem::path source(toolkit::FieldText(s.FileName));
+    const std::filesystem::path source(viewer::RecordingPath(s));
     std::string base = source.filename().string();
     const size_t dot = base.find('.');
     if (dot != std::string::npos && dot < 15) base.resize(dot);
@@ -244,7 +246,7 @@ ExportResult ExportRecording(const SetupRecord& s, const float* const* channels,
     return out;
   }
   out.path = ExportFileName(s, header, mode, funk);
-  if (SameFile(out.path, toolkit::FieldText(s.FileName))) {
+  if (SameFile(out.path, viewer::RecordingPath(s))) {
     out.error = "сохранить: " + out.path + " - это читаемая запись; она не перезаписывается";
     return out;
   }
