@@ -52,27 +52,36 @@ ChannelStats Measure(const float* x, int64_t nn, int64_t nk, double inv, int64_t
     st.counts.assign(static_cast<size_t>(st.bins) + 1, 0);
   }
   const double minD = static_cast<double>(st.min), stepD = static_cast<double>(st.step);
-  const double binsD = static_cast<double>(st.bins);
-  double d = 0.0, acc = 0.0;
-  int64_t inWindow = 0;
-  for (int64_t i = nn; i < nk; ++i) {
-    const double dev = x[i] - st.mean;
-    d += dev * dev;
-    acc += dev * dev;
-    if (++inWindow == w) {
-      st.windows.emplace_back(w, acc);
-      acc = 0.0;
-      inWindow = 0;
+  const double binsD = static_cast<double>(st.bins), invStep = 1.0 / stepD;
+  int64_t* counts = st.counts.data();
+  int64_t outside = 0;
+  double d = 0.0;
+  // Window by window, so that the inner loop keeps its sums in registers.
+  for (int64_t from = nn; from < nk; from += w) {
+    const int64_t to = std::min(from + w, nk);
+    double acc = 0.0;
+    for (int64_t i = from; i < to; ++i) {
+      const double dev = x[i] - st.mean;
+      acc += dev * dev;
+      if (!range) continue;
+      // The bin by a multiplication; next to a bin edge the division decides, as the rule states it.
+      const double v = x[i] * inv - minD;
+      double t = v * invStep + 0.1;
+      if (t > -1.0 && t < binsD) {
+        const double frac = t - static_cast<double>(static_cast<int64_t>(t));
+        if (frac < 1e-6 || frac > 1.0 - 1e-6) t = v / stepD + 0.1;
+      }
+      if (t > -1.0 && t < binsD) {
+        ++counts[static_cast<int64_t>(t)];
+      } else {
+        ++outside;
+      }
     }
-    if (!range) continue;
-    const double t = (x[i] * inv - minD) / stepD + 0.1;
-    if (t > -1.0 && t < binsD) {
-      ++st.counts[static_cast<size_t>(static_cast<int64_t>(t))];
-    } else {
-      ++st.outside;
-    }
+    d += acc;
+    if (to - from == w || static_cast<double>(to - from) > 0.9 * static_cast<double>(w))
+      st.windows.push_back({to - from, acc + 0.0});  // a copy: acc itself stays in a register
   }
-  if (static_cast<double>(inWindow) > 0.9 * static_cast<double>(w)) st.windows.emplace_back(inWindow, acc);
+  st.outside = outside;
   st.sq = std::sqrt(d / static_cast<double>(n));
   return st;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "toolkit/format_text.h"
@@ -13,10 +14,18 @@ using toolkit::SetupRecord;
 
 namespace {
 
+// Four partial sums, so that the additions do not wait on each other.
 double AbsSum(const float* c, int64_t from, int64_t to) {
-  double s = 0.0;
-  for (int64_t i = from; i < to; ++i) s += std::fabs(c[i]);
-  return s;
+  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+  int64_t i = from;
+  for (; i + 4 <= to; i += 4) {
+    s0 += std::fabs(c[i]);
+    s1 += std::fabs(c[i + 1]);
+    s2 += std::fabs(c[i + 2]);
+    s3 += std::fabs(c[i + 3]);
+  }
+  for (; i < to; ++i) s0 += std::fabs(c[i]);
+  return (s0 + s1) + (s2 + s3);
 }
 
 double Ratio(double part, double whole) {
@@ -62,21 +71,29 @@ void Method0(const SetupRecord& s, const float* x, const Geometry& g, toolkit::T
                            static_cast<long long>(L + S + 1));
     return;
   }
-  std::vector<float> copy;
+  // The filtered copy's memory is kept for the next search: fresh pages of a long record cost several
+  // times the filter itself.
+  static thread_local std::vector<float> scratch;
   try {
-    copy.assign(x, x + s.Samples);
-    copy.resize(size_t{s.Samples} + 50, 0.0f);
+    if (scratch.size() < size_t{s.Samples} + 50) {
+      scratch.clear();
+      scratch.shrink_to_fit();
+      scratch.resize(size_t{s.Samples} + 50);
+    }
   } catch (const std::bad_alloc&) {
     out.error = "Нет памяти для массивов";
     return;
   }
+  float* copy = scratch.data();
+  std::memcpy(copy, x, sizeof(float) * s.Samples);
+  std::fill_n(copy + s.Samples, 50, 0.0f);
   const auto status = funk.ApplyButterworth(3, toolkit::kBandPass, static_cast<double>(s.Header.Rate),
-                                            s.SearchBandLow, s.SearchBandHigh, copy.data(), s.Samples);
+                                            s.SearchBandLow, s.SearchBandHigh, copy, s.Samples);
   if (status != toolkit::ButterworthStatus::Ok) {
     out.error = toolkit::GlobalButterworth().text;
     return;
   }
-  const std::vector<double> r = StaLtaRatios(copy.data(), g.nn, s.Nk, L, S);
+  const std::vector<double> r = StaLtaRatios(copy, g.nn, s.Nk, L, S);
   const double scaleSetting = s.StaLtaScale >= 0.01 ? s.StaLtaScale : 0.01;
   out.curve.push_back({g.X(g.nn + L), static_cast<int>(g.base)});
   for (size_t i = 0; i < r.size(); ++i) {
