@@ -121,6 +121,7 @@ TEST(ProcessingServices, FailuresShowTheirMessagesAndEndTheProgram) {
   auto s = std::make_unique<SetupRecord>();
   const fs::path dir = fs::temp_directory_path() / ("services_" + std::to_string(::getpid()));
   fs::create_directories(dir);
+  const fs::path workDir = fs::current_path();  // the load makes the data directory current
   toolkit::SetSetupDefaults(*s, dir.string() + "/");
   viewer::ChannelSamples samples;
   toolkit::TFunk funk;
@@ -156,6 +157,7 @@ TEST(ProcessingServices, FailuresShowTheirMessagesAndEndTheProgram) {
   s->Nk = -1;
   support::Ui().ExpectMessage(platform::ui::MsgAnswer::Ok, "-1");
   viewer::ForCursAndReport(*s, samples, envelope, 600);
+  fs::current_path(workDir);
   fs::remove_all(dir);
 }
 
