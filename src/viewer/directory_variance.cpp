@@ -37,16 +37,57 @@ bool Matches(std::FILE* f, const MAIN_HEADER& ref, bool useCoefficients, Accepte
   return true;
 }
 
-// Calls fn(frame) for every complete frame after the headers.
+// Calls fn(frames, count) for the complete frames after the headers, a portion at a time.
 template <typename Fn>
-void ForEachFrame(std::FILE* f, int channels, Fn&& fn) {
+void ForEachPortion(std::FILE* f, int channels, Fn&& fn) {
   const size_t frameBytes = size_t{4} * channels;
   const size_t portionFrames = std::max<size_t>(1, kPortionBytes / frameBytes);
   std::vector<int32_t> portion(portionFrames * channels);
   for (;;) {
     const size_t got = std::fread(portion.data(), 1, portionFrames * frameBytes, f) / frameBytes;
-    for (size_t n = 0; n < got; ++n) fn(portion.data() + n * channels);
+    if (got > 0) fn(portion.data(), got);
     if (got < portionFrames) break;
+  }
+}
+
+// sum[c] += frame[c] over `count` frames, exactly (channel by channel, four running sums each).
+void AddFrames(const int32_t* frames, size_t count, int channels, int64_t* sum) {
+  for (int c = 0; c < channels; ++c) {
+    const int32_t* x = frames + c;
+    int64_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    size_t n = 0;
+    for (; n + 4 <= count; n += 4) {
+      s0 += x[n * channels];
+      s1 += x[(n + 1) * channels];
+      s2 += x[(n + 2) * channels];
+      s3 += x[(n + 3) * channels];
+    }
+    for (; n < count; ++n) s0 += x[n * channels];
+    sum[c] += s0 + s1 + s2 + s3;
+  }
+}
+
+// squares[c] += (frame[c] * coef[c] - mean[c])^2 over `count` frames.
+void AddSquares(const int32_t* frames, size_t count, int channels, const double* coef, const double* mean,
+                double* squares) {
+  for (int c = 0; c < channels; ++c) {
+    const int32_t* x = frames + c;
+    const double k = coef[c], m = mean[c];
+    double q0 = 0, q1 = 0, q2 = 0, q3 = 0;
+    size_t n = 0;
+    for (; n + 4 <= count; n += 4) {
+      const double d0 = x[n * channels] * k - m, d1 = x[(n + 1) * channels] * k - m;
+      const double d2 = x[(n + 2) * channels] * k - m, d3 = x[(n + 3) * channels] * k - m;
+      q0 += d0 * d0;
+      q1 += d1 * d1;
+      q2 += d2 * d2;
+      q3 += d3 * d3;
+    }
+    for (; n < count; ++n) {
+      const double d = x[n * channels] * k - m;
+      q0 += d * d;
+    }
+    squares[c] += (q0 + q1) + (q2 + q3);
   }
 }
 
@@ -83,10 +124,12 @@ DirectoryVarianceOutcome DirectoryVariance(const toolkit::SetupRecord& s, const 
     Accepted a;
     a.name = name;
     if (!Matches(f.get(), ref, useCoef, a)) continue;
-    ForEachFrame(f.get(), channels, [&](const int32_t* frame) {
-      ++total;
-      for (int c = 0; c < channels; ++c) sum[c] += frame[c] * a.coef[c];
+    int64_t fileSum[toolkit::kMaxChannels] = {};
+    ForEachPortion(f.get(), channels, [&](const int32_t* frames, size_t count) {
+      total += static_cast<int64_t>(count);
+      AddFrames(frames, count, channels, fileSum);
     });
+    for (int c = 0; c < channels; ++c) sum[c] += static_cast<double>(fileSum[c]) * a.coef[c];
     files.push_back(std::move(a));
     if (files.size() > 90) maximum = 1000;
     if (progress) progress(static_cast<int>(files.size()), maximum);
@@ -128,20 +171,23 @@ DirectoryVarianceOutcome DirectoryVariance(const toolkit::SetupRecord& s, const 
       for (int c = 0; c < channels; ++c)
         text += toolkit::FormatText(" %.3e;", std::sqrt(squares[c] / static_cast<double>(frames)));
     };
-    ForEachFrame(f.get(), channels, [&](const int32_t* frame) {
-      ++frames;
-      for (int c = 0; c < channels; ++c) {
-        const double d = frame[c] * a.coef[c] - mean[c];
-        squares[c] += d * d;
+    ForEachPortion(f.get(), channels, [&](const int32_t* portion, size_t count) {
+      while (count > 0) {
+        // Up to the end of the current window.
+        const size_t run = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), W - frames));
+        AddSquares(portion, run, channels, a.coef, mean, squares);
+        portion += run * channels;
+        count -= run;
+        frames += static_cast<int64_t>(run);
+        if (frames != W) continue;
+        text += toolkit::FormatText("\n%06.1f; 100%%; ", minutesAt());
+        rms();
+        std::fill(squares, squares + channels, 0.0);
+        frames = 0;
+        if (k == 0)
+          text += "; " + DateTimeText1899(static_cast<int64_t>(std::llround(a.start * 86400.0))) + "; " + a.name + ";";
+        ++k;
       }
-      if (frames != W) return;
-      text += toolkit::FormatText("\n%06.1f; 100%%; ", minutesAt());
-      rms();
-      std::fill(squares, squares + channels, 0.0);
-      frames = 0;
-      if (k == 0)
-        text += "; " + DateTimeText1899(static_cast<int64_t>(std::llround(a.start * 86400.0))) + "; " + a.name + ";";
-      ++k;
     });
     if (frames <= W / 5) {
       text += toolkit::FormatText("  * остаток %d точек\n", static_cast<int>(frames));

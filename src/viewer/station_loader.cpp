@@ -214,9 +214,13 @@ StationReadOutcome CheckStationReadLimits(SetupRecord& s, ChannelSamples& sample
   s.ChannelCount = count;
   s.ArrayCount = count;
   s.Samples = static_cast<uint32_t>(uint64_t{hours} * rate * 3600);
-  samples.FreeAll();
+  // The previous arrays go from the top down; those of the same size are taken over.
+  const size_t capacity = size_t{s.Samples} + ChannelSamples::kSpare;
+  for (size_t i = toolkit::kMaxChannels; i-- > 0;) {
+    if (i >= count || samples.Capacity(i) != capacity) samples.Free(i);
+  }
   uint16_t obtained = 0;
-  while (obtained < count && samples.Allocate(obtained, s.Samples + ChannelSamples::kSpare)) ++obtained;
+  while (obtained < count && samples.Allocate(obtained, capacity)) ++obtained;
   if (obtained < count) {
     out.messages.push_back({toolkit::FormatText(" память на %d", int{obtained}), {}, false});
     s.ChannelCount = s.ArrayCount = obtained;
