@@ -107,7 +107,7 @@ int LoadStationFiles(SetupRecord& s, const std::string& dir, const std::string& 
       if (loaded == 0) {
         s.MemChannels[k] = c;
         const std::string label =
-            toolkit::FormatText("%02u_%s", unsigned(channels != 0 ? first / channels : 0),
+            toolkit::FormatText("%02u_%s", unsigned(first / std::max<uint16_t>(s.LoadChannels, 1)),
                                 toolkit::FieldText(c.Name).c_str());
         toolkit::SetFieldText(s.MemChannels[k].Name, label.substr(0, 10));
         s.MemCoef[k] = s.UseCoefficients != 0 ? c.Coef : 1.0;
@@ -185,6 +185,8 @@ StationReadOutcome CheckStationReadLimits(SetupRecord& s, ChannelSamples& sample
   if (rate == 0) return refuse("в заголовке нет частоты записи");
   if (s.StationHours == 0) return refuse("длина интервала 0 часов");
   if (int64_t{s.StationStart} < kSeconds1899To1980) return refuse("начало интервала раньше 1980 года");
+  if (uint64_t{s.StationStart} + uint64_t{s.StationHours} * 3600 > UINT32_MAX)
+    return refuse("конец интервала позже 07.02.2036");
   const uint16_t perStation = std::clamp<uint16_t>(s.LoadChannels, 1, toolkit::kMaxChannels);
   int stations = 1;
   if (s.SeveralStations != 0) {

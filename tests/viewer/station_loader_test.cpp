@@ -262,3 +262,23 @@ TEST_F(StationTest, CoefficientsScaleAndAFileThatDisagreesIsLeftOut) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StationLimits, IntervalsBefore1980OrPast2036AreRefused) {
+  for (uint32_t start : {100u, 4'294'967'295u - 1800u}) {
+    auto s = std::make_unique<SetupRecord>();
+    toolkit::SetSetupDefaults(*s, "/tmp/");
+    s->Header.Rate = 100;
+    s->StationHours = 1;
+    s->StationStart = start;
+    s->ChannelCount = 4;
+    ChannelSamples samples;
+    toolkit::TFunk funk;
+    const auto out = viewer::CheckStationReadLimits(*s, samples, funk, "/nonexistent");
+    EXPECT_TRUE(out.refused) << start;
+    EXPECT_EQ(s->ChannelCount, 4);
+  }
+}
+
+}  // namespace

@@ -130,12 +130,8 @@ void TForm1::OverviewClose() {
   OverviewOn = 0;
   N_obzor->setText("обзор ВКЛ");
   if (Setup == nullptr) return;  // the program is ending
+  OverviewDblClick();
   move(x(), 1);
-  Plot.PlotHeight = static_cast<uint16_t>(std::max(PB1->height() - 1, 0));
-  activateWindow();
-  if (!Loaded) return;
-  host_->for_curs();
-  host_->DrawChannels(0);
 }
 
 void TForm1::N_ACHClick() {

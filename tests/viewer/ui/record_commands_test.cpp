@@ -34,12 +34,6 @@ class RecordCommandsTest : public viewer_test::MainWindowFixture {
   std::string Title() const { return form->windowTitle().toStdString(); }
 };
 
-TEST_F(RecordCommandsTest, TheItemsAreEnabled) {
-  Open();
-  for (QAction* a : {form->read_buf, form->N_Bce_st, form->N_obzor, form->N_ACH, form->N_disp_dir})
-    EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
-}
-
 // "всех файлов станции" lays the sample into an hour from 1980-01-01 00:00:00 and Right pages the
 // interval by three quarters of an hour; "всех станций " reads the stations the chooser found.
 TEST_F(RecordCommandsTest, StationReadsFromTheMenuAndPagesWithTheKeys) {
