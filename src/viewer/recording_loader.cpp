@@ -9,6 +9,7 @@
 
 #include "toolkit/format_text.h"
 #include "viewer/frame_convert.h"
+#include "viewer/test_signal.h"
 
 namespace viewer {
 
@@ -140,6 +141,8 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
   for (uint16_t j = 0; j < s.ChannelCount; ++j) {
     std::fill(samples[j] + s.Samples, samples[j] + samples.Capacity(j), 0.0f);
   }
+
+  report.testSignalText = GenerateTestSignal(s, samples);
 
   s.Nn = 0;
   s.Nk = static_cast<int32_t>(s.Samples) - 1;

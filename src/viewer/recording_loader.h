@@ -22,6 +22,7 @@ struct LoadReport {
   std::string checkText;     // CheckMainHeader's text for the file's header
   bool memoryShort = false;  // fewer arrays were obtained than channels chosen
   int channelsKept = 0;      // channels in memory after the load
+  std::string testSignalText;  // why the test signal could not be made (empty: made or not asked for)
 };
 
 // The failures after which the program cannot go on (the process ends with exit status 1); a refused
@@ -38,7 +39,8 @@ std::string RecordingPath(const toolkit::SetupRecord& setup);
 // failure leaves the record and the arrays of the previous load as they were. On success the previous
 // arrays are freed, SetupRecord.ChannelCount arrays are filled (fewer when memory runs out), the headers,
 // coefficients, sample counts and the view (whole record, all channels) are set, and `funk`'s calendar
-// describes the record's start. A last frame cut short by the end of the file is not used.
+// describes the record's start. A last frame cut short by the end of the file is not used. The read ends
+// with the test signal and mean removal (GenerateTestSignal).
 LoadReport LoadRecording(toolkit::SetupRecord& setup, ChannelSamples& samples, toolkit::TFunk& funk);
 
 // The message shown when fewer arrays than channels could be allocated.

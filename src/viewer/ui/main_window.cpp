@@ -30,6 +30,7 @@
 #include "viewer/channel_samples.h"
 #include "viewer/main_window_layout.h"
 #include "viewer/plot_mouse.h"
+#include "viewer/ui/overview_window.h"
 #include "viewer/ui/processing_services.h"
 #include "viewer/ui/settings_dialog.h"
 #include "viewer/ui/view_key_codes.h"
@@ -101,7 +102,7 @@ void TForm1::BuildMenus() {
   N_obzor->setStatusTip("открываем окно с общей картиной и указываем на ней место обрабатываемого участка");
   N_OB_edin_ = N_read->addAction("объединить");
   N_OB_edin_->setStatusTip("обединение двух файлов, пишем в директорию последнего.");
-  for (QAction* a : {read_buf, N_Bce_st, N_obzor, N_OB_edin_}) a->setEnabled(false);
+  N_OB_edin_->setEnabled(false);
   connect(read_1_fil, &QAction::triggered, this, &TForm1::read_1_filClick);
 
   N_save = menuBar()->addMenu("сохранить");
@@ -157,11 +158,12 @@ void TForm1::BuildMenus() {
   N7 = N_extra->addAction("сглаживание");
   N2 = N_extra->addAction("Вычитание разностных каналов");
 
-  // The MiniSEED export, correction and directory commands are not part of the program yet: their
-  // items stay disabled (the two cursor-range correlations are disabled in any case).
-  for (QAction* a : {N_miniseed1, N_korrel, N26, N_disp_dir, N_ACH}) a->setEnabled(false);
+  // The MiniSEED export is not part of the program yet: its item stays disabled (the two cursor-range
+  // correlations are disabled in any case).
+  for (QAction* a : {N_miniseed1, N_korrel, N26}) a->setEnabled(false);
   ConnectCommands();
   ConnectAnalysisCommands();
+  ConnectRecordCommands();
 
   N20 = menuBar()->addAction("спектр");
   N20->setEnabled(false);
@@ -240,6 +242,9 @@ void TForm1::FormCreate() {
   MainWindowCalls calls;
   calls.enableDataMenus = [this](int on) { EnableDataMenus(on); };
   calls.setStatus = [this](const QString& text) { MainStatus0->setText(text); };
+  calls.overviewShown = [this] { return OverviewOn != 0 && OB3OP != nullptr && OB3OP->isVisible(); };
+  calls.redrawOverviewFrame = [this] { OB3OP->DrawOverview(); };
+  calls.readStationAgain = [this] { ReadStationAgain(); };
   host_ = std::make_unique<PlotViewHost>(Plot, Lines, *Setup, GlobalChannelSamples(), *ViewEnvelope,
                                          toolkit::GlobalFunk(), calls, LargeFont);
   C_oper_c_kan_sign->setCurrentIndex(0);

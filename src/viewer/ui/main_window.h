@@ -8,6 +8,7 @@
 
 #include "platform/ui/paint_box.h"
 #include "toolkit/funk.h"
+#include "viewer/overview_strip.h"
 #include "viewer/ui/channel_plot.h"
 #include "viewer/ui/plot_view_host.h"
 #include "viewer/ui/xor_lines.h"
@@ -27,6 +28,8 @@ class QScrollArea;
 namespace viewer {
 
 struct CommandResult;
+struct StationReadOutcome;
+class TOB3OP;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -125,6 +128,8 @@ class TForm1 : public QMainWindow {
   LineBitmaps Lines;
   std::unique_ptr<viewer::ViewEnvelope> ViewEnvelope;
   std::unique_ptr<viewer::ViewEnvelope> OverviewEnvelope;
+  OverviewSnapshot Overview;     // column counts and channel range of the strip's snapshot
+  std::unique_ptr<TOB3OP> OB3OP;  // the overview strip, made when first switched on
 
   // Handlers.
   void FormCreate();
@@ -162,6 +167,14 @@ class TForm1 : public QMainWindow {
   void N22Click();
   void Gist_cClick();
   void iz_fileClick(QAction* sender);
+  // Station reads, overview strip, response correction, directory variance (main_window_record_commands.cpp).
+  void read_bufClick(QAction* sender);
+  void ReadStationAgain();
+  void N_obzorClick();
+  void OverviewDblClick();
+  void OverviewClose();
+  void N_ACHClick();
+  void N_disp_dirClick();
 
   ViewHost& Host() { return *host_; }
 
@@ -179,6 +192,8 @@ class TForm1 : public QMainWindow {
   void ShowInfoList();
   // The progress panel: a position 0 ... 100 shows it, -1 hides it.
   void ShowProgress(int position);
+  void ConnectRecordCommands();
+  void ShowStationOutcome(const StationReadOutcome& outcome);
   void BuildChannelOperationPanel();
   // Runs a command on the channel arrays of a loaded record, shows its messages and brings the view up
   // to date when the channels changed.

@@ -33,6 +33,7 @@ ReloadOutcome ReloadRecording(toolkit::SetupRecord& setup, ChannelSamples& sampl
     return outcome;
   }
   if (report.memoryShort) platform::ui::ShowMessage(MemoryShortText(report.channelsKept));
+  if (!report.testSignalText.empty()) platform::ui::ShowMessage(report.testSignalText);
   outcome.loaded = true;
   outcome.caption = RecordingCaption(setup);
   return outcome;
