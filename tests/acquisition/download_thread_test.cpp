@@ -185,6 +185,72 @@ TEST_F(DownloadOverLink, ABadPageEndsAFatDownloadButOnlyTheFileOfARange) {
   EXPECT_NE(log.find("\n0001 ошибок "), std::string::npos);
 }
 
+TEST_F(DownloadOverLink, AFrameGarbledOnTheLineIsAnErrorPageWithItsOwnNumber) {
+  struct Case {
+    bool fatMode;
+    uint16_t portion;
+    std::vector<uint32_t> bad;  // data pages (from the first) whose frame loses a bit on the line
+  };
+  const Case cases[] = {
+      {false, 16, {5}},          {false, 4096, {5}}, {false, 16, {3, 4, 9, 14}},
+      {false, 4096, {0, 20, 39}}, {true, 16, {5}},    {true, 4096, {21}},
+      {true, 16, {6, 7, 12}},
+  };
+  Record(2, kT0, 40);
+  Burn();
+  const emulator::CardFile f = builder.Files()[0];
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << (c.fatMode ? "FAT" : "range") << " portion " << c.portion
+                                      << " first bad " << c.bad.front());
+    ScratchDir caseDir;
+    settings.DataDir = caseDir.Path();
+    settings.ReadPortion = c.portion;
+    if (c.fatMode) {
+      settings.FatMode = true;
+      settings.SelFiles = {Entry(0, kT0)};
+    } else {
+      UseRange(f.LastPage);
+    }
+    set->Options().lineFaults.Pages.clear();
+    for (uint32_t k : c.bad) set->Options().lineFaults.Pages.insert(f.FirstDataPage + k);
+    progress.ErrorPages = 0;
+    log.clear();
+    const DownloadEnd end = Run();
+    EXPECT_EQ(log.find("выход по времени"), std::string::npos) << log;
+    if (c.fatMode) {
+      // A bad page ends a FAT download: logged with its own number, the file holds what came before.
+      EXPECT_EQ(end, DownloadEnd::Stopped);
+      EXPECT_NE(log.find(toolkit::FormatText("\nks__к:  err 0xfff5;  проп 0000; bl %07u",
+                                             f.FirstDataPage + c.bad.front())),
+                std::string::npos)
+          << log;
+      ASSERT_EQ(files.size(), 1u);
+      EXPECT_EQ(ReadRecording(files[0]).Samples, Stored(f.Number, 0, c.bad.front() * f.FramesPerPage, 2));
+      continue;
+    }
+    // A range goes on past each bad page: every other page lands in a file, in order.
+    EXPECT_EQ(end, DownloadEnd::Completed) << log;
+    EXPECT_NE(log.find("\n    прочитано все "), std::string::npos);
+    EXPECT_EQ(progress.ErrorPages, c.bad.size());
+    std::vector<int32_t> expected, got;
+    uint32_t from = 0;
+    for (uint32_t k : c.bad) {
+      EXPECT_NE(log.find(toolkit::FormatText("\n%07u: error 0xfff5;", f.FirstDataPage + k)), std::string::npos)
+          << log;
+      const auto part = Stored(f.Number, from * f.FramesPerPage, (k - from) * f.FramesPerPage, 2);
+      expected.insert(expected.end(), part.begin(), part.end());
+      from = k + 1;
+    }
+    const auto tail = Stored(f.Number, from * f.FramesPerPage, (40 - from) * f.FramesPerPage, 2);
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    for (const std::string& file : files) {
+      const ReadBack r = ReadRecording(file);
+      got.insert(got.end(), r.Samples.begin(), r.Samples.end());
+    }
+    EXPECT_EQ(got, expected);
+  }
+}
+
 TEST_F(DownloadOverLink, ASerialJumpAloneIsAcceptedButATimeGapIsNot) {
   Record(3, kT0, 12);
   Burn();
