@@ -47,6 +47,10 @@ void TrdBce::Log(const std::string& text) {
   if (hooks_.Log) hooks_.Log(text);
 }
 
+std::string TrdBce::FaultText(recorder::HeaderFault fault) const {
+  return "заголовок: " + recorder::HeaderFaultText(fault, {page_, kCardPageHeaderSize}, settings_.SampleClock);
+}
+
 TrdBce::State TrdBce::EndWith(DownloadEnd end) {
   end_ = end;
   return kFinish;
@@ -115,21 +119,24 @@ TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped) {
     ++progress_.PagesInPortion;
     return kReceive;
   }
-  const bool headerGood = ksHeader == 0 && DataHeaderUsable(page_);
+  const recorder::HeaderFault fault = DataHeaderFault(page_, settings_.SampleClock);
   const bool inSequence = seq.Code == static_cast<uint8_t>(seq.PrevCode + 1);
-  if (error != 0 || dropped != 0 || ksBlock != 0 || !inSequence || !headerGood) {
+  if (error != 0 || dropped != 0 || ksBlock != 0 || !inSequence || fault != recorder::HeaderFault::None) {
     const char* label = "_____";
     if (error != 0) label = "error";
     if (dropped != 0) label = "пр-ск";
     if (!inSequence) label = "SNанг";
     if (seq.Serial != static_cast<uint16_t>(seq.PrevSerial + 1)) label = "SN_к_";
     if (ksBlock != 0) label = "ks__к";
-    if (!headerGood) label = "ksZag";
-    Log(
+    // A header whose sum holds but whose values the writer cannot take says which value it is.
+    if (fault != recorder::HeaderFault::None) label = ksHeader != 0 ? "ksZag" : "Zag_x";
+    std::string line =
         FormatText("\n%s:  err 0x%04x;  проп %04u; bl %07u  SN %03d=%02x->%02x карта: ks 0x%02x; SN "
                    "%02d=%02x->%02x;  ks_zag 0x%02x;",
                    label, error, dropped, p, seq.Code - seq.PrevCode, seq.PrevCode, seq.Code, ksBlock,
-                   seq.Serial - seq.PrevSerial, seq.PrevSerial, seq.Serial, ksHeader));
+                   seq.Serial - seq.PrevSerial, seq.PrevSerial, seq.Serial, ksHeader);
+    if (ksHeader == 0 && fault != recorder::HeaderFault::None) line += "  " + FaultText(fault);
+    Log(line);
     if (writer_.FileOpen() && !writer_.CloseDataFile(p - 1)) return EndWith(DownloadEnd::WriteFailed);
     return EndWith(DownloadEnd::Stopped);
   }
@@ -155,7 +162,8 @@ TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped) 
     std::memcpy(&writer_.FileSetup, page_, kCardPageSize);
     return kReceive;
   }
-  if (ksBlock == 0 && ksHeader == 0 && DataHeaderUsable(page_)) {
+  const recorder::HeaderFault fault = DataHeaderFault(page_, settings_.SampleClock);
+  if (ksBlock == 0 && fault == recorder::HeaderFault::None) {
     switch (writer_.StoreRangePage(p, page_)) {
       case PageResult::Accepted:
         lastPageTick_ = platform::GetTickCount();
@@ -173,9 +181,12 @@ TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped) 
     return EndWith(DownloadEnd::Completed);
   }
   const uint32_t errors = ++progress_.ErrorPages;
-  if (errors < kMostLoggedErrors)
-    Log(FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  ks_блока 0x%02x  ks_заг %02x", p, error, dropped,
-                   ksBlock, ksHeader));
+  if (errors < kMostLoggedErrors) {
+    std::string line = FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  ks_блока 0x%02x  ks_заг %02x", p,
+                                  error, dropped, ksBlock, ksHeader);
+    if (ksHeader == 0 && fault != recorder::HeaderFault::None) line += "  " + FaultText(fault);
+    Log(line);
+  }
   if (writer_.FileOpen() && !writer_.CloseDataFile(p)) return EndWith(DownloadEnd::WriteFailed);
   return kReceive;
 }
@@ -201,7 +212,15 @@ void TrdBce::Execute(std::stop_token stop) {
   end_ = DownloadEnd::Running;
 
   State state = kRequest;
-  if (settings_.SelFiles.empty() || settings_.SampleClock == 0) {
+  if (!SampleClockUsable(settings_.SampleClock)) {
+    // The clock sizes the buffers and divides every time: one no recorder reports is refused.
+    const std::string text = FormatText(
+        "Частота прибора %u Гц вне допустимых 1..%u Гц (статус искажён?): чтение не начато.",
+        settings_.SampleClock, kMostSampleClock);
+    Log("\n" + text);
+    if (hooks_.Message) hooks_.Message(text, "Error");
+    state = EndWith(DownloadEnd::Refused);
+  } else if (settings_.SelFiles.empty()) {
     state = EndWith(DownloadEnd::Completed);
   } else {
     begin_ = settings_.SelFiles[0].BeginPage;
@@ -243,7 +262,9 @@ void TrdBce::Finish() {
     end_ = DownloadEnd::WriteFailed;
   const uint32_t elapsed = platform::TicksSince(startTick_, platform::GetTickCount());
   const double total = readTotal_;
-  if (end_ == DownloadEnd::WriteFailed) {
+  if (end_ == DownloadEnd::Refused) {
+    if (hooks_.ShowSummary) hooks_.ShowSummary("чтение не начато");
+  } else if (end_ == DownloadEnd::WriteFailed) {
     Log("\n\n   ошибка записи данных: чтение прервано.");
     if (hooks_.ShowSummary) hooks_.ShowSummary("ошибка записи!");
     if (hooks_.Message) hooks_.Message(writer_.Failure(), "Error");

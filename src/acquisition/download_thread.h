@@ -42,6 +42,7 @@ enum class DownloadEnd {
   RequestFailed,
   LogFailed,    // the work log does not open: nothing was read
   WriteFailed,  // a data file could not be created or written: reported, never a success
+  Refused,      // the recorder's sample clock is not one a recorder reports: nothing was read
 };
 
 class TrdBce {
@@ -73,6 +74,8 @@ class TrdBce {
   State OnRangePage(uint32_t p, uint16_t error, uint16_t dropped);
   State EndOfPortion();
   State EndWith(DownloadEnd end);
+  // "заголовок: " and the reason a page header was refused.
+  std::string FaultText(recorder::HeaderFault fault) const;
   void Finish();
 
   recorder::UnitLink& link_;

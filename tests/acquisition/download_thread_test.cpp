@@ -251,6 +251,58 @@ TEST_F(DownloadOverLink, AFrameGarbledOnTheLineIsAnErrorPageWithItsOwnNumber) {
   }
 }
 
+TEST_F(DownloadOverLink, AClockNoRecorderReportsIsRefusedBeforeAnyRequest) {
+  Record(2, kT0, 4);
+  Burn();
+  settings.SelFiles = {Entry(0, kT0)};
+  for (uint32_t clock : {0u, 65'536u, 100'000u}) {
+    SCOPED_TRACE(clock);
+    settings.SampleClock = clock;
+    messages.clear();
+    device.recorder.ClearReceived();
+    EXPECT_EQ(Run(), DownloadEnd::Refused);
+    EXPECT_TRUE(Requests().empty());
+    EXPECT_EQ(messages, std::vector<std::string>{toolkit::FormatText(
+                            "Error|Частота прибора %u Гц вне допустимых 1..65535 Гц (статус искажён?): чтение "
+                            "не начато.",
+                            clock)});
+    EXPECT_TRUE(files.empty());
+    EXPECT_EQ(summary, "чтение не начато");
+  }
+  settings.SampleClock = 1000;
+  EXPECT_EQ(Run(), DownloadEnd::Completed);
+}
+
+TEST_F(DownloadOverLink, AHeaderRefusalNamesItsReason) {
+  Record(2, kT0, 10);
+  Burn();
+  const emulator::CardFile f = builder.Files()[0];
+  Page p;
+  std::memcpy(p.data(), CardPage(f.FirstDataPage + 4), 512);
+  p[11] = 0;  // no values: the sums are made to hold
+  SealPage(p);
+  std::memcpy(CardPage(f.FirstDataPage + 4), p.data(), 512);
+
+  settings.SelFiles = {Entry(0, kT0)};
+  EXPECT_EQ(Run(), DownloadEnd::Stopped);
+  EXPECT_NE(log.find(toolkit::FormatText("\nZag_x:  err 0x0000;  проп 0000; bl %07u", f.FirstDataPage + 4)),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("ks_zag 0x00;  заголовок: отсчётов 0"), std::string::npos) << log;
+
+  ScratchDir rangeDir;
+  settings.DataDir = rangeDir.Path();
+  UseRange(f.LastPage);
+  log.clear();
+  EXPECT_EQ(Run(), DownloadEnd::Completed) << log;
+  EXPECT_NE(log.find(toolkit::FormatText("\n%07u: error 0x0000;  пропуск 0000bt;  ks_блока 0x00  ks_заг 00  "
+                                         "заголовок: отсчётов 0",
+                                         f.FirstDataPage + 4)),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(files.size(), 2u);
+}
+
 TEST_F(DownloadOverLink, ASerialJumpAloneIsAcceptedButATimeGapIsNot) {
   Record(3, kT0, 12);
   Burn();
