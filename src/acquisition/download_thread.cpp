@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "recorder/card_sum.h"
+#include "recorder/frames.h"
 #include "recorder/unit_commands.h"
 #include "toolkit/format_text.h"
 
@@ -61,6 +62,7 @@ TrdBce::State TrdBce::RequestPortion() {
   if (settings_.FatMode) progress_.PagesInPortion = 0;
   const uint32_t span = entry.EndPage - begin_;
   portion_ = span < settings_.ReadPortion ? static_cast<uint16_t>(span + 1) : settings_.ReadPortion;
+  codeKnown_ = false;
   if (recorder::RequestPages(link_, begin_, portion_)) {
     Log(FormatText("\nerror уст. cтp %u;", begin_));
     return EndWith(DownloadEnd::RequestFailed);
@@ -191,6 +193,25 @@ TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped) 
   return kReceive;
 }
 
+TrdBce::State TrdBce::OnLostFrames(uint8_t code, uint16_t dropped) {
+  // The recorder numbers the pages of a stream; frames whose header never came are counted by the gap,
+  // as error pages of their own numbers, so that the pages after them keep theirs.
+  const uint8_t lost = static_cast<uint8_t>(code - lastCode_ - 1);
+  const bool known = codeKnown_;
+  codeKnown_ = true;
+  lastCode_ = code;
+  if (!known || lost == 0 || lost >= portion_ - progress_.PagesInPortion) return kReceive;
+  for (uint8_t i = 0; i < lost; ++i) {
+    const uint32_t p = begin_ + progress_.PagesInPortion;
+    ++progress_.PagesInPortion;
+    const uint32_t errors = ++progress_.ErrorPages;
+    if (errors < kMostLoggedErrors)
+      Log(FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  кадр не принят", p, recorder::kNoHeader, dropped));
+    if (writer_.FileOpen() && !writer_.CloseDataFile(p)) return EndWith(DownloadEnd::WriteFailed);
+  }
+  return kReceive;
+}
+
 void TrdBce::Execute(std::stop_token stop) {
   page_ = link_.Buffer;
   // The log is the one place a download reports to: without it nothing is read.
@@ -235,8 +256,11 @@ void TrdBce::Execute(std::stop_token stop) {
       if ((type & 0xF0) == 0x20 && count == recorder::kPageCount) {
         writer_.Sequence.Code = code;
         writer_.Sequence.Serial = static_cast<uint16_t>(page_[8] | page_[9] << 8);
-        const uint32_t p = begin_ + progress_.PagesInPortion;
-        state = settings_.FatMode ? OnFatPage(p, error, dropped) : OnRangePage(p, error, dropped);
+        if (!settings_.FatMode) state = OnLostFrames(code, dropped);
+        if (state != kFinish) {
+          const uint32_t p = begin_ + progress_.PagesInPortion;
+          state = settings_.FatMode ? OnFatPage(p, error, dropped) : OnRangePage(p, error, dropped);
+        }
         if (state != kFinish && progress_.PagesInPortion == portion_) state = EndOfPortion();
       }
     }
