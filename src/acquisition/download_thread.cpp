@@ -49,7 +49,8 @@ void TrdBce::Log(const std::string& text) {
 }
 
 std::string TrdBce::FaultText(recorder::HeaderFault fault) const {
-  return "заголовок: " + recorder::HeaderFaultText(fault, {page_, kCardPageHeaderSize}, settings_.SampleClock);
+  return "заголовок: " +
+         recorder::HeaderFaultText(fault, {page_, kCardPageHeaderSize}, settings_.SampleClock);
 }
 
 TrdBce::State TrdBce::EndWith(DownloadEnd end) {
@@ -132,11 +133,11 @@ TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped) {
     if (ksBlock != 0) label = "ks__к";
     // A header whose sum holds but whose values the writer cannot take says which value it is.
     if (fault != recorder::HeaderFault::None) label = ksHeader != 0 ? "ksZag" : "Zag_x";
-    std::string line =
-        FormatText("\n%s:  err 0x%04x;  проп %04u; bl %07u  SN %03d=%02x->%02x карта: ks 0x%02x; SN "
-                   "%02d=%02x->%02x;  ks_zag 0x%02x;",
-                   label, error, dropped, p, seq.Code - seq.PrevCode, seq.PrevCode, seq.Code, ksBlock,
-                   seq.Serial - seq.PrevSerial, seq.PrevSerial, seq.Serial, ksHeader);
+    std::string line = FormatText(
+        "\n%s:  err 0x%04x;  проп %04u; bl %07u  SN %03d=%02x->%02x карта: ks 0x%02x; SN "
+        "%02d=%02x->%02x;  ks_zag 0x%02x;",
+        label, error, dropped, p, seq.Code - seq.PrevCode, seq.PrevCode, seq.Code, ksBlock,
+        seq.Serial - seq.PrevSerial, seq.PrevSerial, seq.Serial, ksHeader);
     if (ksHeader == 0 && fault != recorder::HeaderFault::None) line += "  " + FaultText(fault);
     Log(line);
     if (writer_.FileOpen() && !writer_.CloseDataFile(p - 1)) return EndWith(DownloadEnd::WriteFailed);
@@ -206,7 +207,8 @@ TrdBce::State TrdBce::OnLostFrames(uint8_t code, uint16_t dropped) {
     ++progress_.PagesInPortion;
     const uint32_t errors = ++progress_.ErrorPages;
     if (errors < kMostLoggedErrors)
-      Log(FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  кадр не принят", p, recorder::kNoHeader, dropped));
+      Log(FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  кадр не принят", p, recorder::kNoHeader,
+                     dropped));
     if (writer_.FileOpen() && !writer_.CloseDataFile(p)) return EndWith(DownloadEnd::WriteFailed);
   }
   return kReceive;
@@ -235,9 +237,9 @@ void TrdBce::Execute(std::stop_token stop) {
   State state = kRequest;
   if (!SampleClockUsable(settings_.SampleClock)) {
     // The clock sizes the buffers and divides every time: one no recorder reports is refused.
-    const std::string text = FormatText(
-        "Частота прибора %u Гц вне допустимых 1..%u Гц (статус искажён?): чтение не начато.",
-        settings_.SampleClock, kMostSampleClock);
+    const std::string text =
+        FormatText("Частота прибора %u Гц вне допустимых 1..%u Гц (статус искажён?): чтение не начато.",
+                   settings_.SampleClock, kMostSampleClock);
     Log("\n" + text);
     if (hooks_.Message) hooks_.Message(text, "Error");
     state = EndWith(DownloadEnd::Refused);

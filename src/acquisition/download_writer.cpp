@@ -364,8 +364,7 @@ PageResult DownloadWriter::StoreFatPage(uint32_t p, const uint8_t* page, bool fi
     const uint32_t n = static_cast<uint32_t>(uint64_t{fileCounter_} * fileAmount_ / pageChannels_ / rate);
     if (entry.StartTime + n != SecondOf(page)) {
       Log(FormatText("\n Open_File error: %u = %u * %llu / %u / %u", n, fileCounter_,
-                     static_cast<unsigned long long>(fileAmount_),
-                     pageChannels_, rate));
+                     static_cast<unsigned long long>(fileAmount_), pageChannels_, rate));
       Log(FormatText("\n Open_File error: %u + %u - %u = %u", entry.StartTime, n, SecondOf(page),
                      entry.StartTime + n - SecondOf(page)));
     }
@@ -398,8 +397,8 @@ PageResult DownloadWriter::StoreFatPage(uint32_t p, const uint8_t* page, bool fi
   // 7. File length.
   if (written_ >= fileAmount_) {
     if (written_ != fileAmount_)
-      Log(FormatText("\n       бл. %u;   !!!!!!!!!!!!!  me/dl_buf_zap = %u/%u  mecto/dl_file %llu/%llu ", p + 1,
-                     fill_, flushAmount_, static_cast<unsigned long long>(written_),
+      Log(FormatText("\n       бл. %u;   !!!!!!!!!!!!!  me/dl_buf_zap = %u/%u  mecto/dl_file %llu/%llu ",
+                     p + 1, fill_, flushAmount_, static_cast<unsigned long long>(written_),
                      static_cast<unsigned long long>(fileAmount_)));
     if (!CloseDataFile(p)) return PageResult::Failed;
   }

@@ -93,7 +93,9 @@ class DownloadWriter {
   void TakeAmounts(const uint8_t* page);
   // The file length of the log lines: kilobytes and minutes.
   unsigned FileKb() const { return static_cast<unsigned>(fileAmount_ / 250); }
-  unsigned FileLengthMinutes() const { return static_cast<unsigned>(fileAmount_ / (uint64_t{flushAmount_} * 6)); }
+  unsigned FileLengthMinutes() const {
+    return static_cast<unsigned>(fileAmount_ / (uint64_t{flushAmount_} * 6));
+  }
   int64_t PageTimeOf(const uint8_t* page) const;
   uint32_t PositionTicks(const uint8_t* page) const;
   void DesignFilter();

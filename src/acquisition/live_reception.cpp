@@ -167,8 +167,8 @@ void th_work::NoteFailure(uint16_t error, uint16_t dropped) {
 
 void th_work::EndFailureRun() {
   if (failures_.Count == 0) return;
-  std::string line =
-      FormatText("\n work( бл_%u ): err = %04x;  пропуск %u;", failures_.Block, failures_.Error, failures_.Dropped);
+  std::string line = FormatText("\n work( бл_%u ): err = %04x;  пропуск %u;", failures_.Block,
+                                failures_.Error, failures_.Dropped);
   if (failures_.Count > 1) line += FormatText("  подряд %u раз", failures_.Count);
   Log(line);
   failures_ = FailureRun{};

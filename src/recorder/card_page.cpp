@@ -45,7 +45,9 @@ std::optional<CardPageHeader> ReadCardPageHeader(std::span<const uint8_t> bytes)
 
 namespace {
 
-unsigned DecimationOf(const CardPageHeader& h) { return ((h.DecimationA >> 4) + 1u) * ((h.DecimationB >> 4) + 1u); }
+unsigned DecimationOf(const CardPageHeader& h) {
+  return ((h.DecimationA >> 4) + 1u) * ((h.DecimationB >> 4) + 1u);
+}
 
 // Seconds since 1899-12-30 of the page's GPS second: 64-bit, so that 2036 is no limit.
 uint64_t Second1899(const CardPageHeader& h) { return uint64_t{h.Second} + kUnitEpochFrom1899; }

@@ -195,23 +195,18 @@ TEST_F(DownloadOverLink, AFrameGarbledOnTheLineIsAnErrorPageWithItsOwnNumber) {
     size_t frameOffset = kBody;
   };
   const Case cases[] = {
-      {false, 16, {5}},
-      {false, 4096, {5}},
-      {false, 16, {3, 4, 9, 14}},
-      {false, 4096, {0, 20, 39}},
-      {true, 16, {5}},
-      {true, 4096, {21}},
-      {true, 16, {6, 7, 12}},
-      {false, 16, {5}, kHeader},
-      {false, 4096, {3, 30}, kHeader},
+      {false, 16, {5}},           {false, 4096, {5}},        {false, 16, {3, 4, 9, 14}},
+      {false, 4096, {0, 20, 39}}, {true, 16, {5}},           {true, 4096, {21}},
+      {true, 16, {6, 7, 12}},     {false, 16, {5}, kHeader}, {false, 4096, {3, 30}, kHeader},
       {true, 16, {5}, kHeader},
   };
   Record(2, kT0, 40);
   Burn();
   const emulator::CardFile f = builder.Files()[0];
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << (c.fatMode ? "FAT" : "range") << " portion " << c.portion
-                                      << " first bad " << c.bad.front() << " at frame byte " << c.frameOffset);
+    SCOPED_TRACE(::testing::Message()
+                 << (c.fatMode ? "FAT" : "range") << " portion " << c.portion << " first bad "
+                 << c.bad.front() << " at frame byte " << c.frameOffset);
     set->Options().lineFaults.FrameOffset = c.frameOffset;
     ScratchDir caseDir;
     settings.DataDir = caseDir.Path();
@@ -249,8 +244,9 @@ TEST_F(DownloadOverLink, AFrameGarbledOnTheLineIsAnErrorPageWithItsOwnNumber) {
     std::vector<int32_t> expected, got;
     uint32_t from = 0;
     for (uint32_t k : c.bad) {
-      EXPECT_NE(log.find(toolkit::FormatText(c.frameOffset == kBody ? "\n%07u: error 0xfff5;" : "\n%07u: error 0xfff0;",
-                                             f.FirstDataPage + k)),
+      EXPECT_NE(log.find(toolkit::FormatText(
+                    c.frameOffset == kBody ? "\n%07u: error 0xfff5;" : "\n%07u: error 0xfff0;",
+                    f.FirstDataPage + k)),
                 std::string::npos)
           << log;
       const auto part = Stored(f.Number, from * f.FramesPerPage, (k - from) * f.FramesPerPage, 2);
@@ -278,10 +274,11 @@ TEST_F(DownloadOverLink, AClockNoRecorderReportsIsRefusedBeforeAnyRequest) {
     device.recorder.ClearReceived();
     EXPECT_EQ(Run(), DownloadEnd::Refused);
     EXPECT_TRUE(Requests().empty());
-    EXPECT_EQ(messages, std::vector<std::string>{toolkit::FormatText(
-                            "Error|Частота прибора %u Гц вне допустимых 1..65535 Гц (статус искажён?): чтение "
-                            "не начато.",
-                            clock)});
+    EXPECT_EQ(messages,
+              std::vector<std::string>{toolkit::FormatText(
+                  "Error|Частота прибора %u Гц вне допустимых 1..65535 Гц (статус искажён?): чтение "
+                  "не начато.",
+                  clock)});
     EXPECT_TRUE(files.empty());
     EXPECT_EQ(summary, "чтение не начато");
   }
@@ -420,7 +417,8 @@ TEST_F(DownloadOverLink, APulledCableEndsByTheTimeOutWithoutSpinningOrFloodingTh
   EXPECT_LE(driver.StatusPolls() - polls, spent);
   EXPECT_LE(link.Log.size(), recorder::kMostLinkLogBytes);
   ASSERT_EQ(files.size(), 1u);
-  EXPECT_EQ(ReadRecording(files[0]).Samples, Stored(builder.Files()[0].Number, 0, builder.Files()[0].FramesPerPage, 3));
+  EXPECT_EQ(ReadRecording(files[0]).Samples,
+            Stored(builder.Files()[0].Number, 0, builder.Files()[0].FramesPerPage, 3));
 }
 
 TEST_F(DownloadOverLink, CancelInTheMiddleOfAPortionKeepsTheBufferedSamples) {

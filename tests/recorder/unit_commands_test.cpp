@@ -241,7 +241,11 @@ TEST_F(CommandTest, AReplyWhoseBodyFailsItsCheckIsNeverTheAnswer) {
   const std::vector<Case> cases = {
       {"status", 0x02, emulator::kCommandStatus, 36, std::vector<uint8_t>(240, 3),
        [&] { return ReadStatus(link, status); }},
-      {"mode", 0x03, emulator::kCommandMode, 35, {35, kModeRegistration},
+      {"mode",
+       0x03,
+       emulator::kCommandMode,
+       35,
+       {35, kModeRegistration},
        [&] { return SetTransmission(link, kModeRegistration); }},
       {"card page", 0x24, emulator::kCommandPages, 0, PageOf(5), [&] { return ReadCardPage(link, 9); }},
       {"ram", 0x01, emulator::kCommandRam, 0, PageOf(6), [&] { return ReadRam(link, 0); }},
