@@ -126,7 +126,7 @@ void CommandSet::SendNextPage() {
   } else {
     std::memset(page, 0xFF, kPageBytes);  // beyond the image: erased flash
   }
-  recorder_.SendReply(kReplyPage, ++sequence_, page);
+  SendCardPage(recorder_, kReplyPage, ++sequence_, next_, page, options_.lineFaults);
   ++next_;
   --remaining_;
   ++sentInStream_;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "emulator/page_line_faults.h"
 #include "emulator/recorder.h"
 
 namespace emulator {
@@ -38,6 +39,8 @@ struct CommandSetOptions {
   bool liveData = true;
   // Status requests are answered while pages or live blocks stream (false: they are ignored then).
   bool statusDuringStream = true;
+  // Streamed pages garbled on the line.
+  PageLineFaults lineFaults;
 };
 
 class CommandSet {

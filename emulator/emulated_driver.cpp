@@ -216,6 +216,7 @@ FtStatus EmulatedDriver::GetModemStatus(FtHandle handle, uint32_t& status) {
 
 FtStatus EmulatedDriver::GetStatus(FtHandle handle, uint32_t& rxQueue, uint32_t& txQueue, uint32_t& events) {
   std::lock_guard lock(mutex_);
+  ++statusPolls_;
   SpendPollCost();
   EmulatedDevice* d = nullptr;
   if (FtStatus s = Begin(Op::GetStatus, handle, "", d)) return s;

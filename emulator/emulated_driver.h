@@ -2,6 +2,7 @@
 // The bridge driver over emulated recorders: a bus of attached devices, each an emulated recorder
 // behind an emulated bridge chip with its receive queue. Tests attach devices, set up their recorders,
 // inject bridge faults and read the log of configuration calls.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -100,6 +101,8 @@ class EmulatedDriver final : public platform::ftdi::Driver {
   // driver call takes). On a test clock this is what lets time pass in a loop that polls without
   // sleeping.
   void SetPollCostMicros(uint32_t micros) { pollCostMicros_ = micros; }
+  // Queue-status calls made so far, failed ones too (how hard a caller polls).
+  uint64_t StatusPolls() const { return statusPolls_.load(); }
 
   // Held by tests that touch a recorder while another thread uses the link.
   std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock(mutex_); }
@@ -148,6 +151,7 @@ class EmulatedDriver final : public platform::ftdi::Driver {
   FtHandle nextHandle_ = 1;
   uint32_t pollCostMicros_ = 5;
   uint32_t pollDebtMicros_ = 0;
+  std::atomic<uint64_t> statusPolls_{0};
 };
 
 }  // namespace emulator

@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "recorder/card_sum.h"
+#include "recorder/frames.h"
 #include "recorder/unit_commands.h"
 #include "toolkit/format_text.h"
 
@@ -47,6 +48,11 @@ void TrdBce::Log(const std::string& text) {
   if (hooks_.Log) hooks_.Log(text);
 }
 
+std::string TrdBce::FaultText(recorder::HeaderFault fault) const {
+  return "заголовок: " +
+         recorder::HeaderFaultText(fault, {page_, kCardPageHeaderSize}, settings_.SampleClock);
+}
+
 TrdBce::State TrdBce::EndWith(DownloadEnd end) {
   end_ = end;
   return kFinish;
@@ -57,6 +63,7 @@ TrdBce::State TrdBce::RequestPortion() {
   if (settings_.FatMode) progress_.PagesInPortion = 0;
   const uint32_t span = entry.EndPage - begin_;
   portion_ = span < settings_.ReadPortion ? static_cast<uint16_t>(span + 1) : settings_.ReadPortion;
+  codeKnown_ = false;
   if (recorder::RequestPages(link_, begin_, portion_)) {
     Log(FormatText("\nerror уст. cтp %u;", begin_));
     return EndWith(DownloadEnd::RequestFailed);
@@ -115,21 +122,24 @@ TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped) {
     ++progress_.PagesInPortion;
     return kReceive;
   }
-  const bool headerGood = ksHeader == 0 && DataHeaderUsable(page_);
+  const recorder::HeaderFault fault = DataHeaderFault(page_, settings_.SampleClock);
   const bool inSequence = seq.Code == static_cast<uint8_t>(seq.PrevCode + 1);
-  if (error != 0 || dropped != 0 || ksBlock != 0 || !inSequence || !headerGood) {
+  if (error != 0 || dropped != 0 || ksBlock != 0 || !inSequence || fault != recorder::HeaderFault::None) {
     const char* label = "_____";
     if (error != 0) label = "error";
     if (dropped != 0) label = "пр-ск";
     if (!inSequence) label = "SNанг";
     if (seq.Serial != static_cast<uint16_t>(seq.PrevSerial + 1)) label = "SN_к_";
     if (ksBlock != 0) label = "ks__к";
-    if (!headerGood) label = "ksZag";
-    Log(
-        FormatText("\n%s:  err 0x%04x;  проп %04u; bl %07u  SN %03d=%02x->%02x карта: ks 0x%02x; SN "
-                   "%02d=%02x->%02x;  ks_zag 0x%02x;",
-                   label, error, dropped, p, seq.Code - seq.PrevCode, seq.PrevCode, seq.Code, ksBlock,
-                   seq.Serial - seq.PrevSerial, seq.PrevSerial, seq.Serial, ksHeader));
+    // A header whose sum holds but whose values the writer cannot take says which value it is.
+    if (fault != recorder::HeaderFault::None) label = ksHeader != 0 ? "ksZag" : "Zag_x";
+    std::string line = FormatText(
+        "\n%s:  err 0x%04x;  проп %04u; bl %07u  SN %03d=%02x->%02x карта: ks 0x%02x; SN "
+        "%02d=%02x->%02x;  ks_zag 0x%02x;",
+        label, error, dropped, p, seq.Code - seq.PrevCode, seq.PrevCode, seq.Code, ksBlock,
+        seq.Serial - seq.PrevSerial, seq.PrevSerial, seq.Serial, ksHeader);
+    if (ksHeader == 0 && fault != recorder::HeaderFault::None) line += "  " + FaultText(fault);
+    Log(line);
     if (writer_.FileOpen() && !writer_.CloseDataFile(p - 1)) return EndWith(DownloadEnd::WriteFailed);
     return EndWith(DownloadEnd::Stopped);
   }
@@ -155,7 +165,8 @@ TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped) 
     std::memcpy(&writer_.FileSetup, page_, kCardPageSize);
     return kReceive;
   }
-  if (ksBlock == 0 && ksHeader == 0 && DataHeaderUsable(page_)) {
+  const recorder::HeaderFault fault = DataHeaderFault(page_, settings_.SampleClock);
+  if (ksBlock == 0 && fault == recorder::HeaderFault::None) {
     switch (writer_.StoreRangePage(p, page_)) {
       case PageResult::Accepted:
         lastPageTick_ = platform::GetTickCount();
@@ -173,10 +184,33 @@ TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped) 
     return EndWith(DownloadEnd::Completed);
   }
   const uint32_t errors = ++progress_.ErrorPages;
-  if (errors < kMostLoggedErrors)
-    Log(FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  ks_блока 0x%02x  ks_заг %02x", p, error, dropped,
-                   ksBlock, ksHeader));
+  if (errors < kMostLoggedErrors) {
+    std::string line = FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  ks_блока 0x%02x  ks_заг %02x", p,
+                                  error, dropped, ksBlock, ksHeader);
+    if (ksHeader == 0 && fault != recorder::HeaderFault::None) line += "  " + FaultText(fault);
+    Log(line);
+  }
   if (writer_.FileOpen() && !writer_.CloseDataFile(p)) return EndWith(DownloadEnd::WriteFailed);
+  return kReceive;
+}
+
+TrdBce::State TrdBce::OnLostFrames(uint8_t code, uint16_t dropped) {
+  // The recorder numbers the pages of a stream; frames whose header never came are counted by the gap,
+  // as error pages of their own numbers, so that the pages after them keep theirs.
+  const uint8_t lost = static_cast<uint8_t>(code - lastCode_ - 1);
+  const bool known = codeKnown_;
+  codeKnown_ = true;
+  lastCode_ = code;
+  if (!known || lost == 0 || lost >= portion_ - progress_.PagesInPortion) return kReceive;
+  for (uint8_t i = 0; i < lost; ++i) {
+    const uint32_t p = begin_ + progress_.PagesInPortion;
+    ++progress_.PagesInPortion;
+    const uint32_t errors = ++progress_.ErrorPages;
+    if (errors < kMostLoggedErrors)
+      Log(FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  кадр не принят", p, recorder::kNoHeader,
+                     dropped));
+    if (writer_.FileOpen() && !writer_.CloseDataFile(p)) return EndWith(DownloadEnd::WriteFailed);
+  }
   return kReceive;
 }
 
@@ -201,7 +235,15 @@ void TrdBce::Execute(std::stop_token stop) {
   end_ = DownloadEnd::Running;
 
   State state = kRequest;
-  if (settings_.SelFiles.empty() || settings_.SampleClock == 0) {
+  if (!SampleClockUsable(settings_.SampleClock)) {
+    // The clock sizes the buffers and divides every time: one no recorder reports is refused.
+    const std::string text =
+        FormatText("Частота прибора %u Гц вне допустимых 1..%u Гц (статус искажён?): чтение не начато.",
+                   settings_.SampleClock, kMostSampleClock);
+    Log("\n" + text);
+    if (hooks_.Message) hooks_.Message(text, "Error");
+    state = EndWith(DownloadEnd::Refused);
+  } else if (settings_.SelFiles.empty()) {
     state = EndWith(DownloadEnd::Completed);
   } else {
     begin_ = settings_.SelFiles[0].BeginPage;
@@ -216,8 +258,11 @@ void TrdBce::Execute(std::stop_token stop) {
       if ((type & 0xF0) == 0x20 && count == recorder::kPageCount) {
         writer_.Sequence.Code = code;
         writer_.Sequence.Serial = static_cast<uint16_t>(page_[8] | page_[9] << 8);
-        const uint32_t p = begin_ + progress_.PagesInPortion;
-        state = settings_.FatMode ? OnFatPage(p, error, dropped) : OnRangePage(p, error, dropped);
+        if (!settings_.FatMode) state = OnLostFrames(code, dropped);
+        if (state != kFinish) {
+          const uint32_t p = begin_ + progress_.PagesInPortion;
+          state = settings_.FatMode ? OnFatPage(p, error, dropped) : OnRangePage(p, error, dropped);
+        }
         if (state != kFinish && progress_.PagesInPortion == portion_) state = EndOfPortion();
       }
     }
@@ -243,7 +288,9 @@ void TrdBce::Finish() {
     end_ = DownloadEnd::WriteFailed;
   const uint32_t elapsed = platform::TicksSince(startTick_, platform::GetTickCount());
   const double total = readTotal_;
-  if (end_ == DownloadEnd::WriteFailed) {
+  if (end_ == DownloadEnd::Refused) {
+    if (hooks_.ShowSummary) hooks_.ShowSummary("чтение не начато");
+  } else if (end_ == DownloadEnd::WriteFailed) {
     Log("\n\n   ошибка записи данных: чтение прервано.");
     if (hooks_.ShowSummary) hooks_.ShowSummary("ошибка записи!");
     if (hooks_.Message) hooks_.Message(writer_.Failure(), "Error");

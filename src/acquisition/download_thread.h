@@ -42,6 +42,7 @@ enum class DownloadEnd {
   RequestFailed,
   LogFailed,    // the work log does not open: nothing was read
   WriteFailed,  // a data file could not be created or written: reported, never a success
+  Refused,      // the recorder's sample clock is not one a recorder reports: nothing was read
 };
 
 class TrdBce {
@@ -71,8 +72,12 @@ class TrdBce {
   State RequestPortion();
   State OnFatPage(uint32_t p, uint16_t error, uint16_t dropped);
   State OnRangePage(uint32_t p, uint16_t error, uint16_t dropped);
+  // A range page whose reply code skips some: the skipped ones are error pages.
+  State OnLostFrames(uint8_t code, uint16_t dropped);
   State EndOfPortion();
   State EndWith(DownloadEnd end);
+  // "заголовок: " and the reason a page header was refused.
+  std::string FaultText(recorder::HeaderFault fault) const;
   void Finish();
 
   recorder::UnitLink& link_;
@@ -88,6 +93,8 @@ class TrdBce {
   const uint8_t* page_ = nullptr;
   uint32_t begin_ = 0;
   uint16_t portion_ = 0;
+  bool codeKnown_ = false;  // a page of the current request came: lastCode_ holds its reply code
+  uint8_t lastCode_ = 0;
   uint32_t startTick_ = 0;
   uint32_t lastPageTick_ = 0;
 };

@@ -50,11 +50,14 @@ std::string TicksText(int64_t ticks, uint32_t clock) {
 
 }  // namespace
 
-bool DataHeaderUsable(const uint8_t* page) {
-  const auto header =
-      recorder::DecodeDataPageHeader({page, kCardPageHeaderSize}, recorder::kMaxPageChannels - 1, 1);
-  return header && std::popcount(page[kMaskByte]) == static_cast<int>(header->Channels);
+recorder::HeaderFault DataHeaderFault(const uint8_t* page, uint32_t sampleClock) {
+  recorder::HeaderFault fault = recorder::HeaderFault::None;
+  recorder::DecodeDataPageHeader({page, kCardPageHeaderSize}, recorder::kMaxPageChannels - 1, sampleClock,
+                                 &fault);
+  return fault;
 }
+
+bool SampleClockUsable(uint32_t sampleClock) { return sampleClock >= 1 && sampleClock <= kMostSampleClock; }
 
 DownloadWriter::DownloadWriter(const DownloadSettings& settings, LogSink log,
                                std::function<void(const std::string&)> shown)
@@ -74,10 +77,11 @@ void DownloadWriter::Log(const std::string& text) {
 void DownloadWriter::TakePageParameters(const uint8_t* page) {
   Sequence.PrevSerial = static_cast<uint16_t>(Sequence.Serial - 1);
   Sequence.PrevCode = static_cast<uint8_t>(Sequence.Code - 1);
-  samplesPerPage_ = page[kValuesByte];
   std::memcpy(savedHeader_.data(), page, kCardPageHeaderSize);
   decimation_ = DecimationOf(page);
   pageChannels_ = page[kChannelsByte] + 1u;
+  // Whole frames only: a value count that is not a multiple of the channels loses its last values.
+  samplesPerPage_ = page[kValuesByte] / pageChannels_ * pageChannels_;
   ticksPerPage_ = samplesPerPage_ / pageChannels_ * decimation_;
   haveParameters_ = true;
 }
@@ -93,10 +97,10 @@ void DownloadWriter::TakeAmounts(const uint8_t* page) {
   const uint32_t rate = std::max<uint32_t>(1, settings_.SampleClock / DecimationOf(page));
   const uint32_t channels = page[kChannelsByte] + 1u;
   flushAmount_ = rate * channels * 10;
-  fileAmount_ = flushAmount_ * 360;
-  const uint32_t hours = kMostFileSamples / fileAmount_;
+  fileAmount_ = uint64_t{flushAmount_} * 360;
+  const uint64_t hours = kMostFileSamples / fileAmount_;
   if (hours >= 1) fileAmount_ *= hours;
-  if (settings_.FileMinutes != 0) fileAmount_ = flushAmount_ * settings_.FileMinutes * 6;
+  if (settings_.FileMinutes != 0) fileAmount_ = uint64_t{flushAmount_} * settings_.FileMinutes * 6;
   const size_t need = size_t{flushAmount_} + recorder::kMaxPageValues;
   if (samples_.size() < need) samples_.resize(need);
 }
@@ -176,10 +180,19 @@ bool DownloadWriter::OpenDataFile(uint32_t pageNumber, long double correction, c
   main.Longitude = FileSetup.Longitude;
   toolkit::SetFieldText(main.Station, recorder::StationName(FileSetup));
 
+  // The channel mask names the recorder channels of the file; the frames hold the header's channel
+  // count, which rules when the two differ.
   unsigned n = 0;
   channelNumbers_.fill(0x0F);
-  for (unsigned b = 0; b < 8; ++b)
-    if (page[kMaskByte] >> b & 1) channelNumbers_[n++] = static_cast<uint8_t>(b);
+  const unsigned frameChannels = std::min(page[kChannelsByte] + 1u, recorder::kMaxPageChannels);
+  if (std::popcount(page[kMaskByte]) == static_cast<int>(frameChannels)) {
+    for (unsigned b = 0; b < 8; ++b)
+      if (page[kMaskByte] >> b & 1) channelNumbers_[n++] = static_cast<uint8_t>(b);
+  } else {
+    Log(FormatText("\n маска каналов 0x%02x не для %u каналов: каналы 0..%u", page[kMaskByte], frameChannels,
+                   frameChannels - 1));
+    for (; n < frameChannels; ++n) channelNumbers_[n] = static_cast<uint8_t>(n);
+  }
   main.Channels = static_cast<uint16_t>(n);
 
   const uint32_t dh = DecimationOf(page);
@@ -310,7 +323,7 @@ PageResult DownloadWriter::StoreRangePage(uint32_t p, const uint8_t* page) {
     if (shown_) shown_(fileName_);
     TakeAmounts(page);
     Log(FormatText("    ...%04u Гц;  буфер %u bt    file: %uKbt - %uмин", clock / decimation_, flushAmount_,
-                   fileAmount_ / 250, fileAmount_ / (flushAmount_ * 6)));
+                   FileKb(), FileLengthMinutes()));
   }
   // 5, 6. Samples, buffer and file length.
   if (!AppendSamples(page, false)) return PageResult::Failed;
@@ -337,7 +350,7 @@ PageResult DownloadWriter::StoreFatPage(uint32_t p, const uint8_t* page, bool fi
     TakePageParameters(page);
     TakeAmounts(page);
     Log(FormatText("    ...%04u Гц  %u k;  буфер %u bt    file: %uKbt - %uмин", clock / d, pageChannels_,
-                   flushAmount_, fileAmount_ / 250, fileAmount_ / (flushAmount_ * 6)));
+                   flushAmount_, FileKb(), FileLengthMinutes()));
     if (settings_.HighPassIndex != 0) DesignFilter();
     fileCounter_ = 0;
     prevPageTime_ = PageTimeOf(page) - ticksPerPage_;
@@ -350,8 +363,8 @@ PageResult DownloadWriter::StoreFatPage(uint32_t p, const uint8_t* page, bool fi
   if (!FileOpen()) {
     const uint32_t n = static_cast<uint32_t>(uint64_t{fileCounter_} * fileAmount_ / pageChannels_ / rate);
     if (entry.StartTime + n != SecondOf(page)) {
-      Log(FormatText("\n Open_File error: %u = %u * %u / %u / %u", n, fileCounter_, fileAmount_,
-                     pageChannels_, rate));
+      Log(FormatText("\n Open_File error: %u = %u * %llu / %u / %u", n, fileCounter_,
+                     static_cast<unsigned long long>(fileAmount_), pageChannels_, rate));
       Log(FormatText("\n Open_File error: %u + %u - %u = %u", entry.StartTime, n, SecondOf(page),
                      entry.StartTime + n - SecondOf(page)));
     }
@@ -384,8 +397,9 @@ PageResult DownloadWriter::StoreFatPage(uint32_t p, const uint8_t* page, bool fi
   // 7. File length.
   if (written_ >= fileAmount_) {
     if (written_ != fileAmount_)
-      Log(FormatText("\n       бл. %u;   !!!!!!!!!!!!!  me/dl_buf_zap = %u/%u  mecto/dl_file %u/%u ", p + 1,
-                     fill_, flushAmount_, static_cast<unsigned>(written_), fileAmount_));
+      Log(FormatText("\n       бл. %u;   !!!!!!!!!!!!!  me/dl_buf_zap = %u/%u  mecto/dl_file %llu/%llu ",
+                     p + 1, fill_, flushAmount_, static_cast<unsigned long long>(written_),
+                     static_cast<unsigned long long>(fileAmount_)));
     if (!CloseDataFile(p)) return PageResult::Failed;
   }
   return PageResult::Accepted;

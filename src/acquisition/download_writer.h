@@ -33,10 +33,13 @@ enum class PageResult {
   Failed,    // a file could not be created or written: the download ends as a failure
 };
 
-// A data page header the writer can work with: both the sum and the layout hold (channels at most 8,
-// a value count that is non-zero, fits in the page and is a multiple of the channels, a channel mask
-// with one bit for each channel).
-bool DataHeaderUsable(const uint8_t* page);
+// Why the writer cannot work with a data page header (HeaderFault::None: it can): its sum, at most 8
+// channels, 1..165 values and an output rate of at least 1 Hz at `sampleClock`.
+recorder::HeaderFault DataHeaderFault(const uint8_t* page, uint32_t sampleClock);
+
+// The recorder's sample clock a download can work with: what a status block can report (1..65535 Hz).
+inline constexpr uint32_t kMostSampleClock = 65535;
+bool SampleClockUsable(uint32_t sampleClock);
 
 // Sample i of a data page: the 3 bytes at 16 + 3 i, offset binary.
 inline int32_t PageSample(const uint8_t* page, unsigned i) {
@@ -82,12 +85,17 @@ class DownloadWriter {
   const std::string& Failure() const { return failure_; }
 
   uint32_t FlushAmount() const { return flushAmount_; }
-  uint32_t FileAmount() const { return fileAmount_; }
+  uint64_t FileAmount() const { return fileAmount_; }
   uint32_t Decimation() const { return decimation_; }
 
  private:
   void Log(const std::string& text);
   void TakeAmounts(const uint8_t* page);
+  // The file length of the log lines: kilobytes and minutes.
+  unsigned FileKb() const { return static_cast<unsigned>(fileAmount_ / 250); }
+  unsigned FileLengthMinutes() const {
+    return static_cast<unsigned>(fileAmount_ / (uint64_t{flushAmount_} * 6));
+  }
   int64_t PageTimeOf(const uint8_t* page) const;
   uint32_t PositionTicks(const uint8_t* page) const;
   void DesignFilter();
@@ -109,7 +117,7 @@ class DownloadWriter {
   int64_t prevPageTime_ = 0;
   uint32_t prevPosition_ = 0;
   uint32_t flushAmount_ = 0;
-  uint32_t fileAmount_ = 0;
+  uint64_t fileAmount_ = 0;
   uint32_t fill_ = 0;
   uint64_t written_ = 0;
   uint32_t fileCounter_ = 0;

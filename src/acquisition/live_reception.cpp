@@ -109,6 +109,7 @@ void th_work::Execute(std::stop_token token) {
   stopCode_ = 0;
   lastDataTick_ = lastPollTick_ = platform::GetTickCount();
   counters_.SerialMisses = 0;
+  failures_ = FailureRun{};
   const recorder::StatusBlock status = shared_.Status();
   sysRG_ = status.sysRG;
   capTime_ = status.Cap_Time;
@@ -132,11 +133,12 @@ void th_work::Execute(std::stop_token token) {
     uint16_t error = 0;
     uint8_t type = 0, code = 0;
     const uint16_t count = link_.ReceiveMessage(error, link_.Dropped, type, code, receive_);
-    if (count == 0 && error == recorder::kReceiveOk) continue;
     if (error != recorder::kReceiveOk || link_.Dropped != 0) {
-      Log(FormatText("\n work( бл_%u ): err = %04x;  пропуск %u;", blocks_, error, link_.Dropped));
+      NoteFailure(error, link_.Dropped);
       continue;
     }
+    EndFailureRun();
+    if (count == 0) continue;
     if (type == 2 && count == recorder::kStatusReplySize) {
       OnStatus(receive_);
     } else if ((type & 0x60) != 0 && count == kLiveBlockCount) {
@@ -144,6 +146,7 @@ void th_work::Execute(std::stop_token token) {
     }
   }
 
+  EndFailureRun();
   shared_.Stop();
   DeleteLiveWriter(writer_);
   if (stopCode_ != 0)
@@ -152,6 +155,23 @@ void th_work::Execute(std::stop_token token) {
   else
     Log(FormatText("\nпрочитано %u cтраниц", blocks_));
   platform::Sleep(kEndPauseMs);
+}
+
+void th_work::NoteFailure(uint16_t error, uint16_t dropped) {
+  if (failures_.Count++ == 0) {
+    failures_.Block = blocks_;
+    failures_.Error = error;
+    failures_.Dropped = dropped;
+  }
+}
+
+void th_work::EndFailureRun() {
+  if (failures_.Count == 0) return;
+  std::string line = FormatText("\n work( бл_%u ): err = %04x;  пропуск %u;", failures_.Block,
+                                failures_.Error, failures_.Dropped);
+  if (failures_.Count > 1) line += FormatText("  подряд %u раз", failures_.Count);
+  Log(line);
+  failures_ = FailureRun{};
 }
 
 void th_work::OnStatus(const uint8_t* body) {

@@ -75,6 +75,10 @@ class th_work {
   void OnStatus(const uint8_t* body);
   void OnBlock(const uint8_t* page);
   void SetSmoothing(int32_t points);
+  // Failed receptions in a row make one log line, written when the run ends: a pulled cable fails
+  // every reception for as long as the thread waits.
+  void NoteFailure(uint16_t error, uint16_t dropped);
+  void EndFailureRun();
 
   recorder::UnitLink& link_;
   LiveShared& shared_;
@@ -102,6 +106,13 @@ class th_work {
   uint16_t serialReference_ = 0;
   uint8_t sysRG_ = 0;
   uint32_t capTime_ = 0;
+  struct FailureRun {
+    uint32_t Count = 0;
+    uint32_t Block = 0;  // blocks received before its first failure
+    uint16_t Error = 0;
+    uint16_t Dropped = 0;
+  };
+  FailureRun failures_;
   uint8_t receive_[2700] = {};
 };
 

@@ -43,6 +43,17 @@ std::optional<CardPageHeader> ReadCardPageHeader(std::span<const uint8_t> bytes)
   return h;
 }
 
+namespace {
+
+unsigned DecimationOf(const CardPageHeader& h) {
+  return ((h.DecimationA >> 4) + 1u) * ((h.DecimationB >> 4) + 1u);
+}
+
+// Seconds since 1899-12-30 of the page's GPS second: 64-bit, so that 2036 is no limit.
+uint64_t Second1899(const CardPageHeader& h) { return uint64_t{h.Second} + kUnitEpochFrom1899; }
+
+}  // namespace
+
 std::optional<DataPageHeader> DecodeDataPageHeader(std::span<const uint8_t> bytes, uint8_t maxChannelsMinus1,
                                                    uint32_t sampleClock, HeaderFault* fault) {
   auto fail = [fault](HeaderFault f) -> std::optional<DataPageHeader> {
@@ -57,24 +68,45 @@ std::optional<DataPageHeader> DecodeDataPageHeader(std::span<const uint8_t> byte
   DataPageHeader h;
   h.Raw = *raw;
   h.Channels = raw->ChannelsMinus1 + 1u;
-  if (raw->ValueCount == 0 || raw->ValueCount % h.Channels != 0 || raw->ValueCount > kMaxPageValues)
-    return fail(HeaderFault::Values);
+  if (raw->ValueCount == 0 || raw->ValueCount > kMaxPageValues) return fail(HeaderFault::Values);
   if (sampleClock == 0) return fail(HeaderFault::SampleClock);
-  h.Decimation = ((raw->DecimationA >> 4) + 1u) * ((raw->DecimationB >> 4) + 1u);
+  h.Decimation = DecimationOf(*raw);
+  if (sampleClock / h.Decimation == 0) return fail(HeaderFault::Rate);
   h.SampleClock = sampleClock;
   h.OutputRate = sampleClock / h.Decimation;
   h.Span = raw->ValueCount / h.Channels * h.Decimation;
-  const uint32_t second1899 = raw->Second + static_cast<uint32_t>(kUnitEpochFrom1899);  // modulo 2^32
-  h.Position = uint64_t{second1899} * sampleClock + uint64_t{raw->Position} * h.Decimation;
+  h.Position = Second1899(*raw) * sampleClock + uint64_t{raw->Position} * h.Decimation;
   if (fault) *fault = HeaderFault::None;
   return h;
 }
 
+std::string HeaderFaultText(HeaderFault fault, std::span<const uint8_t> bytes, uint32_t sampleClock) {
+  const auto raw = ReadCardPageHeader(bytes);
+  if (!raw) return "заголовок короче 16 байт";
+  switch (fault) {
+    case HeaderFault::None:
+      return {};
+    case HeaderFault::Short:
+      return "заголовок короче 16 байт";
+    case HeaderFault::Sum:
+      return toolkit::FormatText("ks заголовка 0x%02x", static_cast<unsigned>(CardSum(bytes.first(16))));
+    case HeaderFault::Channels:
+      return toolkit::FormatText("каналов %u", raw->ChannelsMinus1 + 1u);
+    case HeaderFault::Values:
+      return toolkit::FormatText("отсчётов %u", unsigned{raw->ValueCount});
+    case HeaderFault::SampleClock:
+      return toolkit::FormatText("частота прибора %u Гц", sampleClock);
+    case HeaderFault::Rate:
+      return toolkit::FormatText("%u Гц / децимация %u: частота 0", sampleClock, DecimationOf(*raw));
+  }
+  return {};
+}
+
 std::string DataPageHeader::TimeText() const {
-  const uint32_t second1899 = Raw.Second + static_cast<uint32_t>(kUnitEpochFrom1899);
   const uint64_t fraction =
       SampleClock == 0 ? 0 : uint64_t{Raw.Position} * Decimation * (100000u / SampleClock);
-  return DateTimeText(second1899) + toolkit::FormatText(",%05llu", static_cast<unsigned long long>(fraction));
+  return DateTimeText(static_cast<int64_t>(Second1899(Raw))) +
+         toolkit::FormatText(",%05llu", static_cast<unsigned long long>(fraction));
 }
 
 }  // namespace recorder

@@ -73,19 +73,23 @@ struct DataPageHeader {
   uint32_t SampleClock = 0;
   uint32_t OutputRate = 0;  // SampleClock / D, Hz
   uint32_t Span = 0;        // (values / C) x D base-clock ticks
-  uint64_t Position = 0;    // (second since 1899-12-30, mod 2^32) x SampleClock + position x D
+  uint64_t Position = 0;    // (second since 1899-12-30) x SampleClock + position x D
 
   // "dd.mm.yy hh:mm:ss,fffff": the page's second and the fraction position x D x (100000 / SampleClock).
   std::string TimeText() const;
 };
 
 // Why a header was refused.
-enum class HeaderFault { None, Short, Sum, Channels, Values, SampleClock };
+enum class HeaderFault { None, Short, Sum, Channels, Values, SampleClock, Rate };
 
 // Checks a data page header: its sum, channels at most `maxChannelsMinus1` (StatusBlock.Channels) and
-// at most 8, a value count that is non-zero, a multiple of the channels and fits in the page, and a
-// known sample clock.
+// at most 8, a value count that is non-zero and fits in the page, a known sample clock and a decimation
+// that leaves an output rate of at least 1 Hz. A count that is not a multiple of the channels is taken:
+// its whole frames are the page's samples. Bytes 0, 14 and 15 are not looked at.
 std::optional<DataPageHeader> DecodeDataPageHeader(std::span<const uint8_t> bytes, uint8_t maxChannelsMinus1,
                                                    uint32_t sampleClock, HeaderFault* fault = nullptr);
+
+// The reason of a refusal in words, with the header's value that caused it ("каналов 9").
+std::string HeaderFaultText(HeaderFault fault, std::span<const uint8_t> bytes, uint32_t sampleClock);
 
 }  // namespace recorder

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "recorder/frames.h"
 #include "recorder/unit_commands.h"
 
 namespace recorder {
@@ -17,7 +18,9 @@ bool UnitLinkFatOps::RequestPages(uint32_t firstPage, uint16_t count) {
 uint16_t UnitLinkFatOps::Receive(uint8_t& type, uint8_t* buffer) {
   uint16_t error = 0;
   uint8_t code = 0;
-  return link_.ReceiveMessage(error, link_.Dropped, type, code, buffer);
+  const uint16_t count = link_.ReceiveMessage(error, link_.Dropped, type, code, buffer);
+  // The FAT reading takes a reply by its count: a bad body or a failed read is nothing usable.
+  return error == kReceiveOk ? count : 0;
 }
 
 void UnitLinkPageSource::Drain() { link_.DrainMessages(); }

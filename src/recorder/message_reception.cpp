@@ -17,6 +17,11 @@ namespace {
 constexpr uint32_t kHeaderWaitMs = 10;
 constexpr uint32_t kBodyWaitMs = 1450;
 constexpr uint32_t kEmptyQueuePauseMs = 5;
+// A frame still arriving is looked at again after this pause: the line brings about 11 bytes a ms.
+constexpr uint32_t kArrivingPauseMs = 1;
+// A driver call that failed is not tried again at once: a pulled cable fails every call at once, and
+// the callers poll until their own time limit.
+constexpr uint32_t kFailurePauseMs = 2;
 constexpr uint16_t kMostDropped = 1000;
 constexpr uint32_t kDrainMs = 2000;
 
@@ -26,9 +31,18 @@ void Append(std::string& log, const char* format, Args... args) {
   const int n = std::snprintf(text, sizeof text, format, args...);
   if (n > 0)
     log.append(text, static_cast<size_t>(n) < sizeof text ? static_cast<size_t>(n) : sizeof text - 1);
+  KeepLogTail(log);
 }
 
 }  // namespace
+
+void KeepLogTail(std::string& log) {
+  if (log.size() <= kMostLinkLogBytes) return;
+  size_t cut = log.size() - kKeptLinkLogBytes;
+  // Never start the kept text inside a character.
+  while (cut < log.size() && (static_cast<unsigned char>(log[cut]) & 0xC0) == 0x80) ++cut;
+  log.erase(0, cut);
+}
 
 bool UnitLink::SendCommand(uint8_t type, uint8_t code, uint8_t subCode, uint16_t payloadCount) {
   uint32_t status = FT_OK;
@@ -83,8 +97,9 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
 
     uint32_t events = 0;
     if (driver_.GetStatus(handle, RxQueue, TxQueue, events) != FT_OK) {
-      Log += ";\nошибка наличия данных в ftdi устройстве!;";
+      Append(Log, "%s", ";\nошибка наличия данных в ftdi устройстве!;");
       error = kQueueStatus;
+      platform::Sleep(kFailurePauseMs);
       return 0;
     }
     // Read once the queue holds comfortably more than needed, or has stopped growing between two polls
@@ -96,12 +111,15 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
       }
       if (RxQueue != lastSeen) {
         lastSeen = RxQueue;
+        platform::Sleep(kArrivingPauseMs);
         continue;
       }
-      if (RxQueue < need) continue;
+      if (RxQueue < need) {
+        platform::Sleep(kArrivingPauseMs);
+        continue;
+      }
     }
 
-    RxQueue = need;
     uint32_t got = 0;
     const FtStatus status = driver_.Read(handle, buffer + held, need, got);
     readTotal += got;
@@ -111,9 +129,14 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
                   : "; /error: чтение заг.  Status = %u, read %u!=%u; ",
              status, got, need);
       error = got == need ? kReadStatus : kReadShort;
-      return 0;
+      platform::Sleep(kFailurePauseMs);
+      // The bytes this read delivered lie in the buffer after those held before it.
+      return static_cast<uint16_t>(got);
     }
     held += got;
+    // What this read left in the queue: the next poll that shows the same count sees a queue that has
+    // stopped growing.
+    lastSeen = RxQueue > got ? RxQueue - got : 0;
 
     if (!body) {
       ReplyHeader header{};
@@ -136,7 +159,6 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
       limit += kBodyWaitMs;
       need = n + 1u;
       held = 0;
-      lastSeen = 0;
       continue;
     }
 
@@ -145,10 +167,10 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
     TotalWait += elapsed;
     const uint8_t sum = ByteSum(buffer, need);
     if (sum != 0) {
+      // Delivered with its count, so that a stream of pages stays numbered; the error word tells every
+      // caller that it is no good reply.
       Append(Log, "\nв прин. сообщении из %u bt   KC = 0x%02X", need, static_cast<unsigned>(sum));
-      // A body that fails its check is not a reply: nothing usable arrived.
       error = kBadBodyCheck;
-      return 0;
     }
     return static_cast<uint16_t>(need);
   }
@@ -163,7 +185,6 @@ uint32_t UnitLink::DrainMessages() {
     // Quiet only when a reception found nothing pending at all; a failed one means the line is busy or
     // broken.
     if (count == 0 && error == kReceiveOk) return 0;
-    if (error == kQueueStatus) platform::Sleep(1);  // the device is failing: do not hammer it
     if (platform::TicksSince(start, platform::GetTickCount()) >= kDrainMs) {
       uint32_t events = 0;
       if (driver_.GetStatus(Settings->Handle, RxQueue, TxQueue, events) != FT_OK) return 1;

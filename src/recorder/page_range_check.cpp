@@ -51,9 +51,9 @@ PageRangeResult CheckPageRange(const PageRangeInput& in, CardPageSource& source)
   source.Drain();
   const auto typedBegin = Typed(in.TypedBegin);
   if (!typedBegin) return refuse("Номер страницы меньше 0!");
-  if (cardPages == 0 || *typedBegin > cardPages - 1)
-    return refuse(toolkit::FormatText("Max сектор карты %llu ",
-                                      static_cast<unsigned long long>(cardPages ? cardPages - 1 : 0)));
+  // Only a begin above FCmax x 4000 is refused (an empty card has no page to begin at).
+  if (cardPages == 0 || *typedBegin > cardPages)
+    return refuse(toolkit::FormatText("Max сектор карты %llu ", static_cast<unsigned long long>(cardPages)));
   const uint32_t beg = static_cast<uint32_t>(*typedBegin);
   out.BegPage = beg;
 

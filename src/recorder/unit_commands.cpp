@@ -45,17 +45,24 @@ struct Reply {
   uint8_t code = 0;
 };
 
-// Receives into link.Buffer until `match` takes a reply or `limitMs` have passed since the call;
-// true when a reply was taken. Replies that do not match are passed over.
-template <typename Match>
-bool AwaitReply(UnitLink& link, uint32_t limitMs, Match match) {
+// Receives into link.Buffer until `match` takes a good reply or `limitMs` have passed since the call;
+// true when a reply was taken. Replies that do not match are passed over; `seen` sees every reception.
+template <typename Match, typename Seen>
+bool AwaitReply(UnitLink& link, uint32_t limitMs, Match match, Seen seen) {
   const uint32_t start = platform::GetTickCount();
   Reply r;
   while (Since(start) < limitMs) {
     r.count = link.ReceiveMessage(r.error, link.Dropped, r.type, r.code, link.Buffer);
-    if (match(r)) return true;
+    seen(r);
+    // A body that failed its check, or a failed read, is never the reply.
+    if (r.error == kReceiveOk && r.count != 0 && match(r)) return true;
   }
   return false;
+}
+
+template <typename Match>
+bool AwaitReply(UnitLink& link, uint32_t limitMs, Match match) {
+  return AwaitReply(link, limitMs, match, [](const Reply&) {});
 }
 
 // Places the page request payload: first page (uint32 LE) and count (uint16 LE).
@@ -106,10 +113,14 @@ uint8_t ReadStatus(UnitLink& link, StatusBlock& destination) {
 
 uint8_t WaitStatus(UnitLink& link, uint8_t* destination) {
   uint32_t pages = 0;
-  const bool got = AwaitReply(link, kStatusWaitMs, [&](const Reply& r) {
-    if (r.count == kPageCount) ++pages;
-    return r.type == static_cast<uint8_t>(UnitCommand::Status) && r.count == kStatusReplySize;
-  });
+  const bool got = AwaitReply(
+      link, kStatusWaitMs,
+      [](const Reply& r) {
+        return r.type == static_cast<uint8_t>(UnitCommand::Status) && r.count == kStatusReplySize;
+      },
+      [&pages](const Reply& r) {
+        if (r.count == kPageCount) ++pages;
+      });
   if (got) {
     std::memcpy(destination, link.Buffer, kStatusReplySize);
     return kDone;
@@ -160,6 +171,7 @@ uint8_t ReadCardPage(UnitLink& link, uint32_t page) {
   while (Since(start) < kCardPageWaitMs) {
     uint16_t dropped = 0;
     const uint16_t count = link.ReceiveMessage(error, dropped, type, code, link.Buffer);
+    if (error != kReceiveOk) continue;  // a bad body or a failed read is no page
     const bool ack = (type & 0x0F) == static_cast<uint8_t>(UnitCommand::Pages) && count == kAckCount;
     const bool isPage = (type & 0xF0) == 0x20 && count == kPageCount;
     if (!ack && !isPage) continue;
@@ -197,8 +209,7 @@ uint8_t ReadWriteDfPage(UnitLink& link, uint8_t direction, uint8_t page, uint8_t
   }
   // Only a checked reply of the DataFlash command counts; a read must bring the whole page.
   const bool got = AwaitReply(link, kDfPageWaitMs, [&](const Reply& r) {
-    if (r.count == 0 || r.error != 0 || (r.type & 0x0F) != static_cast<uint8_t>(UnitCommand::DfPage))
-      return false;
+    if ((r.type & 0x0F) != static_cast<uint8_t>(UnitCommand::DfPage)) return false;
     return write || r.count == kPageCount;
   });
   if (!got) {

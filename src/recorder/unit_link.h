@@ -38,6 +38,13 @@ struct PortSettings {
   platform::ftdi::FtHandle Handle = 0;
 };
 
+// UnitLink::Log is the account of the exchanges since a caller last reset it; a caller that polls a
+// failing line for seconds would grow it without end. Past kMostLinkLogBytes only its last
+// kKeptLinkLogBytes are kept.
+inline constexpr size_t kMostLinkLogBytes = 16384;
+inline constexpr size_t kKeptLinkLogBytes = 8192;
+void KeepLogTail(std::string& log);
+
 // The baud rate of a baud-table index; 115200 for an index outside the table.
 uint32_t BaudRateOf(uint32_t index);
 
@@ -98,9 +105,12 @@ class UnitLink {
   bool SendCommand(uint8_t type, uint8_t code, uint8_t subCode, uint16_t payloadCount);
 
   // Hunts for and receives one reply frame into `buffer` (at least 513 bytes). Returns the body length
-  // + 1 when a checked frame came (body and check byte at the start of `buffer`), else 0; `error` is
-  // one of the ReceiveError words, `type` the reply type (0xFF when no header was accepted), `code` its
-  // code, `dropped` the bytes discarded while hunting for the header.
+  // + 1 when a frame came (body and check byte at the start of `buffer`; a body failing its check comes
+  // with error kBadBodyCheck), the bytes a failed read delivered (kReadStatus, kReadShort), else 0.
+  // `error` is one of the ReceiveError words: only a reception with error 0 is a good reply. `type` is
+  // the reply type (0xFF when no header was accepted), `code` its code, `dropped` the bytes discarded
+  // while hunting for the header. A failed driver call pauses a little before returning, so that
+  // callers polling a pulled cable do not spin.
   uint16_t ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& type, uint8_t& code, uint8_t* buffer);
 
   // Empties the line: 0 when it is quiet, else (after 2000 ms of replies or failures) the number of

@@ -40,15 +40,29 @@ std::string FormatTimeStamp(int64_t ticks) {
 
 std::string FormatSignedDms(double value) {
   const char sign = value >= 0 ? ' ' : '-';
-  const double v = std::fabs(value);
-  // Counted in whole 1e-5 s, so a value just under a minute never shows 60 seconds.
+  double v = std::fabs(value);
   if (!(v < 9e13)) return FormatText("%c%g", sign, v);
-  const long long units = std::llround(v * 1e5);
-  const long long hours = units / 360'000'000;
-  const long long minutes = units / 6'000'000 % 60;
-  const long long secondUnits = units % 6'000'000;
-  return FormatText("%c%lld:%02lld:%lld.%05lld", sign, hours, minutes, secondUnits / 100'000,
-                    secondUnits % 100'000);
+  // Whole hours and minutes come off exactly (the subtrahend is at least half the value), so the
+  // seconds round as "%.5f" rounds the value's own fraction.
+  long long hours = 0, minutes = 0;
+  if (v >= 3600) {
+    hours = static_cast<long long>(v / 3600);
+    v -= static_cast<double>(hours) * 3600;
+  }
+  if (v >= 60) {
+    minutes = static_cast<long long>(v / 60);
+    v -= static_cast<double>(minutes) * 60;
+  }
+  std::string seconds = FormatText("%02.5f", v);
+  // Seconds just under a minute that round up to it count as the next minute, never as 60.
+  if (seconds.rfind("60.", 0) == 0) {
+    seconds = "0.00000";
+    if (++minutes == 60) {
+      minutes = 0;
+      ++hours;
+    }
+  }
+  return FormatText("%c%lld:%02lld:", sign, hours, minutes) + seconds;
 }
 
 std::string TFunk::DecodeTimeStamp(int64_t ticks, double offset, uint16_t longName) {

@@ -185,6 +185,137 @@ TEST_F(DownloadOverLink, ABadPageEndsAFatDownloadButOnlyTheFileOfARange) {
   EXPECT_NE(log.find("\n0001 ошибок "), std::string::npos);
 }
 
+TEST_F(DownloadOverLink, AFrameGarbledOnTheLineIsAnErrorPageWithItsOwnNumber) {
+  // A flipped bit in the body fails the frame's check; one in the header's length loses the whole frame.
+  constexpr size_t kBody = 6 + 200, kHeader = 2;
+  struct Case {
+    bool fatMode;
+    uint16_t portion;
+    std::vector<uint32_t> bad;  // data pages (from the first) whose frame loses a bit on the line
+    size_t frameOffset = kBody;
+  };
+  const Case cases[] = {
+      {false, 16, {5}},           {false, 4096, {5}},        {false, 16, {3, 4, 9, 14}},
+      {false, 4096, {0, 20, 39}}, {true, 16, {5}},           {true, 4096, {21}},
+      {true, 16, {6, 7, 12}},     {false, 16, {5}, kHeader}, {false, 4096, {3, 30}, kHeader},
+      {true, 16, {5}, kHeader},
+  };
+  Record(2, kT0, 40);
+  Burn();
+  const emulator::CardFile f = builder.Files()[0];
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << (c.fatMode ? "FAT" : "range") << " portion " << c.portion << " first bad "
+                 << c.bad.front() << " at frame byte " << c.frameOffset);
+    set->Options().lineFaults.FrameOffset = c.frameOffset;
+    ScratchDir caseDir;
+    settings.DataDir = caseDir.Path();
+    settings.ReadPortion = c.portion;
+    if (c.fatMode) {
+      settings.FatMode = true;
+      settings.SelFiles = {Entry(0, kT0)};
+    } else {
+      UseRange(f.LastPage);
+    }
+    set->Options().lineFaults.Pages.clear();
+    for (uint32_t k : c.bad) set->Options().lineFaults.Pages.insert(f.FirstDataPage + k);
+    progress.ErrorPages = 0;
+    log.clear();
+    const DownloadEnd end = Run();
+    EXPECT_EQ(log.find("выход по времени"), std::string::npos) << log;
+    if (c.fatMode) {
+      // A bad page ends a FAT download: logged with its own number, the file holds what came before.
+      EXPECT_EQ(end, DownloadEnd::Stopped);
+      // A lost frame shows as the next page out of sequence, at the lost page's number.
+      const size_t at = log.find(c.frameOffset == kBody ? "\nks__к:  err 0xfff5;  проп 0000;" : "\nSN_к_:");
+      ASSERT_NE(at, std::string::npos) << log;
+      const std::string line = log.substr(at + 1, log.find('\n', at + 1) - at - 1);
+      EXPECT_NE(line.find(toolkit::FormatText("; bl %07u  SN", f.FirstDataPage + c.bad.front())),
+                std::string::npos)
+          << line;
+      ASSERT_EQ(files.size(), 1u);
+      EXPECT_EQ(ReadRecording(files[0]).Samples, Stored(f.Number, 0, c.bad.front() * f.FramesPerPage, 2));
+      continue;
+    }
+    // A range goes on past each bad page: every other page lands in a file, in order.
+    EXPECT_EQ(end, DownloadEnd::Completed) << log;
+    EXPECT_NE(log.find("\n    прочитано все "), std::string::npos);
+    EXPECT_EQ(progress.ErrorPages, c.bad.size());
+    std::vector<int32_t> expected, got;
+    uint32_t from = 0;
+    for (uint32_t k : c.bad) {
+      EXPECT_NE(log.find(toolkit::FormatText(
+                    c.frameOffset == kBody ? "\n%07u: error 0xfff5;" : "\n%07u: error 0xfff0;",
+                    f.FirstDataPage + k)),
+                std::string::npos)
+          << log;
+      const auto part = Stored(f.Number, from * f.FramesPerPage, (k - from) * f.FramesPerPage, 2);
+      expected.insert(expected.end(), part.begin(), part.end());
+      from = k + 1;
+    }
+    const auto tail = Stored(f.Number, from * f.FramesPerPage, (40 - from) * f.FramesPerPage, 2);
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    for (const std::string& file : files) {
+      const ReadBack r = ReadRecording(file);
+      got.insert(got.end(), r.Samples.begin(), r.Samples.end());
+    }
+    EXPECT_EQ(got, expected);
+  }
+}
+
+TEST_F(DownloadOverLink, AClockNoRecorderReportsIsRefusedBeforeAnyRequest) {
+  Record(2, kT0, 4);
+  Burn();
+  settings.SelFiles = {Entry(0, kT0)};
+  for (uint32_t clock : {0u, 65'536u, 100'000u}) {
+    SCOPED_TRACE(clock);
+    settings.SampleClock = clock;
+    messages.clear();
+    device.recorder.ClearReceived();
+    EXPECT_EQ(Run(), DownloadEnd::Refused);
+    EXPECT_TRUE(Requests().empty());
+    EXPECT_EQ(messages,
+              std::vector<std::string>{toolkit::FormatText(
+                  "Error|Частота прибора %u Гц вне допустимых 1..65535 Гц (статус искажён?): чтение "
+                  "не начато.",
+                  clock)});
+    EXPECT_TRUE(files.empty());
+    EXPECT_EQ(summary, "чтение не начато");
+  }
+  settings.SampleClock = 1000;
+  EXPECT_EQ(Run(), DownloadEnd::Completed);
+}
+
+TEST_F(DownloadOverLink, AHeaderRefusalNamesItsReason) {
+  Record(2, kT0, 10);
+  Burn();
+  const emulator::CardFile f = builder.Files()[0];
+  Page p;
+  std::memcpy(p.data(), CardPage(f.FirstDataPage + 4), 512);
+  p[11] = 0;  // no values: the sums are made to hold
+  SealPage(p);
+  std::memcpy(CardPage(f.FirstDataPage + 4), p.data(), 512);
+
+  settings.SelFiles = {Entry(0, kT0)};
+  EXPECT_EQ(Run(), DownloadEnd::Stopped);
+  EXPECT_NE(log.find(toolkit::FormatText("\nZag_x:  err 0x0000;  проп 0000; bl %07u", f.FirstDataPage + 4)),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("ks_zag 0x00;  заголовок: отсчётов 0"), std::string::npos) << log;
+
+  ScratchDir rangeDir;
+  settings.DataDir = rangeDir.Path();
+  UseRange(f.LastPage);
+  log.clear();
+  EXPECT_EQ(Run(), DownloadEnd::Completed) << log;
+  EXPECT_NE(log.find(toolkit::FormatText("\n%07u: error 0x0000;  пропуск 0000bt;  ks_блока 0x00  ks_заг 00  "
+                                         "заголовок: отсчётов 0",
+                                         f.FirstDataPage + 4)),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(files.size(), 2u);
+}
+
 TEST_F(DownloadOverLink, ASerialJumpAloneIsAcceptedButATimeGapIsNot) {
   Record(3, kT0, 12);
   Burn();
@@ -267,6 +398,27 @@ TEST_F(DownloadOverLink, AStallARequestFailureAndAMissingLogEndTheDownload) {
   EXPECT_TRUE(Requests().empty());
   EXPECT_EQ(messages, std::vector<std::string>{"Error|error open txt.file"});
   EXPECT_EQ(done, 1);
+}
+
+TEST_F(DownloadOverLink, APulledCableEndsByTheTimeOutWithoutSpinningOrFloodingTheLinkLog) {
+  Record(3, kT0, 50);
+  Burn();
+  settings.SelFiles = {Entry(0, kT0)};
+  // The cable goes as the file opens.
+  hooks.ShowFileName = [this](const std::string& n) {
+    names.push_back(n);
+    device.unplugged = true;
+  };
+  const uint64_t polls = driver.StatusPolls();
+  const uint32_t before = clock.GetTickCount();
+  EXPECT_EQ(Run(), DownloadEnd::TimedOut);
+  const uint32_t spent = clock.GetTickCount() - before;
+  EXPECT_GE(spent, 3000u);
+  EXPECT_LE(driver.StatusPolls() - polls, spent);
+  EXPECT_LE(link.Log.size(), recorder::kMostLinkLogBytes);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(ReadRecording(files[0]).Samples,
+            Stored(builder.Files()[0].Number, 0, builder.Files()[0].FramesPerPage, 3));
 }
 
 TEST_F(DownloadOverLink, CancelInTheMiddleOfAPortionKeepsTheBufferedSamples) {

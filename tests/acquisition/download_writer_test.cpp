@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <sstream>
 
 #include "card_pages.h"
@@ -245,27 +246,91 @@ TEST(DownloadWriter, DecimationCodesFifteenGiveTwoHundredFiftySix) {
   EXPECT_EQ(f.Samples.size(), 2u * 164u);
 }
 
-TEST(DownloadWriter, UsableHeadersNeedSumLayoutAndMask) {
+TEST(DownloadWriter, HeadersAreRefusedOnlyForWhatWouldBreakTheFile) {
+  using recorder::HeaderFault;
   Recording rec;
   const Page good = BuildRecording(rec, Ramp)[0];
-  EXPECT_TRUE(acquisition::DataHeaderUsable(good.data()));
-  auto broken = [&](auto change) {
-    Page p = good;
-    change(p);
-    SealPage(p);
-    return acquisition::DataHeaderUsable(p.data());
+  struct Case {
+    const char* what;
+    std::function<void(Page&)> change;
+    uint32_t clock;
+    HeaderFault fault;
   };
-  EXPECT_FALSE(broken([](Page& p) {
-    p[1] = 8;
-    p[14] = 0xFF;
-  }));                                                 // nine channels
-  EXPECT_FALSE(broken([](Page& p) { p[11] = 166; }));  // more values than fit
-  EXPECT_FALSE(broken([](Page& p) { p[11] = 163; }));  // not whole frames
-  EXPECT_FALSE(broken([](Page& p) { p[11] = 0; }));
-  EXPECT_FALSE(broken([](Page& p) { p[14] = 0x07; }));  // three mask bits for two channels
+  const Case cases[] = {
+      {"good", [](Page&) {}, 100, HeaderFault::None},
+      {"values not whole frames", [](Page& p) { p[11] = 163; }, 100, HeaderFault::None},
+      {"mask of three channels", [](Page& p) { p[14] = 0x07; }, 100, HeaderFault::None},
+      {"empty mask", [](Page& p) { p[14] = 0; }, 100, HeaderFault::None},
+      {"byte 0 and 15 of any value", [](Page& p) { p[0] = 0xEE; }, 100, HeaderFault::None},
+      {"nine channels",
+       [](Page& p) {
+         p[1] = 8;
+         p[11] = 18;
+       },
+       100, HeaderFault::Channels},
+      {"no values", [](Page& p) { p[11] = 0; }, 100, HeaderFault::Values},
+      {"more values than fit", [](Page& p) { p[11] = 166; }, 100, HeaderFault::Values},
+      {"decimation above the clock",
+       [](Page& p) {
+         p[12] = 0xF0;
+         p[13] = 0xF0;
+       },
+       100, HeaderFault::Rate},
+      {"no clock", [](Page&) {}, 0, HeaderFault::SampleClock},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Page p = good;
+    c.change(p);
+    SealPage(p);
+    EXPECT_EQ(acquisition::DataHeaderFault(p.data(), c.clock), c.fault);
+  }
   Page bad = good;
   ++bad[3];
-  EXPECT_FALSE(acquisition::DataHeaderUsable(bad.data()));
+  EXPECT_EQ(acquisition::DataHeaderFault(bad.data(), 100), HeaderFault::Sum);
+}
+
+TEST(DownloadWriter, APageOfPartFramesAndAMaskOfOtherChannelsStillMakeAConsistentFile) {
+  Harness h;
+  Recording rec;
+  rec.First.Channels = 3;
+  rec.First.Values = 163;  // 54 whole frames and one value over
+  rec.First.Mask = 0x03;   // two mask bits for three channels
+  rec.First.Second = kGps20260315_123040;
+  rec.Count = 3;
+  std::vector<Page> pages = BuildRecording(rec, Ramp);
+  auto w = h.Make();
+  ASSERT_EQ(FeedRange(w, pages, 0), PageResult::Accepted);
+  ASSERT_TRUE(w.CloseDataFile(2));
+  ASSERT_EQ(w.FilesWritten().size(), 1u);  // 54 frames a page follow on in time
+  ReadBack f = ReadRecording(w.FilesWritten()[0]);
+  ASSERT_TRUE(f.Ok);
+  EXPECT_EQ(f.Main.Channels, 3);
+  ASSERT_EQ(f.Channels.size(), 3u);
+  EXPECT_STREQ(f.Channels[2].Name, "Z-123456");
+  std::vector<int32_t> expected;
+  for (uint64_t page = 0; page < 3; ++page) {
+    const auto part = Expected(page * 163, 162);
+    expected.insert(expected.end(), part.begin(), part.end());
+  }
+  EXPECT_EQ(f.Samples, expected);
+  EXPECT_NE(h.log.find("\n маска каналов 0x03 не для 3 каналов: каналы 0..2"), std::string::npos) << h.log;
+}
+
+TEST(DownloadWriter, TheFileLengthOfTheFastestClockAndLongestFilesDoesNotWrap) {
+  Harness h;
+  h.settings.SampleClock = acquisition::kMostSampleClock;
+  h.settings.FileMinutes = 240;
+  Recording rec;
+  rec.First.Channels = 8;
+  rec.First.Mask = 0xFF;
+  rec.First.Values = 160;
+  rec.Count = 1;
+  auto w = h.Make();
+  ASSERT_EQ(FeedRange(w, BuildRecording(rec, Ramp), 0), PageResult::Accepted);
+  EXPECT_EQ(w.FlushAmount(), 65'535u * 8 * 10);
+  EXPECT_EQ(w.FileAmount(), uint64_t{65'535} * 8 * 10 * 240 * 6);
+  EXPECT_NE(h.log.find(" - 240мин"), std::string::npos) << h.log;
 }
 
 TEST(DownloadWriter, FatModeEndsAtAGapOrAParameterChange) {

@@ -237,6 +237,36 @@ TEST_F(LiveReceptionTest, MoreThanFiveWriteErrorsEndTheThreadWhileDataStillFlows
   EXPECT_TRUE(pollTicks.empty());
 }
 
+TEST_F(LiveReceptionTest, ARunOfFailedReceptionsIsOneLogLineWithItsCount) {
+  LiveShared shared(1);
+  Queue(LiveBlock(t0, 0, 1, 1, Rows(1, 20, 0)));
+  Queue(LiveBlock(t0, 20, 2, 1, Rows(1, 20, 0)));
+  // A flaky cable: fifty queue-status calls fail in a row, then the blocks come.
+  driver.FailNext(emulator::Op::GetStatus, platform::ftdi::FT_IO_ERROR, 50);
+  th_work work(link, shared, counters, Setup(1));
+  work.Execute({});
+  EXPECT_EQ(work.BlocksReceived(), 2u);
+  EXPECT_EQ(LogCount(" work( бл_"), 1);
+  EXPECT_EQ(LogCount("\n work( бл_0 ): err = fff6;  пропуск 0;  подряд 50 раз"), 1);
+}
+
+TEST_F(LiveReceptionTest, APulledCableEndsBySilenceWithOneLineForAllItsFailures) {
+  LiveShared shared(1);
+  device.unplugged = true;
+  th_work work(link, shared, counters, Setup(1));
+  const uint32_t start = clock.GetTickCount();
+  const uint64_t polls = driver.StatusPolls();
+  work.Execute({});
+  EXPECT_EQ(work.StopCode(), kLiveStopCode);
+  const uint32_t spent = clock.GetTickCount() - start;
+  EXPECT_GE(spent, kLiveSilenceMs);
+  EXPECT_LT(spent, kLiveSilenceMs + 200);  // the thread pauses 100 ms at its end
+  // Every failed call paused: not a poll per few microseconds of the clock.
+  EXPECT_LE(driver.StatusPolls() - polls, spent);
+  EXPECT_EQ(LogCount("\n work( бл_0 ): err = fff6;  пропуск 0;  подряд "), 1);
+  EXPECT_EQ(LogCount(" work( бл_"), 1);
+}
+
 TEST_F(LiveReceptionTest, TerminateEndsTheThreadAndClosesTheFile) {
   LiveShared shared(2);
   Continuous(2);

@@ -143,6 +143,7 @@ struct DataPageSpec {
   uint8_t File = 1;
   uint8_t Values = 150;
   uint8_t H12 = 0, H13 = 0;
+  uint8_t Mask = 0x77;  // byte 14, not interpreted
 };
 inline Page DataPage(const DataPageSpec& s, int32_t firstSample = 0) {
   Page p{};
@@ -155,7 +156,7 @@ inline Page DataPage(const DataPageSpec& s, int32_t firstSample = 0) {
   p[11] = s.Values;
   p[12] = static_cast<uint8_t>(s.H12 << 4);
   p[13] = static_cast<uint8_t>(s.H13 << 4);
-  p[14] = 0x77;
+  p[14] = s.Mask;
   for (unsigned i = 0; i < s.Values && 16 + 3 * i + 2 < 511; ++i) {
     const uint32_t v = static_cast<uint32_t>(firstSample + static_cast<int32_t>(i)) + 0x800000u;
     p[16 + 3 * i] = static_cast<uint8_t>(v);

@@ -70,8 +70,6 @@ TEST(CardPage, BadHeadersAreRefusedBeforeAnyDivision) {
   EXPECT_EQ(fault, HeaderFault::Channels);  // more than 8
   EXPECT_FALSE(DecodeDataPageHeader(plan([](auto& t) { t.Values = 0; }), 2, 1000, &fault));
   EXPECT_EQ(fault, HeaderFault::Values);
-  EXPECT_FALSE(DecodeDataPageHeader(plan([](auto& t) { t.Values = 100; }), 2, 1000, &fault));
-  EXPECT_EQ(fault, HeaderFault::Values);  // not a multiple of 3 channels
   EXPECT_FALSE(DecodeDataPageHeader(plan([](auto& t) {
                                       t.Channels = 4;
                                       t.Values = 168;
@@ -80,8 +78,79 @@ TEST(CardPage, BadHeadersAreRefusedBeforeAnyDivision) {
   EXPECT_EQ(fault, HeaderFault::Values);  // does not fit in the page
   EXPECT_FALSE(DecodeDataPageHeader(good, 2, 0, &fault));
   EXPECT_EQ(fault, HeaderFault::SampleClock);
+  // Decimation 16 x 16 of a 200 Hz clock leaves no output rate.
+  const auto slow = plan([](auto& t) {
+    t.H12 = 15;
+    t.H13 = 15;
+  });
+  EXPECT_FALSE(DecodeDataPageHeader(slow, 2, 200, &fault));
+  EXPECT_EQ(fault, HeaderFault::Rate);
+  EXPECT_EQ(HeaderFaultText(fault, slow, 200), "200 Гц / децимация 256: частота 0");
+  EXPECT_TRUE(DecodeDataPageHeader(slow, 2, 256, &fault));
   EXPECT_FALSE(DecodeDataPageHeader(std::span(good).first(15), 2, 1000, &fault));
   EXPECT_EQ(fault, HeaderFault::Short);
+}
+
+TEST(CardPage, OnlyTheRulesOfTheLayoutRefuseAHeader) {
+  // Taken: a count that is not a multiple of the channels (its whole frames count), any byte 0, 14, 15.
+  struct Case {
+    const char* what;
+    unsigned channels;
+    uint8_t values;
+    uint8_t byte14;
+    unsigned span;  // ticks at decimation 1
+  };
+  const Case taken[] = {
+      {"values not whole frames", 3, 100, 0x07, 33},
+      {"mask of other channels", 2, 164, 0xF0, 82},
+      {"empty mask", 2, 164, 0x00, 82},
+      {"one value", 8, 1, 0xFF, 0},
+      {"the most values", 1, 165, 0x01, 165},
+  };
+  for (const Case& c : taken) {
+    SCOPED_TRACE(c.what);
+    card_bytes::DataPageSpec s;
+    s.Channels = c.channels;
+    s.Values = c.values;
+    s.Mask = c.byte14;
+    const auto h = DecodeDataPageHeader(card_bytes::DataPage(s), 7, 1000);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->Span, c.span);
+  }
+  // Refused, each with its own reason.
+  struct Refusal {
+    unsigned channels;
+    uint8_t values;
+    HeaderFault fault;
+    const char* text;
+  };
+  const Refusal refused[] = {
+      {9, 18, HeaderFault::Channels, "каналов 9"},
+      {2, 0, HeaderFault::Values, "отсчётов 0"},
+      {1, 166, HeaderFault::Values, "отсчётов 166"},
+  };
+  for (const Refusal& c : refused) {
+    SCOPED_TRACE(c.text);
+    card_bytes::DataPageSpec s;
+    s.Channels = c.channels;
+    s.Values = c.values;
+    const auto page = card_bytes::DataPage(s);
+    HeaderFault fault = HeaderFault::None;
+    EXPECT_FALSE(DecodeDataPageHeader(page, 7, 1000, &fault));
+    EXPECT_EQ(fault, c.fault);
+    EXPECT_EQ(HeaderFaultText(fault, page, 1000), c.text);
+  }
+}
+
+TEST(CardPage, PositionAndTimeTextRunPast2036) {
+  // GPS second 4,000,000,000 is 2106-10-08; seconds since 1899 exceed 2^32 from 2036 on.
+  card_bytes::DataPageSpec s;
+  s.Second = 4'000'000'000u;
+  s.Position = 10;
+  const auto h = DecodeDataPageHeader(card_bytes::DataPage(s), 2, 1000);
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->Position, (4'000'000'000ull + 2'525'126'400ull) * 1000 + 10);
+  EXPECT_EQ(h->TimeText(), "08.10.06 07:06:40,01000");
 }
 
 TEST(CardPage, KindsAndSetupCopy) {
@@ -189,10 +258,16 @@ TEST_F(PageRange, OtherFilesSetupCopiesAndMissingHeaders) {
 
 TEST_F(PageRange, TypedPagesOutsideTheCard) {
   Recording(39990, 10);
+  // FCmax x 4000 itself may be typed as the begin page; one more is refused, naming FCmax x 4000.
   auto r = Check(40000, 39999);
+  EXPECT_FALSE(r.Refused);
+  EXPECT_EQ(r.BegPage, 40000u);
+  EXPECT_EQ(reads, (std::vector<uint32_t>{40000}));
+  reads.clear();
+  r = Check(40001, 39999);
   EXPECT_TRUE(r.Refused);
   ASSERT_EQ(r.Messages.size(), 1u);
-  EXPECT_EQ(r.Messages[0].Text, "Max сектор карты 39999 ");
+  EXPECT_EQ(r.Messages[0].Text, "Max сектор карты 40000 ");
   EXPECT_EQ(r.Messages[0].Title, "Error");
   EXPECT_FALSE(r.BegPage);
   EXPECT_TRUE(reads.empty());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -224,6 +225,54 @@ TEST_F(CommandTest, CardPageSurvivesAcknowledgementsButNotSilence) {
   EXPECT_GE(clock.GetTickCount() - again, 4000u);
   EXPECT_LT(clock.GetTickCount() - again, 4200u);
   EXPECT_TRUE(EndsWith(link.Log, " Нет ответа\n")) << link.Log;
+}
+
+TEST_F(CommandTest, AReplyWhoseBodyFailsItsCheckIsNeverTheAnswer) {
+  // Each wrapper's only answer fails its body check: the count is the right one, the error word is not.
+  struct Case {
+    const char* name;
+    uint8_t type;
+    uint8_t commandType;
+    uint8_t code;
+    std::vector<uint8_t> body;
+    std::function<uint8_t()> run;
+  };
+  uint8_t status[kStatusReplySize];
+  const std::vector<Case> cases = {
+      {"status", 0x02, emulator::kCommandStatus, 36, std::vector<uint8_t>(240, 3),
+       [&] { return ReadStatus(link, status); }},
+      {"mode",
+       0x03,
+       emulator::kCommandMode,
+       35,
+       {35, kModeRegistration},
+       [&] { return SetTransmission(link, kModeRegistration); }},
+      {"card page", 0x24, emulator::kCommandPages, 0, PageOf(5), [&] { return ReadCardPage(link, 9); }},
+      {"ram", 0x01, emulator::kCommandRam, 0, PageOf(6), [&] { return ReadRam(link, 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<uint8_t> body = c.body;
+    const uint8_t type = c.type;
+    Unit().SetHandler(c.commandType, c.code, [body, type](emulator::Recorder& r, const emulator::Command&) {
+      r.SendReply(type, 0, body, emulator::ReplyFault{.badBodyCheck = true});
+    });
+    EXPECT_NE(c.run(), kDone);
+  }
+}
+
+TEST_F(CommandTest, APulledCableEndsACardPageWaitWithoutSpinningOrFloodingTheLog) {
+  // The request is written; the cable goes before the answer comes.
+  OnPageRequest([this](emulator::Recorder&) { device.unplugged = true; });
+  const uint32_t start = clock.GetTickCount();
+  const uint64_t polls = driver.StatusPolls();
+  EXPECT_EQ(ReadCardPage(link, 9), kNoAnswer);
+  EXPECT_GE(clock.GetTickCount() - start, kCardPageWaitMs);
+  EXPECT_LT(clock.GetTickCount() - start, kCardPageWaitMs + 100);
+  // Each failed call pauses at least a millisecond.
+  EXPECT_LE(driver.StatusPolls() - polls, kCardPageWaitMs);
+  EXPECT_LE(link.Log.size(), kMostLinkLogBytes);
+  EXPECT_TRUE(EndsWith(link.Log, ";\nошибка наличия данных в ftdi устройстве!; Нет ответа\n"));
 }
 
 TEST_F(CommandTest, DataFlashReadFillRule) {

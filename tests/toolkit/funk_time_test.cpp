@@ -123,10 +123,16 @@ TEST(TimeTexts, SignedHoursMinutesSeconds) {
   EXPECT_EQ(funk.FormatSignedDms(59.25), " 0:00:59.25000");
   EXPECT_EQ(funk.FormatSignedDms(0.0), " 0:00:0.00000");
   EXPECT_EQ(funk.FormatSignedDms(3600.0), " 1:00:0.00000");
-  EXPECT_EQ(funk.FormatSignedDms(-86399.000015), "-23:59:59.00002");
+  // The seconds round as "%02.5f" rounds the stored value: 0.015625 is exact and goes to even, the
+  // double nearest 86399.000015 lies just below it.
+  EXPECT_EQ(funk.FormatSignedDms(0.015625), " 0:00:0.01562");
+  EXPECT_EQ(funk.FormatSignedDms(-0.046875), "-0:00:0.04688");
+  EXPECT_EQ(funk.FormatSignedDms(3661.015625), " 1:01:1.01562");
+  EXPECT_EQ(funk.FormatSignedDms(-86399.000015), "-23:59:59.00001");
   // Just under a minute rounds up to it instead of showing 60 seconds.
   EXPECT_EQ(funk.FormatSignedDms(59.999999), " 0:01:0.00000");
   EXPECT_EQ(funk.FormatSignedDms(7199.999996), " 2:00:0.00000");
+  EXPECT_EQ(funk.FormatSignedDms(3599.999996), " 1:00:0.00000");
 }
 
 TEST(TimeTexts, InstantsFrom1980To2035MatchPython) {

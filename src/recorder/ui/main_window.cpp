@@ -193,8 +193,9 @@ void Trecorder::FormShow() {
       MessageBox(message.Text, message.Caption, MsgButtons::Ok,
                  message.ErrorIcon ? MsgIcon::Error : MsgIcon::None);
     }
-    uint8_t channels = 0;
-    DefaultSetup(*Setup, GlobalStatus(), channels);
+    // The recorded channels of the status count as event channels; the count then becomes the
+    // recorder's own.
+    DefaultSetup(*Setup, GlobalStatus(), ChannelCount);
   }
   CB_HF_U->setCurrentIndex(std::min<int>(Setup->HighPassIndex, CB_HF_U->count() - 1));
   UD_dl->setValue(Setup->FileMinutes);

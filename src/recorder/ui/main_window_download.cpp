@@ -124,8 +124,9 @@ void Trecorder::B_readClick() {
     const char* text = "Ошибка при чтении Setup'a Unit'a.  DefaultSetup.";
     MessageBox(text, "Error", MsgButtons::Ok, MsgIcon::Information);
     WriteLog(text);
-    uint8_t channels = 0;
-    DefaultSetup(*Setup, GlobalStatus(), channels);
+    // The recorded channels of the status count as event channels; the count then becomes the
+    // recorder's own.
+    DefaultSetup(*Setup, GlobalStatus(), ChannelCount);
   }
 
   if (SelCount == 0) {

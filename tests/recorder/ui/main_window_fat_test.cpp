@@ -419,8 +419,8 @@ TEST_F(FatWindowTest, PageCheckTellsWhatTheTypedPagesHold) {
 
   // A begin page beyond the card is refused; what was stored stays.
   const std::string shown = StatusBar();
-  w->E_Beg_adr->setText("4000");
-  Ui().ExpectMessage(MsgAnswer::Ok, "Max сектор карты 3999 ");
+  w->E_Beg_adr->setText("4001");
+  Ui().ExpectMessage(MsgAnswer::Ok, "Max сектор карты 4000 ");
   ClickPageCheck();
   ASSERT_EQ(Ui().Messages().size(), 1u);
   EXPECT_EQ(Ui().Messages()[0].caption, "Error");

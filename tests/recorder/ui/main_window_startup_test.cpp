@@ -19,6 +19,7 @@
 
 #include "emulator/command_set.h"
 #include "emulator/default_device.h"
+#include "emulator/device_layout.h"
 #include "emulator/emulated_driver.h"
 #include "platform/clock.h"
 #include "platform/ftdi/backend.h"
@@ -312,6 +313,25 @@ TEST_F(StartupTest, ClosingTheWindowStopsHookedWorkersWhileTheSetupBlockStillExi
   EXPECT_TRUE(setupPresentAtStop);
   EXPECT_EQ(w.Setup, nullptr);
   EXPECT_TRUE(Shutdown().Hooked().empty());
+}
+
+TEST_F(StartupTest, ASetupBlockThatCannotBeReadIsReplacedByDefaultsForTheRecordersChannels) {
+  emulator::EmulatedDevice& d = AddRecorder("UNIT0005", "T-9XV Unit", 5);
+  d.recorder.State().status[emulator::status::kChannelMask] = 0x05;  // two channels recorded
+  d.recorder.State().status[emulator::status::kChannels] = 5;        // of a six-channel recorder
+  d.recorder.SetHandler(emulator::kCommandDataFlash, 0, {});
+  Trecorder w(nullptr, dir.string());
+  Ui().ExpectMessage(MsgAnswer::Ok, "ошибка чтения стр. 0");
+  w.show();
+  QCoreApplication::processEvents();
+  ASSERT_NE(w.Setup, nullptr);
+  EXPECT_EQ(w.Setup->Marker, kSetupMarker);
+  EXPECT_EQ(w.Setup->EventChannels, 2) << "the channels the status names";
+  EXPECT_EQ(w.Setup->ChannelCode, 5);
+  EXPECT_EQ(w.Setup->ChannelMask, 63);
+  // The status refresh that ends the start-up counts the recorded channels again.
+  EXPECT_EQ(w.ChannelCount, 2);
+  w.BB_closeClick();
 }
 
 TEST_F(StartupTest, AFailedRamReadStillStartsTheTimer) {
