@@ -32,6 +32,23 @@ constexpr std::array<std::pair<int, int>, 14> kKeys{{
     {Qt::Key_Underscore, kKeyMinus},
 }};
 
+// Keys the plot does not act on, with their virtual-key numbers.
+constexpr std::array<std::pair<int, int>, 13> kOtherKeys{{
+    {Qt::Key_Backspace, 8},
+    {Qt::Key_Tab, 9},
+    {Qt::Key_Shift, 16},
+    {Qt::Key_Control, 17},
+    {Qt::Key_Alt, 18},
+    {Qt::Key_Escape, 27},
+    {Qt::Key_PageUp, 33},
+    {Qt::Key_PageDown, 34},
+    {Qt::Key_End, 35},
+    {Qt::Key_Home, 36},
+    {Qt::Key_Delete, 46},
+    {Qt::Key_F1, 112},
+    {Qt::Key_F2, 113},
+}};
+
 }  // namespace
 
 int ViewKeyCode(int qtKey, quint32 nativeScanCode) {
@@ -39,7 +56,13 @@ int ViewKeyCode(int qtKey, quint32 nativeScanCode) {
   for (const auto& [key, code] : kKeys) {
     if (key == qtKey) return code;
   }
-  return 0;
+  // Letters and digits have the codes of their characters; other keys act on nothing but still count
+  // as a key (in cursor mode every key redraws and ends a double Insert).
+  if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)) return qtKey;
+  for (const auto& [key, code] : kOtherKeys) {
+    if (key == qtKey) return code;
+  }
+  return kKeyOther;
 }
 
 }  // namespace viewer
