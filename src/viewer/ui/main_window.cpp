@@ -205,9 +205,9 @@ void TForm1::FormCreate() {
   SizeKeyHelpPanel();
   // The whole window, frame and status bar included, lies on the screen's free area.
   const QRect area = platform::ui::AvailableScreenArea();
-  const FormSize size = InitialFormSize(area.width(), area.height(), FrameHeight());
-  move(area.topLeft());
-  resize(size.width, size.height);
+  const QMargins frame = FrameMargins();
+  const FormSize size = InitialFormSize(area.width(), area.height(), frame.top() + frame.bottom());
+  setGeometry(area.left() + frame.left(), area.top() + frame.top(), size.width, size.height);
   setMaximumWidth(ResizedFormWidth(screen.width()));
   FormWidth = size.width;
   FormHeight = size.height;
@@ -253,22 +253,25 @@ void TForm1::FormCreate() {
   openClick();
 }
 
-int TForm1::FrameHeight() const {
-  const int known = frameGeometry().height() - height();
-  if (known > 0) return known;
-  // Not shown yet: the title bar and the borders the style draws.
-  return style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+QMargins TForm1::FrameMargins() const {
+  const QRect frame = frameGeometry(), client = geometry();
+  if (frame != client)
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+            frame.bottom() - client.bottom()};
+  // Not known yet: the title bar and the borders the style draws.
+  const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+  return {border, style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border, border};
 }
 
 void TForm1::FitFrameToScreen() {
-  const int frame = frameGeometry().height() - height();
-  if (frameFitted_ || frame <= 0) return;  // the window manager has not told the frame yet
+  if (frameFitted_ || frameGeometry() == geometry()) return;  // the window manager has not told the frame yet
   frameFitted_ = true;
   const QRect area = platform::ui::AvailableScreenArea();
-  if (frameGeometry().bottom() > area.bottom()) {
-    resize(width(), std::max(area.height() - frame, minimumSizeHint().height()));
-    move(pos().x(), area.top());
-  }
+  const QMargins m = FrameMargins();
+  const QRect frame = frameGeometry();
+  if (frame.top() >= area.top() && frame.bottom() <= area.bottom()) return;
+  const int height = std::min(this->height(), area.height() - m.top() - m.bottom());
+  setGeometry(x(), area.top() + m.top(), width(), std::max(height, minimumSizeHint().height()));
 }
 
 void TForm1::SizeKeyHelpPanel() {

@@ -2,6 +2,7 @@
 // TForm1: the processing program's main window: menus, the channel plot with the strip above it, the
 // information list and the status bar. It owns the setup record and opens the settings dialog at start.
 #include <QMainWindow>
+#include <QMargins>
 #include <functional>
 #include <memory>
 #include <string>
@@ -186,8 +187,9 @@ class TForm1 : public QMainWindow {
   // Plot columns, scroll box, strip and plot for a client area of the given size; `resized` takes the
   // rule of a resize (80-pixel margin) instead of the start's (100).
   void LayOutPlot(int clientWidth, int clientHeight, bool resized);
-  // Height of the window frame: as the window manager reports it, or the style's before it does.
-  int FrameHeight() const;
+  // The window frame around the client area: as the window manager reports it, or the style's before
+  // it does.
+  QMargins FrameMargins() const;
   // Once the frame is known: moves and shortens the window so that the frame lies on the screen's free area.
   void FitFrameToScreen();
   // Makes the status-bar panel of the key help wide enough for the longest key text.
