@@ -125,13 +125,7 @@ TEST_F(ReloadWindowTest, EscapeOrClosingTheDialogInOpenModeLeavesTheProgram) {
           }
         },
         "TMainForm");
-    Ui().ExpectModal(
-        [](QDialog& d) {
-          auto& c = static_cast<toolkit::TForm3&>(d);
-          c.SG_fil_nameMouseDown(Qt::LeftButton, 5, c.SG_fil_name->rowViewportPosition(1) + 2);
-          c.SG_fil_nameDblClick();
-        },
-        "TForm3");
+    Ui().ExpectModal(PickFirstFile, "TForm3");
     Ui().ExpectExit(1);
     EXPECT_THROW(TForm1 never, platform::ui::ProgramTerminated);
     EXPECT_EQ(toolkit::SettingsResult, toolkit::kSettingsLeaveProgram);
@@ -181,13 +175,7 @@ TEST_F(ReloadWindowTest, PressesBesideThePlotAndBeforeALoadAreRouted) {
         static_cast<viewer::TMainForm&>(d).BitBtnOkClick();
       },
       "TMainForm");
-  Ui().ExpectModal(
-      [](QDialog& d) {
-        auto& c = static_cast<toolkit::TForm3&>(d);
-        c.SG_fil_nameMouseDown(Qt::LeftButton, 5, c.SG_fil_name->rowViewportPosition(1) + 2);
-        c.SG_fil_nameDblClick();
-      },
-      "TForm3");
+  Ui().ExpectModal(PickFirstFile, "TForm3");
   Ui().ExpectMessage(MsgAnswer::Ok, "Не могу открыть файл");
   form = std::make_unique<viewer::TForm1>();
   EXPECT_EQ(form->Loaded, 0);
