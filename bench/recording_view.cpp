@@ -1,11 +1,17 @@
-// Loading an hour-scale record and reducing it to the plot's columns, each next to its baseline measured
-// in the same run: a plain read() of the same file, and a plain sum over the same sample arrays.
+// Loading a long record and reducing it to the plot's columns, each next to its baseline measured in the
+// same run. Loading is compared with the plain way of doing the same work: a loop that reads the same
+// frames and converts them to scaled floats in arrays of the same size, reused from one iteration to the
+// next, as the loader reuses its arrays when a record is read again; the counter "vs_plain" is
+// loader time / plain time. The first read of a record, into arrays that are new (their pages touched
+// for the first time), is reported on its own, with read() of the file as a floor.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -21,13 +27,31 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint32_t kFrames = 10'000'000;
+// Every width holds the same 320 MB of samples: 10 million frames of 8 channels, 1.25 million of 64.
+constexpr uint64_t kSampleBytes = uint64_t{320} << 20;
+constexpr uint32_t kFrames = 10'000'000;  // of the reduction benchmarks' 64 channels
 constexpr int kPlotWidth = 1400;
+
+uint32_t FramesFor(uint16_t channels) { return static_cast<uint32_t>(kSampleBytes / 4 / channels); }
+
+// Milliseconds an iteration of the plain loop took, per width, for the loader's ratio.
+std::map<uint16_t, double>& PlainMs() {
+  static std::map<uint16_t, double> ms;
+  return ms;
+}
+
+using Clock = std::chrono::steady_clock;
+double MsPerIteration(Clock::time_point from, const benchmark::State& state) {
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+  return state.iterations() > 0 ? ms / static_cast<double>(state.iterations()) : 0.0;
+}
 
 // A recording file of `channels` x kFrames frames in the temporary directory, written once per width.
 std::string SyntheticFile(uint16_t channels) {
-  const fs::path path = fs::temp_directory_path() / ("bench_recording_" + std::to_string(channels) + ".dat");
-  const uint64_t size = toolkit::HeadersSize(channels) + uint64_t{4} * channels * kFrames;
+  const uint32_t frameCount = FramesFor(channels);
+  const fs::path path =
+      fs::temp_directory_path() / ("bench_recording_" + std::to_string(channels) + "x" + std::to_string(frameCount) + ".dat");
+  const uint64_t size = toolkit::HeadersSize(channels) + uint64_t{4} * channels * frameCount;
   if (fs::exists(path) && fs::file_size(path) == size) return path.string();
   std::FILE* f = std::fopen(path.string().c_str(), "wb");
   toolkit::MAIN_HEADER h{};
@@ -46,8 +70,8 @@ std::string SyntheticFile(uint16_t channels) {
   std::fwrite(ch.data(), sizeof(toolkit::CHANNEL_HEADER), channels, f);
   std::vector<int32_t> frames(size_t{channels} * 65536);
   uint32_t x = 12345;
-  for (uint32_t done = 0; done < kFrames;) {
-    const uint32_t n = std::min<uint32_t>(65536, kFrames - done);
+  for (uint32_t done = 0; done < frameCount;) {
+    const uint32_t n = std::min<uint32_t>(65536, frameCount - done);
     for (size_t k = 0; k < size_t{n} * channels; ++k) {
       x = x * 1664525u + 1013904223u;
       frames[k] = static_cast<int32_t>(x >> 8) - (1 << 23);
@@ -68,23 +92,33 @@ struct Record {
 void Choose(Record& r, const std::string& path, uint16_t channels) {
   toolkit::SetSetupDefaults(*r.setup, "");
   toolkit::SetFieldText(r.setup->FileName, path);
-  r.setup->FileSamples = kFrames;
+  r.setup->FileSamples = FramesFor(channels);
   r.setup->LoadChannels = channels;
   for (uint16_t j = 0; j < channels; ++j) r.setup->ChannelMap[j] = j;
 }
 
-// Loads the chosen record once an iteration, into new arrays when `fresh`.
-void LoadLoop(benchmark::State& state, Record& r, const std::string& path, bool fresh) {
+// Loads the chosen record once an iteration, into new arrays when `fresh`; returns ms per iteration.
+double LoadLoop(benchmark::State& state, Record& r, const std::string& path, bool fresh) {
+  const uint32_t frameCount = r.setup->FileSamples;
+  const auto from = Clock::now();
   for (auto _ : state) {
     if (fresh) r.samples.FreeAll();
     if (viewer::LoadRecording(*r.setup, r.samples, r.funk).status != viewer::LoadStatus::Ok ||
-        r.setup->Samples != kFrames) {
+        r.setup->Samples != frameCount) {
       state.SkipWithError("load failed");
       break;
     }
-    benchmark::DoNotOptimize(r.samples[0][kFrames - 1]);
+    benchmark::DoNotOptimize(r.samples[0][frameCount - 1]);
   }
+  const double ms = MsPerIteration(from, state);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(path)));
+  return ms;
+}
+
+// The loader's time against the plain loop's of the same width (measured before it in the run).
+void ReportRatio(benchmark::State& state, uint16_t channels, double ms) {
+  const auto plain = PlainMs().find(channels);
+  if (plain != PlainMs().end() && plain->second > 0) state.counters["vs_plain"] = ms / plain->second;
 }
 
 // Reading the same record again (after a change of settings): the arrays of the last read are reused.
@@ -100,19 +134,63 @@ void BM_LoadRecording(benchmark::State& state) {
   }
   Record& r = *kept;
   Choose(r, path, channels);
-  LoadLoop(state, r, path, false);
+  // A first read outside the timing gives the arrays their pages (an iteration can last longer than the
+  // warm-up, which would then time the first read instead).
+  if (viewer::LoadRecording(*r.setup, r.samples, r.funk).status != viewer::LoadStatus::Ok) {
+    state.SkipWithError("load failed");
+    return;
+  }
+  ReportRatio(state, channels, LoadLoop(state, r, path, false));
 }
 
-// The same, each time into new arrays (the first read of a record).
+// The same, each time into new arrays (the first read of a record): the pages of the arrays are
+// touched for the first time. Reported on its own; "vs_plain" is against the plain loop into reused arrays.
 void BM_LoadRecordingFresh(benchmark::State& state) {
   const auto channels = static_cast<uint16_t>(state.range(0));
   const std::string path = SyntheticFile(channels);
   Record r;
   Choose(r, path, channels);
-  LoadLoop(state, r, path, true);
+  ReportRatio(state, channels, LoadLoop(state, r, path, true));
 }
 
-// Baseline: read() of the same file in 1 MiB portions, from the page cache.
+// Baseline: the plain way. fread() of the frames after the headers in portions of 256 KiB, and for each
+// channel a loop over the portion's frames that stores its value times the coefficient, into arrays of
+// the loader's size that were allocated (and touched) before the run and are reused by every iteration.
+void BM_PlainLoadBaseline(benchmark::State& state) {
+  const auto channels = static_cast<uint16_t>(state.range(0));
+  const std::string path = SyntheticFile(channels);
+  const uint32_t frameCount = FramesFor(channels);
+  std::vector<std::vector<float>> out(channels, std::vector<float>(frameCount + viewer::ChannelSamples::kSpare));
+  std::vector<double> coef(channels);
+  for (uint16_t c = 0; c < channels; ++c) coef[c] = c % 2 ? 1.0 : 2.5e-3;
+  const size_t portionFrames = (size_t{256} << 10) / 4 / channels;
+  std::vector<int32_t> portion(portionFrames * channels);
+  const auto from = Clock::now();
+  for (auto _ : state) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::fseek(f, static_cast<long>(toolkit::HeadersSize(channels)), SEEK_SET);
+    uint32_t n = 0;
+    for (size_t got; n < frameCount && (got = std::fread(portion.data(), size_t{4} * channels,
+                                                         std::min<size_t>(portionFrames, frameCount - n), f)) > 0;) {
+      for (uint16_t c = 0; c < channels; ++c) {
+        float* o = out[c].data() + n;
+        const int32_t* v = portion.data() + c;
+        for (size_t k = 0; k < got; ++k) o[k] = static_cast<float>(v[k * channels] * coef[c]);
+      }
+      n += static_cast<uint32_t>(got);
+    }
+    std::fclose(f);
+    if (n != frameCount) {
+      state.SkipWithError("short read");
+      break;
+    }
+    benchmark::DoNotOptimize(out[channels - 1][frameCount - 1]);
+  }
+  PlainMs()[channels] = MsPerIteration(from, state);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(path)));
+}
+
+// Floor of any load: read() of the same file in 1 MiB portions, from the page cache, converting nothing.
 void BM_ReadFileBaseline(benchmark::State& state) {
   const std::string path = SyntheticFile(static_cast<uint16_t>(state.range(0)));
   std::vector<char> buffer(size_t{1} << 20);
@@ -228,11 +306,13 @@ void BM_ClearImageBaseline(benchmark::State& state) {
 
 }  // namespace
 
-// Each width: the baseline, then the loads right after it, while the file is in the page cache.
+// Each width: the baselines, then the loads right after them, while the file is in the page cache.
 BENCHMARK(BM_ReadFileBaseline)->Arg(8)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainLoadBaseline)->Arg(8)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoadRecording)->Arg(8)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoadRecordingFresh)->Arg(8)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadFileBaseline)->Arg(64)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainLoadBaseline)->Arg(64)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoadRecording)->Arg(64)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LoadRecordingFresh)->Arg(64)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SumBaseline)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -48,7 +48,8 @@ bool WriteSampleRecording(const std::string& path, const SampleRecordingPlan& pl
     ch.Mark1 = 0x1111;
     ch.Mark2 = 0x2222;
     ch.Mark3 = 0x3333;
-    platform::Utf8ToField("канал " + std::to_string(c + 1), ch.Name);
+    // Short names: a plot row shows the first 6 characters of a name, so they must differ there.
+    platform::Utf8ToField("к" + std::to_string(c + 1) + " " + "ZNE"[c % 3], ch.Name);
     SetFieldText(ch.tip, "demo");
     ch.Coef = 1e-3;
     ch.Coef2 = 1.0;

@@ -15,7 +15,9 @@ struct SampleRecordingPlan {
 };
 
 // Channel c holds a sine of 0.5 (c + 1) Hz with an amplitude of 1000 (c + 1) counts plus a slow ramp of
-// 200 counts over the record, so every channel differs in shape and range. Each channel's Coef is 1e-3.
+// 200 counts over the record, so every channel differs in shape and range. Each channel's Coef is 1e-3;
+// channel c is named "к<c + 1> " and a component letter (Z, N, E in turn), so the names differ within the
+// 6 characters a plot row shows.
 // False when the file cannot be written whole (a partial file is removed).
 bool WriteSampleRecording(const std::string& path, const SampleRecordingPlan& plan);
 

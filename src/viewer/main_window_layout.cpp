@@ -9,8 +9,8 @@ namespace {
 constexpr int kMinPlotWidth = 16;
 }  // namespace
 
-FormSize InitialFormSize(int screenWidth, int screenHeight) {
-  return {std::min(screenWidth - 10, kMaxFormWidth), screenHeight - 10};
+FormSize InitialFormSize(int availableWidth, int availableHeight, int frameHeight) {
+  return {std::min(availableWidth - 10, kMaxFormWidth), availableHeight - std::max(frameHeight, 0)};
 }
 
 int ResizedFormWidth(int screenWidth) { return std::min(screenWidth - 5, kMaxFormWidth); }

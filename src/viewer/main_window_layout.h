@@ -9,9 +9,12 @@ struct FormSize {
   int height = 0;
 };
 
-// The window at start: the screen less 10 pixels each way, at most kMaxFormWidth wide.
-FormSize InitialFormSize(int screenWidth, int screenHeight);
-// The window's width after the user resized it: the screen width less 5, at most kMaxFormWidth.
+// The window at start, inside the screen's available area (the screen less its panels): the area's width
+// less 10, at most kMaxFormWidth, and its height less the window frame's (title bar and borders), so that
+// the whole window, status bar included, is on the screen.
+FormSize InitialFormSize(int availableWidth, int availableHeight, int frameHeight);
+// The widest the window may be made: the screen width less 5, at most kMaxFormWidth (the plot holds at
+// most that many columns).
 int ResizedFormWidth(int screenWidth);
 
 // Plot columns at start: the client width less the 100-pixel label margin, rounded down to a multiple

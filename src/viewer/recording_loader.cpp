@@ -153,6 +153,34 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
   return report;
 }
 
+std::string LoadFailureText(LoadStatus status, const SetupRecord& s) {
+  const std::string name = RecordingPath(s);
+  switch (status) {
+    case LoadStatus::Ok:
+      return {};
+    case LoadStatus::CannotOpen:
+      return toolkit::FormatText("Не могу открыть файл %s", name.c_str());
+    case LoadStatus::ShortMainHeader:
+      return toolkit::FormatText("Файл %s короче заголовка MAIN_HEADER", name.c_str());
+    case LoadStatus::BadHeader:
+      return toolkit::FormatText("Заголовок файла %s не годится", name.c_str());
+    case LoadStatus::ShortChannelHeader:
+      return toolkit::FormatText("Файл %s обрывается в заголовках CHANNEL_HEADER", name.c_str());
+  }
+  return {};
+}
+
+void KeepLoadedRecord(SetupRecord& s, const SetupRecord& before) {
+  std::memcpy(s.DataDir, before.DataDir, sizeof s.DataDir);
+  std::memcpy(s.FileName, before.FileName, sizeof s.FileName);
+  s.LoadChannels = before.LoadChannels;
+  std::memcpy(s.ChannelMap, before.ChannelMap, sizeof s.ChannelMap);
+  s.UseCoefficients = before.UseCoefficients;
+  s.Header = before.Header;
+  std::memcpy(s.FileChannels, before.FileChannels, sizeof s.FileChannels);
+  s.FileSamples = before.FileSamples;
+}
+
 std::string MemoryShortText(int channelsKept) { return toolkit::FormatText(" память на %d", channelsKept); }
 
 std::string RecordingCaption(const SetupRecord& s) {
@@ -164,7 +192,9 @@ std::string RecordingCaption(const SetupRecord& s) {
     if (chars == 50) cut = i;
     ++chars;
   }
+  const bool separator = !dir.empty() && dir.back() != '/';
   if (chars > 51) dir = dir.substr(0, cut) + "...";
+  if (separator) dir += '/';
   return toolkit::FormatText("пр-ма от %s;  %s", kBuildDate, dir.c_str()) +
          toolkit::FormatText("%s; %d каналов; %.2f cek", toolkit::FieldText(s.FileName).c_str(),
                              int{s.Header.Channels}, s.FileSamples * s.Header.dt);

@@ -25,12 +25,18 @@ struct LoadReport {
   std::string testSignalText;  // why the test signal could not be made (empty: made or not asked for)
 };
 
-// The failures after which the program cannot go on (the process ends with exit status 1); a refused
-// header is not one of them: nothing of the record in memory has been changed then.
-inline bool IsFatal(LoadStatus s) {
-  return s == LoadStatus::CannotOpen || s == LoadStatus::ShortMainHeader ||
-         s == LoadStatus::ShortChannelHeader;
-}
+// Why the current file could not be read, in words for a message box (empty for Ok).
+std::string LoadFailureText(LoadStatus status, const toolkit::SetupRecord& setup);
+
+// Said once when a file read whole holds headers but not one complete frame, and by every command that
+// needs samples while such a record is in memory.
+inline constexpr const char* kNoSamplesText = "В файле нет ни одного отсчёта: только заголовки.";
+inline constexpr const char* kCommandNeedsSamplesText = "Нет отсчётов: команда не выполнена.";
+
+// After a failed read: puts back into `setup` the fields that describe the record still in memory (its
+// file, its headers and the channels chosen from it), taken from `before`, the record as it was when the
+// record was read. The other settings keep their new values.
+void KeepLoadedRecord(toolkit::SetupRecord& setup, const toolkit::SetupRecord& before);
 
 // The path of the current file: SetupRecord.FileName, relative to SetupRecord.DataDir unless absolute.
 std::string RecordingPath(const toolkit::SetupRecord& setup);
@@ -47,7 +53,8 @@ LoadReport LoadRecording(toolkit::SetupRecord& setup, ChannelSamples& samples, t
 std::string MemoryShortText(int channelsKept);
 
 // The main window's caption after a load: the build date and the data directory (cut to 50 characters
-// and "..." beyond 51), the file name, its channel count and its length in seconds.
+// and "..." beyond 51) joined with the file name by one separator, the file's channel count and its
+// length in seconds.
 std::string RecordingCaption(const toolkit::SetupRecord& setup);
 
 }  // namespace viewer

@@ -152,7 +152,8 @@ ForCursResult for_curs(SetupRecord& s, const ChannelSamples& samples, ViewEnvelo
   ForCursResult result;
   const int width = std::clamp(plotWidth, 0, toolkit::kMaxPlotColumns);
   double span = static_cast<double>(static_cast<int64_t>(s.Nk) - s.Nn);
-  if (span < 0.1) {
+  // A record without samples has no range to show: it is drawn empty, with nothing to report.
+  if (span < 0.1 && s.Samples > 0) {
     result.spanMessage = true;
     result.spanText = toolkit::FormatText("%.15g", span);
   }

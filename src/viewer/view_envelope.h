@@ -36,8 +36,8 @@ struct EnvelopeLayout {
 };
 
 struct ForCursResult {
-  // The range was empty or reversed: its span is shown as a number, and the view goes on with the
-  // smallest valid range.
+  // The range of a record with samples was empty or reversed: its span is shown as a number, and the
+  // view goes on with the smallest valid range.
   bool spanMessage = false;
   std::string spanText;
   // Nothing to draw (no samples or no shown channel): every shown channel has 0 columns.

@@ -14,5 +14,6 @@ inline constexpr int kKeyInsert = 45;
 inline constexpr int kKeyV = 86;  // the key of V and of the Russian М, shown as "<M>"
 inline constexpr int kKeyPlus = 187;
 inline constexpr int kKeyMinus = 189;
+inline constexpr int kKeyOther = 255;  // a key without a number of its own; acts on nothing
 
 }  // namespace viewer

@@ -1,5 +1,7 @@
 #pragma once
-// A fresh directory for one test, removed with everything in it when the test ends.
+// A fresh directory for one test, removed with everything in it when the test ends. When the process's
+// working directory lies inside it by then (the code under test made it current), the working directory
+// the directory was made in comes back first, so that the next test does not start in a removed one.
 #include <string>
 
 namespace support {
@@ -17,6 +19,7 @@ class TempDir {
 
  private:
   std::string path_;
+  std::string madeIn_;  // the working directory at creation
 };
 
 }  // namespace support

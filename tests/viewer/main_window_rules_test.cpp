@@ -10,9 +10,10 @@ namespace {
 using toolkit::SetupRecord;
 
 TEST(MainWindowLayout, SizedToTheScreenAtMost1400Wide) {
-  EXPECT_EQ(InitialFormSize(1920, 1080).width, 1400);
-  EXPECT_EQ(InitialFormSize(1920, 1080).height, 1070);
-  EXPECT_EQ(InitialFormSize(1024, 768).width, 1014);
+  EXPECT_EQ(InitialFormSize(1920, 1080, 0).width, 1400);
+  EXPECT_EQ(InitialFormSize(1024, 768, 0).width, 1014);
+  // A 40-pixel panel and a 30-pixel frame: the window and its frame fill the rest, and no more.
+  EXPECT_EQ(InitialFormSize(1920, 1040, 30).height, 1010);
   EXPECT_EQ(InitialPlotWidth(1400), 1296);
   EXPECT_EQ(InitialPlotWidth(1014), 912);
   EXPECT_EQ(InitialPlotWidth(1115), 1008);

@@ -202,7 +202,6 @@ TEST_F(LoaderTest, RefusedOrUnreadableFilesLeaveThePreviousRecordInPlace) {
   Choose("bad.dat", tooMany, 2, {0});
   auto r = Load();
   EXPECT_EQ(r.status, LoadStatus::BadHeader);
-  EXPECT_FALSE(viewer::IsFatal(r.status));
   EXPECT_EQ(r.checkText, "каналов 65 (другой формат)");
   EXPECT_EQ(setup_->ChannelCount, 2);
   EXPECT_EQ(setup_->Samples, 6u);
@@ -223,7 +222,7 @@ TEST_F(LoaderTest, RefusedOrUnreadableFilesLeaveThePreviousRecordInPlace) {
   Choose("short2.dat", shortChannels, 0, {0});
   r = Load();
   EXPECT_EQ(r.status, LoadStatus::ShortChannelHeader);
-  EXPECT_TRUE(viewer::IsFatal(r.status));
+  EXPECT_NE(viewer::LoadFailureText(r.status, *setup_).find("CHANNEL_HEADER"), std::string::npos);
 
   toolkit::SetFieldText(setup_->FileName, "missing.dat");
   EXPECT_EQ(Load().status, LoadStatus::CannotOpen);
@@ -263,17 +262,20 @@ TEST(RecordingCaption, ShowsTheDirectoryWholeUpTo51CharactersAndTheChosenDuratio
   s->Header.dt = 0.01;
   s->FileSamples = 12345;
   s->Samples = 10;  // the duration counts the file's frames, not those read
+  // The directory and the file are joined by one separator.
   EXPECT_EQ(viewer::RecordingCaption(*s),
-            "пр-ма от Jul 28 2010;  " + std::string(51, 'd') + "12150830.0; 3 каналов; 123.45 cek");
+            "пр-ма от Jul 28 2010;  " + std::string(51, 'd') + "/12150830.0; 3 каналов; 123.45 cek");
+  toolkit::SetFieldText(s->DataDir, "/data/run/");
+  EXPECT_EQ(viewer::RecordingCaption(*s), "пр-ма от Jul 28 2010;  /data/run/12150830.0; 3 каналов; 123.45 cek");
   toolkit::SetFieldText(s->DataDir, std::string(52, 'd'));
   EXPECT_EQ(viewer::RecordingCaption(*s),
-            "пр-ма от Jul 28 2010;  " + std::string(50, 'd') + "...12150830.0; 3 каналов; 123.45 cek");
+            "пр-ма от Jul 28 2010;  " + std::string(50, 'd') + ".../12150830.0; 3 каналов; 123.45 cek");
   // Cyrillic directory names are cut by characters.
   std::string cyr;
   for (int i = 0; i < 52; ++i) cyr += "д";
   toolkit::SetFieldText(s->DataDir, cyr);
   EXPECT_EQ(viewer::RecordingCaption(*s),
-            "пр-ма от Jul 28 2010;  " + cyr.substr(0, 100) + "...12150830.0; 3 каналов; 123.45 cek");
+            "пр-ма от Jul 28 2010;  " + cyr.substr(0, 100) + ".../12150830.0; 3 каналов; 123.45 cek");
 }
 
 }  // namespace

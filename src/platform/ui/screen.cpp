@@ -15,4 +15,12 @@ QSize ScreenSize() {
   return screen ? screen->size() : QSize();
 }
 
+QRect AvailableScreenArea() {
+  if (UiScript* script = ActiveScript()) {
+    if (const auto area = script->AvailableArea()) return *area;
+  }
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect();
+}
+
 }  // namespace platform::ui

@@ -58,6 +58,11 @@ void UiScript::SetScreenSize(QSize size) {
   screenSize_ = size;
 }
 
+void UiScript::SetAvailableArea(QRect area) {
+  std::lock_guard lock(mutex_);
+  availableArea_ = area;
+}
+
 std::vector<ShownMessage> UiScript::Messages() const {
   std::lock_guard lock(mutex_);
   return messages_;
@@ -108,6 +113,7 @@ void UiScript::Reset() {
   exits_.clear();
   failures_.clear();
   screenSize_.reset();
+  availableArea_.reset();
 }
 
 MsgAnswer UiScript::AnswerMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
@@ -172,6 +178,13 @@ void UiScript::RecordExit(int status) {
 std::optional<QSize> UiScript::ScreenSize() const {
   std::lock_guard lock(mutex_);
   return screenSize_;
+}
+
+std::optional<QRect> UiScript::AvailableArea() const {
+  std::lock_guard lock(mutex_);
+  if (availableArea_) return availableArea_;
+  if (screenSize_) return QRect(QPoint(0, 0), *screenSize_);
+  return std::nullopt;
 }
 
 }  // namespace platform::ui

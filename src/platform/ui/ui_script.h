@@ -10,6 +10,7 @@
 // The failures are collected here, independent of any test framework; the test support turns them
 // into test failures at the end of each test, with any scripted step left unused.
 // All members are thread-safe.
+#include <QRect>
 #include <QSize>
 #include <deque>
 #include <functional>
@@ -48,6 +49,8 @@ class UiScript {
   void ExpectExit(int status);
   // Fixes the size ScreenSize() reports.
   void SetScreenSize(QSize size);
+  // Fixes the area AvailableScreenArea() reports (without it: the whole scripted screen).
+  void SetAvailableArea(QRect area);
 
   std::vector<ShownMessage> Messages() const;
   std::vector<int> Exits() const;
@@ -66,6 +69,7 @@ class UiScript {
   int RunModal(QDialog& dialog);
   void RecordExit(int status);
   std::optional<QSize> ScreenSize() const;
+  std::optional<QRect> AvailableArea() const;
 
  private:
   struct MessageStep {
@@ -85,6 +89,7 @@ class UiScript {
   std::vector<int> exits_;
   std::vector<std::string> failures_;
   std::optional<QSize> screenSize_;
+  std::optional<QRect> availableArea_;
 };
 
 // The installed script, or nullptr in the program.

@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <new>
 
 #include "platform/cp1251.h"
@@ -28,8 +29,11 @@
 #include "toolkit/setup_file.h"
 #include "viewer/channel_colors.h"
 #include "viewer/channel_samples.h"
+#include "viewer/cursor_readout.h"
 #include "viewer/main_window_layout.h"
+#include "viewer/plot_layout.h"
 #include "viewer/plot_mouse.h"
+#include "viewer/recording_loader.h"
 #include "viewer/ui/overview_window.h"
 #include "viewer/ui/processing_services.h"
 #include "viewer/ui/settings_dialog.h"
@@ -58,7 +62,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   LB_inf = new QListWidget(client);
   MainStatus0 = new QLabel;
   MainStatus1 = new QLabel;
-  MainStatus0->setFixedWidth(500);
   MainStatus1->setMinimumWidth(50);
   statusBar()->addWidget(MainStatus0);
   statusBar()->addWidget(MainStatus1, 1);
@@ -194,29 +197,28 @@ void TForm1::FormCreate() {
   P_PB->setGeometry(40, 0, 450, 30);
   ProgressBar1->setGeometry(5, 5, 440, 20);
   const QSize screen = platform::ui::ScreenSize();
-  const FormSize size = InitialFormSize(screen.width(), screen.height());
-  move(0, 0);
-  resize(size.width, size.height);
-  FormWidth = size.width;
-  FormHeight = size.height;
-  const int clientHeight = size.height - menuBar()->sizeHint().height() - statusBar()->sizeHint().height();
-  Plot.PlotWidth = static_cast<uint16_t>(InitialPlotWidth(size.width));
-  ScrollBox1->setGeometry(2, 55, Plot.PlotWidth + 100, std::max(clientHeight - 57, 20));
-  ScrollPosition = ScrollBox1->verticalScrollBar()->value();
-  PB3->setGeometry(2, 1, ScrollBox1->width() - 1, 54);
-  PB1->setGeometry(2, 1, ScrollBox1->width() - 2 - 22, ScrollBox1->height() - 1);
-  ScrollBox1->setStyleSheet(
-      QString("background-color: %1").arg(platform::ui::ColorFromBgr(kScrollBoxColour).name()));
-  Plot.PB1 = PB1;
-  Plot.PB3 = PB3;
-  Plot.ScrollBoxHeight = ScrollBox1->height();
-  Plot.PlotHeight = static_cast<uint16_t>(PB1->height() - 1);
   LargeFont = screen.width() > 819;
   if (LargeFont) {
     QFont f = font();
     f.setPointSize(12);
     setFont(f);
   }
+  SizeKeyHelpPanel();
+  // The whole window, frame and status bar included, lies on the screen's free area.
+  const QRect area = platform::ui::AvailableScreenArea();
+  const QMargins frame = FrameMargins();
+  const FormSize size = InitialFormSize(area.width(), area.height(), frame.top() + frame.bottom());
+  setGeometry(area.left() + frame.left(), area.top() + frame.top(), size.width, size.height);
+  setMaximumWidth(ResizedFormWidth(screen.width()));
+  FormWidth = size.width;
+  FormHeight = size.height;
+  const int clientHeight = size.height - menuBar()->sizeHint().height() - statusBar()->sizeHint().height();
+  Plot.PB1 = PB1;
+  Plot.PB3 = PB3;
+  LayOutPlot(size.width, clientHeight, false);
+  ScrollPosition = ScrollBox1->verticalScrollBar()->value();
+  ScrollBox1->setStyleSheet(
+      QString("background-color: %1").arg(platform::ui::ColorFromBgr(kScrollBoxColour).name()));
   LB_inf->move(LB_inf->x(), 15);
   LB_inf->hide();
   MakeLineBitmaps();
@@ -255,6 +257,78 @@ void TForm1::FormCreate() {
   openClick();
 }
 
+QMargins TForm1::FrameMargins() const {
+  const QRect frame = frameGeometry(), client = geometry();
+  if (frame != client)
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+            frame.bottom() - client.bottom()};
+  // Not known yet: the title bar and the borders the style draws.
+  const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+  return {border, style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border, border};
+}
+
+void TForm1::FitFrameToScreen() {
+  if (frameFitted_ || frameGeometry() == geometry()) return;  // the window manager has not told the frame yet
+  frameFitted_ = true;
+  const QRect area = platform::ui::AvailableScreenArea();
+  const QMargins m = FrameMargins();
+  const QRect frame = frameGeometry();
+  if (frame.top() >= area.top() && frame.bottom() <= area.bottom()) return;
+  const int height = std::min(this->height(), area.height() - m.top() - m.bottom());
+  setGeometry(x(), area.top() + m.top(), width(), std::max(height, minimumSizeHint().height()));
+}
+
+void TForm1::SizeKeyHelpPanel() {
+  // The widest of the plot's key texts shows whole.
+  const QFontMetrics metrics(MainStatus0->font());
+  int widest = 0;
+  for (const char* text : {kPlotKeyHelp, kViewKeyHelp, kCursorKeyHelp})
+    widest = std::max(widest, metrics.horizontalAdvance(QString::fromUtf8(text)));
+  MainStatus0->setFixedWidth(widest + 2 * MainStatus0->margin() + 12);
+}
+
+void TForm1::LayOutPlot(int clientWidth, int clientHeight, bool resized) {
+  Plot.PlotWidth = static_cast<uint16_t>(resized ? ResizedPlotWidth(clientWidth) : InitialPlotWidth(clientWidth));
+  const int margin = resized ? 80 : 100;
+  ScrollBox1->setGeometry(2, 55, Plot.PlotWidth + margin, std::max(clientHeight - 57, 20));
+  PB3->setGeometry(2, 1, ScrollBox1->width() - 1, 54);
+  PB1->resize(ScrollBox1->width() - 2 - 22, std::max(PB1->height(), 1));
+  if (!resized) PB1->resize(PB1->width(), ScrollBox1->height() - 1);
+  Plot.ScrollBoxHeight = ScrollBox1->height();
+  Plot.PlotHeight = static_cast<uint16_t>(std::max(PB1->height() - 1, 1));
+}
+
+void TForm1::FormResize() {
+  if (width() == FormWidth && height() == FormHeight) return;
+  FormWidth = width();
+  FormHeight = height();
+  LayOutPlot(centralWidget()->width(), centralWidget()->height(), true);
+  ScrollBox1->verticalScrollBar()->setValue(ScrollPosition);
+  if (!Loaded) return;
+  MakeLineBitmaps();
+  // Cursors stay on the narrower plot; the rows and markers are laid out again for the new size.
+  for (auto& set : Setup->CursorColumns)
+    for (int32_t& column : set) column = std::min<int32_t>(column, Plot.PlotWidth);
+  host_->for_curs();
+  host_->DrawChannels(0);
+  if (Setup->CursorMode == 1) host_->DrawTimeAxis(0, 0, 3);
+}
+
+void TForm1::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  if (Plot.PB1 != nullptr) FormResize();
+}
+
+void TForm1::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  FitFrameToScreen();
+}
+
+void TForm1::moveEvent(QMoveEvent* e) {
+  QMainWindow::moveEvent(e);
+  if (isVisible()) FitFrameToScreen();
+}
+
 bool TForm1::event(QEvent* e) {
   if (e->type() == QEvent::StatusTip) {
     MainStatus1->setText(static_cast<QStatusTipEvent*>(e)->tip());
@@ -276,15 +350,28 @@ void TForm1::openClick() {
   YCTAHOBKAClick();
 }
 
-void TForm1::Reload() {
+void TForm1::Reload(const toolkit::SetupRecord& before) {
   const ReloadOutcome outcome = ReloadRecording(*Setup, GlobalChannelSamples(), toolkit::GlobalFunk());
-  if (outcome.loaded) {
-    Loaded = 1;
-    setWindowTitle(QString::fromStdString(outcome.caption));
+  if (!outcome.loaded) {
+    // The record in memory stays, and the settings go on describing it.
+    if (Loaded && &before != Setup) KeepLoadedRecord(*Setup, before);
+    return;
   }
+  Loaded = 1;
+  setWindowTitle(QString::fromStdString(outcome.caption));
+  LB_inf->clear();
+  LB_inf->addItem(QString::fromStdString(toolkit::FieldText(Setup->FileName)));
+}
+
+bool TForm1::HaveSamples() {
+  if (!Loaded) return false;
+  if (Setup->Samples > 0) return true;
+  platform::ui::ShowMessage(kCommandNeedsSamplesText);
+  return false;
 }
 
 void TForm1::YCTAHOBKAClick() {
+  const auto before = std::make_unique<toolkit::SetupRecord>(*Setup);
   {
     TMainForm dialog(*Setup, this);
     platform::ui::RunModal(dialog);
@@ -297,7 +384,7 @@ void TForm1::YCTAHOBKAClick() {
     Setup->NormaliseChannels = 0;
     Setup->ViewChanged = 1;
     Setup->StationMode = 0;
-    Reload();
+    Reload(*before);
     if (Loaded) host_->for_curs();
     EnableDataMenus(1);
     if (Setup->Channel >= Setup->ChannelCount) Setup->Channel = 0;
@@ -306,7 +393,7 @@ void TForm1::YCTAHOBKAClick() {
 }
 
 void TForm1::read_1_filClick() {
-  Reload();
+  Reload(*Setup);
   if (!Loaded) return;
   host_->for_curs();
   host_->DrawChannels(0);
@@ -341,7 +428,6 @@ void TForm1::LB_infDblClick() { LB_inf->hide(); }
 void TForm1::PB1MouseDown(Qt::MouseButton button, int x, int y) {
   MouseX = x;
   MouseY = y;
-  if (!Loaded) return;
   if (button == Qt::RightButton || button == Qt::MiddleButton) {
     if (x <= Plot.PlotWidth) {
       const QPoint at = x <= Plot.PlotWidth - 200 ? QPoint(x + 100, y) : QPoint(x - 250, y);
@@ -429,6 +515,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
   }
   if (watched == ScrollBox1 && e->type() == QEvent::Resize)
     ScrollBox1->verticalScrollBar()->setValue(ScrollPosition);
+  // A press on the scroll box beside or below the plot is handled as one on the plot, at the place it
+  // has in the scroll box.
+  if (watched == ScrollBox1->viewport() && e->type() == QEvent::MouseButtonPress) {
+    const auto* m = static_cast<QMouseEvent*>(e);
+    const QPoint at = ScrollBox1->viewport()->mapTo(ScrollBox1, m->position().toPoint());
+    PB1MouseDown(m->button(), at.x(), at.y());
+    return true;
+  }
   return QMainWindow::eventFilter(watched, e);
 }
 

@@ -2,6 +2,7 @@
 // TForm1: the processing program's main window: menus, the channel plot with the strip above it, the
 // information list and the status bar. It owns the setup record and opens the settings dialog at start.
 #include <QMainWindow>
+#include <QMargins>
 #include <functional>
 #include <memory>
 #include <string>
@@ -133,6 +134,8 @@ class TForm1 : public QMainWindow {
 
   // Handlers.
   void FormCreate();
+  // Lays the plot, the strip and the scroll box out again for the window's new size and redraws.
+  void FormResize();
   void openClick();
   void YCTAHOBKAClick();
   void read_1_filClick();
@@ -182,6 +185,9 @@ class TForm1 : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   bool event(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
@@ -199,11 +205,26 @@ class TForm1 : public QMainWindow {
   // to date when the channels changed.
   void RunCommand(const std::function<CommandResult(float* const*)>& command);
   void MakeLineBitmaps();
-  void Reload();
+  // Reads the current file; when that fails the record in memory stays and `before` (the settings as
+  // they described it) gives back its description.
+  void Reload(const toolkit::SetupRecord& before);
+  // A command on the samples may run: a record is loaded and holds samples (else it says so).
+  bool HaveSamples();
+  // Plot columns, scroll box, strip and plot for a client area of the given size; `resized` takes the
+  // rule of a resize (80-pixel margin) instead of the start's (100).
+  void LayOutPlot(int clientWidth, int clientHeight, bool resized);
+  // The window frame around the client area: as the window manager reports it, or the style's before
+  // it does.
+  QMargins FrameMargins() const;
+  // Once the frame is known: moves and shortens the window so that the frame lies on the screen's free area.
+  void FitFrameToScreen();
+  // Makes the status-bar panel of the key help wide enough for the longest key text.
+  void SizeKeyHelpPanel();
 
   std::unique_ptr<PlotViewHost> host_;
   uint8_t lastViewKey_ = 0;
   bool closed_ = false;
+  bool frameFitted_ = false;
   bool operFilling_ = false;  // ShowChannelOperation is filling the panel's controls
 };
 

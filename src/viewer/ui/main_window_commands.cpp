@@ -98,7 +98,7 @@ void TForm1::BuildChannelOperationPanel() {
 }
 
 void TForm1::RunCommand(const std::function<CommandResult(float* const*)>& command) {
-  if (!Loaded) return;
+  if (!HaveSamples()) return;
   auto k = ChannelPointers(GlobalChannelSamples());
   FinishCommand(*host_, command(k.data()), *Setup);
 }
@@ -115,7 +115,7 @@ void TForm1::N10Click() {
 }
 
 void TForm1::N_BatterClick(QAction* sender) {
-  if (!Loaded) return;
+  if (!HaveSamples()) return;
   auto k = ChannelPointers(GlobalChannelSamples());
   RunTimeDomainFilter(*Setup, k.data(), Funk, sender == N_Batter, *host_);
 }
@@ -123,7 +123,7 @@ void TForm1::N_BatterClick(QAction* sender) {
 // ---- Channel arithmetic ----
 
 void TForm1::oper_c_kan() {
-  if (!Loaded) return;
+  if (!HaveSamples()) return;
   KeyPreview = false;
   PrepareChannelOperation(*Setup);
   ShowChannelOperation();

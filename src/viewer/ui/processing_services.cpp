@@ -25,15 +25,17 @@ ReloadOutcome ReloadRecording(toolkit::SetupRecord& setup, ChannelSamples& sampl
     // The data directory is gone: the file is then looked for by its own path only.
   }
   const LoadReport report = LoadRecording(setup, samples, funk);
-  if (IsFatal(report.status)) platform::ui::ExitProgram(1);
   ReloadOutcome outcome;
-  if (report.status == LoadStatus::BadHeader) {
-    platform::ui::MessageBox(report.checkText, toolkit::FieldText(setup.FileName),
-                             platform::ui::MsgButtons::Ok, platform::ui::MsgIcon::Error);
+  if (report.status != LoadStatus::Ok) {
+    const std::string text = report.status == LoadStatus::BadHeader ? report.checkText
+                                                                     : LoadFailureText(report.status, setup);
+    platform::ui::MessageBox(text, toolkit::FieldText(setup.FileName), platform::ui::MsgButtons::Ok,
+                             platform::ui::MsgIcon::Error);
     return outcome;
   }
   if (report.memoryShort) platform::ui::ShowMessage(MemoryShortText(report.channelsKept));
   if (!report.testSignalText.empty()) platform::ui::ShowMessage(report.testSignalText);
+  if (setup.Samples == 0) platform::ui::ShowMessage(kNoSamplesText);
   outcome.loaded = true;
   outcome.caption = RecordingCaption(setup);
   return outcome;

@@ -19,8 +19,9 @@ struct ReloadOutcome {
 };
 
 // Reads the current file of the record (the data directory becomes the current directory). A file that
-// cannot be opened or whose headers are cut short ends the program with exit status 1; a refused header
-// is shown with the check's text; fewer arrays than channels show " память на %d".
+// cannot be opened, whose headers are cut short or refused by the check is shown with the reason and
+// leaves the record and the arrays in memory as they were; fewer arrays than channels show
+// " память на %d"; a file without one complete frame says that it holds no samples.
 ReloadOutcome ReloadRecording(toolkit::SetupRecord& setup, ChannelSamples& samples, toolkit::TFunk& funk);
 
 // for_curs, showing the span of an empty or reversed range as a number.

@@ -262,6 +262,12 @@ void TMainForm::BitBtnCancelClick() {
 }
 
 void TMainForm::reject() {
+  // In open mode "Отменить" is disabled: leaving the dialog then is leaving the program, as the
+  // chooser's "Выход из программы" does.
+  if (!confirmed_ && BitBtnOk->text() != "Сохранить") {
+    SettingsResult = toolkit::kSettingsLeaveProgram;
+    platform::ui::ExitProgram(1);
+  }
   if (!confirmed_) SettingsResult = toolkit::kSettingsUnchanged;
   QDialog::reject();
 }

@@ -69,7 +69,8 @@ class TMainForm : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  public slots:
-  // Escape and the window's close button act as "Отменить".
+  // Escape and the window's close button act as "Отменить"; in open mode, where "Отменить" is
+  // disabled, as the chooser's "Выход из программы" (result 222, the program ends).
   void reject() override;
 
  private:

@@ -15,7 +15,7 @@ constexpr int kCyrillicEm = 0x041C;
 
 // Qt key -> plot key. The keypad's keys come with Qt's keypad modifier but the same Qt key (arrows and
 // Insert with NumLock off, +, - and Enter always), so one row serves both keyboards.
-constexpr std::array<std::pair<int, int>, 14> kKeys{{
+constexpr std::array<std::pair<int, int>, 25> kKeys{{
     {Qt::Key_Return, kKeyEnter},
     {Qt::Key_Enter, kKeyEnter},
     {Qt::Key_Space, kKeySpace},
@@ -30,7 +30,20 @@ constexpr std::array<std::pair<int, int>, 14> kKeys{{
     {Qt::Key_Equal, kKeyPlus},
     {Qt::Key_Minus, kKeyMinus},
     {Qt::Key_Underscore, kKeyMinus},
+    // Keys the plot does not act on, with their virtual-key numbers.
+    {Qt::Key_Backspace, 8},
+    {Qt::Key_Tab, 9},
+    {Qt::Key_Shift, 16},
+    {Qt::Key_Control, 17},
+    {Qt::Key_Alt, 18},
+    {Qt::Key_Escape, 27},
+    {Qt::Key_PageUp, 33},
+    {Qt::Key_PageDown, 34},
+    {Qt::Key_End, 35},
+    {Qt::Key_Home, 36},
+    {Qt::Key_Delete, 46},
 }};
+constexpr int kFirstFunctionKey = 112;  // F1
 
 }  // namespace
 
@@ -39,7 +52,11 @@ int ViewKeyCode(int qtKey, quint32 nativeScanCode) {
   for (const auto& [key, code] : kKeys) {
     if (key == qtKey) return code;
   }
-  return 0;
+  // Letters and digits have the codes of their characters; other keys act on nothing but still count
+  // as a key (in cursor mode every key redraws and ends a double Insert).
+  if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)) return qtKey;
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12) return kFirstFunctionKey + (qtKey - Qt::Key_F1);
+  return kKeyOther;
 }
 
 }  // namespace viewer

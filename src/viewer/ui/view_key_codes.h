@@ -6,7 +6,8 @@
 
 namespace viewer {
 
-// The code of the key, or 0 for a key the plot does not use.
+// The code of the key: the plot's codes for the keys it acts on, the virtual-key number of a letter,
+// digit or common control key, kKeyOther for any other key. Never 0.
 int ViewKeyCode(int qtKey, quint32 nativeScanCode);
 inline int ViewKeyCode(const QKeyEvent& event) { return ViewKeyCode(event.key(), event.nativeScanCode()); }
 // 1 while Ctrl is held.

@@ -11,6 +11,7 @@
 #include "platform/ui/colors.h"
 #include "platform/ui/terminator.h"
 #include "support/qt/ui_test_script.h"
+#include "support/temp_dir.h"
 #include "viewer/channel_colors.h"
 #include "viewer/plot_layout.h"
 #include "viewer/ui/processing_services.h"
@@ -116,49 +117,53 @@ TEST_F(ChannelPlotTest, WhiteBackgroundAndTheProcessedChannelMark) {
   EXPECT_GT(aqua, 50);
 }
 
-TEST(ProcessingServices, FailuresShowTheirMessagesAndEndTheProgram) {
-  namespace fs = std::filesystem;
+TEST(ProcessingServices, ReadFailuresAreShownAndTheSetupFileFailureEndsTheProgram) {
+  support::TempDir dir;  // the read makes it the current directory; its end restores the previous one
   auto s = std::make_unique<SetupRecord>();
-  const fs::path dir = fs::temp_directory_path() / ("services_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const fs::path workDir = fs::current_path();  // the load makes the data directory current
-  toolkit::SetSetupDefaults(*s, dir.string() + "/");
+  toolkit::SetSetupDefaults(*s, dir.path() + "/");
+  toolkit::SetFieldText(s->DataDir, dir.path());
   viewer::ChannelSamples samples;
   toolkit::TFunk funk;
 
   // A header the check refuses: its text is shown and the program goes on.
   std::vector<char> bad(400, 0);
   bad[0] = 70;  // 70 channels
-  std::FILE* f = std::fopen((dir / "bad.dat").c_str(), "wb");
+  std::FILE* f = std::fopen(dir.File("bad.dat").c_str(), "wb");
   std::fwrite(bad.data(), 1, bad.size(), f);
   std::fclose(f);
   toolkit::SetFieldText(s->FileName, "bad.dat");
   support::Ui().ExpectMessage(platform::ui::MsgAnswer::Ok, "каналов 70");
   EXPECT_FALSE(viewer::ReloadRecording(*s, samples, funk).loaded);
 
-  // A file that cannot be opened ends the program.
+  // A file that cannot be opened says so and the program goes on.
   toolkit::SetFieldText(s->FileName, "missing.dat");
-  support::Ui().ExpectExit(1);
-  EXPECT_THROW(viewer::ReloadRecording(*s, samples, funk), platform::ui::ProgramTerminated);
+  support::Ui().ExpectMessage(platform::ui::MsgAnswer::Ok, "Не могу открыть файл " + dir.File("missing.dat"));
+  EXPECT_FALSE(viewer::ReloadRecording(*s, samples, funk).loaded);
 
   // A setup file that cannot be saved.
   toolkit::Setup = s.get();
-  toolkit::ProgramDir = (dir / "absent").string() + "/";
+  toolkit::ProgramDir = dir.File("absent") + "/";
   support::Ui().ExpectMessage(platform::ui::MsgAnswer::Ok, "Can't open <qvd.0>");
   support::Ui().ExpectExit(1);
   EXPECT_THROW(viewer::ReadWriteSetupOrExit(funk, 1), platform::ui::ProgramTerminated);
   toolkit::Setup = nullptr;
   toolkit::ProgramDir.clear();
 
-  // An empty range shows its span and goes on.
+  // An empty range of a record with samples shows its span and goes on; a record without samples has
+  // nothing to report.
   viewer::ViewEnvelope envelope;
   s->Samples = 0;
   s->Nn = 0;
   s->Nk = -1;
-  support::Ui().ExpectMessage(platform::ui::MsgAnswer::Ok, "-1");
   viewer::ForCursAndReport(*s, samples, envelope, 600);
-  fs::current_path(workDir);
-  fs::remove_all(dir);
+  samples.Allocate(0, 100);
+  s->ChannelCount = 1;
+  s->ShownEnd = 1;
+  s->Samples = 10;
+  s->Nn = 5;
+  s->Nk = 5;
+  support::Ui().ExpectMessage(platform::ui::MsgAnswer::Ok, "0");
+  viewer::ForCursAndReport(*s, samples, envelope, 600);
 }
 
 }  // namespace

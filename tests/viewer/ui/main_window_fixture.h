@@ -59,10 +59,16 @@ class MainWindowFixture : public ::testing::Test {
             c.N_exit_fileClick(c.N_exit_program);
             return;
           }
-          c.SG_fil_nameMouseDown(Qt::LeftButton, 5, c.SG_fil_name->rowViewportPosition(1) + 2);
-          c.SG_fil_nameDblClick();
+          PickFirstFile(d);
         },
         "TForm3");
+  }
+
+  // The file chooser's part: the first file listed is clicked and chosen.
+  static void PickFirstFile(QDialog& d) {
+    auto& c = static_cast<toolkit::TForm3&>(d);
+    c.SG_fil_nameMouseDown(Qt::LeftButton, 5, c.SG_fil_name->rowViewportPosition(1) + 2);
+    c.SG_fil_nameDblClick();
   }
 
   // Writes the sample of `plan`, opens the window on it with `channels` channels in memory (0: as the

@@ -25,8 +25,16 @@ TEST(ViewKeyCodes, MainKeyboardAndKeypadGiveTheSameCodes) {
   EXPECT_EQ(Code(Qt::Key_Plus, Qt::KeypadModifier), viewer::kKeyPlus);
   EXPECT_EQ(Code(Qt::Key_Minus), viewer::kKeyMinus);
   EXPECT_EQ(Code(Qt::Key_Minus, Qt::KeypadModifier), viewer::kKeyMinus);
-  EXPECT_EQ(Code(Qt::Key_Q), 0);
-  EXPECT_EQ(Code(Qt::Key_4, Qt::KeypadModifier), 0);
+}
+
+TEST(ViewKeyCodes, KeysThePlotDoesNotUseStillHaveACode) {
+  EXPECT_EQ(Code(Qt::Key_Q), 'Q');
+  EXPECT_EQ(Code(Qt::Key_4, Qt::KeypadModifier), '4');
+  EXPECT_EQ(Code(Qt::Key_Escape), 27);
+  EXPECT_EQ(Code(Qt::Key_Control, Qt::ControlModifier), 17);
+  EXPECT_EQ(Code(Qt::Key_F11), 122);
+  EXPECT_EQ(Code(Qt::Key_Pause), viewer::kKeyOther);
+  EXPECT_EQ(Code(0x0416), viewer::kKeyOther);  // Ж
 }
 
 TEST(ViewKeyCodes, TheLetterKeyIsFoundUnderEveryLayout) {
@@ -34,7 +42,7 @@ TEST(ViewKeyCodes, TheLetterKeyIsFoundUnderEveryLayout) {
   EXPECT_EQ(Code(0x041C), viewer::kKeyV);  // М on the Russian layout
   // The physical V key while a layout gives it another letter.
   EXPECT_EQ(Code(Qt::Key_K, Qt::NoModifier, 55), viewer::kKeyV);
-  EXPECT_EQ(Code(Qt::Key_K, Qt::NoModifier, 45), 0);
+  EXPECT_EQ(Code(Qt::Key_K, Qt::NoModifier, 45), 'K');
 }
 
 TEST(ViewKeyCodes, CtrlFlag) {
