@@ -101,8 +101,9 @@ void TForm1::BuildMenus() {
   N_obzor->setStatusTip("открываем окно с общей картиной и указываем на ней место обрабатываемого участка");
   N_OB_edin_ = N_read->addAction("объединить");
   N_OB_edin_->setStatusTip("обединение двух файлов, пишем в директорию последнего.");
-  for (QAction* a : {read_buf, N_Bce_st, N_obzor, N_OB_edin_}) a->setEnabled(false);
+  for (QAction* a : {read_buf, N_Bce_st, N_obzor}) a->setEnabled(false);
   connect(read_1_fil, &QAction::triggered, this, &TForm1::read_1_filClick);
+  connect(N_OB_edin_, &QAction::triggered, this, &TForm1::N_OB_edin_Click);
 
   N_save = menuBar()->addMenu("сохранить");
   iz_file = N_save->addAction("из файла");
@@ -112,6 +113,7 @@ void TForm1::BuildMenus() {
   iz_file_B_txt_16 = N_save->addAction("из файла в текст_16");
   N_kazan = N_save->addAction("казань");
   N_miniseed1 = N_save->addAction("miniseed");
+  connect(N_miniseed1, &QAction::triggered, this, &TForm1::N_miniseed1Click);
 
   N_fft = menuBar()->addMenu("спектр.опер.");
   men_fft_oper = N_fft->addAction("фильтр");
@@ -159,7 +161,7 @@ void TForm1::BuildMenus() {
 
   // The export, analysis, correction and directory commands are not part of the program yet: their
   // items stay disabled (the two cursor-range correlations are disabled in any case).
-  for (QAction* a : {iz_file, c_ekrana, iz_file_B_txt, c_ekrana_B_txt, iz_file_B_txt_16, N_kazan, N_miniseed1,
+  for (QAction* a : {iz_file, c_ekrana, iz_file_B_txt, c_ekrana_B_txt, iz_file_B_txt_16, N_kazan,
                      N9, N_korrel, N15, N26, N28, N22, Gist_c, N_disp_dir, N_ACH})
     a->setEnabled(false);
   ConnectCommands();

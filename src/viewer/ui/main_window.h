@@ -156,6 +156,9 @@ class TForm1 : public QMainWindow {
   void N_absClick();
   void N7Click();
   void N2Click();
+  // Merging two recordings and the MiniSEED export (main_window_export.cpp).
+  void N_OB_edin_Click();
+  void N_miniseed1Click();
 
   ViewHost& Host() { return *host_; }
 

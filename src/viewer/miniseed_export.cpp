@@ -1,0 +1,78 @@
+#include "viewer/miniseed_export.h"
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "toolkit/civil_date.h"
+#include "toolkit/format_text.h"
+#include "toolkit/miniseed_coder.h"
+#include "toolkit/recording_chooser.h"
+#include "viewer/channel_samples.h"
+
+namespace viewer {
+
+namespace {
+constexpr int64_t kSeconds1970To1980 = (toolkit::kDay1980 - toolkit::kDayUnixEpoch) * toolkit::kSecondsPerDay;
+static_assert(kSeconds1970To1980 == 315'532'800);
+constexpr float kLimit = static_cast<float>(toolkit::MiniSEEDCoder::kSampleLimit);
+}  // namespace
+
+SeedTimeMark MiniSeedTimeMark(int64_t startTicks, uint32_t rate) {
+  SeedTimeMark mark;
+  mark.seconds = toolkit::FloorDiv(startTicks, toolkit::kTicksPerSecond) + kSeconds1970To1980;
+  mark.ticks = toolkit::FloorMod(startTicks, toolkit::kTicksPerSecond);
+  mark.index = static_cast<uint32_t>(mark.ticks * int64_t{rate} / toolkit::kTicksPerSecond);
+  return mark;
+}
+
+std::string MiniSeedDir(const toolkit::SetupRecord& s) {
+  return toolkit::JoinPath(toolkit::FieldText(s.DataDir), "Seed_files");
+}
+
+std::string ExportMiniSeed(const toolkit::SetupRecord& s, const float* const* channels,
+                           const std::string& outputDir) {
+  const int n = s.ChannelCount;
+  const uint32_t rate = s.Header.Rate;
+  if (n < 1 || n > toolkit::kMaxChannels) return toolkit::FormatText("miniseed: в памяти %d каналов", n);
+  if (rate == 0) return "miniseed: частота записи 0";
+  for (int c = 0; c < n; ++c)
+    if (channels[c] == nullptr) return toolkit::FormatText("miniseed: канал %d не загружен", c);
+
+  toolkit::MiniSEEDCoder coder;
+  coder.SetChannelCount(n);
+  for (int c = 0; c < n; ++c) coder.SetChannelName(c, toolkit::FieldText(s.MemChannels[c].Name));
+  coder.SetSampleRate(rate);
+  coder.SetStation(toolkit::FieldText(s.Header.Station));
+  coder.SetPeriod(86400);
+  coder.SetPosition(static_cast<float>(s.Header.Latitude * std::numbers::pi / 180),
+                    static_cast<float>(s.Header.Longitude * std::numbers::pi / 180));
+  coder.SetOutputDir(outputDir);
+  const SeedTimeMark mark = MiniSeedTimeMark(s.Header.StartTicks, rate);
+  coder.SetTimeMark(mark.seconds, mark.index, mark.ticks);
+  if (!coder.Open()) return coder.Error();
+  std::vector<int32_t> frame(static_cast<size_t>(n));
+  for (uint32_t i = 0; i < s.Samples; ++i) {
+    for (int c = 0; c < n; ++c) {
+      const float v = channels[c][i];
+      // NaN fails both comparisons.
+      if (!(v > -kLimit && v < kLimit)) {
+        coder.Abort(toolkit::FormatText("miniseed: канал %d, отсчёт %u: значение %g не записать (допустимо |x| < 2^30)",
+                                        c, i, static_cast<double>(v)));
+        return coder.Error();
+      }
+      frame[static_cast<size_t>(c)] = SeedCount(v);
+    }
+    if (!coder.AddSample(frame.data())) return coder.Error();
+  }
+  if (!coder.Close()) return coder.Error();
+  return {};
+}
+
+std::string ExportMiniSeed(const toolkit::SetupRecord& s, const ChannelSamples& samples) {
+  const float* channels[toolkit::kMaxChannels] = {};
+  for (int c = 0; c < toolkit::kMaxChannels; ++c) channels[c] = samples[static_cast<size_t>(c)];
+  return ExportMiniSeed(s, channels, MiniSeedDir(s));
+}
+
+}  // namespace viewer
