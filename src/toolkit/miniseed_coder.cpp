@@ -199,10 +199,25 @@ bool MiniSEEDCoder::PackChannel(Output& out) {
   out.trace->starttime = ms_time2hptime(t.Date.Year, dayOfYear, static_cast<int>(t.Time.Hour),
                                         static_cast<int>(t.Time.Minute), static_cast<int>(t.Time.Second), 0) +
                          StartMicroseconds();
+  // Blockette 1001 carries the microseconds the fixed header's 1/10000 s cannot.
+  MSRecord* layout = msr_init(nullptr);
+  blkt_1001_s b1001{};
+  if (layout == nullptr ||
+      msr_addblockette(layout, reinterpret_cast<char*>(&b1001), sizeof b1001, 1001, 0) == nullptr) {
+    msr_free(&layout);
+    return Abort("miniseed: нет памяти для записи");
+  }
+  // With a layout record given, libmseed takes the codes from it.
+  std::memcpy(layout->network, out.trace->network, sizeof layout->network);
+  std::memcpy(layout->station, out.trace->station, sizeof layout->station);
+  std::memcpy(layout->location, out.trace->location, sizeof layout->location);
+  std::memcpy(layout->channel, out.trace->channel, sizeof layout->channel);
+  layout->dataquality = 'D';
   RecordSink sink{out.file, false};
   int64_t packed = 0;
   const int records =
-      mst_pack(out.trace, WriteRecord, &sink, kRecordLength, DE_STEIM1, 1, &packed, 1, 0, nullptr);
+      mst_pack(out.trace, WriteRecord, &sink, kRecordLength, DE_STEIM1, 1, &packed, 1, 0, layout);
+  msr_free(&layout);
   if (sink.failed) return Abort("miniseed: ошибка записи файла " + out.path);
   if (records < 0 || packed != n)
     return Abort(FormatText("miniseed: упаковано %lld из %lld отсчётов, файл %s", static_cast<long long>(packed),
