@@ -2,6 +2,7 @@
 
 #include <libmseed.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,6 +14,9 @@
 namespace toolkit {
 
 namespace {
+
+// Samples gathered per channel before whole records are packed of them.
+constexpr int64_t kChunk = 1 << 16;
 
 // What the record handler writes to, and whether a write fell short.
 struct RecordSink {
@@ -36,14 +40,20 @@ void CopyCode(char (&field)[11], const std::string& code) {
 MiniSEEDCoder::MiniSEEDCoder() = default;
 
 MiniSEEDCoder::~MiniSEEDCoder() {
-  // Files left open were never filled (their samples are written by Close): nothing of them is kept.
+  // Files still open were never finished by Close: nothing of them is kept.
   for (Output& out : outputs_) {
     if (out.file != nullptr) {
       std::fclose(out.file);
       std::remove(out.path.c_str());
     }
-    if (out.trace != nullptr) mst_free(&out.trace);
+    Release(out);
   }
+}
+
+void MiniSEEDCoder::Release(Output& out) {
+  if (out.trace != nullptr) mst_free(&out.trace);  // frees the samples with it
+  if (out.layout != nullptr) msr_free(&out.layout);
+  out.capacity = 0;
 }
 
 bool MiniSEEDCoder::SetChannelCount(int n) {
@@ -92,7 +102,7 @@ bool MiniSEEDCoder::Abort(const std::string& what) {
   for (Output& out : outputs_) {
     if (out.file != nullptr) std::fclose(out.file);
     out.file = nullptr;
-    out.buffer = {};
+    Release(out);
   }
   for (const std::string& path : made_) std::remove(path.c_str());
   made_.clear();
@@ -100,131 +110,163 @@ bool MiniSEEDCoder::Abort(const std::string& what) {
   return false;
 }
 
+int64_t MiniSEEDCoder::SampleTime(int64_t j) const {
+  // (index + j) periods plus the offset from the grid: ((index + j) x 256e6 + offset) / (rate x 256) us,
+  // to the nearest microsecond.
+  const int64_t den = int64_t{rate_} * 256;
+  const int64_t num = (int64_t{fileIndex_} + j) * kTicksPerSecond + offset_;
+  return fileStartUs_ + FloorDiv(2 * num + den, 2 * den);
+}
+
 bool MiniSEEDCoder::Open() {
   if (failed_) return false;
   if (channels_ < 1) return Abort("miniseed: число каналов не задано");
   if (rate_ == 0) return Abort("miniseed: частота 0");
-  if (open_) Close();
-  if (failed_) return false;
+  if (open_ && !Close()) return false;
   buffered_ = 0;
   fileSeconds_ = seconds_;
   fileIndex_ = index_;
-  // A period lasts period x rate samples: reserve them, up to the size of one day at 1 kHz.
-  const uint64_t expected = std::min<uint64_t>(uint64_t(period_) * rate_, 86'400'000);
+  const CivilDateTime t = CivilFromSeconds(fileSeconds_, kDayUnixEpoch);
+  const int dayOfYear = static_cast<int>(DaysFromCivil(t.Date) - DaysFromCivil({t.Date.Year, 1, 1}) + 1);
+  fileStartUs_ = ms_time2hptime(t.Date.Year, dayOfYear, static_cast<int>(t.Time.Hour),
+                                static_cast<int>(t.Time.Minute), static_cast<int>(t.Time.Second), 0);
+  const std::vector<std::string> codes = SeedChannelCodes(names_);
+  const std::string station = SeedStationCode(station_);
   for (int c = 0; c < channels_; ++c) {
     Output& out = outputs_[static_cast<size_t>(c)];
+    Release(out);
+    out.trace = mst_init(nullptr);
+    out.layout = msr_init(nullptr);
+    auto* samples = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * kChunk));
+    // Blockette 1001 carries the microseconds the fixed header's 1/10000 s cannot.
+    blkt_1001_s b1001{};
+    if (out.trace == nullptr || out.layout == nullptr || samples == nullptr ||
+        msr_addblockette(out.layout, reinterpret_cast<char*>(&b1001), sizeof b1001, 1001, 0) == nullptr) {
+      std::free(samples);
+      return Abort("miniseed: нет памяти для отсчётов");
+    }
+    out.trace->datasamples = samples;
+    out.trace->sampletype = 'i';
+    out.trace->samprate = rate_;
+    out.capacity = kChunk;
+    out.packed = 0;
+    // libmseed takes the codes of the records from the layout record.
+    CopyCode(out.layout->network, "SD");
+    CopyCode(out.layout->station, station);
+    CopyCode(out.layout->channel, codes[static_cast<size_t>(c)]);
+    out.layout->dataquality = 'D';
+    std::memcpy(out.trace->network, out.layout->network, sizeof out.trace->network);
+    std::memcpy(out.trace->station, out.layout->station, sizeof out.trace->station);
+    std::memcpy(out.trace->channel, out.layout->channel, sizeof out.trace->channel);
     out.path = MakeFileName(c);
     out.file = std::fopen(out.path.c_str(), "wb");
     if (out.file == nullptr) return Abort("miniseed: не удалось создать файл " + out.path);
     made_.push_back(out.path);
-    out.buffer.clear();
-    out.buffer.reserve(expected);
   }
   open_ = true;
   pending_ = false;
   return true;
 }
 
-bool MiniSEEDCoder::AddSample(const int32_t* values) {
-  if (failed_) return false;
-  if (pending_ && !Open()) return false;
-  if (!open_) return Abort("miniseed: отсчёт до открытия файлов");
-  for (int c = 0; c < channels_; ++c) {
-    const int32_t v = values[c];
-    if (v <= -kSampleLimit || v >= kSampleLimit)
-      return Abort(FormatText("miniseed: отсчёт %d канала %d вне пределов +-2^30", v, c));
-    outputs_[static_cast<size_t>(c)].buffer.push_back(v);
-  }
-  if (++index_ >= rate_) {
-    ++seconds_;
-    index_ = 0;
-  }
-  ++buffered_;
-  if (uint64_t(period_) * rate_ <= buffered_) {
-    if (!Close()) return false;
-    pending_ = true;  // the next sample starts the next period's files
-  }
+bool MiniSEEDCoder::Pack(Output& out, bool all) {
+  MSTrace* trace = out.trace;
+  const int64_t n = trace->numsamples;
+  if (n == 0) return true;
+  trace->samplecnt = n;
+  trace->starttime = SampleTime(out.packed);
+  RecordSink sink{out.file, false};
+  int64_t packed = 0;
+  const int records =
+      mst_pack(trace, WriteRecord, &sink, kRecordLength, DE_STEIM1, 1, &packed, all ? 1 : 0, 0, out.layout);
+  if (sink.failed) return Abort("miniseed: ошибка записи файла " + out.path);
+  if (records < 0 || packed < 0 || packed > n || (all && packed != n))
+    return Abort(FormatText("miniseed: упаковано %lld из %lld отсчётов, файл %s", static_cast<long long>(packed),
+                            static_cast<long long>(n), out.path.c_str()));
+  out.packed += packed;
+  // libmseed moves the samples left over to the start of an array cut to their size (or frees it when
+  // none are left): room for a chunk again.
+  if (all) return true;
+  void* grown = std::realloc(trace->datasamples, sizeof(int32_t) * kChunk);
+  if (grown == nullptr) return Abort("miniseed: нет памяти для отсчётов");
+  trace->datasamples = grown;
+  out.capacity = kChunk;
   return true;
 }
 
-bool MiniSEEDCoder::Close() {
-  if (failed_) return false;
-  if (!open_) return true;
-  return Flush();
+bool MiniSEEDCoder::AddSamples(const int32_t* frames, size_t count) {
+  const int32_t* starts[kMaxChannels];
+  for (int c = 0; c < channels_; ++c) starts[c] = frames + c;
+  return Append(starts, static_cast<size_t>(channels_), count);
 }
 
-int64_t MiniSEEDCoder::StartMicroseconds() const {
-  // Sample fileIndex_ of second fileSeconds_, shifted by the offset, to the nearest microsecond:
-  // (index x 256e6 + offset) / (rate x 256) us.
-  const int64_t den = int64_t{rate_} * 256;
-  const int64_t num = int64_t{fileIndex_} * kTicksPerSecond + offset_;
-  return FloorDiv(2 * num + den, 2 * den);
+bool MiniSEEDCoder::AddColumns(const int32_t* const* columns, size_t count) {
+  const int32_t* starts[kMaxChannels];
+  std::copy(columns, columns + channels_, starts);
+  return Append(starts, 1, count);
 }
 
-bool MiniSEEDCoder::Flush() {
-  for (Output& out : outputs_)
-    if (!PackChannel(out)) return false;
-  open_ = false;
-  return true;
+bool MiniSEEDCoder::Append(const int32_t* const* columns, size_t stride, size_t count) {
+  const uint64_t period = uint64_t(period_) * rate_;
+  const size_t n = static_cast<size_t>(channels_);
+  const int32_t* starts[kMaxChannels];
+  std::copy(columns, columns + n, starts);
+  while (count > 0) {
+    if (failed_) return false;
+    if (pending_ && !Open()) return false;
+    if (!open_) return Abort("miniseed: отсчёт до открытия файлов");
+    const size_t k = static_cast<size_t>(std::min<uint64_t>(count, period - buffered_));
+    for (size_t c = 0; c < n; ++c) {
+      Output& out = outputs_[c];
+      const int32_t* from = starts[c];
+      for (size_t done = 0; done < k;) {
+        if (out.trace->numsamples == out.capacity && !Pack(out, false)) return false;
+        auto* to = static_cast<int32_t*>(out.trace->datasamples) + out.trace->numsamples;
+        const size_t step = std::min<size_t>(k - done, static_cast<size_t>(out.capacity - out.trace->numsamples));
+        for (size_t i = 0; i < step; ++i) {
+          const int32_t v = from[(done + i) * stride];
+          if (v <= -kSampleLimit || v >= kSampleLimit)
+            return Abort(FormatText("miniseed: отсчёт %d канала %zu вне пределов +-2^30", v, c));
+          to[i] = v;
+        }
+        out.trace->numsamples += static_cast<int64_t>(step);
+        done += step;
+      }
+    }
+    for (size_t c = 0; c < n; ++c) starts[c] += k * stride;
+    count -= k;
+    const uint64_t index = uint64_t{index_} + k;
+    seconds_ += static_cast<int64_t>(index / rate_);
+    index_ = static_cast<uint32_t>(index % rate_);
+    buffered_ += k;
+    if (period <= buffered_) {
+      if (!Close()) return false;
+      pending_ = true;  // the next sample starts the next period's files
+    }
+  }
+  return !failed_;
 }
 
-bool MiniSEEDCoder::PackChannel(Output& out) {
-  const int64_t n = static_cast<int64_t>(out.buffer.size());
-  if (n == 0) {  // no samples: no file
+bool MiniSEEDCoder::CloseFile(Output& out) {
+  if (out.packed + out.trace->numsamples == 0) {  // no samples: no file
     std::fclose(out.file);
     out.file = nullptr;
     std::remove(out.path.c_str());
     std::erase(made_, out.path);
     return true;
   }
-  const size_t c = static_cast<size_t>(&out - outputs_.data());
-  if (out.trace != nullptr) mst_free(&out.trace);
-  out.trace = mst_init(nullptr);
-  if (out.trace == nullptr) return Abort("miniseed: нет памяти для трассы");
-  const std::vector<std::string> codes = SeedChannelCodes(names_);
-  CopyCode(out.trace->network, "SD");
-  CopyCode(out.trace->station, SeedStationCode(station_));
-  CopyCode(out.trace->channel, codes[c]);
-  auto* data = static_cast<int32_t*>(std::malloc(sizeof(int32_t) * static_cast<size_t>(n)));
-  if (data == nullptr) return Abort("miniseed: нет памяти для отсчётов");
-  std::memcpy(data, out.buffer.data(), sizeof(int32_t) * static_cast<size_t>(n));
-  out.buffer = {};
-  out.trace->datasamples = data;  // libmseed frees it once every sample is packed
-  out.trace->numsamples = n;
-  out.trace->samplecnt = n;
-  out.trace->sampletype = 'i';
-  out.trace->samprate = rate_;
-  const CivilDateTime t = CivilFromSeconds(fileSeconds_, kDayUnixEpoch);
-  const int dayOfYear = static_cast<int>(DaysFromCivil(t.Date) - DaysFromCivil({t.Date.Year, 1, 1}) + 1);
-  out.trace->starttime = ms_time2hptime(t.Date.Year, dayOfYear, static_cast<int>(t.Time.Hour),
-                                        static_cast<int>(t.Time.Minute), static_cast<int>(t.Time.Second), 0) +
-                         StartMicroseconds();
-  // Blockette 1001 carries the microseconds the fixed header's 1/10000 s cannot.
-  MSRecord* layout = msr_init(nullptr);
-  blkt_1001_s b1001{};
-  if (layout == nullptr ||
-      msr_addblockette(layout, reinterpret_cast<char*>(&b1001), sizeof b1001, 1001, 0) == nullptr) {
-    msr_free(&layout);
-    return Abort("miniseed: нет памяти для записи");
-  }
-  // With a layout record given, libmseed takes the codes from it.
-  std::memcpy(layout->network, out.trace->network, sizeof layout->network);
-  std::memcpy(layout->station, out.trace->station, sizeof layout->station);
-  std::memcpy(layout->location, out.trace->location, sizeof layout->location);
-  std::memcpy(layout->channel, out.trace->channel, sizeof layout->channel);
-  layout->dataquality = 'D';
-  RecordSink sink{out.file, false};
-  int64_t packed = 0;
-  const int records =
-      mst_pack(out.trace, WriteRecord, &sink, kRecordLength, DE_STEIM1, 1, &packed, 1, 0, layout);
-  msr_free(&layout);
-  if (sink.failed) return Abort("miniseed: ошибка записи файла " + out.path);
-  if (records < 0 || packed != n)
-    return Abort(FormatText("miniseed: упаковано %lld из %lld отсчётов, файл %s", static_cast<long long>(packed),
-                            static_cast<long long>(n), out.path.c_str()));
+  if (!Pack(out, true)) return false;
   std::FILE* f = out.file;
   out.file = nullptr;
   if (std::fclose(f) != 0) return Abort("miniseed: ошибка записи файла " + out.path);
+  return true;
+}
+
+bool MiniSEEDCoder::Close() {
+  if (failed_) return false;
+  if (!open_) return true;
+  for (Output& out : outputs_)
+    if (!CloseFile(out)) return false;
+  open_ = false;
   return true;
 }
 

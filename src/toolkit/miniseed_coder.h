@@ -2,10 +2,11 @@
 // MiniSEEDCoder: writes channels as MiniSEED files through libmseed: one trace and one file per channel
 // and output period, 4096-byte Steim-1 records in big-endian order, network "SD".
 //
-// The samples of a period are buffered; Close packs them into records and writes the files. Files are
-// named <output dir>/<year>-<month>-<day>-<hour>-<minute>-<second>-<channel index>.mseed after the
-// start of their first sample (UTC, numbers without leading zeros). A period that ends with the data
-// leaves no empty files behind, and a channel without samples gets no file.
+// Samples are packed into records as they come (whole records only); Close packs the rest and closes
+// the files. Files are named <output dir>/<year>-<month>-<day>-<hour>-<minute>-<second>-<channel
+// index>.mseed after the start of their first sample (UTC, numbers without leading zeros); each holds
+// one period of the running clock. A period that ends with the data leaves no empty files behind, and a
+// channel without samples gets no file. Record start times are exact to the microsecond.
 //
 // The first failure (a file that cannot be created, a record that cannot be written whole, a pack that
 // does not take every sample, a sample too large for Steim-1) stops the writer: every file it made is
@@ -18,6 +19,7 @@
 #include "toolkit/file_coder.h"
 
 struct MSTrace_s;
+struct MSRecord_s;
 
 namespace toolkit {
 
@@ -41,7 +43,12 @@ class MiniSEEDCoder : public FileCoder {
   void SetTimeMark(int64_t seconds, uint32_t index, int64_t markTicks = -1) override;
   bool Open() override;
   // One value per channel; each must lie within +-kSampleLimit.
-  bool AddSample(const int32_t* values) override;
+  bool AddSample(const int32_t* values) override { return AddSamples(values, 1); }
+  // `count` instants of one value per channel each, one instant after the other.
+  bool AddSamples(const int32_t* frames, size_t count);
+  // `count` instants given per channel: columns[c] holds channel c's values.
+  bool AddColumns(const int32_t* const* columns, size_t count);
+
   bool Close() override;
   // Does nothing (kept for the writer's interface).
   void Idle() {}
@@ -55,15 +62,22 @@ class MiniSEEDCoder : public FileCoder {
 
  private:
   struct Output {
-    MSTrace_s* trace = nullptr;
+    MSTrace_s* trace = nullptr;   // holds the samples not yet packed (an array from malloc)
+    MSRecord_s* layout = nullptr;  // codes and blockette 1001 of the records
     std::FILE* file = nullptr;
     std::string path;
-    std::vector<int32_t> buffer;
+    int64_t capacity = 0;  // samples the trace's array holds
+    int64_t packed = 0;    // samples of this file already in records
   };
 
-  bool Flush();
-  bool PackChannel(Output& out);
-  int64_t StartMicroseconds() const;
+  // Packs the trace's samples into records: whole records only, or all of them when `all`.
+  bool Pack(Output& out, bool all);
+  // Appends `count` instants; channel c's value of instant i is starts[c][i x stride].
+  bool Append(const int32_t* const* starts, size_t stride, size_t count);
+  bool CloseFile(Output& out);
+  void Release(Output& out);
+  // The start of sample `j` of the current files, microseconds since 1970.
+  int64_t SampleTime(int64_t j) const;
 
   std::vector<Output> outputs_;
   std::vector<std::string> names_;
@@ -80,6 +94,7 @@ class MiniSEEDCoder : public FileCoder {
   uint32_t index_ = 0;
   int64_t fileSeconds_ = 0;
   uint32_t fileIndex_ = 0;
+  int64_t fileStartUs_ = 0;  // the whole second of the files' start, microseconds since 1970
   bool open_ = false;     // files of the current period exist
   bool pending_ = false;  // a period ended: the next sample starts new files
   bool failed_ = false;

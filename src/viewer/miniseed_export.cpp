@@ -1,5 +1,6 @@
 #include "viewer/miniseed_export.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -51,19 +52,28 @@ std::string ExportMiniSeed(const toolkit::SetupRecord& s, const float* const* ch
   const SeedTimeMark mark = MiniSeedTimeMark(s.Header.StartTicks, rate);
   coder.SetTimeMark(mark.seconds, mark.index, mark.ticks);
   if (!coder.Open()) return coder.Error();
-  std::vector<int32_t> frame(static_cast<size_t>(n));
-  for (uint32_t i = 0; i < s.Samples; ++i) {
+  // Samples are converted a block at a time, each channel's floats read in order.
+  constexpr uint32_t kBlock = 4096;
+  std::vector<int32_t> block(size_t{kBlock} * static_cast<size_t>(n));
+  const int32_t* columns[toolkit::kMaxChannels];
+  for (int c = 0; c < n; ++c) columns[c] = block.data() + size_t{kBlock} * static_cast<size_t>(c);
+  for (uint32_t first = 0; first < s.Samples; first += kBlock) {
+    const uint32_t count = std::min(kBlock, s.Samples - first);
     for (int c = 0; c < n; ++c) {
-      const float v = channels[c][i];
-      // NaN fails both comparisons.
-      if (!(v > -kLimit && v < kLimit)) {
-        coder.Abort(toolkit::FormatText("miniseed: канал %d, отсчёт %u: значение %g не записать (допустимо |x| < 2^30)",
-                                        c, i, static_cast<double>(v)));
-        return coder.Error();
+      const float* from = channels[c] + first;
+      int32_t* to = block.data() + size_t{kBlock} * static_cast<size_t>(c);
+      for (uint32_t i = 0; i < count; ++i) {
+        const float v = from[i];
+        // NaN fails both comparisons.
+        if (!(v > -kLimit && v < kLimit)) {
+          coder.Abort(toolkit::FormatText("miniseed: канал %d, отсчёт %u: значение %g не записать (допустимо |x| < 2^30)",
+                                          c, first + i, static_cast<double>(v)));
+          return coder.Error();
+        }
+        to[i] = SeedCount(v);
       }
-      frame[static_cast<size_t>(c)] = SeedCount(v);
     }
-    if (!coder.AddSample(frame.data())) return coder.Error();
+    if (!coder.AddColumns(columns, count)) return coder.Error();
   }
   if (!coder.Close()) return coder.Error();
   return {};

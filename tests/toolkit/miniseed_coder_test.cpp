@@ -84,6 +84,29 @@ TEST(MiniSEEDCoderTest, RotatesAfterPeriodTimesRateSamplesAndLeavesNoEmptyFile) 
   }
 }
 
+TEST(MiniSEEDCoderTest, LongPeriodsRotateWithTheirSamplesWhole) {
+  support::TempDir dir;
+  MiniSEEDCoder w;
+  ASSERT_TRUE(w.SetChannelCount(1));
+  w.SetSampleRate(1000);
+  w.SetPeriod(100);
+  w.SetOutputDir(dir.path());
+  w.SetTimeMark(kNoon, 0);
+  ASSERT_TRUE(w.Open());
+  ASSERT_TRUE(Add(w, 1, 0, 250000));
+  ASSERT_TRUE(w.Close()) << w.Error();
+  const std::vector<std::pair<std::string, uint32_t>> files = {
+      {"2004-7-5-12-0-0-0.mseed", 0}, {"2004-7-5-12-1-40-0.mseed", 100000}, {"2004-7-5-12-3-20-0.mseed", 200000}};
+  ASSERT_EQ(FilesIn(dir.path()).size(), files.size());
+  for (const auto& [name, first] : files) {
+    const support::SeedTrace t = support::ReadWithLibmseed(dir.File(name));
+    ASSERT_TRUE(t.ok) << name << ": " << t.error;
+    EXPECT_EQ(t.startUs, (kNoon + first / 1000) * 1'000'000);
+    ASSERT_EQ(t.samples.size(), first == 200000 ? 50000u : 100000u);
+    for (uint32_t n = 0; n < t.samples.size(); ++n) ASSERT_EQ(t.samples[n], Value(0, first + n)) << name << " " << n;
+  }
+}
+
 TEST(MiniSEEDCoderTest, MarkedSampleIndexSetsTheStartAndTheJanuaryNameHasMonth1) {
   support::TempDir dir;
   MiniSEEDCoder w;

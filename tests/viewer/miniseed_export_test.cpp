@@ -107,6 +107,19 @@ TEST(MiniSeedExportTest, EveryRateAndStartDecodesToTheSamplesAndTheStartToTheMic
   }
 }
 
+TEST(MiniSeedExportTest, LongChannelIsPackedPieceByPieceWithExactRecordTimes) {
+  support::TempDir dir;
+  const Record rec(1, 10000, kSince1980 * kTps + kTps / 2000, 150001);
+  ASSERT_EQ(rec.Export(dir.path()), "");
+  const std::string path = dir.File("2026-3-14-10-20-30-0.mseed");
+  for (const support::SeedTrace& t : {support::ReadWithLibmseed(path), support::ReadWithPython(path)}) {
+    ASSERT_TRUE(t.ok) << t.error;
+    EXPECT_EQ(t.startUs, kSince1970 * 1'000'000 + 500);
+    ASSERT_EQ(t.samples.size(), rec.data[0].size());
+    for (size_t n = 0; n < t.samples.size(); ++n) ASSERT_EQ(t.samples[n], SeedCount(rec.data[0][n])) << n;
+  }
+}
+
 TEST(MiniSeedExportTest, EightChannelsGetDistinctCodesFromStationAndCyrillicNames) {
   support::TempDir dir;
   Record rec(8, 100, kSince1980 * kTps, 500);
