@@ -81,7 +81,11 @@ std::string ExportMiniSeed(const toolkit::SetupRecord& s, const float* const* ch
 
 std::string ExportMiniSeed(const toolkit::SetupRecord& s, const ChannelSamples& samples) {
   const float* channels[toolkit::kMaxChannels] = {};
-  for (int c = 0; c < toolkit::kMaxChannels; ++c) channels[c] = samples[static_cast<size_t>(c)];
+  for (int c = 0; c < toolkit::kMaxChannels; ++c) {
+    const size_t i = static_cast<size_t>(c);
+    if (c < s.ChannelCount && samples.Capacity(i) < s.Samples) return toolkit::FormatText("miniseed: канал %d не загружен", c);
+    channels[c] = samples[i];
+  }
   return ExportMiniSeed(s, channels, MiniSeedDir(s));
 }
 
