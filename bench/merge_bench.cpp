@@ -75,7 +75,8 @@ void BM_CopyInputs(benchmark::State& state) {
     std::FILE* out = std::fopen((in.dir / "copy.rec").c_str(), "wb");
     for (const std::string& path : {in.job.pathA, in.job.pathB}) {
       std::FILE* f = std::fopen(path.c_str(), "rb");
-      for (size_t got; (got = std::fread(block.data(), 1, block.size(), f)) > 0;) std::fwrite(block.data(), 1, got, out);
+      for (size_t got; (got = std::fread(block.data(), 1, block.size(), f)) > 0;)
+        std::fwrite(block.data(), 1, got, out);
       std::fclose(f);
     }
     std::fclose(out);

@@ -49,7 +49,8 @@ const Data& TheData() {
 }
 
 std::filesystem::path Scratch(const char* tag) {
-  auto dir = std::filesystem::temp_directory_path() / (std::string("miniseed_bench_") + tag + "_" + std::to_string(::getpid()));
+  auto dir = std::filesystem::temp_directory_path() /
+             (std::string("miniseed_bench_") + tag + "_" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
@@ -63,15 +64,16 @@ void BM_ExportMiniSeed(benchmark::State& state) {
   setup->Header.StartTicks = int64_t{1'000'000'000} * 256'000'000;
   setup->Samples = kSamples;
   toolkit::SetFieldText(setup->Header.Station, "BENCH");
-  for (int c = 0; c < kChannels; ++c) toolkit::SetFieldText(setup->MemChannels[c].Name, "Z" + std::to_string(c));
+  for (int c = 0; c < kChannels; ++c)
+    toolkit::SetFieldText(setup->MemChannels[c].Name, "Z" + std::to_string(c));
   const auto dir = Scratch("export");
   for (auto _ : state) {
     const std::string error = viewer::ExportMiniSeed(*setup, d.pointers.data(), dir.string());
     if (!error.empty()) state.SkipWithError(error.c_str());
   }
   std::filesystem::remove_all(dir);
-  state.counters["samples/s"] =
-      benchmark::Counter(double(kChannels) * kSamples * double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["samples/s"] = benchmark::Counter(double(kChannels) * kSamples * double(state.iterations()),
+                                                   benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ExportMiniSeed)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -103,8 +105,8 @@ void BM_BareMstPack(benchmark::State& state) {
     }
   }
   std::filesystem::remove_all(dir);
-  state.counters["samples/s"] =
-      benchmark::Counter(double(kChannels) * kSamples * double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["samples/s"] = benchmark::Counter(double(kChannels) * kSamples * double(state.iterations()),
+                                                   benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_BareMstPack)->Unit(benchmark::kMillisecond)->UseRealTime();
 

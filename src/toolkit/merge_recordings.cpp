@@ -122,7 +122,8 @@ int CheckPair(const SetupRecord& a, uint64_t samplesA, const SetupRecord& b, uin
   }
   const int64_t gap = s.Gap();
   if (gap < 0) return 1;
-  lines.push_back(FormatText("разрыв: %.3f сек /%.0f т", static_cast<double>(gap) / rate, static_cast<double>(gap)));
+  lines.push_back(
+      FormatText("разрыв: %.3f сек /%.0f т", static_cast<double>(gap) / rate, static_cast<double>(gap)));
   if (gap >= kMaxMergeGap) {
     lines.push_back("   ...  разрыв слишом большой");
     return 0;
@@ -190,9 +191,7 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
     b1 = static_cast<int64_t>(job.samplesB);
     last = std::min(a1, b1);
   }
-  {
-    File log(std::fopen(JoinPath(fs::path(job.outPath).parent_path().string(), "2.txt").c_str(), "w"));
-  }
+  { File log(std::fopen(JoinPath(fs::path(job.outPath).parent_path().string(), "2.txt").c_str(), "w")); }
 
   std::vector<int32_t> block(kBlockFrames * n);
   std::vector<int32_t> in(kBlockFrames * std::max(nA, nB));
@@ -203,7 +202,8 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
     const size_t frames = static_cast<size_t>(to - from);
     if (std::fread(in.data(), sizeof(int32_t) * width, frames, f) != frames) return false;
     for (size_t k = 0; k < frames; ++k)
-      std::memcpy(&block[(static_cast<size_t>(from - t0) + k) * n + column], &in[k * width], sizeof(int32_t) * width);
+      std::memcpy(&block[(static_cast<size_t>(from - t0) + k) * n + column], &in[k * width],
+                  sizeof(int32_t) * width);
     return true;
   };
   for (int64_t t0 = 0; t0 < last; t0 += static_cast<int64_t>(kBlockFrames)) {

@@ -27,7 +27,8 @@ struct RecordSink {
 void WriteRecord(char* record, int length, void* data) {
   auto* sink = static_cast<RecordSink*>(data);
   if (sink->failed) return;
-  if (length <= 0 || std::fwrite(record, static_cast<size_t>(length), 1, sink->file) != 1) sink->failed = true;
+  if (length <= 0 || std::fwrite(record, static_cast<size_t>(length), 1, sink->file) != 1)
+    sink->failed = true;
 }
 
 void CopyCode(char (&field)[11], const std::string& code) {
@@ -180,8 +181,8 @@ bool MiniSEEDCoder::Pack(Output& out, bool all) {
       mst_pack(trace, WriteRecord, &sink, kRecordLength, DE_STEIM1, 1, &packed, all ? 1 : 0, 0, out.layout);
   if (sink.failed) return Abort("miniseed: ошибка записи файла " + out.path);
   if (records < 0 || packed < 0 || packed > n || (all && packed != n))
-    return Abort(FormatText("miniseed: упаковано %lld из %lld отсчётов, файл %s", static_cast<long long>(packed),
-                            static_cast<long long>(n), out.path.c_str()));
+    return Abort(FormatText("miniseed: упаковано %lld из %lld отсчётов, файл %s",
+                            static_cast<long long>(packed), static_cast<long long>(n), out.path.c_str()));
   out.packed += packed;
   // libmseed moves the samples left over to the start of an array cut to their size (or frees it when
   // none are left): room for a chunk again.
@@ -221,7 +222,8 @@ bool MiniSEEDCoder::Append(const int32_t* const* columns, size_t stride, size_t 
       for (size_t done = 0; done < k;) {
         if (out.trace->numsamples == out.capacity && !Pack(out, false)) return false;
         auto* to = static_cast<int32_t*>(out.trace->datasamples) + out.trace->numsamples;
-        const size_t step = std::min<size_t>(k - done, static_cast<size_t>(out.capacity - out.trace->numsamples));
+        const size_t step =
+            std::min<size_t>(k - done, static_cast<size_t>(out.capacity - out.trace->numsamples));
         for (size_t i = 0; i < step; ++i) {
           const int32_t v = from[(done + i) * stride];
           if (v <= -kSampleLimit || v >= kSampleLimit)

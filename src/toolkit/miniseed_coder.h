@@ -36,7 +36,7 @@ class MiniSEEDCoder : public FileCoder {
   // 1 ... 64 channels; called before Open.
   bool SetChannelCount(int n) override;
   int GetChannelCount() const { return channels_; }
-  // The code stored for channel `c` (see seed_codes.h for codes made from names).
+  // The name of channel `c` (Windows-1251 bytes); Open makes its SEED code of it (seed_codes.h).
   void SetChannelName(int c, const std::string& code);
   std::string GetChannelName(int c) const;
   void SetSampleRate(uint32_t rate) override { rate_ = rate; }
@@ -62,7 +62,7 @@ class MiniSEEDCoder : public FileCoder {
 
  private:
   struct Output {
-    MSTrace_s* trace = nullptr;   // holds the samples not yet packed (an array from malloc)
+    MSTrace_s* trace = nullptr;    // holds the samples not yet packed (an array from malloc)
     MSRecord_s* layout = nullptr;  // codes and blockette 1001 of the records
     std::FILE* file = nullptr;
     std::string path;
@@ -95,8 +95,8 @@ class MiniSEEDCoder : public FileCoder {
   int64_t fileSeconds_ = 0;
   uint32_t fileIndex_ = 0;
   int64_t fileStartUs_ = 0;  // the whole second of the files' start, microseconds since 1970
-  bool open_ = false;     // files of the current period exist
-  bool pending_ = false;  // a period ended: the next sample starts new files
+  bool open_ = false;        // files of the current period exist
+  bool pending_ = false;     // a period ended: the next sample starts new files
   bool failed_ = false;
 };
 

@@ -66,8 +66,9 @@ std::string ExportMiniSeed(const toolkit::SetupRecord& s, const float* const* ch
         const float v = from[i];
         // NaN fails both comparisons.
         if (!(v > -kLimit && v < kLimit)) {
-          coder.Abort(toolkit::FormatText("miniseed: канал %d, отсчёт %u: значение %g не записать (допустимо |x| < 2^30)",
-                                          c, first + i, static_cast<double>(v)));
+          coder.Abort(toolkit::FormatText(
+              "miniseed: канал %d, отсчёт %u: значение %g не записать (допустимо |x| < 2^30)", c, first + i,
+              static_cast<double>(v)));
           return coder.Error();
         }
         to[i] = SeedCount(v);
@@ -83,7 +84,8 @@ std::string ExportMiniSeed(const toolkit::SetupRecord& s, const ChannelSamples& 
   const float* channels[toolkit::kMaxChannels] = {};
   for (int c = 0; c < toolkit::kMaxChannels; ++c) {
     const size_t i = static_cast<size_t>(c);
-    if (c < s.ChannelCount && samples.Capacity(i) < s.Samples) return toolkit::FormatText("miniseed: канал %d не загружен", c);
+    if (c < s.ChannelCount && samples.Capacity(i) < s.Samples)
+      return toolkit::FormatText("miniseed: канал %d не загружен", c);
     channels[c] = samples[i];
   }
   return ExportMiniSeed(s, channels, MiniSeedDir(s));

@@ -30,7 +30,8 @@ std::string MiniSeedDir(const toolkit::SetupRecord& s);
 // into `outputDir`, named after the channels in memory (SetupRecord.MemChannels). Empty on success,
 // else the message to show; nothing is left written after a failure. A sample that is not a number or
 // too large for Steim-1 (|x| >= 2^30) refuses the export, naming the channel.
-std::string ExportMiniSeed(const toolkit::SetupRecord& s, const float* const* channels, const std::string& outputDir);
+std::string ExportMiniSeed(const toolkit::SetupRecord& s, const float* const* channels,
+                           const std::string& outputDir);
 // The same from the channel arrays in memory into MiniSeedDir(s).
 std::string ExportMiniSeed(const toolkit::SetupRecord& s, const ChannelSamples& samples);
 

@@ -35,7 +35,8 @@ inline SeedTrace ReadWithLibmseed(const std::string& path) {
   int rv;
   while ((rv = ms_readmsr(&msr, path.c_str(), 0, nullptr, nullptr, 1, 0, 0)) == MS_NOERROR) {
     ++t.records;
-    if (msr->reclen != 4096 || msr->encoding != DE_STEIM1 || msr->byteorder != 1) t.allSteim1BigEndian4096 = false;
+    if (msr->reclen != 4096 || msr->encoding != DE_STEIM1 || msr->byteorder != 1)
+      t.allSteim1BigEndian4096 = false;
   }
   ms_readmsr(&msr, nullptr, 0, nullptr, nullptr, 0, 0, 0);
   if (rv != MS_ENDOFFILE) {
@@ -45,7 +46,8 @@ inline SeedTrace ReadWithLibmseed(const std::string& path) {
   MSTraceGroup* group = nullptr;
   rv = ms_readtraces(&group, path.c_str(), 0, -1.0, -1.0, 0, 1, 1, 0);
   if (rv != MS_NOERROR || group == nullptr || group->numtraces != 1) {
-    t.error = "ms_readtraces: " + std::to_string(rv) + ", traces " + std::to_string(group ? group->numtraces : -1);
+    t.error =
+        "ms_readtraces: " + std::to_string(rv) + ", traces " + std::to_string(group ? group->numtraces : -1);
     if (group != nullptr) mst_freegroup(&group);
     return t;
   }
@@ -82,7 +84,8 @@ inline SeedTrace ReadWithPython(const std::string& path) {
   std::istringstream in(lines[0].substr(3));
   size_t count = 0;
   int records = 0, reclen = 0, encoding = 0, order = 0;
-  in >> t.network >> t.station >> t.channel >> t.startUs >> t.rate >> count >> records >> reclen >> encoding >> order;
+  in >> t.network >> t.station >> t.channel >> t.startUs >> t.rate >> count >> records >> reclen >>
+      encoding >> order;
   t.records = records;
   t.allSteim1BigEndian4096 = reclen == 4096 && encoding == 10 && order == 1;
   t.samples.resize(count);

@@ -53,9 +53,10 @@ std::string Reference(const Pair& p, bool byStart) {
   const char* src = std::getenv("SUITE_SOURCE_DIR");
   const std::string script = std::string(src != nullptr ? src : ".") + "/tests/toolkit/merge_reference.py";
   const auto lines = toolkit_test::RunPython(
-      "merge_reference", "import runpy, sys\nsys.argv = ['x', '" + p.dir.File("a.rec") + "', '" + p.dir.File("b.rec") +
-                             "', '" + p.dir.File("out.rec") + "', '" + (byStart ? "start" : "time") +
-                             "']\nrunpy.run_path('" + script + "', run_name='__main__')\n");
+      "merge_reference", "import runpy, sys\nsys.argv = ['x', '" + p.dir.File("a.rec") + "', '" +
+                             p.dir.File("b.rec") + "', '" + p.dir.File("out.rec") + "', '" +
+                             (byStart ? "start" : "time") + "']\nrunpy.run_path('" + script +
+                             "', run_name='__main__')\n");
   return lines.empty() ? "no reference" : lines[0];
 }
 

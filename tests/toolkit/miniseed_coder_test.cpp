@@ -27,7 +27,8 @@ std::set<std::string> FilesIn(const std::string& dir) {
 }
 
 // A writer of `channels` channels at `rate` into `dir`, marked at (seconds, index) and opened.
-void Start(MiniSEEDCoder& w, const std::string& dir, int channels, uint32_t rate, int64_t seconds, uint32_t index) {
+void Start(MiniSEEDCoder& w, const std::string& dir, int channels, uint32_t rate, int64_t seconds,
+           uint32_t index) {
   ASSERT_TRUE(w.SetChannelCount(channels));
   for (int c = 0; c < channels; ++c) w.SetChannelName(c, "Z");
   w.SetSampleRate(rate);
@@ -38,7 +39,9 @@ void Start(MiniSEEDCoder& w, const std::string& dir, int channels, uint32_t rate
 }
 
 // Channel c's sample n: a wandering value with differences of every Steim-1 width.
-int32_t Value(int c, uint32_t n) { return static_cast<int32_t>((n * 7919u + c * 31u) % 200001u) - 100000 + c; }
+int32_t Value(int c, uint32_t n) {
+  return static_cast<int32_t>((n * 7919u + c * 31u) % 200001u) - 100000 + c;
+}
 
 bool Add(MiniSEEDCoder& w, int channels, uint32_t from, uint32_t count) {
   std::vector<int32_t> frame(static_cast<size_t>(channels));
@@ -57,9 +60,11 @@ TEST(MiniSEEDCoderTest, RotatesAfterPeriodTimesRateSamplesAndLeavesNoEmptyFile) 
   const std::vector<Case> cases = {
       {30000, {"2004-7-5-12-0-0-0.mseed", "2004-7-5-12-0-0-1.mseed"}},
       {30001,
-       {"2004-7-5-12-0-0-0.mseed", "2004-7-5-12-0-0-1.mseed", "2004-7-5-12-5-0-0.mseed", "2004-7-5-12-5-0-1.mseed"}},
+       {"2004-7-5-12-0-0-0.mseed", "2004-7-5-12-0-0-1.mseed", "2004-7-5-12-5-0-0.mseed",
+        "2004-7-5-12-5-0-1.mseed"}},
       {60000,
-       {"2004-7-5-12-0-0-0.mseed", "2004-7-5-12-0-0-1.mseed", "2004-7-5-12-5-0-0.mseed", "2004-7-5-12-5-0-1.mseed"}},
+       {"2004-7-5-12-0-0-0.mseed", "2004-7-5-12-0-0-1.mseed", "2004-7-5-12-5-0-0.mseed",
+        "2004-7-5-12-5-0-1.mseed"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.samples);
@@ -95,15 +100,17 @@ TEST(MiniSEEDCoderTest, LongPeriodsRotateWithTheirSamplesWhole) {
   ASSERT_TRUE(w.Open());
   ASSERT_TRUE(Add(w, 1, 0, 250000));
   ASSERT_TRUE(w.Close()) << w.Error();
-  const std::vector<std::pair<std::string, uint32_t>> files = {
-      {"2004-7-5-12-0-0-0.mseed", 0}, {"2004-7-5-12-1-40-0.mseed", 100000}, {"2004-7-5-12-3-20-0.mseed", 200000}};
+  const std::vector<std::pair<std::string, uint32_t>> files = {{"2004-7-5-12-0-0-0.mseed", 0},
+                                                               {"2004-7-5-12-1-40-0.mseed", 100000},
+                                                               {"2004-7-5-12-3-20-0.mseed", 200000}};
   ASSERT_EQ(FilesIn(dir.path()).size(), files.size());
   for (const auto& [name, first] : files) {
     const support::SeedTrace t = support::ReadWithLibmseed(dir.File(name));
     ASSERT_TRUE(t.ok) << name << ": " << t.error;
     EXPECT_EQ(t.startUs, (kNoon + first / 1000) * 1'000'000);
     ASSERT_EQ(t.samples.size(), first == 200000 ? 50000u : 100000u);
-    for (uint32_t n = 0; n < t.samples.size(); ++n) ASSERT_EQ(t.samples[n], Value(0, first + n)) << name << " " << n;
+    for (uint32_t n = 0; n < t.samples.size(); ++n)
+      ASSERT_EQ(t.samples[n], Value(0, first + n)) << name << " " << n;
   }
 }
 
@@ -182,9 +189,9 @@ TEST(MiniSEEDCoderTest, SampleBeyondSteim1RangeIsRefusedAndNothingIsLeft) {
 
 TEST(SeedCodesTest, StationAndChannelCodesAreUpperCaseAsciiThatFit) {
   const std::vector<std::pair<std::string, std::string>> stations = {
-      {"ABCDEFG", "ABEFG"}, {"st1", "ST1"}, {"T-9XV", "T9XV"}, {"ABCDE", "ABCDE"},
+      {"ABCDEFG", "ABEFG"},      {"st1", "ST1"}, {"T-9XV", "T9XV"}, {"ABCDE", "ABCDE"},
       {"\xCA\xE0\xED", "XXXXX"},  // Cyrillic only
-      {"STATION12", "STN12"},     {"", "XXXXX"}};
+      {"STATION12", "STN12"},    {"", "XXXXX"}};
   for (const auto& [name, code] : stations) EXPECT_EQ(SeedStationCode(name), code) << name;
 
   // "Канал 1" in Windows-1251.

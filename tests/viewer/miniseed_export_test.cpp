@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
 
@@ -85,7 +85,8 @@ TEST(MiniSeedExportTest, EveryRateAndStartDecodesToTheSamplesAndTheStartToTheMic
       support::TempDir dir;
       const Record rec(2, rate, kSince1980 * kTps + fraction, 3 * rate + 17);
       ASSERT_EQ(rec.Export(dir.path()), "");
-      ASSERT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"2026-3-14-10-20-30-0.mseed", "2026-3-14-10-20-30-1.mseed"}));
+      ASSERT_EQ(FilesIn(dir.path()),
+                (std::vector<std::string>{"2026-3-14-10-20-30-0.mseed", "2026-3-14-10-20-30-1.mseed"}));
       const int64_t startUs = kSince1970 * 1'000'000 + (fraction + 128) / 256;
       for (int c = 0; c < 2; ++c) {
         const std::string path = dir.File("2026-3-14-10-20-30-" + std::to_string(c) + ".mseed");
@@ -130,7 +131,8 @@ TEST(MiniSeedExportTest, EightChannelsGetDistinctCodesFromStationAndCyrillicName
   ASSERT_EQ(rec.Export(dir.path()), "");
   ASSERT_EQ(FilesIn(dir.path()).size(), 8u);
   for (int c = 0; c < 8; ++c) {
-    const support::SeedTrace t = support::ReadWithLibmseed(dir.File("2026-3-14-10-20-30-" + std::to_string(c) + ".mseed"));
+    const support::SeedTrace t =
+        support::ReadWithLibmseed(dir.File("2026-3-14-10-20-30-" + std::to_string(c) + ".mseed"));
     ASSERT_TRUE(t.ok) << t.error;
     EXPECT_EQ(t.station, "ABEFG");
     EXPECT_EQ(t.channel, c == 7 ? std::string("HHZ") : "C0" + std::to_string(c));

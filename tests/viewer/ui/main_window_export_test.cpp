@@ -37,7 +37,8 @@ TEST_F(ExportWindowTest, MiniseedItemIsEnabledAndWritesOneFilePerChannel) {
   form->N_miniseed1->trigger();
   const std::string folder = dir.File("Seed_files");
   for (int c = 0; c < 3; ++c) {
-    const support::SeedTrace t = support::ReadWithLibmseed(folder + "/1980-1-1-0-0-0-" + std::to_string(c) + ".mseed");
+    const support::SeedTrace t =
+        support::ReadWithLibmseed(folder + "/1980-1-1-0-0-0-" + std::to_string(c) + ".mseed");
     ASSERT_TRUE(t.ok) << t.error;
     EXPECT_EQ(t.station, "DEMO");
     EXPECT_EQ(t.channel, "C0" + std::to_string(c));  // "канал 1" ... have no SEED code of their own
