@@ -118,6 +118,7 @@ TEST_F(ChannelPlotTest, WhiteBackgroundAndTheProcessedChannelMark) {
 
 TEST(ProcessingServices, FailuresShowTheirMessagesAndEndTheProgram) {
   namespace fs = std::filesystem;
+  const fs::path workDir = fs::current_path();  // the load makes the data directory current
   auto s = std::make_unique<SetupRecord>();
   const fs::path dir = fs::temp_directory_path() / ("services_" + std::to_string(::getpid()));
   fs::create_directories(dir);
@@ -156,6 +157,7 @@ TEST(ProcessingServices, FailuresShowTheirMessagesAndEndTheProgram) {
   s->Nk = -1;
   support::Ui().ExpectMessage(platform::ui::MsgAnswer::Ok, "-1");
   viewer::ForCursAndReport(*s, samples, envelope, 600);
+  fs::current_path(workDir);
   fs::remove_all(dir);
 }
 
