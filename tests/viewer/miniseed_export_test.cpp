@@ -121,6 +121,27 @@ TEST(MiniSeedExportTest, LongChannelIsPackedPieceByPieceWithExactRecordTimes) {
   }
 }
 
+TEST(MiniSeedExportTest, IndependentDecoderNoticesABrokenIntegrationConstant) {
+  support::TempDir dir;
+  const Record rec(1, 100, kSince1980 * kTps, 3000);
+  ASSERT_EQ(rec.Export(dir.path()), "");
+  const std::string path = dir.File("2026-3-14-10-20-30-0.mseed");
+  {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    unsigned char offset[2];
+    f.seekg(44);
+    f.read(reinterpret_cast<char*>(offset), 2);
+    const int xnLast = (offset[0] << 8 | offset[1]) + 11;  // last byte of Xn in the first frame
+    f.seekg(xnLast);
+    const int byte = f.get();
+    f.seekp(xnLast);
+    f.put(static_cast<char>(byte ^ 0xFF));
+  }
+  const support::SeedTrace t = support::ReadWithPython(path);
+  EXPECT_FALSE(t.ok);
+  EXPECT_NE(t.error.find("integration constants"), std::string::npos) << t.error;
+}
+
 TEST(MiniSeedExportTest, EightChannelsGetDistinctCodesFromStationAndCyrillicNames) {
   support::TempDir dir;
   Record rec(8, 100, kSince1980 * kTps, 500);
