@@ -105,8 +105,8 @@ void TForm1::BuildMenus() {
   N_obzor->setStatusTip("открываем окно с общей картиной и указываем на ней место обрабатываемого участка");
   N_OB_edin_ = N_read->addAction("объединить");
   N_OB_edin_->setStatusTip("обединение двух файлов, пишем в директорию последнего.");
-  N_OB_edin_->setEnabled(false);
   connect(read_1_fil, &QAction::triggered, this, &TForm1::read_1_filClick);
+  connect(N_OB_edin_, &QAction::triggered, this, &TForm1::N_OB_edin_Click);
 
   N_save = menuBar()->addMenu("сохранить");
   iz_file = N_save->addAction("из файла");
@@ -116,6 +116,7 @@ void TForm1::BuildMenus() {
   iz_file_B_txt_16 = N_save->addAction("из файла в текст_16");
   N_kazan = N_save->addAction("казань");
   N_miniseed1 = N_save->addAction("miniseed");
+  connect(N_miniseed1, &QAction::triggered, this, &TForm1::N_miniseed1Click);
 
   N_fft = menuBar()->addMenu("спектр.опер.");
   men_fft_oper = N_fft->addAction("фильтр");
@@ -161,9 +162,8 @@ void TForm1::BuildMenus() {
   N7 = N_extra->addAction("сглаживание");
   N2 = N_extra->addAction("Вычитание разностных каналов");
 
-  // The MiniSEED export is not part of the program yet: its item stays disabled (the two cursor-range
-  // correlations are disabled in any case).
-  for (QAction* a : {N_miniseed1, N_korrel, N26}) a->setEnabled(false);
+  // The two cursor-range correlations stay disabled.
+  for (QAction* a : {N_korrel, N26}) a->setEnabled(false);
   ConnectCommands();
   ConnectAnalysisCommands();
   ConnectRecordCommands();

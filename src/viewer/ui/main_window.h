@@ -178,6 +178,9 @@ class TForm1 : public QMainWindow {
   void OverviewClose();
   void N_ACHClick();
   void N_disp_dirClick();
+  // Merging two recordings and the MiniSEED export (main_window_export.cpp).
+  void N_OB_edin_Click();
+  void N_miniseed1Click();
 
   ViewHost& Host() { return *host_; }
 
