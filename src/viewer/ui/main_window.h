@@ -156,6 +156,10 @@ class TForm1 : public QMainWindow {
   void N_absClick();
   void N7Click();
   void N2Click();
+  // "спектр": shows the spectrum window through ShowSpectrumWindow, which the program's entry sets (the
+  // analysis windows are built on top of this window and cannot be reached from here).
+  void N20Click();
+  std::function<void()> ShowSpectrumWindow;
 
   ViewHost& Host() { return *host_; }
 

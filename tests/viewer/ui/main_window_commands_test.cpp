@@ -391,11 +391,11 @@ TEST_F(CommandWindowTest, CommandsOfPartsNotBuiltStayDisabledAndTheOthersAreEnab
   for (QAction* a : {form->iz_file, form->c_ekrana, form->iz_file_B_txt, form->c_ekrana_B_txt,
                      form->iz_file_B_txt_16, form->N_kazan, form->N_miniseed1, form->N9, form->N_korrel,
                      form->N15, form->N26, form->N28, form->N22, form->Gist_c, form->N_disp_dir, form->N_ACH,
-                     form->N20, form->read_buf, form->N_Bce_st, form->N_obzor, form->N_OB_edin_})
+                     form->read_buf, form->N_Bce_st, form->N_obzor, form->N_OB_edin_})
     EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
   for (QAction* a : {form->men_fft_oper, form->fft_integ, form->fft_diff, form->N_Batter, form->N_Potter,
                      form->N10, form->N38, form->NN, form->N23, form->N5, form->N_test_TIKOB, form->N_abs,
-                     form->N7, form->N2})
+                     form->N7, form->N2, form->N20})
     EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
 }
 

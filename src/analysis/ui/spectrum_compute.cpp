@@ -1,0 +1,156 @@
+// The spectrum command: spectra over intervals (FFT) and single direct transforms, drawn while they
+// are computed.
+#include <QPainter>
+#include <QProgressBar>
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/interval_spectrum.h"
+#include "analysis/spectrum_colors.h"
+#include "analysis/spectrum_limits.h"
+#include "analysis/ui/spectrum_form.h"
+#include "platform/clock.h"
+#include "platform/ui/colors.h"
+#include "platform/ui/message_box.h"
+#include "toolkit/funk.h"
+#include "viewer/channel_samples.h"
+
+namespace analysis {
+
+const float* TForm_spek::SelectedSamples() {
+  toolkit::SetupRecord& s = S();
+  const viewer::ChannelSamples& samples = viewer::GlobalChannelSamples();
+  const int ch = s.Channel;
+  const float* x = samples[static_cast<size_t>(ch)];
+  const int64_t held = std::min<int64_t>(s.Samples, static_cast<int64_t>(samples.Capacity(static_cast<size_t>(ch))));
+  if (x == nullptr || s.Nn < 0 || s.Nk <= s.Nn || s.Nk > held || !(s.Dt > 0.0)) {
+    platform::ui::ShowMessage("нет данных для спектра: загрузите запись и выделите участок");
+    return nullptr;
+  }
+  return x;
+}
+
+void TForm_spek::spektrClick() {
+  RedrawValid = 0;
+  CursorMode = 0;
+  toolkit::SetupRecord& s = S();
+  const uint16_t mode = s.SpectrumMode <= 2 ? s.SpectrumMode : 0;
+  if (mode == 2) s.CursorSpanLength = CursorSpan(s);
+  std::string error;
+  const int32_t n = CheckedModeLength(s, mode, error);
+  if (n == 0) {
+    platform::ui::ShowMessage(error);
+    return;
+  }
+  if (SelectedSamples() == nullptr) return;
+  ClampShift(s);
+  lastMode_ = mode;
+  if (mode == 0)
+    ComputeIntervalSpectrum(n);
+  else
+    ComputeSingleSpectrum(n);
+  EnableSpectrumMenus(1);
+}
+
+void TForm_spek::ComputeIntervalSpectrum(int32_t n) {
+  toolkit::SetupRecord& s = S();
+  const float* x = SelectedSamples();
+  const int ch = s.Channel;
+  const float chMin = ch < 64 ? s.ChannelMin[ch] : 0.0f;
+  const float chMax = ch < 64 ? s.ChannelMax[ch] : 0.0f;
+  PBs->Clear();
+  ClearRect = QRect(0, 0, PBs->Image().width(), 122);
+  ProgressBar1->setValue(0);
+  ProgressBar1->show();
+
+  const int32_t half = n / 2;
+  ClampBins(s, half);
+  const int32_t last = s.SpectrumLastBin;
+  IntervalSpectrumInput in;
+  in.x = x;
+  in.Nn = s.Nn;
+  in.Nk = s.Nk;
+  in.N = n;
+  in.shift = s.SpectrumShift;
+  in.windowType = s.WindowType;
+  IntervalSpectrum run(Buffers, in);
+  std::vector<int> previous(last + 1, Plot.PlotHeight - 30), current(last + 1);
+  int colour = 2;
+  float largestDrawn = 0.0f;
+  const std::string none;
+  while (run.More()) {
+    run.Next();
+    const std::vector<float>& a = run.Amplitudes();
+    if (Buffers.IntervalCount == 1) {
+      double largest = 0.0;
+      for (int32_t k = 0; k < half; ++k)
+        if (std::isfinite(a[k])) largest = std::max(largest, static_cast<double>(a[k]));
+      StartComputationPlot(largest);
+    }
+    for (int32_t k = 0; k <= last; ++k) {
+      if (std::isfinite(a[k])) largestDrawn = std::max(largestDrawn, a[k]);
+      current[k] = LevelToY(a[k], 140);
+    }
+    if (++colour > 12) colour = 1;
+    DrawCurve(previous, Background);
+    DrawCurve(current, SpectrumColors[colour]);
+    previous.swap(current);
+
+    const int32_t p = run.IntervalStart();
+    const int32_t m = static_cast<int32_t>(std::min<int64_t>(n, static_cast<int64_t>(s.Nk) - p));
+    DrawSampleStrip(x, p, m, n, chMin, chMax);
+    DrawText(20, 6,
+             QString::fromStdString(" начало:  " + toolkit::GlobalFunk().DateTimeText(s.Header.StartTicks, p * s.Dt)),
+             0xFFFF00);
+    ProgressBar1->setValue(ProgressPosition(Buffers.IntervalCount, run.Total()));
+    if (s.DrawDelay > 0) {
+      Present(true);
+      platform::Sleep(static_cast<uint32_t>(s.DrawDelay));
+    } else {
+      Present(false);
+    }
+  }
+  const int32_t end = run.Finish();
+  s.SpectrumMax = largestDrawn;
+  s.SpectrumFirstBin = 0;
+  s.SpectrumCount = Buffers.IntervalCount;
+  s.SpectrumEnd = static_cast<uint32_t>(end);
+  ProgressBar1->hide();
+  Present(true);
+}
+
+void TForm_spek::ComputeSingleSpectrum(int32_t n) {
+  toolkit::SetupRecord& s = S();
+  const float* x = SelectedSamples();
+  const int ch = s.Channel;
+  const float chMin = ch < 64 ? s.ChannelMin[ch] : 0.0f;
+  const float chMax = ch < 64 ? s.ChannelMax[ch] : 0.0f;
+  PBs->Clear();
+  ClearRect = QRect(0, 0, PBs->Image().width(), 122);
+  ProgressBar1->setValue(0);
+  ProgressBar1->show();
+  const int32_t half = n / 2;
+  ClampBins(s, half);
+  const int32_t start = SingleSpectrumStart(s);
+  const float largest = analysis::ComputeSingleSpectrum(x, start, s.Nk, n, s.WindowType, Buffers);
+  ProgressBar1->setValue(100);
+  const double full = FullScale(s.SpectrumScale);
+  s.SpectrumMax = static_cast<float>(std::max({1e-10, full, static_cast<double>(largest)}));
+  StartComputationPlot(largest);
+  std::vector<int> ys(s.SpectrumLastBin + 1);
+  for (size_t k = 0; k < ys.size(); ++k) ys[k] = LevelToY(Buffers.WorkBuffer[k], 140);
+  DrawCurve(ys, SpectrumColors[2]);
+  const int32_t m = static_cast<int32_t>(std::min<int64_t>(n, static_cast<int64_t>(s.Nk) - start));
+  DrawSampleStrip(x, start, m, n, chMin, chMax);
+  DrawText(20, 6,
+           QString::fromStdString(" начало:  " + toolkit::GlobalFunk().DateTimeText(s.Header.StartTicks, start * s.Dt)),
+           0xFFFF00);
+  DrawText(500, 6, QString("длина %1 ").arg(n), 0xFFFF00);
+  s.SpectrumFirstBin = 0;
+  s.SpectrumCount = 1;
+  s.SpectrumEnd = static_cast<uint32_t>(start + n);
+  ProgressBar1->hide();
+  Present(true);
+}
+
+}  // namespace analysis
