@@ -7,10 +7,11 @@ namespace analysis {
 
 namespace {
 
-// Shared end of both ranges: a span that is never empty, and the pixel scale.
-void Finish(LevelRange& r, double height) {
+// Shared end of both ranges: a span that is never empty, and the pixel scale. A computation keeps a tiny
+// upper level (an all-zero spectrum draws on 0 .. 1e-10); the redraw lifts it to 1.
+void Finish(LevelRange& r, double height, bool redraw) {
   if (r.upper < r.lower) r.upper = 2.0 * r.lower;
-  if (r.upper < 1e-9) r.upper = 1.0;
+  if (redraw && r.upper < 1e-9) r.upper = 1.0;
   // A typed range whose upper level does not lie above the lower one still gets a span.
   if (!(r.upper > r.lower)) r.upper = r.lower + std::max(std::fabs(r.lower), 1e-9);
   if (r.log && !(r.lower > 0.0)) r.lower = 1e-13;
@@ -54,7 +55,7 @@ LevelRange ComputationLevelRange(double largest, uint16_t scaleKind, bool automa
     if (manual.ManualMax < 1.01 * r.lower) manual.ManualMax = static_cast<float>(1.01 * r.lower);
     if (manual.ManualMax > 1.001e-9f) r.upper = manual.ManualMax;
   }
-  Finish(r, height);
+  Finish(r, height, false);
   return r;
 }
 
@@ -75,7 +76,7 @@ LevelRange RedrawLevelRange(double largest, uint16_t scaleKind, bool automatic, 
     if (manual.ManualMax > 1e-8f) r.upper = manual.ManualMax;
     r.lower = manual.ManualMin;
   }
-  Finish(r, height);
+  Finish(r, height, true);
   return r;
 }
 
