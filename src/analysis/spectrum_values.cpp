@@ -100,7 +100,7 @@ std::string SpectrumFileText(const SpectrumBuffers& b, const toolkit::SetupRecor
     for (int i = 0; i < R; ++i) {
       t += FormatText("\n%5d", i);
       for (int tt = 0; tt < T; ++tt)
-        t += FormatText("%5d", M > 0.0f ? static_cast<int>(1000.0f * b.Spectra[tt][i] / M) : 0);
+        t += FormatText("%5d", M > 0.0f ? static_cast<int>(1000.0 * b.Spectra[tt][i] / M) : 0);
     }
   }
   return t;
