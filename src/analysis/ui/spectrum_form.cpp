@@ -95,6 +95,7 @@ void TForm_spek::BuildPlotArea(QWidget* client) {
   LB_spek->setFont(QFont("Courier"));
   ProgressBar1 = new QProgressBar(client);
   ProgressBar1->setRange(0, 100);
+  ProgressBar1->hide();
   Bevel1 = new QFrame(client);
   Bevel1->setFrameShape(QFrame::HLine);
   connect(CB_am_sp, &QCheckBox::clicked, this, &TForm_spek::CB_am_spClick);
@@ -215,12 +216,16 @@ void TForm_spek::curClick() {
     CB_am_spClick();
   }
   EnableSpectrumMenus(1);
-  {
+  // The strip at the top holds the readout; the lines are XORed after it is cleared (on) and before (off),
+  // so that no part of them is left behind in it.
+  if (CursorMode != 0) {
+    DrawCursorReadout();
+    DrawCursorLines();
+  } else {
+    DrawCursorLines();
     QPainter p(&PBs->Image());
     p.fillRect(QRect(0, 0, PBs->Image().width(), 26), platform::ui::ColorFromBgr(Background));
   }
-  DrawCursorLines();
-  if (CursorMode != 0) DrawCursorReadout();
   PBs->update();
 }
 
@@ -236,7 +241,8 @@ void TForm_spek::DrawCursorReadout() {
     QPainter p(&PBs->Image());
     p.fillRect(QRect(0, 0, PBs->Image().width(), 26), platform::ui::ColorFromBgr(Background));
   }
-  DrawText(2, 6, QString::fromStdString(text), 0x00FF00);
+  ReadoutText = QString::fromStdString(text);
+  DrawText(2, 6, ReadoutText, 0x00FF00);
 }
 
 void TForm_spek::FormKeyDown(int key, bool ctrl) {
@@ -288,7 +294,7 @@ void TForm_spek::keyPressEvent(QKeyEvent* event) {
 }
 
 void TForm_spek::LB_sClick() {
-  if (LB_spek->isVisible()) {
+  if (!LB_spek->isHidden()) {
     LB_spek->hide();
     summClick();
     return;

@@ -110,6 +110,7 @@ class TForm_spek : public QDialog {
   uint32_t Background = 0x000000;
   PlotGeometry Plot;  // PlotWidth, PlotHeight, Bottom
   QRect ClearRect;
+  QString ReadoutText;  // the cursor readout drawn last
   viewer::LineBitmaps CursorBitmaps;
   viewer::LineBitmaps LineBitmaps;
 
