@@ -28,7 +28,8 @@ IntervalSpectrum::IntervalSpectrum(SpectrumBuffers& out, const IntervalSpectrumI
   im_.resize(in.N);
   re2_.resize(in.N);
   im2_.resize(in.N);
-  power_.assign(half_, 0.0);
+  sum_.assign(half_, 0.0);
+  power_.assign(half_, 0.0f);
   amplitude_.assign(half_, 0.0f);
   norm_ = ApplySpectrumWindow(in.windowType, window_.data(), in.N, out_.Window);
 }
@@ -42,17 +43,36 @@ void IntervalSpectrum::Fill(int32_t p, float* dst) const {
 
 void IntervalSpectrum::Accumulate(const float* re, const float* im) {
   ++out_.IntervalCount;
-  const bool keep = out_.IntervalCount <= kSpectraCount;
-  float* cells = keep ? out_.Spectra[out_.IntervalCount - 1].data() : nullptr;
-  const float inv = 1.0f / static_cast<float>(cell_);
-  for (int32_t k = 0; k < half_; ++k) {
-    double p = (static_cast<double>(re[k]) * re[k] + static_cast<double>(im[k]) * im[k]) * norm_;
-    if (k == 0) p *= 0.25;
-    power_[k] += p;
-    const float a = static_cast<float>(std::sqrt(p));
-    amplitude_[k] = a;
-    if (keep) cells[k / cell_] += a * inv;
+  amplitudeValid_ = false;
+  const float norm = static_cast<float>(norm_);
+  power_[0] = (re[0] * re[0] + im[0] * im[0]) * norm * 0.25f;  // bin 0: a constant reads its value
+  sum_[0] += power_[0];
+  for (int32_t k = 1; k < half_; ++k) {
+    const float p = (re[k] * re[k] + im[k] * im[k]) * norm;
+    power_[k] = p;
+    sum_[k] += p;
   }
+  if (out_.IntervalCount <= kSpectraCount) {
+    float* cells = out_.Spectra[out_.IntervalCount - 1].data();
+    const float inv = 1.0f / static_cast<float>(cell_);
+    const std::vector<float>& a = Amplitudes();
+    for (int32_t k = 0; k < half_; ++k) cells[k / cell_] += a[k] * inv;
+  }
+}
+
+const std::vector<float>& IntervalSpectrum::Amplitudes() {
+  if (!amplitudeValid_) {
+    for (int32_t k = 0; k < half_; ++k) amplitude_[k] = std::sqrt(power_[k]);
+    amplitudeValid_ = true;
+  }
+  return amplitude_;
+}
+
+float IntervalSpectrum::LargestAmplitude(int32_t last) const {
+  float largest = 0.0f;
+  for (int32_t k = 0; k <= last && k < half_; ++k)
+    if (power_[k] > largest) largest = power_[k];  // a NaN never wins
+  return std::sqrt(largest);
 }
 
 void IntervalSpectrum::Next() {
@@ -96,7 +116,7 @@ void IntervalSpectrum::Next() {
 
 int32_t IntervalSpectrum::Finish() {
   const double count = std::max(out_.IntervalCount, 1);
-  for (int32_t k = 0; k < half_; ++k) out_.WorkBuffer[k] = static_cast<float>(std::sqrt(power_[k] / count));
+  for (int32_t k = 0; k < half_; ++k) out_.WorkBuffer[k] = static_cast<float>(std::sqrt(sum_[k] / count));
   return lastStart_ + in_.N;
 }
 

@@ -28,7 +28,9 @@ class IntervalSpectrum {
   bool More() const { return static_cast<int64_t>(start_) + in_.N <= in_.Nk || out_.IntervalCount == 0; }
   // Computes the next interval; its amplitudes sqrt(P) of bins 0 .. N/2-1 are then in Amplitudes().
   void Next();
-  const std::vector<float>& Amplitudes() const { return amplitude_; }
+  const std::vector<float>& Amplitudes();
+  // The largest amplitude of the last interval over bins 0 .. last (bin 0 counted half).
+  float LargestAmplitude(int32_t last) const;
   // First sample of the interval Next computed last.
   int32_t IntervalStart() const { return lastStart_; }
   // Intervals the selection holds: the progress bar's total.
@@ -50,8 +52,10 @@ class IntervalSpectrum {
   int32_t start_;
   int32_t lastStart_ = 0;
   std::vector<float> window_, re_, im_, re2_, im2_;
-  std::vector<double> power_;
-  std::vector<float> amplitude_;
+  std::vector<double> sum_;     // power summed over the intervals
+  std::vector<float> power_;    // power of the last interval
+  std::vector<float> amplitude_;  // its square roots, taken when asked for
+  bool amplitudeValid_ = false;
   // Two real intervals share one complex transform; the second waits here.
   bool pending_ = false;
   int32_t pendingStart_ = 0;

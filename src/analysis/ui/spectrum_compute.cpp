@@ -17,6 +17,10 @@
 
 namespace analysis {
 
+namespace {
+constexpr uint32_t kPresentMs = 16;  // at most 60 pictures a second
+}  // namespace
+
 const float* TForm_spek::SelectedSamples() {
   toolkit::SetupRecord& s = S();
   const viewer::ChannelSamples& samples = viewer::GlobalChannelSamples();
@@ -77,21 +81,21 @@ void TForm_spek::ComputeIntervalSpectrum(int32_t n) {
   std::vector<int> previous(last + 1, Plot.PlotHeight - 30), current(last + 1);
   int colour = 2;
   float largestDrawn = 0.0f;
-  const std::string none;
+  // Every interval is computed; the picture is painted when it can be seen (at most 60 times a second,
+  // each interval when a drawing delay is set, and always the first and the last), which leaves the same
+  // image as painting each interval: the curve painted last is erased before the next is drawn.
   while (run.More()) {
     run.Next();
-    const std::vector<float>& a = run.Amplitudes();
-    if (Buffers.IntervalCount == 1) {
-      double largest = 0.0;
-      for (int32_t k = 0; k < half; ++k)
-        if (std::isfinite(a[k])) largest = std::max(largest, static_cast<double>(a[k]));
-      StartComputationPlot(largest);
-    }
-    for (int32_t k = 0; k <= last; ++k) {
-      if (std::isfinite(a[k])) largestDrawn = std::max(largestDrawn, a[k]);
-      current[k] = LevelToY(a[k], 140);
-    }
+    const bool first = Buffers.IntervalCount == 1;
+    if (first) StartComputationPlot(run.LargestAmplitude(half - 1));
+    largestDrawn = std::max(largestDrawn, run.LargestAmplitude(last));
     if (++colour > 12) colour = 1;
+    ProgressBar1->setValue(ProgressPosition(Buffers.IntervalCount, run.Total()));
+    const bool paint = first || !run.More() || s.DrawDelay > 0 ||
+                       platform::TicksSince(lastPresent_, platform::GetTickCount()) >= kPresentMs;
+    if (!paint) continue;
+    const std::vector<float>& a = run.Amplitudes();
+    for (int32_t k = 0; k <= last; ++k) current[k] = LevelToY(a[k], 140);
     DrawCurve(previous, Background);
     DrawCurve(current, SpectrumColors[colour]);
     previous.swap(current);
@@ -102,13 +106,8 @@ void TForm_spek::ComputeIntervalSpectrum(int32_t n) {
     DrawText(20, 6,
              QString::fromStdString(" начало:  " + toolkit::GlobalFunk().DateTimeText(s.Header.StartTicks, p * s.Dt)),
              0xFFFF00);
-    ProgressBar1->setValue(ProgressPosition(Buffers.IntervalCount, run.Total()));
-    if (s.DrawDelay > 0) {
-      Present(true);
-      platform::Sleep(static_cast<uint32_t>(s.DrawDelay));
-    } else {
-      Present(false);
-    }
+    Present();
+    if (s.DrawDelay > 0) platform::Sleep(static_cast<uint32_t>(s.DrawDelay));
   }
   const int32_t end = run.Finish();
   s.SpectrumMax = largestDrawn;
@@ -116,7 +115,7 @@ void TForm_spek::ComputeIntervalSpectrum(int32_t n) {
   s.SpectrumCount = Buffers.IntervalCount;
   s.SpectrumEnd = static_cast<uint32_t>(end);
   ProgressBar1->hide();
-  Present(true);
+  Present();
 }
 
 void TForm_spek::ComputeSingleSpectrum(int32_t n) {
@@ -150,7 +149,7 @@ void TForm_spek::ComputeSingleSpectrum(int32_t n) {
   s.SpectrumCount = 1;
   s.SpectrumEnd = static_cast<uint32_t>(start + n);
   ProgressBar1->hide();
-  Present(true);
+  Present();
 }
 
 }  // namespace analysis

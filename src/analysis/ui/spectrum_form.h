@@ -154,8 +154,8 @@ class TForm_spek : public QDialog {
   // Strip of samples x[first .. first+count-1] and the start text.
   void DrawSampleStrip(const float* x, int32_t first, int32_t count, int32_t n, float chMin, float chMax);
   void DrawText(int x, int y, const QString& text, uint32_t bgr);
-  // Shows the image now, at most 60 times a second unless `force`.
-  void Present(bool force);
+  // Shows the image now.
+  void Present();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -119,10 +119,8 @@ void TForm_spek::DrawSampleStrip(const float* x, int32_t first, int32_t count, i
   }
 }
 
-void TForm_spek::Present(bool force) {
-  const uint32_t now = platform::GetTickCount();
-  if (!force && platform::TicksSince(lastPresent_, now) < 16) return;
-  lastPresent_ = now;
+void TForm_spek::Present() {
+  lastPresent_ = platform::GetTickCount();
   PBs->repaint();
 }
 
