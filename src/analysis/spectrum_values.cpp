@@ -75,7 +75,7 @@ std::vector<std::string> SpectrumValueLines(const SpectrumBuffers& b, const tool
 }
 
 std::string SpectrumFileText(const SpectrumBuffers& b, const toolkit::SetupRecord& s, const std::string& recording,
-                             bool intervalMode, const std::string& startText) {
+                             bool intervalMode, int32_t start, const std::string& startText) {
   using toolkit::FormatText;
   const int n = b.N;
   const double dt = s.Dt;
@@ -83,7 +83,7 @@ std::string SpectrumFileText(const SpectrumBuffers& b, const toolkit::SetupRecor
   t += FormatText(" спектp A[i] * exp { 2*3.14*i/%d }   из  <%s> \n\n", n, recording.c_str());
   t += WindowNameText(b.Window) + "\n";
   t += FormatText("начало pеализации: %s;  длинa: %.3f (выделено %.3f)\n", startText.c_str(),
-                  (static_cast<double>(s.SpectrumEnd) - s.Nn) * dt, (static_cast<double>(s.Nk) - s.Nn) * dt);
+                  (static_cast<double>(s.SpectrumEnd) - start) * dt, (static_cast<double>(s.Nk) - s.Nn) * dt);
   t += FormatText("%d интеpвалов длиной %.3f, смещение %.3f\n", s.SpectrumCount, n * dt, s.SpectrumShift * dt);
   t += FormatText("f=i/%d/dt (Гц)          |A[f]|\n", n);
   const int half = std::clamp(n / 2, 0, kWorkBufferSize);

@@ -140,7 +140,7 @@ TEST(SpectrumFile, TextWithTheTimeFrequencyMatrixMatchesNumpy) {
   for (int t = 0; t < 14; ++t) flat.insert(flat.end(), b.Spectra[t].begin(), b.Spectra[t].begin() + 510);
   analysis_test::WriteFloats(cells, flat);
 
-  const std::string text = analysis::SpectrumFileText(b, s, "rec.xx", true, "01.02.2020 03:04:05.00000");
+  const std::string text = analysis::SpectrumFileText(b, s, "rec.xx", true, s.Nn, "01.02.2020 03:04:05.00000");
   const std::string path = dir.File("out.s0");
   std::string error;
   ASSERT_TRUE(analysis::WriteTextFile(path, text, error)) << error;
@@ -175,10 +175,10 @@ TEST(SpectrumFile, NoMatrixForFewIntervalsOrDirectTransformsAndZerosForASilentRe
   SpectrumBuffers b;
   b.N = 64;
   b.IntervalCount = 5;
-  EXPECT_EQ(analysis::SpectrumFileText(b, s, "r", true, "t").find("точек по времени"), std::string::npos);
+  EXPECT_EQ(analysis::SpectrumFileText(b, s, "r", true, 0, "t").find("точек по времени"), std::string::npos);
   b.IntervalCount = 6;
-  EXPECT_EQ(analysis::SpectrumFileText(b, s, "r", false, "t").find("точек по времени"), std::string::npos);
-  const std::string zero = analysis::SpectrumFileText(b, s, "r", true, "t");
+  EXPECT_EQ(analysis::SpectrumFileText(b, s, "r", false, 0, "t").find("точек по времени"), std::string::npos);
+  const std::string zero = analysis::SpectrumFileText(b, s, "r", true, 0, "t");
   EXPECT_NE(zero.find(" max - 0.00000000\n"), std::string::npos);
   EXPECT_NE(zero.find("\n    0    0    0    0    0    0    0"), std::string::npos);
 }

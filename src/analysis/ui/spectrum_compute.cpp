@@ -78,6 +78,7 @@ void TForm_spek::ComputeIntervalSpectrum(int32_t n) {
   in.shift = s.SpectrumShift;
   in.windowType = s.WindowType;
   IntervalSpectrum run(Buffers, in);
+  lastStart_ = s.Nn;
   std::vector<int> previous(last + 1, Plot.PlotHeight - 30), current(last + 1);
   int colour = 2;
   float largestDrawn = 0.0f;
@@ -131,6 +132,7 @@ void TForm_spek::ComputeSingleSpectrum(int32_t n) {
   const int32_t half = n / 2;
   ClampBins(s, half);
   const int32_t start = SingleSpectrumStart(s);
+  lastStart_ = start;
   const float largest = analysis::ComputeSingleSpectrum(x, start, s.Nk, n, s.WindowType, Buffers);
   ProgressBar1->setValue(100);
   const double full = FullScale(s.SpectrumScale);

@@ -247,6 +247,11 @@ void TForm_spek::DrawCursorReadout() {
 
 void TForm_spek::FormKeyDown(int key, bool ctrl) {
   if (CursorMode == 0) return;
+  MoveSpectrumCursor(key, ctrl, 5);
+}
+
+void TForm_spek::MoveSpectrumCursor(int key, bool ctrl, int left) {
+  (void)left;  // the plot starts at x = 5, which MoveCursor keeps to
   SpectrumCursor moved = Cursor;
   if (!MoveCursor(moved, key, ctrl, Plot)) return;
   DrawCursorLines();
@@ -306,11 +311,13 @@ void TForm_spek::LB_sClick() {
   for (const std::string& line : SpectrumValueLines(Buffers, S())) LB_spek->addItem(QString::fromStdString(line));
 }
 
-void TForm_spek::ToFileClick() {
-  const int channel = S().Channel;
+void TForm_spek::ToFileClick() { WriteSpectrumFile(S().Channel); }
+
+void TForm_spek::WriteSpectrumFile(int channel) {
   const std::string path = SpectrumFileName(S(), channel);
-  const std::string start = toolkit::GlobalFunk().DateTimeText(S().Header.StartTicks, S().Nn * S().Dt);
-  const std::string text = SpectrumFileText(Buffers, S(), toolkit::FieldText(S().FileName), lastMode_ == 0, start);
+  const std::string start = toolkit::GlobalFunk().DateTimeText(S().Header.StartTicks, lastStart_ * S().Dt);
+  const std::string text =
+      SpectrumFileText(Buffers, S(), toolkit::FieldText(S().FileName), lastMode_ == 0, lastStart_, start);
   std::string error;
   if (!WriteTextFile(path, text, error)) platform::ui::ShowMessage(error);
 }

@@ -118,12 +118,15 @@ class TForm_spek : public QDialog {
   void FormShow();
   void FormPaint();
   void FormKeyDown(int key, bool ctrl);
+  void MoveSpectrumCursor(int key, bool ctrl, int left);
   void EnableSpectrumMenus(int state);
   void spektrClick();
   void summClick();
   void curClick();
   void LB_sClick();
   void ToFileClick();
+  // Writes the last spectrum to "<recording>.s<channel>"; a failure is shown naming the file.
+  void WriteSpectrumFile(int channel);
   void cmenaClick();
   void Button1Click();
   void CB_am_spClick();
@@ -131,6 +134,9 @@ class TForm_spek : public QDialog {
   void ShowSpectrumParameters();
   void ApplySpectrumParameters();
   void UpdateTransformLength();
+  // The two spectrum computations behind "спектр;" (n already checked for its mode).
+  void ComputeIntervalSpectrum(int32_t n);
+  void ComputeSingleSpectrum(int32_t n);
   double ApplySpectrumWindow(float* w, int32_t n);
   // Slots of the cross-spectrum, response, F(f,t) and spectral-temporal commands.
   void Bza_spClick(QAction* sender);
@@ -166,8 +172,6 @@ class TForm_spek : public QDialog {
   void BuildPlotArea(QWidget* client);
   void BuildParameterPanel();
   void LayOut();
-  void ComputeIntervalSpectrum(int32_t n);
-  void ComputeSingleSpectrum(int32_t n);
   // The processed channel's samples when a selection is loaded; otherwise a message and null.
   const float* SelectedSamples();
   void DrawCursorLines();
@@ -176,7 +180,8 @@ class TForm_spek : public QDialog {
   toolkit::SetupRecord& S() const { return *toolkit::Setup; }
   QWidget* client_ = nullptr;
   uint32_t lastPresent_ = 0;
-  int lastMode_ = 0;  // mode of the last computation (the file's matrix follows only for mode 0)
+  int lastMode_ = 0;     // mode of the last computation (the file's matrix follows only for mode 0)
+  int32_t lastStart_ = 0;  // first sample it used
 };
 
 }  // namespace analysis

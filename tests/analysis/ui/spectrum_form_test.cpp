@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <filesystem>
+#include <fstream>
 
 #include "analysis/ui/radio_group.h"
 #include "platform/ui/grab.h"
@@ -266,6 +267,15 @@ TEST_F(SpectrumFormTest, ValuesListTogglesWithThePlotAndTheFileIsWritten) {
   EXPECT_TRUE(form->LB_spek->isHidden());
   form->ToFile->trigger();
   EXPECT_TRUE(std::filesystem::exists(dir + "/rec.xx.s0"));
+  // A single spectrum from the first cursor: the file's start and length are those of its samples.
+  S().SpectrumMode = 1;
+  S().FourierLength = 1000;
+  S().CursorSamples[0] = 3000;
+  form->spektr->trigger();
+  form->ToFile->trigger();
+  std::ifstream in(dir + "/rec.xx.s0");
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("00:00:30.00000;  длинa: 10.000 (выделено 200.000)"), std::string::npos) << text.substr(0, 300);
   std::filesystem::remove_all(dir);
   support::Ui().ExpectMessage(MsgAnswer::Ok, "rec.xx.s0");
   form->ToFile->trigger();  // the directory is gone
