@@ -56,19 +56,19 @@ void TForm_spek::spektrClick() {
   EnableSpectrumMenus(1);
 }
 
-void TForm_spek::ComputeIntervalSpectrum(int32_t n) {
-  toolkit::SetupRecord& s = S();
-  const float* x = SelectedSamples();
-  const int ch = s.Channel;
-  const float chMin = ch < 64 ? s.ChannelMin[ch] : 0.0f;
-  const float chMax = ch < 64 ? s.ChannelMax[ch] : 0.0f;
+void TForm_spek::BeginComputation(int32_t n) {
   PBs->Clear();
   ClearRect = QRect(0, 0, PBs->Image().width(), 122);
   ProgressBar1->setValue(0);
   ProgressBar1->show();
+  ClampBins(S(), n / 2);
+}
 
+void TForm_spek::ComputeIntervalSpectrum(int32_t n) {
+  toolkit::SetupRecord& s = S();
+  const float* x = SelectedSamples();
+  BeginComputation(n);
   const int32_t half = n / 2;
-  ClampBins(s, half);
   const int32_t last = s.SpectrumLastBin;
   IntervalSpectrumInput in;
   in.x = x;
@@ -103,10 +103,7 @@ void TForm_spek::ComputeIntervalSpectrum(int32_t n) {
 
     const int32_t p = run.IntervalStart();
     const int32_t m = static_cast<int32_t>(std::min<int64_t>(n, static_cast<int64_t>(s.Nk) - p));
-    DrawSampleStrip(x, p, m, n, chMin, chMax);
-    DrawText(20, 6,
-             QString::fromStdString(" начало:  " + toolkit::GlobalFunk().DateTimeText(s.Header.StartTicks, p * s.Dt)),
-             0xFFFF00);
+    DrawSampleStrip(x, p, m, n);
     Present();
     if (s.DrawDelay > 0) platform::Sleep(static_cast<uint32_t>(s.DrawDelay));
   }
@@ -122,15 +119,7 @@ void TForm_spek::ComputeIntervalSpectrum(int32_t n) {
 void TForm_spek::ComputeSingleSpectrum(int32_t n) {
   toolkit::SetupRecord& s = S();
   const float* x = SelectedSamples();
-  const int ch = s.Channel;
-  const float chMin = ch < 64 ? s.ChannelMin[ch] : 0.0f;
-  const float chMax = ch < 64 ? s.ChannelMax[ch] : 0.0f;
-  PBs->Clear();
-  ClearRect = QRect(0, 0, PBs->Image().width(), 122);
-  ProgressBar1->setValue(0);
-  ProgressBar1->show();
-  const int32_t half = n / 2;
-  ClampBins(s, half);
+  BeginComputation(n);
   const int32_t start = SingleSpectrumStart(s);
   lastStart_ = start;
   const float largest = analysis::ComputeSingleSpectrum(x, start, s.Nk, n, s.WindowType, Buffers);
@@ -142,10 +131,7 @@ void TForm_spek::ComputeSingleSpectrum(int32_t n) {
   for (size_t k = 0; k < ys.size(); ++k) ys[k] = LevelToY(Buffers.WorkBuffer[k], 140);
   DrawCurve(ys, SpectrumColors[2]);
   const int32_t m = static_cast<int32_t>(std::min<int64_t>(n, static_cast<int64_t>(s.Nk) - start));
-  DrawSampleStrip(x, start, m, n, chMin, chMax);
-  DrawText(20, 6,
-           QString::fromStdString(" начало:  " + toolkit::GlobalFunk().DateTimeText(s.Header.StartTicks, start * s.Dt)),
-           0xFFFF00);
+  DrawSampleStrip(x, start, m, n);
   DrawText(500, 6, QString("длина %1 ").arg(n), 0xFFFF00);
   s.SpectrumFirstBin = 0;
   s.SpectrumCount = 1;

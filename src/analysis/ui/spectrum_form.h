@@ -137,6 +137,8 @@ class TForm_spek : public QDialog {
   // The two spectrum computations behind "спектр;" (n already checked for its mode).
   void ComputeIntervalSpectrum(int32_t n);
   void ComputeSingleSpectrum(int32_t n);
+  // Clears the plot, shows the progress bar and brings the bins inside the transform's half.
+  void BeginComputation(int32_t n);
   double ApplySpectrumWindow(float* w, int32_t n);
   // Slots of the cross-spectrum, response, F(f,t) and spectral-temporal commands.
   void Bza_spClick(QAction* sender);
@@ -157,8 +159,9 @@ class TForm_spek : public QDialog {
   int LevelToY(double v, int top) const;
   // The polyline of ys over bins 0 .. ys.size()-1 from x = 5, in colour `bgr`.
   void DrawCurve(const std::vector<int>& ys, uint32_t bgr);
-  // Strip of samples x[first .. first+count-1] and the start text.
-  void DrawSampleStrip(const float* x, int32_t first, int32_t count, int32_t n, float chMin, float chMax);
+  // The strip of samples x[first .. first+count-1] above the curve, scaled to the processed channel's
+  // range, with the text of the first sample's time.
+  void DrawSampleStrip(const float* x, int32_t first, int32_t count, int32_t n);
   void DrawText(int x, int y, const QString& text, uint32_t bgr);
   // Shows the image now.
   void Present();

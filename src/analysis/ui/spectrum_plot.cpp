@@ -9,6 +9,7 @@
 #include "analysis/ui/spectrum_form.h"
 #include "platform/clock.h"
 #include "platform/ui/colors.h"
+#include "toolkit/funk.h"
 
 namespace analysis {
 
@@ -88,8 +89,10 @@ void TForm_spek::DrawCurve(const std::vector<int>& ys, uint32_t bgr) {
   }
 }
 
-void TForm_spek::DrawSampleStrip(const float* x, int32_t first, int32_t count, int32_t n, float chMin,
-                                 float chMax) {
+void TForm_spek::DrawSampleStrip(const float* x, int32_t first, int32_t count, int32_t n) {
+  const toolkit::SetupRecord& s = S();
+  const float chMin = s.Channel < 64 ? s.ChannelMin[s.Channel] : 0.0f;
+  const float chMax = s.Channel < 64 ? s.ChannelMax[s.Channel] : 0.0f;
   const double q = chMax - chMin > 1e-10 ? 95.0 / (static_cast<double>(chMax) - chMin) : 1.0;
   QPainter p(&PBs->Image());
   p.fillRect(ClearRect, Colour(Background));
@@ -117,6 +120,9 @@ void TForm_spek::DrawSampleStrip(const float* x, int32_t first, int32_t count, i
     for (int32_t i = 0; i < count; ++i) line << QPoint(xOf(i), yOf(x[first + i]));
     p.drawPolyline(line);
   }
+  p.end();
+  const std::string start = toolkit::GlobalFunk().DateTimeText(s.Header.StartTicks, first * s.Dt);
+  DrawText(20, 6, QString::fromStdString(" начало:  " + start), 0xFFFF00);
 }
 
 void TForm_spek::Present() {
