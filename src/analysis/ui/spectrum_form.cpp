@@ -26,7 +26,9 @@
 
 namespace analysis {
 
-TForm_spek::TForm_spek(QWidget* parent) : QDialog(parent) {
+// The spectrum buffers are allocated with the window, once for the whole run; without them the program
+// cannot go on.
+TForm_spek::TForm_spek(QWidget* parent) try : QDialog(parent) {
   setObjectName("Form_spek");
   setWindowTitle("С П Е К Т Р");
   MainMenu1 = new QMenuBar(this);
@@ -42,6 +44,9 @@ TForm_spek::TForm_spek(QWidget* parent) : QDialog(parent) {
   Manual = ManualLevels{};
   LayOut();
   for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
+} catch (const std::bad_alloc&) {
+  platform::ui::ShowMessage("Нет памяти для массивов");
+  platform::ui::ExitProgram(1);
 }
 
 TForm_spek::~TForm_spek() = default;
