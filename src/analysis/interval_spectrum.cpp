@@ -26,10 +26,9 @@ IntervalSpectrum::IntervalSpectrum(SpectrumBuffers& out, const IntervalSpectrumI
   window_.resize(in.N);
   re_.resize(in.N);
   im_.resize(in.N);
-  re2_.resize(in.N);
-  im2_.resize(in.N);
   sum_.assign(half_, 0.0);
   power_.assign(half_, 0.0f);
+  pendingPower_.assign(half_, 0.0f);
   amplitude_.assign(half_, 0.0f);
   norm_ = ApplySpectrumWindow(in.windowType, window_.data(), in.N, out_.Window);
 }
@@ -37,21 +36,16 @@ IntervalSpectrum::IntervalSpectrum(SpectrumBuffers& out, const IntervalSpectrumI
 void IntervalSpectrum::Fill(int32_t p, float* dst) const {
   const int32_t n = in_.N;
   const int32_t avail = static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(in_.Nk) - p, 0, n));
-  for (int32_t i = 0; i < avail; ++i) dst[i] = in_.x[p + i] * window_[i];
+  const float* __restrict x = in_.x + p;
+  const float* __restrict w = window_.data();
+  float* __restrict d = dst;
+  for (int32_t i = 0; i < avail; ++i) d[i] = x[i] * w[i];
   std::fill(dst + avail, dst + n, 0.0f);
 }
 
-void IntervalSpectrum::Accumulate(const float* re, const float* im) {
+void IntervalSpectrum::Count() {
   ++out_.IntervalCount;
   amplitudeValid_ = false;
-  const float norm = static_cast<float>(norm_);
-  power_[0] = (re[0] * re[0] + im[0] * im[0]) * norm * 0.25f;  // bin 0: a constant reads its value
-  sum_[0] += power_[0];
-  for (int32_t k = 1; k < half_; ++k) {
-    const float p = (re[k] * re[k] + im[k] * im[k]) * norm;
-    power_[k] = p;
-    sum_[k] += p;
-  }
   if (out_.IntervalCount <= kSpectraCount) {
     float* cells = out_.Spectra[out_.IntervalCount - 1].data();
     const float inv = 1.0f / static_cast<float>(cell_);
@@ -78,10 +72,11 @@ float IntervalSpectrum::LargestAmplitude(int32_t last) const {
 void IntervalSpectrum::Next() {
   const int32_t n = in_.N;
   if (pending_) {
-    // The second interval of the last shared transform: its spectrum is in re2_/im2_.
+    // The second interval of the last shared transform: its power is waiting.
     pending_ = false;
     lastStart_ = pendingStart_;
-    Accumulate(re2_.data(), im2_.data());
+    power_.swap(pendingPower_);
+    Count();
     start_ += in_.shift;
     return;
   }
@@ -95,21 +90,37 @@ void IntervalSpectrum::Next() {
     std::fill(im_.begin(), im_.end(), 0.0f);
   }
   toolkit::fft::PlanFor<float>(static_cast<uint32_t>(n)).Run(-1, re_.data(), im_.data());
+  const float norm = static_cast<float>(norm_);
+  const float* re = re_.data();
+  const float* im = im_.data();
+  // Bin 0 is counted a quarter: a constant then reads its value.
   if (pair) {
     // Z = A + iB: A_k = (Z_k + conj Z_{n-k}) / 2, B_k = (Z_k - conj Z_{n-k}) / 2i.
-    for (int32_t k = 0; k < half_; ++k) {
-      const int32_t m = k == 0 ? 0 : n - k;
-      const float zr = re_[k], zi = im_[k], wr = re_[m], wi = im_[m];
-      re2_[k] = 0.5f * (zi + wi);
-      im2_[k] = 0.5f * (wr - zr);
-      re_[k] = 0.5f * (zr + wr);
-      im_[k] = 0.5f * (zi - wi);
+    const float quarter = 0.25f * norm;
+    power_[0] = re[0] * re[0] * quarter;
+    pendingPower_[0] = im[0] * im[0] * quarter;
+    sum_[0] += static_cast<double>(power_[0]) + pendingPower_[0];
+    for (int32_t k = 1; k < half_; ++k) {
+      const float zr = re[k], zi = im[k], wr = re[n - k], wi = im[n - k];
+      const float pa = ((zr + wr) * (zr + wr) + (zi - wi) * (zi - wi)) * quarter;
+      const float pb = ((zi + wi) * (zi + wi) + (wr - zr) * (wr - zr)) * quarter;
+      power_[k] = pa;
+      pendingPower_[k] = pb;
+      sum_[k] += static_cast<double>(pa) + pb;
     }
     pending_ = true;
     pendingStart_ = static_cast<int32_t>(q);
+  } else {
+    power_[0] = (re[0] * re[0] + im[0] * im[0]) * norm * 0.25f;
+    sum_[0] += power_[0];
+    for (int32_t k = 1; k < half_; ++k) {
+      const float pk = (re[k] * re[k] + im[k] * im[k]) * norm;
+      power_[k] = pk;
+      sum_[k] += pk;
+    }
   }
   lastStart_ = p;
-  Accumulate(re_.data(), im_.data());
+  Count();
   // With a pair pending, More() sees its start as due.
   start_ = pair ? static_cast<int32_t>(q) : p + in_.shift;
 }

@@ -41,7 +41,8 @@ class IntervalSpectrum {
  private:
   // Windowed samples of the interval from p, zero beyond Nk.
   void Fill(int32_t p, float* dst) const;
-  void Accumulate(const float* re, const float* im);
+  // Counts the interval whose power is in power_ and keeps its cells among the first 500.
+  void Count();
 
   SpectrumBuffers& out_;
   IntervalSpectrumInput in_;
@@ -51,9 +52,10 @@ class IntervalSpectrum {
   double norm_;
   int32_t start_;
   int32_t lastStart_ = 0;
-  std::vector<float> window_, re_, im_, re2_, im2_;
+  std::vector<float> window_, re_, im_;
   std::vector<double> sum_;     // power summed over the intervals
   std::vector<float> power_;    // power of the last interval
+  std::vector<float> pendingPower_;  // power of the second interval of a shared transform
   std::vector<float> amplitude_;  // its square roots, taken when asked for
   bool amplitudeValid_ = false;
   // Two real intervals share one complex transform; the second waits here.
