@@ -263,6 +263,7 @@ TEST_F(SpectrumFormTest, ValuesListTogglesWithThePlotAndTheFileIsWritten) {
   ASSERT_FALSE(form->LB_spek->isHidden());
   EXPECT_EQ(form->LB_spek->item(0)->text(), "спектр по   4096 точкам / 40.9600 сеk.");
   EXPECT_EQ(form->LB_spek->item(3)->text(), "сумма по 63 интервалам");
+  ASSERT_TRUE(platform::ui::GrabToPng(*form, "spectrum_values.png"));
   form->LB_s->trigger();
   EXPECT_TRUE(form->LB_spek->isHidden());
   form->ToFile->trigger();
