@@ -170,9 +170,12 @@ int SanitizeSetup(SetupRecord& s) {
     s.FftLength = 4096;
     ++f.changes;
   }
-  f.AtMost(s.FourierLength, 65536);
-  f.AtMost(s.SpectrumLastBin, s.FftLength / 2 - 2);
-  f.AtMost(s.SpectrumFirstBin, s.SpectrumLastBin);
+  // The spectrum lengths, shift and bins: a 0 or 1 in any of them once meant a division by zero or a
+  // loop past the spectrum buffers.
+  f.Within(s.FourierLength, 4, 32768);
+  f.Within(s.SpectrumShift, 2, 65535);
+  f.Within(s.SpectrumLastBin, 2, s.FftLength / 2 - 2);
+  f.AtMost(s.SpectrumFirstBin, s.SpectrumLastBin - 1);
   f.Within(s.SwanSmoothPoints, 1, 4);
   f.AtLeast(s.LogFloor, 1e-13);
   return f.changes;

@@ -124,6 +124,8 @@ TEST(SetupRecord, SanitiserTerminatesTextsAndClampsCountsAndIndices) {
   s.PlotHeightPercent = 50;
   s.FftLength = 1000;
   s.SpectrumLastBin = 9000;
+  s.FourierLength = 1;
+  s.SpectrumShift = 0;
   s.ColumnCount[2] = -1;
   s.ColumnCount[3] = 5000;
   s.LogFloor = std::nan("");
@@ -151,11 +153,41 @@ TEST(SetupRecord, SanitiserTerminatesTextsAndClampsCountsAndIndices) {
   EXPECT_EQ(s.PlotHeightPercent, 100);
   EXPECT_EQ(s.FftLength, 4096u);
   EXPECT_EQ(s.SpectrumLastBin, 2046);
+  EXPECT_EQ(s.FourierLength, 4u);
+  EXPECT_EQ(s.SpectrumShift, 2);
   EXPECT_EQ(s.ColumnCount[2], 0);
   EXPECT_EQ(s.ColumnCount[3], 1400);
   EXPECT_EQ(s.LogFloor, 1e-13);
   EXPECT_EQ(s.Dt, keptDt);  // settings without a stated range are carried through
   EXPECT_EQ(toolkit::SanitizeSetup(s), 0);
+}
+
+TEST(SetupRecord, SanitiserBoundsTheSpectrumLengthsFromBelowAndAbove) {
+  struct Case {
+    uint32_t fourier;
+    uint16_t shift, last, first;
+    uint32_t fourierOut;
+    uint16_t shiftOut, lastOut, firstOut;
+  };
+  const Case cases[] = {
+      {0, 0, 0, 0, 4, 2, 2, 0},              // zeros from an old file
+      {1, 1, 1, 5, 4, 2, 2, 1},              // first bin never reaches the last
+      {65536, 65535, 2046, 2046, 32768, 65535, 2046, 2045},
+      {4000, 256, 100, 3, 4000, 256, 100, 3},  // in range: kept
+  };
+  for (const Case& c : cases) {
+    SetupRecord s;
+    toolkit::SetSetupDefaults(s, "/x/");
+    s.FourierLength = c.fourier;
+    s.SpectrumShift = c.shift;
+    s.SpectrumLastBin = c.last;
+    s.SpectrumFirstBin = c.first;
+    toolkit::SanitizeSetup(s);
+    EXPECT_EQ(s.FourierLength, c.fourierOut) << c.fourier;
+    EXPECT_EQ(s.SpectrumShift, c.shiftOut) << c.shift;
+    EXPECT_EQ(s.SpectrumLastBin, c.lastOut) << c.last;
+    EXPECT_EQ(s.SpectrumFirstBin, c.firstOut) << c.first;
+  }
 }
 
 }  // namespace

@@ -170,6 +170,7 @@ void TForm1::BuildMenus() {
 
   N20 = menuBar()->addAction("спектр");
   N20->setEnabled(false);
+  connect(N20, &QAction::triggered, this, &TForm1::N20Click);
   YCTAHOBKA = menuBar()->addAction("установки");
   open = menuBar()->addAction("open");
   connect(YCTAHOBKA, &QAction::triggered, this, &TForm1::YCTAHOBKAClick);
@@ -341,6 +342,7 @@ void TForm1::EnableDataMenus(int on) {
   for (QMenu* m : {N_read, N_fft, N_time, N_func, N_extra, N_save}) m->setEnabled(on != 0);
   YCTAHOBKA->setEnabled(on != 0);
   open->setEnabled(on != 0);
+  N20->setEnabled(on != 0 && Loaded != 0);
   INFO->setEnabled(on != 0);
 }
 
@@ -398,6 +400,10 @@ void TForm1::read_1_filClick() {
   host_->for_curs();
   host_->DrawChannels(0);
   EnableDataMenus(1);
+}
+
+void TForm1::N20Click() {
+  if (ShowSpectrumWindow) ShowSpectrumWindow();
 }
 
 void TForm1::INFOClick() {

@@ -181,6 +181,10 @@ class TForm1 : public QMainWindow {
   // Merging two recordings and the MiniSEED export (main_window_export.cpp).
   void N_OB_edin_Click();
   void N_miniseed1Click();
+  // "спектр": shows the spectrum window through ShowSpectrumWindow, which the program's entry sets (the
+  // analysis windows are built on top of this window and cannot be reached from here).
+  void N20Click();
+  std::function<void()> ShowSpectrumWindow;
 
   ViewHost& Host() { return *host_; }
 
