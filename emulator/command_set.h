@@ -5,7 +5,11 @@
 // recorder keeps answering status requests while it streams.
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
 
+#include "emulator/live_signal.h"
 #include "emulator/recorder.h"
 
 namespace emulator {
@@ -38,6 +42,10 @@ struct CommandSetOptions {
   bool liveData = true;
   // Status requests are answered while pages or live blocks stream (false: they are ignored then).
   bool statusDuringStream = true;
+  // Live blocks carry this signal instead of the default wave.
+  std::optional<LiveSignal> liveSignal;
+  // Every live block sent is kept (LiveBlocksSent).
+  bool keepLiveBlocks = false;
 };
 
 class CommandSet {
@@ -51,6 +59,8 @@ class CommandSet {
   uint32_t PagesPending() const { return remaining_; }
   uint64_t PagesStreamed() const { return streamed_; }
   uint32_t LiveBlocks() const { return liveBlocks_; }
+  // The live blocks sent so far, when the options keep them.
+  std::vector<std::vector<uint8_t>> LiveBlocksSent() const;
   // Starts streaming `count` pages from `first` as a page request would (for a stream at start-up).
   void StartStream(uint32_t first, uint32_t count);
 
@@ -78,6 +88,9 @@ class CommandSet {
   uint32_t liveBlocks_ = 0;
   uint64_t liveSample_ = 0;  // samples per channel since transmission began
   uint32_t liveStartSecond_ = 0;
+  uint64_t liveDrawn_ = 0;  // values drawn from the live signal
+  mutable std::mutex sentMutex_;
+  std::vector<std::vector<uint8_t>> liveSent_;
 };
 
 }  // namespace emulator
