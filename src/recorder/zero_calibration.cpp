@@ -40,6 +40,7 @@ bool AccumulateBlock(CalSnapshot& sums, const uint8_t* body, size_t count, uint8
   const uint32_t second = static_cast<uint32_t>(body[4]) | static_cast<uint32_t>(body[5]) << 8 |
                           static_cast<uint32_t>(body[6]) << 16 | static_cast<uint32_t>(body[7]) << 24;
   sums.Time = (static_cast<double>(second) + kUnitEpochFrom1899) / kSecondsPerDay;
+  sums.LastSerial = static_cast<uint16_t>(body[8] | body[9] << 8);
   unsigned c = 0;
   for (unsigned i = 0; i < values; ++i) {
     const uint8_t* v = body + kCardPageHeaderSize + kSampleBytes * i;

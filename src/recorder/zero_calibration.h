@@ -33,6 +33,7 @@ struct CalSnapshot {
   double Channels = 0;        // channels of the last block + 0.001
   double Values = 0;          // values of the last block x 3 - 1
   double Time = 0;            // date-time of the last block (days since 1899-12-30)
+  uint16_t LastSerial = 0;    // serial number of the last block summed
 
   // Mean of channel c; false when nothing was summed for it.
   bool Mean(int c, double& mean) const;
