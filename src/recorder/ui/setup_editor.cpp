@@ -57,7 +57,10 @@ constexpr size_t kComparedBytes = 310;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-void SetColor(QWidget* w, const char* color) { w->setStyleSheet(QString("color: %1;").arg(color)); }
+// A text colour; nullptr gives the normal one back (and with it the grey of a disabled control).
+void SetColor(QWidget* w, const char* color) {
+  w->setStyleSheet(color != nullptr ? QString("color: %1;").arg(color) : QString());
+}
 
 void SelectIndex(QComboBox* box, int index) { box->setCurrentIndex(index < box->count() ? index : -1); }
 
@@ -243,7 +246,7 @@ void TForm1::SetupToControls() {
   UD_ckkan->setMaximum(channelCount_ + 1);
   UD_ckkan->setValue(s.EventChannels);
   L_ckkan->setText(Q(FormatText(" в %u каналах", unsigned{s.EventChannels})));
-  SetColor(L_ckkan, s.EventChannels > channelCount_ ? "red" : "black");
+  SetColor(L_ckkan, s.EventChannels > channelCount_ ? "red" : nullptr);
   UD_Ok_kr->setValue(s.EventWindow);
   L_Ok_kr->setText(Q(FormatText("в окне  из %02d точек (%.3f сек)", int{s.EventWindow},
                                 s.SampleRate ? static_cast<double>(s.EventWindow) / s.SampleRate : 0.0)));
@@ -256,7 +259,7 @@ void TForm1::SetupToControls() {
   L_Long->setText(Q(FormatText("%3.5f", s.Longitude)));
   ShowBlockChanged();
 
-  SetColor(BB_Cbpoc, SB_Ka->isChecked() ? "red" : "black");
+  SetColor(BB_Cbpoc, SB_Ka->isChecked() ? "red" : nullptr);
   const bool calibrated = HasCalibration(copy_, status, CalibratedChannels(copy_));
   BB_Cbpoc->setEnabled(calibrated);
   BB_Cbpoc->setText(calibrated ? "Сброс калибровки" : "Сохр. калибровку");
@@ -265,7 +268,7 @@ void TForm1::SetupToControls() {
 
 void TForm1::ShowBlockChanged() {
   const bool changed = std::memcmp(SetupBytes(setup_), SetupBytes(copy_), kComparedBytes) != 0;
-  SetColor(BitBtnOK, changed ? "green" : "black");
+  SetColor(BitBtnOK, changed ? "green" : nullptr);
 }
 
 // ---- general and transmission pages ----

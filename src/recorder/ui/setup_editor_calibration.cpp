@@ -66,7 +66,7 @@ void TForm1::SB_KaClick() {
   BB_Cbpoc->setText(HasCalibration(copy_, status, CalibratedChannels(copy_)) ? kResetCaption : kStoreCaption);
   BB_Cbpoc->setStyleSheet("color: red;");
   P_com->hide();
-  LB_read->setStyleSheet("color: black;");
+  LB_read->setStyleSheet(QString());
   platform::Sleep(10);
   if (SetTransmission(link_, kModeTransmission) != kDone) {
     MessageBox("   О Ш И Б К А !", "", MsgButtons::Ok, MsgIcon::Information);
@@ -108,7 +108,7 @@ void TForm1::FinishCalibration() {
   calHook_.Release();
   B_prow->setEnabled(true);
   BB_Cbpoc->setEnabled(true);
-  BB_Cbpoc->setStyleSheet("color: black;");
+  BB_Cbpoc->setStyleSheet(QString());
   P_com->show();
   SB_Ka->setChecked(false);
   const int state = cal_.State();
