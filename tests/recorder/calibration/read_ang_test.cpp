@@ -146,6 +146,8 @@ TEST_F(ReadAngTest, ThirtySecondsWithoutDataEndTheRunAndStopTheRecorder) {
 
 TEST_F(ReadAngTest, AStopBeforeAnyBlockEndsWithoutData) {
   Install({}, false);
+  // The stop comes before the thread looks at the line at all.
+  shared.End(kCalStopped);
   Run([](const CalSnapshot&) { return true; });
   EXPECT_EQ(shared.State(), kCalStopped);
   EXPECT_EQ(shared.Snapshot().Rounds, 0);
