@@ -322,9 +322,11 @@ void TForm1::RG_ACP_OFFClick() {
   setup_.AdcOff = RG_ACP_OFF_yes->isChecked() ? 0 : 1;
 }
 
-void TForm1::UD_dlClick() {
+void TForm1::UD_dlClick() { StoreUpDown(UD_dl, setup_.FileMinutes, 0, 240); }
+
+void TForm1::StoreUpDown(const QSpinBox* box, uint8_t& field, int lowest, int highest) {
   if (filling_) return;
-  setup_.FileMinutes = static_cast<uint8_t>(std::clamp(UD_dl->value(), 0, 240));
+  field = static_cast<uint8_t>(std::clamp(box->value(), lowest, highest));
   SetupToControls();
 }
 
@@ -336,11 +338,7 @@ void TForm1::UD_fatClick() {
   SetupToControls();
 }
 
-void TForm1::UD_datClick() {
-  if (filling_) return;
-  setup_.DataStart = static_cast<uint8_t>(std::clamp(UD_dat->value(), 64, 254));
-  SetupToControls();
-}
+void TForm1::UD_datClick() { StoreUpDown(UD_dat, setup_.DataStart, 64, 254); }
 
 void TForm1::UD_GPSClick() {
   if (filling_) return;
@@ -350,29 +348,13 @@ void TForm1::UD_GPSClick() {
   SetupToControls();
 }
 
-void TForm1::UD_X_MACClick() {
-  if (filling_) return;
-  setup_.ChartCompression = static_cast<uint8_t>(std::clamp(UD_X_MAC->value(), 1, 255));
-  SetupToControls();
-}
+void TForm1::UD_X_MACClick() { StoreUpDown(UD_X_MAC, setup_.ChartCompression, 1, 255); }
 
-void TForm1::UD_filter_krClick() {
-  if (filling_) return;
-  setup_.SmoothPoints = static_cast<uint8_t>(std::clamp(UD_filter_kr->value(), 2, 255));
-  SetupToControls();
-}
+void TForm1::UD_filter_krClick() { StoreUpDown(UD_filter_kr, setup_.SmoothPoints, 2, 255); }
 
-void TForm1::UD_ckkanClick() {
-  if (filling_) return;
-  setup_.EventChannels = static_cast<uint8_t>(std::clamp(UD_ckkan->value(), 1, 255));
-  SetupToControls();
-}
+void TForm1::UD_ckkanClick() { StoreUpDown(UD_ckkan, setup_.EventChannels, 1, 255); }
 
-void TForm1::UD_Ok_krClick() {
-  if (filling_) return;
-  setup_.EventWindow = static_cast<uint8_t>(std::clamp(UD_Ok_kr->value(), 1, 255));
-  SetupToControls();
-}
+void TForm1::UD_Ok_krClick() { StoreUpDown(UD_Ok_kr, setup_.EventWindow, 1, 255); }
 
 void TForm1::B_adrClick() {
   if (P_adr->isHidden()) {

@@ -223,6 +223,8 @@ class TForm1 : public QDialog {
   // The thread has been joined: controls back, the end's message.
   void FinishCalibration();
   void ShowBlockChanged();
+  // An up-down's position into its byte field, kept within its range, and the controls refilled.
+  void StoreUpDown(const QSpinBox* box, uint8_t& field, int lowest, int highest);
 
   YSTANOV& setup_;
   UnitLink& link_;
