@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -176,6 +177,12 @@ void TForm1::Connect() {
   connect(SG_kal, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { SG_kalDblClick(row); });
   SG_kal->viewport()->installEventFilter(new EventHook(this, [this](QObject*, QEvent* e) {
     if (e->type() == QEvent::MouseButtonPress) SG_kalMouseDown();
+    return false;
+  }));
+  QHeaderView* calendarHeader = SG_kal->horizontalHeader();
+  calendarHeader->viewport()->setMouseTracking(true);
+  calendarHeader->viewport()->installEventFilter(new EventHook(this, [this](QObject*, QEvent* e) {
+    if (e->type() == QEvent::MouseMove) SG_kalMouseMove(static_cast<QMouseEvent*>(e)->position().toPoint().x());
     return false;
   }));
   connect(B_oK_Time, &QPushButton::clicked, this, &TForm1::B_oK_TimeClick);

@@ -174,6 +174,8 @@ class TForm1 : public QDialog {
   void SG_kalSelectCell(int row, int column, int previousRow, int previousColumn);
   void SG_kalDblClick(int row);
   void SG_kalMouseDown();
+  // Over the header: the hand right of the length column.
+  void SG_kalMouseMove(int x);
   void B_oK_TimeClick();
   void TS_filtrShow();
   void PageControl1Change(int page);

@@ -239,6 +239,11 @@ void TForm1::SG_kalDblClick(int row) {
 
 void TForm1::SG_kalMouseDown() { P_time->hide(); }
 
+void TForm1::SG_kalMouseMove(int x) {
+  QHeaderView* header = SG_kal->horizontalHeader();
+  header->viewport()->setCursor(header->logicalIndexAt(x) > kLengthColumn ? Qt::PointingHandCursor : Qt::ArrowCursor);
+}
+
 void TForm1::B_oK_TimeClick() {
   const int row = calendarRow_;
   if (!SG_kalExit()) return;
