@@ -23,6 +23,7 @@
 #include <fstream>
 #include <chrono>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <thread>
 
@@ -278,6 +279,40 @@ TEST_F(SetupEditorTest, TheStartPickerKeepsTheLengthAndTheScheduleImportFillsThe
     }
     EXPECT_EQ(used, 256);
     EXPECT_EQ(f.SG_kal->item(255, 2)->text().toStdString(), (w->Setup->Calendar[255].Off - w->Setup->Calendar[255].On) / 60 == 12 ? "12" : "111");
+    f.BitBtnCancel->click();
+  });
+}
+
+TEST_F(SetupEditorTest, FilesDefaultsAndTheCalendarCheckWithItsUndo) {
+  const YSTANOV block = RecorderBlock();
+  Store(block);
+  Start();
+  Edit([&](TForm1& f) {
+    f.BB_w_file->click();
+    std::ifstream in(dir.File("unit_setup"), std::ios::binary);
+    const std::vector<char> saved{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(saved.size(), kSetupSize);
+    EXPECT_EQ(std::memcmp(saved.data(), w->Setup.get(), kSetupSize), 0);
+
+    f.BitBtn1->click();  // "Default"
+    EXPECT_EQ(StationName(*w->Setup), "U1a05V");
+    EXPECT_EQ(w->Setup->Coefficients[1], 1.0f);
+    std::strcpy(w->Setup->Station, "OTHER");
+    f.B_kal_setup->click();  // the calendar alone from the file
+    EXPECT_EQ(std::memcmp(w->Setup->Calendar, block.Calendar, sizeof block.Calendar), 0);
+    EXPECT_EQ(w->Setup->Coefficients[1], 1.0f);
+    f.B_set_setup->click();  // the whole block, the station kept
+    EXPECT_EQ(w->Setup->Coefficients[1], 2.98e-7f);
+    EXPECT_EQ(StationName(*w->Setup), "OTHER");
+
+    // Period 1 has begun: the check moves it, and the undo puts it back.
+    Ui().ExpectMessage(MsgAnswer::No, "О Т М Е Н И Т Ь");
+    f.B_prow->click();
+    EXPECT_GT(w->Setup->Calendar[0].On, block.Calendar[0].On);
+    std::memcpy(w->Setup->Calendar, block.Calendar, sizeof block.Calendar);
+    Ui().ExpectMessage(MsgAnswer::Yes, "О Т М Е Н И Т Ь");
+    f.B_prow->click();
+    EXPECT_EQ(std::memcmp(w->Setup->Calendar, block.Calendar, sizeof block.Calendar), 0);
     f.BitBtnCancel->click();
   });
 }
