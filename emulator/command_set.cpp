@@ -1,5 +1,6 @@
 #include "emulator/command_set.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <vector>
@@ -145,9 +146,13 @@ void CommandSet::SendLiveBlock() {
   const uint8_t* setupPage = PageAt(st.dataFlash, 0);
   uint32_t rate = setupPage ? Get16(setupPage + setup::kSampleRate) : 0;
   if (rate == 0) rate = 100;
-  const unsigned perChannel = 495 / 3 / channels;
-  const unsigned values = perChannel * channels;
+  unsigned perChannel = 495 / 3 / channels;
+  unsigned values = perChannel * channels;
   uint8_t page[kPageBytes] = {};
+  if (options_.liveSignal) {
+    values = FillLiveValues(*options_.liveSignal, channels, liveDrawn_, page);
+    perChannel = std::max(1u, values / channels);
+  }
   page[0] = 0x20;
   page[1] = static_cast<uint8_t>(channels - 1);
   Put16(page + 2, static_cast<uint16_t>(liveSample_ % rate));
@@ -155,7 +160,7 @@ void CommandSet::SendLiveBlock() {
   Put16(page + 8, ++liveSerial_);
   page[11] = static_cast<uint8_t>(values);
   page[15] = static_cast<uint8_t>(0u - kPageCheckBase - SumOf(page, 15));
-  for (unsigned i = 0; i < values; ++i) {
+  for (unsigned i = 0; i < values && !options_.liveSignal; ++i) {
     // A slow sine-like triangle per channel around the converter's zero.
     const uint64_t n = liveSample_ + i / channels;
     const int32_t wave = static_cast<int32_t>((n * 997 + (i % channels) * 50'000) % 200'000) - 100'000;
@@ -165,11 +170,21 @@ void CommandSet::SendLiveBlock() {
     page[18 + 3 * i] = static_cast<uint8_t>(v >> 16);
   }
   page[511] = static_cast<uint8_t>(0u - kPageCheckBase - SumOf(page, 511));
+  if (options_.liveSignal && options_.liveSignal->Tamper) options_.liveSignal->Tamper(liveBlocks_, page);
+  if (options_.keepLiveBlocks) {
+    std::lock_guard lock(sentMutex_);
+    liveSent_.emplace_back(page, page + kPageBytes);
+  }
   const uint32_t intervalMs = static_cast<uint32_t>(uint64_t{perChannel} * 1000 / rate);
   recorder_.SendGap(intervalMs ? intervalMs : 1);
   recorder_.SendReply(kReplyPage, ++sequence_, page);
   liveSample_ += perChannel;
   ++liveBlocks_;
+}
+
+std::vector<std::vector<uint8_t>> CommandSet::LiveBlocksSent() const {
+  std::lock_guard lock(sentMutex_);
+  return liveSent_;
 }
 
 void CommandSet::OnDataFlash(const Command& c) {

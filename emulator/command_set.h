@@ -5,8 +5,12 @@
 // recorder keeps answering status requests while it streams.
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
 
 #include "emulator/page_line_faults.h"
+#include "emulator/live_signal.h"
 #include "emulator/recorder.h"
 
 namespace emulator {
@@ -41,6 +45,10 @@ struct CommandSetOptions {
   bool statusDuringStream = true;
   // Streamed pages garbled on the line.
   PageLineFaults lineFaults;
+  // Live blocks carry this signal instead of the default wave.
+  std::optional<LiveSignal> liveSignal;
+  // Every live block sent is kept (LiveBlocksSent).
+  bool keepLiveBlocks = false;
 };
 
 class CommandSet {
@@ -54,6 +62,8 @@ class CommandSet {
   uint32_t PagesPending() const { return remaining_; }
   uint64_t PagesStreamed() const { return streamed_; }
   uint32_t LiveBlocks() const { return liveBlocks_; }
+  // The live blocks sent so far, when the options keep them.
+  std::vector<std::vector<uint8_t>> LiveBlocksSent() const;
   // Starts streaming `count` pages from `first` as a page request would (for a stream at start-up).
   void StartStream(uint32_t first, uint32_t count);
 
@@ -81,6 +91,9 @@ class CommandSet {
   uint32_t liveBlocks_ = 0;
   uint64_t liveSample_ = 0;  // samples per channel since transmission began
   uint32_t liveStartSecond_ = 0;
+  uint64_t liveDrawn_ = 0;  // values drawn from the live signal
+  mutable std::mutex sentMutex_;
+  std::vector<std::vector<uint8_t>> liveSent_;
 };
 
 }  // namespace emulator

@@ -63,6 +63,7 @@ Trecorder::Trecorder(QWidget* parent, std::string startDir)
   connect(SB_dop, &QToolButton::clicked, this, &Trecorder::SB_dopClick);
   ConnectFatCommands();
   ConnectDownload();
+  ConnectSetupEditor();
 
   // Every worker thread's message boxes are shown by the GUI thread; so are the work log's.
   TheWorkLog().SetFailureNotice(

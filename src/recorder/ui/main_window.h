@@ -199,6 +199,15 @@ class Trecorder : public QMainWindow {
  private:
   void ConnectDownload();
   ShutdownPath::Hook downloadHook_;  // hooked while ReadThread runs
+
+  // ---- the setup editor (main_window_setup.cpp) ----
+ public:
+  void B_setClick();
+
+ private:
+  void ConnectSetupEditor();
+  // The setup block from the recorder; on failure the messages and the defaults.
+  void ReadSetupForEditor();
 };
 
 // The program's main window, or nullptr while there is none.

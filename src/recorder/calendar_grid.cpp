@@ -1,0 +1,111 @@
+#include "recorder/calendar_grid.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "recorder/recorder_time.h"
+#include "toolkit/format_text.h"
+#include "toolkit/parse_number.h"
+
+namespace recorder {
+namespace {
+
+constexpr unsigned kValuesPerFrameLimit = 150;
+
+bool Blank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+}  // namespace
+
+std::vector<CalendarGridRow> CalendarGridFromSetup(const YSTANOV& s, uint32_t unitTime) {
+  std::vector<CalendarGridRow> rows(kCalendarEntries);
+  for (int i = 0; i < kCalendarEntries; ++i) {
+    const CalendarEntry& e = s.Calendar[i];
+    if (IsFree(e)) continue;
+    CalendarGridRow& r = rows[i];
+    r.Start = UnitTimeText(e.On);
+    if (e.Off >= e.On && e.Off - e.On > 59) {
+      r.Minutes = std::to_string((e.Off - e.On) / 60);
+      r.Ahead = e.On > unitTime ? std::to_string(e.On - unitTime) : std::string("прошло");
+    }
+  }
+  return rows;
+}
+
+std::optional<uint32_t> ParseStartText(const std::string& text) {
+  int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0, used = 0;
+  const int fields = std::sscanf(text.c_str(), " %d.%d.%d %n", &day, &month, &year, &used);
+  if (fields != 3) return std::nullopt;
+  std::string rest = text.substr(static_cast<size_t>(used));
+  if (!Blank(rest)) {
+    int tail = 0;
+    const int timeFields = std::sscanf(rest.c_str(), "%d:%d%n:%d%n", &hour, &minute, &tail, &second, &tail);
+    if (timeFields < 2 || !Blank(rest.substr(static_cast<size_t>(tail)))) return std::nullopt;
+  }
+  if (year >= 0 && year < 100) year += year < 80 ? 2000 : 1900;
+  if (!IsValidDate(year, month, day) || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 ||
+      second > 59)
+    return std::nullopt;
+  const int64_t t = UnitSecondsFromDate(year, month, day) + hour * 3600 + minute * 60 + second;
+  if (t < 0 || t >= int64_t{kFreeEntry}) return std::nullopt;
+  return static_cast<uint32_t>(t);
+}
+
+std::optional<uint32_t> ParseMinutes(const std::string& text) {
+  if (Blank(text)) return 0u;
+  const double m = std::trunc(toolkit::ParseNumber(text) + 0.00001);
+  if (!(m >= 0) || m > 0xFFFF'FFFFu / 60) return std::nullopt;
+  return static_cast<uint32_t>(m);
+}
+
+CalendarRefusal StoreCalendarGrid(YSTANOV& s, const std::vector<CalendarGridRow>& edited,
+                                  const std::vector<CalendarGridRow>& shown) {
+  CalendarEntry calendar[kCalendarEntries];
+  for (int i = 0; i < kCalendarEntries; ++i) calendar[i] = s.Calendar[i];
+  for (size_t i = 0; i < edited.size() && i < kCalendarEntries; ++i) {
+    const CalendarGridRow& r = edited[i];
+    if (i < shown.size() && r.Start == shown[i].Start && r.Minutes == shown[i].Minutes) continue;
+    const int row = static_cast<int>(i);
+    const std::optional<uint32_t> minutes = ParseMinutes(r.Minutes);
+    if (!minutes) return {toolkit::FormatText("строка %d: неправильная длина", row + 1), row};
+    if (*minutes == 0) {
+      FreeEntry(calendar[i]);
+      continue;
+    }
+    const std::optional<uint32_t> on = ParseStartText(r.Start);
+    if (!on) return {toolkit::FormatText("строка %d: неправильное время вкл-я", row + 1), row};
+    const uint64_t off = uint64_t{*on} + uint64_t{*minutes} * 60;
+    if (off >= kFreeEntry) return {toolkit::FormatText("строка %d: слишком поздно", row + 1), row};
+    calendar[i] = {*on, static_cast<uint32_t>(off)};
+  }
+  for (int i = 0; i < kCalendarEntries; ++i) s.Calendar[i] = calendar[i];
+  return {};
+}
+
+bool SetRowStart(YSTANOV& s, int row, uint32_t on, CalendarGridRow& gridRow, CalendarRefusal& refusal) {
+  const std::optional<uint32_t> minutes = ParseMinutes(gridRow.Minutes);
+  if (minutes && *minutes > 0) {
+    const uint64_t off = uint64_t{on} + uint64_t{*minutes} * 60;
+    if (off >= kFreeEntry) {
+      refusal = {toolkit::FormatText("строка %d: слишком поздно", row + 1), row};
+      return false;
+    }
+    s.Calendar[row] = {on, static_cast<uint32_t>(off)};
+  }
+  gridRow.Start = UnitTimeText(on);
+  return true;
+}
+
+uint64_t CalendarPages(const std::vector<CalendarGridRow>& rows, unsigned channels, unsigned rate) {
+  if (channels == 0 || channels > kValuesPerFrameLimit) return 0;
+  const uint64_t framesPerPage = kValuesPerFrameLimit / channels;
+  uint64_t pages = 0;
+  for (const CalendarGridRow& r : rows) {
+    const std::optional<uint32_t> minutes = ParseMinutes(r.Minutes);
+    if (!minutes) continue;
+    const uint64_t frames = uint64_t{*minutes} * 60 * rate;
+    pages += (frames + framesPerPage - 1) / framesPerPage;
+  }
+  return pages;
+}
+
+}  // namespace recorder
