@@ -17,9 +17,9 @@ constexpr size_t kRamBytes = 20 * kPageBytes;
 constexpr size_t kFirmwareAt = 512 + 338;
 constexpr uint32_t kFreeEntry = 0xFFFF'FFFF;
 constexpr uint16_t kCardHalfMegabytes = 1000;  // a 2000 MB card
-constexpr uint8_t kFatFirst = 0x10;             // FAT pages 0x1000 .. 0x3FFF, data from 0x4000
+constexpr uint8_t kFatFirst = 0x10;            // FAT pages 0x1000 .. 0x3FFF, data from 0x4000
 constexpr uint8_t kDataFirst = 0x40;
-constexpr uint32_t kSampleClock = 1000;         // the highest rate of the recorder
+constexpr uint32_t kSampleClock = 1000;  // the highest rate of the recorder
 constexpr uint32_t kTicksPerSecond = 1024;
 constexpr float kLongitude = 2.7689f;  // 158.65 E
 constexpr float kLatitude = 0.9251f;   // 53.0 N
@@ -107,8 +107,9 @@ struct SyncPoint {
 SyncPoint Synchronised(CardImageBuilder& card, uint32_t unitTime, int32_t offsetMicros) {
   constexpr int64_t kUnitsPerSecond = int64_t{kTicksPerSecond} * 65536;
   const int64_t units = int64_t{offsetMicros} * kUnitsPerSecond / 1'000'000;
-  const SyncPoint p = units > 0 ? SyncPoint{static_cast<uint32_t>(kUnitsPerSecond - units), unitTime, unitTime + 1}
-                                : SyncPoint{static_cast<uint32_t>(-units), unitTime, unitTime};
+  const SyncPoint p = units > 0
+                          ? SyncPoint{static_cast<uint32_t>(kUnitsPerSecond - units), unitTime, unitTime + 1}
+                          : SyncPoint{static_cast<uint32_t>(-units), unitTime, unitTime};
   card.Sync(p.ticks, p.unitTime, p.gpsTime);
   return p;
 }
@@ -143,7 +144,7 @@ CardImageBuilder FieldCard(const DeviceState& state, uint32_t now, SyncPoint& la
   card.Supply(0x01, 0x00, 12'400, 6'100, t0 + 430);
   Synchronised(card, t0 + 600, 183);
   card.Recording(Recorded(state, 2, 4, 0, t0 + 900, 160));  // 2 channels, 200 Hz, 1 min
-  card.Drift(2'349, t0 + 1000, t0 + 1000, 1);                // 35 us
+  card.Drift(2'349, t0 + 1000, t0 + 1000, 1);               // 35 us
   Synchronised(card, t0 + 1200, 366);
   CardRecording cut = Recorded(state, 1, 3, 4, t0 + 1500, 100);  // 1 channel, 50 Hz, 5 min
   cut.Closed = false;

@@ -26,6 +26,7 @@
 #include "recorder/ui/main_window.h"
 #include "recorder/unit_commands.h"
 #include "support/qt/ui_test_script.h"
+#include "toolkit/recording_chooser.h"
 #include "toolkit/recording_file.h"
 
 namespace recorder {
@@ -64,7 +65,8 @@ TEST_F(DemoRecorderTest, TheFatListsTheRecordingsThatDownloadIntoFilesTheViewerO
     const char* pages;
     const char* open;
     const char* correction;
-  } rows[] = {{"241", "", "0.00037"}, {"161", "", "0.00037"}, {"101", "?", "0.00000"}, {"101", "", "-0.00003"}};
+  } rows[] = {
+      {"241", "", "0.00037"}, {"161", "", "0.00037"}, {"101", "?", "0.00000"}, {"101", "", "-0.00003"}};
   // A synchronisation reaches every file since the last power-on: the first two take the later one.
   for (int r = 1; r <= 4; ++r) {
     SCOPED_TRACE(r);
@@ -85,7 +87,8 @@ TEST_F(DemoRecorderTest, TheFatListsTheRecordingsThatDownloadIntoFilesTheViewerO
                 fs::copy_options::overwrite_existing);
 
   // A right-button press on the title row marks every file; then the download.
-  w.SG_f0MouseDown(Qt::RightButton, w.SG_f->columnViewportPosition(1) + 2, w.SG_f->rowViewportPosition(0) + 2);
+  w.SG_f0MouseDown(Qt::RightButton, w.SG_f->columnViewportPosition(1) + 2,
+                   w.SG_f->rowViewportPosition(0) + 2);
   w.B_read->click();
   ASSERT_NE(w.ReadThread, nullptr);
   platform::ui::WaitServing([&w] { return w.ReadThread == nullptr; });
@@ -95,6 +98,9 @@ TEST_F(DemoRecorderTest, TheFatListsTheRecordingsThatDownloadIntoFilesTheViewerO
     if (e.path().filename().string().rfind("log_", 0) != 0) files.push_back(e.path().string());
   std::sort(files.begin(), files.end());
   ASSERT_EQ(files.size(), 4u);
+  // The processing program's file chooser lists them all.
+  auto viewerSetup = std::make_unique<toolkit::SetupRecord>();
+  EXPECT_EQ(toolkit::ScanRecordings(w.DataDir, *viewerSetup).size(), 4u);
   // Channels, rate and frames of the four recordings, in the order of their start times.
   const struct {
     unsigned channels, rate, frames;

@@ -18,10 +18,10 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <condition_variable>
-#include <functional>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
