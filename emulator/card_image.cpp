@@ -207,8 +207,12 @@ void CardImageBuilder::WriteFile(std::vector<uint8_t>& card, const PlannedFile& 
   }
 }
 
-std::vector<uint8_t> CardImageBuilder::Build() const {
-  std::vector<uint8_t> card(size_t{fcMax_} * 4000u * kCardPageBytes, 0xFF);
+std::vector<uint8_t> CardImageBuilder::Build() const { return BuildPages(size_t{fcMax_} * 4000u); }
+
+std::vector<uint8_t> CardImageBuilder::BuildWritten() const { return BuildPages(size_t{LastPage()} + 1); }
+
+std::vector<uint8_t> CardImageBuilder::BuildPages(size_t pages) const {
+  std::vector<uint8_t> card(pages * kCardPageBytes, 0xFF);
   const size_t fatPages = (size_t{stPg_} - ftPg_) * 256u;
   const size_t perPage = kRecordsPerPage - 1;
   if (records_.size() > fatPages * perPage)

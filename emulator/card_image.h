@@ -59,6 +59,9 @@ class CardImageBuilder {
 
   // The whole card, FCmax x 4000 pages.
   std::vector<uint8_t> Build() const;
+  // The card up to its last written page; the emulated recorder reads the pages beyond as erased, so a
+  // card of gigabytes needs no more memory than what was recorded on it.
+  std::vector<uint8_t> BuildWritten() const;
 
   const std::vector<CardFile>& Files() const { return files_; }
   // The last page written (the status block's Last_pg) and the last FAT page written (LastPgFat).
@@ -93,6 +96,7 @@ class CardImageBuilder {
   };
 
   void Add(const Record& r);
+  std::vector<uint8_t> BuildPages(size_t pages) const;
   void WriteFile(std::vector<uint8_t>& card, const PlannedFile& f) const;
 
   uint16_t fcMax_;

@@ -1,7 +1,9 @@
 #pragma once
-// A recorder as it comes from the field: synchronised to GPS with a position, three channels recorded,
-// a card in place, a valid setup block in DataFlash pages 0..4 and its firmware text in RAM. Tests
-// change any byte afterwards.
+// A recorder as it comes from the field: synchronised to GPS with a position, three channels set up, a
+// valid setup block in DataFlash pages 0..4, its firmware text in RAM, and a 2000 MB card made by the
+// card-image builder that holds a day's FAT and four recordings (3 channels at 100 Hz for 2 min, 2 at
+// 200 Hz for 1 min, 1 at 50 Hz for 5 min cut short by a power loss, 3 at 500 Hz for 10 s), each
+// followed by a GPS synchronisation; the status tells the same card. Tests change any byte afterwards.
 #include <cstdint>
 #include <string>
 

@@ -16,7 +16,7 @@ struct DeviceState {
   std::array<uint8_t, kStatusBytes> status{};
   // DataFlash pages of 512 bytes, page p at p * 512.
   std::vector<uint8_t> dataFlash;
-  // The flash card image, 512-byte pages, page p at p * 512.
+  // The flash card image, 512-byte pages, page p at p * 512; pages beyond it read as erased.
   std::vector<uint8_t> card;
   // The recorder's RAM.
   std::vector<uint8_t> ram;

@@ -15,6 +15,9 @@ bool UnitLinkFatOps::RequestPages(uint32_t firstPage, uint16_t count) {
   return recorder::RequestPages(link_, firstPage, count);
 }
 
+// The stop command (mode 0) ends a page stream; its echo follows the last page sent.
+void UnitLinkFatOps::StopStream() { SetTransmission(link_, kModeStop); }
+
 uint16_t UnitLinkFatOps::Receive(uint8_t& type, uint8_t* buffer) {
   uint16_t error = 0;
   uint8_t code = 0;

@@ -17,6 +17,7 @@ class UnitLinkFatOps final : public FatLinkOps {
   uint32_t Drain() override;
   uint8_t ReadStatus(StatusBlock& status) override;
   bool RequestPages(uint32_t firstPage, uint16_t count) override;
+  void StopStream() override;
   uint16_t Receive(uint8_t& type, uint8_t* buffer) override;
   std::string Log() const override { return link_.Log; }
 

@@ -78,9 +78,10 @@ FatReadingResult ReadFat(FatLinkOps& link, FatTable& table, StatusBlock& status,
   const auto ask = [&ui](const std::string& text, const std::string& title) {
     return ui.AskYesNo(text, title);
   };
+  uint32_t inBatch = 0;
   while (!ended && m < total) {
     link.RequestPages(first + m, kFatBatchPages);  // a lost request ends in the time-out below
-    uint32_t inBatch = 0;
+    inBatch = 0;
     uint32_t since = platform::GetTickCount();
     while (!ended && inBatch < kFatBatchPages && m < total) {
       if (platform::TicksSince(since, platform::GetTickCount()) > kFatPageWaitMs) {
@@ -106,6 +107,10 @@ FatReadingResult ReadFat(FatLinkOps& link, FatTable& table, StatusBlock& status,
     }
   }
 
+  // The FAT ends on its first empty page, long before the batch does, and the recorder sends every page
+  // it was asked for: 254 more pages would keep the line busy for seconds. Stop them first, so that the
+  // drain finds the line quiet. A batch that fell silent is not stopped: nobody would answer.
+  if (ended && !out.TimedOut && inBatch < kFatBatchPages) link.StopStream();
   CheckLine(link, ui, "повтор очистки буфера после чтения FAT'a!");
   logFailed |= std::fprintf(log.get(), "\n%s\n           F A T:\n", decoder.Listing().Report.c_str()) < 0;
   decoder.Finish();

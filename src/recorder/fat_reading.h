@@ -23,6 +23,8 @@ class FatLinkOps {
   virtual uint8_t ReadStatus(StatusBlock& status) = 0;
   // True when the request could not be written.
   virtual bool RequestPages(uint32_t firstPage, uint16_t count) = 0;
+  // Stops a page stream that is still running (the recorder streams every page asked for).
+  virtual void StopStream() = 0;
   // One reception into `buffer` (at least 513 bytes): the body length + 1, or 0 when nothing came.
   virtual uint16_t Receive(uint8_t& type, uint8_t* buffer) = 0;
   // The account of the last exchange, for messages.

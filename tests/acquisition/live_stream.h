@@ -55,6 +55,7 @@ class LiveStream : public ::testing::Test {
         if (!block.empty()) queued.push_back({std::move(block), 200});
       }
       if (queued.empty()) return;
+      if (beforeBlock) beforeBlock();
       if (queued.front().gapMs) r.SendGap(queued.front().gapMs);
       r.SendReply(0x24, 0, queued.front().bytes);
       queued.pop_front();
@@ -85,6 +86,8 @@ class LiveStream : public ::testing::Test {
   // Makes the next block when nothing is queued (runs on the thread that reads the link); nothing: the
   // recorder is silent.
   std::function<std::vector<uint8_t>()> endless;
+  // Runs on the reading thread before each block goes out: a gate that holds the recorder's pace.
+  std::function<void()> beforeBlock;
   std::vector<uint32_t> pollTicks;
   std::vector<uint8_t> statusBody = std::vector<uint8_t>(240, 0);
 };

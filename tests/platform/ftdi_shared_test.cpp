@@ -96,6 +96,16 @@ TEST(BackendTest, OnlyANumberFromOneToEightAsksForEmulatedRecorders) {
   EXPECT_EQ(EmulatedUnitsRequested("8"), 8);
 }
 
+TEST(BackendTest, AValueThatNamesNoEmulatedRecorderIsAProblem) {
+  for (const char* quiet : {static_cast<const char*>(nullptr), "", "1", "8"})
+    EXPECT_EQ(EmulatedUnitsProblem(quiet), "") << (quiet ? quiet : "unset");
+  for (const char* wrong : {"0", "9", "abc", "12", " 1"})
+    EXPECT_EQ(EmulatedUnitsProblem(wrong), std::string("TOVREL_EMULATED_UNITS = \"") + wrong +
+                                               "\": число эмулируемых Unit'ов задаётся цифрой от 1 до 8!");
+  EXPECT_EQ(EmulatedUnitsProblem(std::string(100, '7').c_str()).size(),
+            EmulatedUnitsProblem(std::string(40, '7').c_str()).size());
+}
+
 TEST(BackendTest, StatusNamesAreBounded) {
   EXPECT_STREQ(StatusName(FT_OK), "FT_OK");
   EXPECT_STREQ(StatusName(FT_IO_ERROR), "FT_IO_ERROR");

@@ -32,9 +32,15 @@ class FakeLink : public FatLinkOps {
       drainResults.pop_front();
       return r;
     }
-    const uint32_t left = static_cast<uint32_t>(pending_.size());
+    // A drain ends after 2 s of a line that keeps bringing pages: about 44 at 115200 baud.
+    if (delivered_ >= silentAfter) return 0;
+    const size_t taken = std::min<size_t>(pending_.size(), 44);
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(taken));
+    return static_cast<uint32_t>(pending_.size());
+  }
+  void StopStream() override {
+    ++stops;
     pending_.clear();
-    return left;
   }
   uint8_t ReadStatus(StatusBlock& out) override {
     if (statusResult == 0) out = status;
@@ -72,6 +78,7 @@ class FakeLink : public FatLinkOps {
   std::deque<uint32_t> drainResults;
   std::vector<std::pair<uint32_t, uint16_t>> requests;
   int drains = 0;
+  int stops = 0;
   uint32_t ackAfter = 0;
   uint32_t silentAfter = ~0u;
 
@@ -154,6 +161,8 @@ TEST_F(FatReading, ReadsListsAndLogsTheFiles) {
   EXPECT_EQ(r.Grid.Cells[3][2], "13");
   EXPECT_FALSE(r.TimedOut);
   EXPECT_EQ(r.Listing.Lines.back(), "Конец fat'a на стр. 257");
+  // The FAT ended two pages into a batch of 256: the rest of the stream was stopped before the drains.
+  EXPECT_EQ(link.stops, 1);
 
   const std::string log = LogText();
   EXPECT_EQ(log.rfind("\nчтение FATа: \n", 0), 0u);
@@ -217,6 +226,34 @@ TEST_F(FatReading, BusyLineTimeOutAndAcknowledgement) {
   EXPECT_EQ(lines.back(), "Выход по времени на стр. 258");
   EXPECT_NE(LogText().find("Выход по времени на стр. 258\n"), std::string::npos);
   EXPECT_EQ(table_.SyncCount(), 62u);  // the drift records of the two pages that came
+  EXPECT_EQ(link.stops, 0) << "a silent recorder is not asked to stop";
+}
+
+TEST_F(FatReading, OnlyABatchCutShortIsStopped) {
+  // A FAT that fills its whole area ends with the last page of a batch: nothing streams on.
+  emulator::CardImageBuilder full(1, 1, 2, 1000);
+  for (int i = 0; i < 256 * 31; ++i) full.Drift(0, kT0 + i, kT0 + i, 0);
+  FakeLink whole = Link(full);
+  StatusBlock status{};
+  ASSERT_TRUE(ReadFat(whole, table_, status, options_, ui_).Read);
+  EXPECT_EQ(whole.stops, 0);
+  EXPECT_TRUE(messages_.empty());
+
+  // A record check answered with "No" ends the FAT on its first page: the stream is stopped.
+  emulator::CardImageBuilder bad(1, 1, 2, 1000);
+  bad.PowerOn(kT0);
+  std::vector<uint8_t> card = bad.Build();
+  card[256 * 512 + 16 + 3] ^= 0x40;  // the power-on record fails its check
+  FakeLink cut(clock_, card);
+  cut.status = whole.status;
+  ui_.AskYesNo = [this](const std::string& text, const std::string&) {
+    questions_.push_back(text);
+    return false;
+  };
+  ASSERT_TRUE(ReadFat(cut, table_, status, options_, ui_).Read);
+  EXPECT_EQ(questions_, std::vector<std::string>{"error ks: стр. 256 / запись 1;"});
+  EXPECT_EQ(cut.stops, 1);
+  EXPECT_TRUE(messages_.empty()) << messages_.front();
 }
 
 TEST_F(FatReading, LogThatCannotOpenEndsTheProgram) {

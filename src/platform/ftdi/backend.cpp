@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "platform/ftdi/libftdi_driver.h"
@@ -19,6 +20,19 @@ void RegisterEmulatedBackend(EmulatedFactory factory) { emulatedFactory.store(fa
 int EmulatedUnitsRequested(const char* value) {
   if (value == nullptr || value[0] < '1' || value[0] > '8' || value[1] != '\0') return 0;
   return value[0] - '0';
+}
+
+std::string EmulatedUnitsProblem(const char* value) {
+  if (value == nullptr || value[0] == '\0' || EmulatedUnitsRequested(value) > 0) return {};
+  std::string text = std::string(kEmulatedUnitsVariable) + " = \"";
+  // A value typed by hand: shown as it is, but not beyond a line.
+  text.append(value, strnlen(value, 40));
+  return text + "\": число эмулируемых Unit'ов задаётся цифрой от 1 до 8!";
+}
+
+std::string EnvironmentDriverProblem() {
+  if (installed.load(std::memory_order_acquire) != nullptr) return {};
+  return EmulatedUnitsProblem(std::getenv(kEmulatedUnitsVariable));
 }
 
 std::unique_ptr<Driver> MakeDriverFromEnvironment() {

@@ -4,6 +4,7 @@
 // of emulated recorders to attach, 1 to 8). The emulator library registers its factory here, so this
 // layer does not depend on it.
 #include <memory>
+#include <string>
 
 #include "platform/ftdi/driver.h"
 
@@ -18,6 +19,12 @@ void RegisterEmulatedBackend(EmulatedFactory factory);
 // The number of emulated recorders a value of the variable asks for: 0 for none (unset, empty, "0"
 // or anything that is not a number from 1 to 8).
 int EmulatedUnitsRequested(const char* value);
+
+// What is wrong with a value of the variable that asks for emulated recorders but names no usable number
+// of them (anything set and not empty but 1 to 8); empty when the value is usable, empty or unset.
+std::string EmulatedUnitsProblem(const char* value);
+// The same for the program's own environment, while no driver has been installed by SetCurrentDriver.
+std::string EnvironmentDriverProblem();
 
 // The driver chosen by the environment: the emulated back end when the variable asks for it and a
 // factory is registered, the libftdi1 back end otherwise.

@@ -18,6 +18,7 @@
 
 #include "acquisition/download_thread.h"
 #include "platform/clock.h"
+#include "platform/ftdi/backend.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/modal_run.h"
 #include "platform/ui/terminator.h"
@@ -69,6 +70,11 @@ Trecorder::Trecorder(QWidget* parent, std::string startDir)
   TheWorkLog().SetFailureNotice(
       [](const std::string& message) { MessageBox(message, "Error", MsgButtons::Ok, MsgIcon::Error); });
 
+  // Emulated recorders asked for by a value that names none: said so, instead of looking for real ones.
+  if (const std::string problem = platform::ftdi::EnvironmentDriverProblem(); !problem.empty()) {
+    MessageBox(problem, " ", MsgButtons::Ok, MsgIcon::Error);
+    platform::ui::ExitProgram(1);
+  }
   link_ = std::make_unique<UnitLink>();
   link_->Notices.Message = [](const std::string& text, const std::string& caption, LinkNotices::Icon icon) {
     if (caption.empty() && icon == LinkNotices::Icon::None) {

@@ -95,6 +95,12 @@ TEST_F(LiveWindowTest, ShownModallyDrawsThreeChannelsUntilTheStreamEnds) {
   setupBlock.Thresholds[0] = 4900;
   setupBlock.Thresholds[1] = 9900;
   auto form = std::make_unique<TFormRis>(WindowSetup());
+  // The recorder sends its next block once the drawing has taken the columns published so far: the
+  // sweep is drawn in many small batches, the last ones on the auto-scale, however loaded the machine.
+  const LiveShared* shared = form->Shared();
+  beforeBlock = [shared] {
+    while (shared->WriteIndex() >= 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  };
   EXPECT_EQ(chosen.Count, 3);
   EXPECT_EQ(setupBlock.FileMinutes, 20);  // 0 would mean one-hour files
   EXPECT_TRUE(LogHas("трансляция:  файл (минут) 20;  100 Гц;  Kyc =  4 4 4 ;   Unit НЕ синхронизован"));
@@ -104,6 +110,7 @@ TEST_F(LiveWindowTest, ShownModallyDrawsThreeChannelsUntilTheStreamEnds) {
   support::Ui().ExpectModal([&](QDialog& d) { platform::ui::WaitServing([&] { return !d.isVisible(); }); },
                             "TFormRis");
   platform::ui::RunModal(*form);
+  beforeBlock = nullptr;
   EXPECT_TRUE(form->BB_Exit->isEnabled());
   EXPECT_EQ(form->Work()->StopCode(), kLiveStopCode);
   EXPECT_FALSE(form->Work()->Thread().joinable());

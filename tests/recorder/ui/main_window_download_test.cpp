@@ -17,18 +17,20 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolButton>
-#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
-#include <thread>
+#include <stop_token>
 
 #include "acquisition/card_expectations.h"
 #include "acquisition/download_files.h"
+#include "acquisition/download_thread.h"
 #include "emulator/card_image.h"
 #include "emulator/command_set.h"
 #include "emulator/default_device.h"
@@ -65,28 +67,51 @@ constexpr uint32_t kClock = 1000;        // the default recorder's sample clock
 // Seconds from the GPS epoch to 1980-01-01, the start-time epoch of the files.
 constexpr int64_t kGpsEpochAfter1980 = 5 * 86400;
 
-// The test clock, with a gate on the download's closing pause (the only pause of a second or more):
-// while the gate is held, a worker thread that reaches such a pause waits there, so a test can act
-// between the thread's last caption and its end handler.
+// The test clock, with two gates for the download thread.
+// The pace gate: once `due()` holds, a worker thread that sleeps waits there until the gate opens. The
+// thread sleeps whenever it waits for the recorder, and the recorder's line moves only with the clock,
+// so the download stands still at a point the test chose, however fast or loaded the machine is.
+// The closing gate: while held, a worker thread that reaches the download's closing pause (the only pause
+// of a second or more) waits there, so a test can act between the thread's last caption and its end
+// handler.
 class GatedClock final : public platform::Clock {
  public:
   uint32_t GetTickCount() override { return inner_.GetTickCount(); }
   void Sleep(uint32_t ms) override {
-    if (ms >= 1000 && !platform::ui::IsGuiThread()) {
+    if (!platform::ui::IsGuiThread()) {
       std::unique_lock lock(mutex_);
-      if (held_) {
-        reached_ = true;
-        // The GUI thread checks Reached() under the call queue's lock: tell it without ours.
+      if ((paceClosed_ && due_()) || (ms >= 1000 && held_)) {
+        const bool pace = !(ms >= 1000 && held_);
+        (pace ? atPace_ : reached_) = true;
+        // The GUI thread checks under the call queue's lock: tell it without ours.
         lock.unlock();
         platform::ui::NotifyGuiWaiters();
         lock.lock();
-        changed_.wait(lock, [this] { return !held_; });
+        changed_.wait(lock, [this, pace] { return pace ? !paceClosed_ : !held_; });
+        if (pace) atPace_ = false;
       }
     }
     inner_.Sleep(ms);
   }
   platform::UtcTime NowUtc() override { return inner_.NowUtc(); }
   bool SetUtc(const platform::UtcTime& t) override { return inner_.SetUtc(t); }
+
+  void ClosePace(std::function<bool()> due) {
+    std::lock_guard lock(mutex_);
+    due_ = std::move(due);
+    paceClosed_ = true;
+  }
+  void OpenPace() {
+    {
+      std::lock_guard lock(mutex_);
+      paceClosed_ = false;
+    }
+    changed_.notify_all();
+  }
+  bool AtPace() {
+    std::lock_guard lock(mutex_);
+    return atPace_;
+  }
 
   void Hold() {
     std::lock_guard lock(mutex_);
@@ -97,6 +122,7 @@ class GatedClock final : public platform::Clock {
     {
       std::lock_guard lock(mutex_);
       held_ = false;
+      paceClosed_ = false;
     }
     changed_.notify_all();
   }
@@ -111,6 +137,9 @@ class GatedClock final : public platform::Clock {
   std::condition_variable changed_;
   bool held_ = false;
   bool reached_ = false;
+  bool paceClosed_ = false;
+  bool atPace_ = false;
+  std::function<bool()> due_;
 };
 
 class DownloadWindowTest : public ::testing::Test {
@@ -128,6 +157,7 @@ class DownloadWindowTest : public ::testing::Test {
   void TearDown() override {
     clock.Release();
     w.reset();
+    openOnStop.reset();
     fs::remove_all(dir);
   }
 
@@ -177,15 +207,16 @@ class DownloadWindowTest : public ::testing::Test {
   void WaitForDownloadDone() {
     platform::ui::WaitServing([this] { return w->ReadThread == nullptr; });
   }
-  // Serves the GUI thread's queue until the running download has handled `pages` pages.
-  void WaitForPages(uint32_t pages) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (w->Progress.PagesDone + w->Progress.PagesInPortion < pages) {
-      ASSERT_NE(w->ReadThread, nullptr);
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-      platform::ui::ServeQueuedCalls();
-      std::this_thread::yield();
-    }
+  // Presses "чтение Unit'а" and serves the GUI thread's queue until the download stands still at the
+  // pace gate with at least `pages` pages handled. Asking the thread to end opens the gate.
+  void ReadUntilPages(uint32_t pages) {
+    const DownloadProgress* progress = &w->Progress;
+    clock.ClosePace([progress, pages] { return progress->PagesDone + progress->PagesInPortion >= pages; });
+    w->B_read->click();
+    ASSERT_NE(w->ReadThread, nullptr);
+    openOnStop.emplace(w->ReadThread->Thread().get_stop_token(), [this] { clock.OpenPace(); });
+    platform::ui::WaitServing([this] { return clock.AtPace(); });
+    ASSERT_GE(w->Progress.PagesDone + w->Progress.PagesInPortion, pages);
   }
 
   // The recording data files of a data directory (the window's by default), sorted.
@@ -233,6 +264,7 @@ class DownloadWindowTest : public ::testing::Test {
 
   GatedClock clock;
   platform::ScopedClock useClock{clock};
+  std::optional<std::stop_callback<std::function<void()>>> openOnStop;
   emulator::EmulatedDriver driver;
   platform::ftdi::ScopedDriver useDriver{driver};
   emulator::EmulatedDevice& device = driver.Attach();
@@ -435,38 +467,27 @@ TEST_F(DownloadWindowTest, TheTimerShowsTheProgressOfTheRunningDownload) {
   Mark(1);
   // The download's start lies between these two ticks.
   const uint32_t beforePress = clock.GetTickCount();
-  w->B_read->click();
+  ReadUntilPages(300);
   const uint32_t afterPress = clock.GetTickCount();
-  WaitForPages(300);
-  {
-    // The thread stops at its next call of the driver; the counters then stand still.
-    auto hold = driver.Lock();
-    uint32_t done = 0;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-      const uint32_t before = w->Progress.PagesDone + w->Progress.PagesInPortion;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      done = w->Progress.PagesDone + w->Progress.PagesInPortion;
-      if (done == before) break;
-    }
-    const uint32_t index = w->Progress.FileIndex;
-    w->Tmer2Timer();
-    ASSERT_EQ(w->Progress.PagesDone + w->Progress.PagesInPortion, done);
-    const double total = w->ReadTotal.load();
-    EXPECT_EQ(total, 1.0 + builder.Files()[0].LastPage - builder.Files()[0].SetupPage);
-    EXPECT_EQ(w->L_rd->text().toStdString(),
-              FormatText("N_%02u;  c.%07u ", index, done + builder.Files()[0].SetupPage));
-    EXPECT_EQ(w->PB->value(), static_cast<int>(done * 100.0 / total));
-    const uint32_t now = clock.GetTickCount();
-    const std::string shown = w->L_N->text().toStdString();
-    bool matches = false;
-    for (uint32_t seconds = (now - afterPress) / 1000; seconds <= (now - beforePress) / 1000; ++seconds)
-      matches |= shown == FormatText("%03ucek  (%03uKb/cek  -  ~%.0fcек );", seconds, done / 2,
-                                     (total - w->Progress.PagesDone) / done);
-    EXPECT_TRUE(matches) << shown;
-    // Nothing came since: the rate falls to 0 and the estimate goes.
-    w->Tmer2Timer();
-    EXPECT_EQ(w->L_N->text().toStdString(), shown.substr(0, 3) + "cek  (000Kb/cek);");
-  }
+  const uint32_t done = w->Progress.PagesDone + w->Progress.PagesInPortion;
+  const uint32_t index = w->Progress.FileIndex;
+  w->Tmer2Timer();
+  ASSERT_EQ(w->Progress.PagesDone + w->Progress.PagesInPortion, done);
+  const double total = w->ReadTotal.load();
+  EXPECT_EQ(total, 1.0 + builder.Files()[0].LastPage - builder.Files()[0].SetupPage);
+  EXPECT_EQ(w->L_rd->text().toStdString(),
+            FormatText("N_%02u;  c.%07u ", index, done + builder.Files()[0].SetupPage));
+  EXPECT_EQ(w->PB->value(), static_cast<int>(done * 100.0 / total));
+  const uint32_t now = clock.GetTickCount();
+  const std::string shown = w->L_N->text().toStdString();
+  bool matches = false;
+  for (uint32_t seconds = (now - afterPress) / 1000; seconds <= (now - beforePress) / 1000; ++seconds)
+    matches |= shown == FormatText("%03ucek  (%03uKb/cek  -  ~%.0fcек );", seconds, done / 2,
+                                   (total - w->Progress.PagesDone) / done);
+  EXPECT_TRUE(matches) << shown;
+  // Nothing came since: the rate falls to 0 and the estimate goes.
+  w->Tmer2Timer();
+  EXPECT_EQ(w->L_N->text().toStdString(), shown.substr(0, 3) + "cek  (000Kb/cek);");
   w->B_read->click();
   WaitForDownloadDone();
 }
@@ -475,9 +496,8 @@ TEST_F(DownloadWindowTest, ASecondPressCancelsAndTheReceivedSamplesStayInTheFile
   Record(3, kT0, 2000);
   StartWithCard();
   Mark(1);
-  w->B_read->click();
+  ReadUntilPages(200);
   acquisition::TrdBce* running = w->ReadThread.get();
-  WaitForPages(200);
   w->B_read->click();
   EXPECT_EQ(w->ReadThread.get(), running) << "the press cancels, it starts nothing";
   EXPECT_FALSE(w->B_read->isEnabled());
@@ -528,8 +548,7 @@ TEST_F(DownloadWindowTest, ClosingTheWindowMidDownloadCancelsAndLeavesACompleteF
   StartWithCard();
   Mark(1);
   Mark(2);
-  w->B_read->click();
-  WaitForPages(100);
+  ReadUntilPages(100);
   w->close();  // the title bar's close
   EXPECT_EQ(w->ReadThread, nullptr);
   EXPECT_TRUE(Shutdown().Hooked().empty());
@@ -544,8 +563,7 @@ TEST_F(DownloadWindowTest, DestroyingTheWindowMidDownloadJoinsTheThreadFirst) {
   Record(3, kT0, 1500);
   StartWithCard();
   Mark(1);
-  w->B_read->click();
-  WaitForPages(100);
+  ReadUntilPages(100);
   const std::string dataDir = w->DataDir;
   w.reset();
   EXPECT_TRUE(Shutdown().Hooked().empty());

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -98,6 +99,41 @@ TEST_F(StartupTest, WithoutAnyBridgeDeviceTheProgramEndsWithStatusOne) {
   Ui().ExpectExit(1);
   EXPECT_THROW(Trecorder w(nullptr, dir.string()), platform::ui::ProgramTerminated);
   EXPECT_EQ(Link, nullptr);
+}
+
+// The environment's choice of driver, for one test: the variable set as given, no driver installed.
+class EnvironmentChoice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv(platform::ftdi::kEmulatedUnitsVariable);
+    if (old) saved_ = old;
+    hadValue_ = old != nullptr;
+  }
+  void TearDown() override {
+    if (hadValue_)
+      ::setenv(platform::ftdi::kEmulatedUnitsVariable, saved_.c_str(), 1);
+    else
+      ::unsetenv(platform::ftdi::kEmulatedUnitsVariable);
+  }
+
+ private:
+  std::string saved_;
+  bool hadValue_ = false;
+};
+
+TEST_F(EnvironmentChoice, EmulatedUnitsThatNameNoRecorderAreSaidSoAndNothingIsOpened) {
+  for (const char* value : {"0", "9", "abc"}) {
+    ::setenv(platform::ftdi::kEmulatedUnitsVariable, value, 1);
+    Ui().ExpectMessage(MsgAnswer::Ok, std::string("TOVREL_EMULATED_UNITS = \"") + value +
+                                          "\": число эмулируемых Unit'ов задаётся цифрой от 1 до 8!");
+    Ui().ExpectExit(1);
+    EXPECT_THROW(Trecorder w, platform::ui::ProgramTerminated) << value;
+    EXPECT_EQ(Link, nullptr);
+    ASSERT_EQ(Ui().Messages().size(), 1u) << value;
+    EXPECT_EQ(Ui().Messages()[0].caption, " ");
+    EXPECT_EQ(Ui().Messages()[0].icon, platform::ui::MsgIcon::Error);
+    Ui().Reset();
+  }
 }
 
 TEST_F(StartupTest, ForeignBridgeDevicesAloneAreNoRecorder) {
