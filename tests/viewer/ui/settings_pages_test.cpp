@@ -345,6 +345,13 @@ TEST_F(SettingsPagesTest, IntegralStationAndSpectrumPagesStoreTheirValues) {
   EXPECT_EQ(form.Copy().HarmfulBandHigh, 51.0f);
   EXPECT_EQ(sp.Label19->text(), "50.0000   +/-   1.0000   ");
   EXPECT_EQ(sp.E_BLow->text(), "49.00000");
+  form.show();
+  for (auto [index, name] : {std::pair{kPageIntegral, "integral_page.png"}, {kPageStation, "station_page.png"},
+                             {kPageSpectrum, "spectrum_page.png"}}) {
+    form.PageControl1->setCurrentIndex(index);
+    Grab(form, name);
+  }
+  form.hide();
 }
 
 }  // namespace
