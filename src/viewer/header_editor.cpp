@@ -133,7 +133,10 @@ HeaderFaults SaveHeader(SetupRecord& setup, const HeaderTexts& shown, const Head
     }
   }
 
-  if (edited.Rate != shown.Rate) {
+  if (edited.Rate == shown.Rate) {
+    // A stored rate that no recording may have is never written back.
+    if (h.Rate < kMinRate || h.Rate > kMaxRate) faults.Rate = true;
+  } else {
     const double value = toolkit::ParseNumber(edited.Rate) + 1e-7;
     if (!IsPlainDecimal(edited.Rate) || value < kMinRate || value >= kMaxRate + 1) {
       faults.Rate = true;

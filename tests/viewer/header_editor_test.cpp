@@ -105,6 +105,18 @@ TEST_F(HeaderEditorTest, BadRatesMicrosecondsAndDatesChangeNothing) {
   EXPECT_TRUE(SaveExpectingRefusal(shown, e).Date);
 }
 
+TEST_F(HeaderEditorTest, StoredRateOutsideTheRangeBlocksTheSaveUntilMended) {
+  setup.Header.Rate = 0;
+  const HeaderTexts shown = ShowHeader(setup);
+  HeaderTexts e = shown;
+  e.Station = "X";
+  EXPECT_TRUE(SaveExpectingRefusal(shown, e).Rate);
+  e.Rate = "100";
+  ASSERT_FALSE(SaveHeader(setup, shown, e).Any());
+  EXPECT_EQ(setup.Header.Rate, 100);
+  EXPECT_STREQ(setup.Header.Station, "X");
+}
+
 TEST_F(HeaderEditorTest, GoodRateSetsTheInterval) {
   const HeaderTexts shown = ShowHeader(setup);
   for (auto [text, rate] : {std::pair{"49", 49}, {"10000", 10000}, {"1000", 1000}}) {

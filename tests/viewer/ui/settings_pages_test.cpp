@@ -128,8 +128,9 @@ TEST_F(SettingsPagesTest, FilterPageDrawsBothCurvesAndScales) {
   TMainForm form(live);
   form.resize(900, 560);
   form.show();
-  form.PageControl1->setCurrentIndex(kPageFilter);
   auto& page = static_cast<TSh_filt_yctPage&>(*form.TSh_filter);
+  page.ListingDir = QString::fromStdString(dir.path());
+  form.PageControl1->setCurrentIndex(kPageFilter);
   page.PB1->resize(430, 250);
   page.Rad_Gr_fil->SetItemIndex(0);
   page.E_srez_fil_1->setText("10");
