@@ -144,6 +144,42 @@ TEST(FilterDesign, ListingSumsExactlyWithSignsOfTheIntegers) {
   }
 }
 
+TEST(FilterDesign, ListingFilterShapeAgreesWithNumpy) {
+  const std::vector<double> h = DesignPotterKernel(64, 0, 12.5, 0, 0.01);
+  const PotterListing listing = BuildPotterListing(h, 12.5, 0.01);
+  const size_t shape = listing.Text.find("форма фильтра");
+  ASSERT_NE(shape, std::string::npos);
+  std::istringstream in(listing.Text.substr(shape));
+  std::string line;
+  std::vector<double> exact, approx;
+  while (std::getline(in, line)) {
+    double f = 0, e = 0, a = 0;
+    if (std::sscanf(line.c_str(), "%lf %lf - ( %lf )", &f, &e, &a) == 3) {
+      exact.push_back(e);
+      approx.push_back(a);
+    }
+  }
+  ASSERT_EQ(exact.size(), 100u);
+  std::string k = "[";
+  for (long long v : listing.K) k += std::to_string(v) + ",";
+  const std::string program = std::string("import numpy as np\nh=np.array(") + Floats(h) + ")\nK=np.array(" + k +
+                              "],dtype=float)\n";
+  const auto py = toolkit_test::RunPython("listing_shape", program + R"(
+n=np.arange(len(h))
+for i in range(100):
+  w=i*0.0314159265
+  c=np.cos(n*w); c[1:]*=2
+  print('%.10f %.10f' % (np.dot(h,c), np.dot(K,c)/2**30))
+)");
+  ASSERT_EQ(py.size(), 100u);
+  for (size_t i = 0; i < 100; ++i) {
+    double e = 0, a = 0;
+    ASSERT_EQ(std::sscanf(py[i].c_str(), "%lf %lf", &e, &a), 2);
+    EXPECT_NEAR(exact[i], e, 1e-8) << i;
+    EXPECT_NEAR(approx[i], a, 1e-8) << i;
+  }
+}
+
 TEST(FilterDesign, EquationListsEveryCoefficient) {
   toolkit::Tf_batt d;
   d.DesignButterworth(2, toolkit::kHighPass, 100.0, 1.0, 0.0, nullptr, nullptr);
