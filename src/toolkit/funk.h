@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "toolkit/fil_batt.h"
 #include "toolkit/setup_file.h"
@@ -76,6 +77,9 @@ class TFunk {
   // Half kernel h[0..N] of a windowed-sinc low-pass at fc Hz for the sampling interval dt, with unit
   // gain at 0 Hz (h[0] + 2 sum h[k] = 1). A cut-off of 0 Hz gives the all-zero kernel.
   static void PotterKernel(int16_t N, double* h, double fc, double dt);
+  // Half kernel h[0..N] of the given FilterKind built from the low-pass kernels at f1 and f2 (band-pass
+  // f1 .. f2, high-pass at f1, band-stop f1 .. f2; other codes: low-pass at f1).
+  static std::vector<double> PotterTaps(int N, uint16_t type, double f1, double f2, double dt);
 
   // Filters samples 0 .. samples - 2 of data with the symmetric kernel of 2N + 1 taps (N at most
   // 3000) of the given FilterKind: low-pass at f1, band-pass f1 .. f2, high-pass at f1, band-stop

@@ -16,8 +16,9 @@ constexpr int kMaxPotterPoints = 3000;
 // From this half length on the kernel runs as a fast convolution.
 constexpr int kFastConvolutionPoints = 48;
 
-// Full symmetric kernel of the given kind from the low-pass kernels at f1 and f2.
-std::vector<double> PotterTaps(int N, uint16_t type, double f1, double f2, double dt) {
+}  // namespace
+
+std::vector<double> TFunk::PotterTaps(int N, uint16_t type, double f1, double f2, double dt) {
   std::vector<double> h(static_cast<size_t>(N) + 1);
   TFunk::PotterKernel(static_cast<int16_t>(N), h.data(), f1, dt);
   if (type == TFunk::kFilterBandPass || type == TFunk::kFilterBandStop) {
@@ -31,6 +32,8 @@ std::vector<double> PotterTaps(int N, uint16_t type, double f1, double f2, doubl
   }
   return h;
 }
+
+namespace {
 
 // Direct form: y[i] = h[0] x[i] + sum h[k] (x[i - k] + x[i + k]) over the padded copy.
 void ConvolveDirect(const std::vector<double>& h, const std::vector<float>& padded, float* out,

@@ -18,6 +18,9 @@
 #include "toolkit/ui/file_chooser_form.h"
 #include "toolkit/ui/read_file_header.h"
 #include "viewer/settings_logic.h"
+#include "viewer/ui/settings_page_filter.h"
+#include "viewer/ui/settings_page_header.h"
+#include "viewer/ui/settings_page_params.h"
 
 namespace viewer {
 
@@ -39,13 +42,13 @@ TMainForm::TMainForm(SetupRecord& live, QWidget* owner) : QDialog(owner), live_(
 
   PageControl1 = new QTabWidget(this);
   TShOpen = new QWidget;
-  TSh_search = new QWidget;
-  TSh_test = new QWidget;
-  TSh_integral = new QWidget;
-  TSh_station = new QWidget;
-  TSh_spectrum = new QWidget;
-  TSh_header = new QWidget;
-  TSh_filter = new QWidget;
+  TSh_search = new TSh_FindPage(*this);
+  TSh_test = new TSh_TestPage(*this);
+  TSh_integral = new TSh_operPage(*this);
+  TSh_station = new TS_bufPage(*this);
+  TSh_spectrum = new TS_cpektrPage(*this);
+  TSh_header = new TSh_ZagPage(*this);
+  TSh_filter = new TSh_filt_yctPage(*this);
   PageControl1->addTab(TShOpen, "Файл");
   PageControl1->addTab(TSh_search, "Поиск");
   PageControl1->addTab(TSh_test, "Тест");
@@ -131,6 +134,7 @@ void TMainForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   FormShow();
   if (PageControl1->currentIndex() == kPageFile) TShOpenShow();
+  if (auto* page = dynamic_cast<SettingsPageBase*>(PageControl1->currentWidget())) page->PageShow();
 }
 
 void TMainForm::FormShow() {
@@ -140,7 +144,14 @@ void TMainForm::FormShow() {
 
 void TMainForm::PageChanged(int index) {
   if (currentPage_ == kPageFile && index != kPageFile) TSh_SelchanExit();
+  if (auto* left = dynamic_cast<SettingsPageBase*>(PageControl1->widget(currentPage_));
+      left != nullptr && index != currentPage_ && !left->PageExit()) {
+    const QSignalBlocker block(PageControl1);
+    PageControl1->setCurrentIndex(currentPage_);
+    return;
+  }
   currentPage_ = index;
+  if (auto* page = dynamic_cast<SettingsPageBase*>(PageControl1->widget(index))) page->PageShow();
   if (index == kPageFile && isVisible()) TShOpenShow();
 }
 
@@ -232,6 +243,8 @@ void TMainForm::BitBtnOpenClick() {
 
 void TMainForm::BitBtnOkClick() {
   if (PageControl1->currentIndex() == kPageFile) TSh_SelchanExit();
+  if (auto* page = dynamic_cast<SettingsPageBase*>(PageControl1->currentWidget())) page->PageExit();
+  static_cast<TSh_filt_yctPage*>(TSh_filter)->ReadFilterControls();
   SettingsResult = toolkit::kSettingsUnchanged;
   if (BitBtnOk->text() != "Сохранить") {
     BitBtnOk->setText("Сохранить");
