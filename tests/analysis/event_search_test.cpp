@@ -110,7 +110,7 @@ TEST(EventSearchTest, SpectralRatioMatchesNumpyRfft) {
   const analysis::SearchDrawing d = SearchSpectralChange(s, x.data(), 0, 455, funk);
   ASSERT_EQ(d.error, "");
   EXPECT_EQ(d.startText, "всего: 7000; обрабатываем по 256 точек.  выделяем от 5 до 20. сдвиг 8    ");
-  const std::vector<double> ref = Numpy("spec", {ToDouble(x)},
+  const std::vector<double> ref = Numpy("band_change", {ToDouble(x)},
                                         "n, k1, k2, p, out = 256, 5, 20, 5000, []\n"
                                         "while True:\n"
                                         "  P = np.abs(np.fft.rfft(in1[p:p + n]))[:n // 2] ** 2\n"
