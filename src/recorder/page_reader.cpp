@@ -1,5 +1,6 @@
 #include "recorder/page_reader.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/clock.h"
+#include "platform/cp1251.h"
 #include "recorder/card_page.h"
 #include "recorder/card_sum.h"
 #include "recorder/fat_reading.h"
@@ -28,7 +30,10 @@ std::optional<uint8_t> WholeByte(std::string_view text, int base) {
   const size_t first = s.find_first_not_of(" \t");
   if (first == std::string::npos) return std::nullopt;
   s = s.substr(first, s.find_last_not_of(" \t") - first + 1);
-  if (s[0] == '-' || s[0] == '+') return std::nullopt;
+  for (const char ch : s) {
+    const auto u = static_cast<unsigned char>(ch);
+    if (base == 16 ? !std::isxdigit(u) : !std::isdigit(u)) return std::nullopt;
+  }
   errno = 0;
   char* end = nullptr;
   const unsigned long v = std::strtoul(s.c_str(), &end, base);
@@ -47,7 +52,9 @@ std::string GridCellText(uint8_t byte, GridView view) {
     case GridView::Text:
       break;
   }
-  return std::string(1, static_cast<char>(byte));
+  // The character of the recorder's code page; control bytes stay blank.
+  if (byte < 0x20 || byte == 0x7F) return {};
+  return platform::Cp1251ToUtf8(std::string(1, static_cast<char>(byte)));
 }
 
 std::string GridColumnTitle(int column) { return toolkit::FormatText("%02X", static_cast<unsigned>(column)); }

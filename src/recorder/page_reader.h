@@ -23,6 +23,7 @@ inline constexpr uint32_t kPageRunWaitMs = 2000;
 // The grid's three views ("10", "16", "txt").
 enum class GridView { Dec = 0, Hex = 1, Text = 2 };
 
+// A cell's text: "%u", "%02x", or the byte as a Windows-1251 character in UTF-8 (control bytes blank).
 std::string GridCellText(uint8_t byte, GridView view);
 // Header texts: "00".."0F" over the columns, n x 16 in two hex digits beside row n.
 std::string GridColumnTitle(int column);

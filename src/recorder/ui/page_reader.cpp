@@ -196,7 +196,7 @@ void TForm2::RefreshGrid() {
 void TForm2::FormShow() {
   const bool card = (status_.sysRG & kRgCardPresent) != 0;
   P_rd_wr->setEnabled(card);
-  E_ctr->setText(Q(context_.BegPageText));
+  if (!context_.BegPageText.empty()) E_ctr->setText(Q(context_.BegPageText));
   Buffer.fill(0);
   RefreshGrid();
   setWindowTitle(Q(toolkit::FormatText("R e a d / W r i t e  памяти  Unit'a  0x%02x в %u Mb", unsigned{status_.Id},
