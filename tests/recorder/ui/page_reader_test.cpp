@@ -151,6 +151,9 @@ TEST_F(PageReaderTest, ReadsFatAndDataPagesStepsTheStartAndDecodes) {
     EXPECT_EQ(data[0], "page -  " + std::to_string(last));
     EXPECT_EQ(data[1].rfind("файл " + std::to_string(first.Number) + ": 1000Гц; каналов 3;", 0), 0u) << data[1];
     EXPECT_EQ(f.E_ctr->text().toUInt(), first.FirstDataPage + 3);
+    if (const char* keep = std::getenv("SUITE_GRAB_DIR")) {
+      EXPECT_TRUE(platform::ui::GrabToPng(f, QString(keep) + "/page_reader_data.png"));
+    }
 
     // A count of 0 asks for one page.
     f.E_Chip->setText("0");
