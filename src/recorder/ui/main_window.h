@@ -208,6 +208,13 @@ class Trecorder : public QMainWindow {
   void ConnectSetupEditor();
   // The setup block from the recorder; on failure the messages and the defaults.
   void ReadSetupForEditor();
+
+  // ---- the page reader (main_window_page_reader.cpp) ----
+ public:
+  void BB_rwClick();
+
+ private:
+  void ConnectPageReader();
 };
 
 // The program's main window, or nullptr while there is none.
