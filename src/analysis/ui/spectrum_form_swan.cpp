@@ -118,6 +118,10 @@ void TForm_spek::RunSpectralTemporalAnalysis(int32_t first, int32_t end, float d
   // The colour scale, written back into the scale edits.
   const SwanScale scale = SwanScaleOf(map.maxValue, s.SpectrumScale != 0, CB_am_sp->isChecked(), Manual.ManualMax,
                                       Manual.ManualMin);
+  const int editWidth = QFontMetrics(E_ma->font()).horizontalAdvance("0123456789") + 20;
+  const int editHeight = E_ma->sizeHint().height();
+  E_ma->setGeometry(geo.Right() + 10, geo.top, editWidth, editHeight);
+  E_mi->setGeometry(geo.Right() + 10, geo.Bottom() - editHeight, editWidth, editHeight);
   E_ma->setText(QString::fromStdString(ScaleLabelText(scale.hi)));
   E_mi->setText(QString::fromStdString(ScaleLabelText(scale.log ? scale.hi / scale.lo : scale.lo)));
 
