@@ -75,6 +75,15 @@ void TForm_spek::RunSpectralTemporalAnalysis(int32_t first, int32_t end, float d
   const double nyquist = 0.5 / dt;
 
   // The step display: each row's filter, its filtered signal and the source.
+  std::vector<float> signal;
+  double signalScale = 0.0;
+  if (s.SwanDetailed == 1) {
+    signal.assign(settings.N, 0.0f);
+    for (int32_t i = 0; i < settings.N && first + static_cast<int64_t>(i) < available; ++i) signal[i] = x[first + i];
+    float big = 0.0f;
+    for (float v : signal) big = std::max(big, std::fabs(v));
+    signalScale = big > 0.0f ? 50.0 / big : 0.0;
+  }
   const auto showRow = [&](const SwanRowView& v) {
     image.fill(Bgr(Background));
     {
@@ -91,6 +100,8 @@ void TForm_spek::RunSpectralTemporalAnalysis(int32_t first, int32_t end, float d
       DrawTrace(p, v.re, settings.N, geo.left, width, 220, q);
       p.setPen(Bgr(0xFF00FF));
       DrawTrace(p, v.im, settings.N, geo.left, width, 340, q);
+      p.setPen(Bgr(0xFF0000));
+      DrawTrace(p, signal.data(), settings.N, geo.left, width, 480, signalScale);
     }
     DrawText(geo.left, 0, QString::fromStdString(toolkit::FormatText("от  0 Hz        до     %7.3f Гц;    max  %.3f",
                                                                      nyquist, v.hmax)),
