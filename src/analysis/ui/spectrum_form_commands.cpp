@@ -25,20 +25,4 @@ void TForm_spek::Fft1Click() {}
 // "Только перед. функция": cycles TransferMode.
 void TForm_spek::H_i_KOGERClick() {}
 
-// "CBAH;": the spectral-temporal analysis of the selection.
-void TForm_spek::CBAH1Click() {
-  RedrawValid = 0;
-  const bool summWasEnabled = summ->isEnabled();
-  summ->setEnabled(false);
-  CB_am_spClick();
-  RunSpectralTemporalAnalysis(S().Nn, S().Nk, static_cast<float>(S().Dt));
-  if (summWasEnabled) summ->setEnabled(true);
-}
-
-void TForm_spek::RunSpectralTemporalAnalysis(int32_t first, int32_t end, float dt) {
-  (void)first;
-  (void)end;
-  (void)dt;
-}
-
 }  // namespace analysis
