@@ -81,7 +81,8 @@ CrossSums ComputeCrossSums(const CrossInput& in, DataWindowInfo& window, Spectru
 
 double PhaseOverPi(double C, double Q) {
   if (std::fabs(C) < kCrossGuard) return Q < 0.0 ? -0.5 : 0.5;
-  return std::atan2(Q, C) / std::numbers::pi;
+  const double phase = std::atan2(Q, C) / std::numbers::pi;
+  return phase <= -1.0 ? 1.0 : phase;  // -pi (Q = -0) is the same angle as pi
 }
 
 TransferCurves Transfer(const CrossSums& sums, int32_t last, bool allVariant) {
