@@ -48,15 +48,20 @@ CrossSums ComputeCrossSums(const CrossInput& in, DataWindowInfo& window, Spectru
     FillWindowed(in.x0, static_cast<int32_t>(p), in.Nk, n, w.data(), re.data());
     FillWindowed(in.x1, static_cast<int32_t>(p), in.Nk, n, w.data(), im.data());
     plan.Run(-1, re.data(), im.data());
+    // Each interval's products in float (as exact as the transform), their sums over the intervals in
+    // double.
+    const float qf = static_cast<float>(q);
+    const float* __restrict zr = re.data();
+    const float* __restrict zi = im.data();
     for (int32_t k = 2; k <= half - 2; ++k) {
-      const double a = static_cast<double>(re[k]) + re[n - k];
-      const double b = static_cast<double>(im[k]) - im[n - k];
-      const double u = -(static_cast<double>(re[k]) - re[n - k]);
-      const double v = static_cast<double>(im[k]) + im[n - k];
-      s00[k] += (a * a + b * b) * q;
-      s11[k] += (u * u + v * v) * q;
-      cc[k] += (b * u + a * v) * q;
-      qq[k] += (b * v - a * u) * q;
+      const float a = zr[k] + zr[n - k];
+      const float b = zi[k] - zi[n - k];
+      const float u = zr[n - k] - zr[k];
+      const float v = zi[k] + zi[n - k];
+      s00[k] += (a * a + b * b) * qf;
+      s11[k] += (u * u + v * v) * qf;
+      cc[k] += (b * u + a * v) * qf;
+      qq[k] += (b * v - a * u) * qf;
     }
     if (reference != nullptr && count < kSpectraCount) {
       float* cells = reference->Spectra[count].data();
