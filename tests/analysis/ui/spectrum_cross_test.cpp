@@ -146,6 +146,9 @@ TEST_F(SpectrumCrossTest, LastChannelTakesTheFirstPair) {
   support::Ui().ExpectMessage(MsgAnswer::Ok, "обрабатываем каналы 0 и 1");
   form->Bza_sp->trigger();
   EXPECT_EQ(S().Channel, 0);
+  // Mode 0 without the phase: the transfer function alone, no pauses.
+  EXPECT_TRUE(HasColour(viewer::ChannelColors[14]));
+  EXPECT_FALSE(HasColour(viewer::ChannelColors[13]) || HasColour(viewer::ChannelColors[12]));
   const auto lines = KogLines();
   ASSERT_GT(lines.size(), 50u);
   EXPECT_EQ(lines[1], " 0 -  4 (K0); ");
