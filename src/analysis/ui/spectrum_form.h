@@ -147,6 +147,12 @@ class TForm_spek : public QDialog {
   void N_formaClick();
   void Fft1Click();
   void H_i_KOGERClick();
+  // The cross-spectra behind Bza_spClick: the processed channel against the next, channel 0 against
+  // all; false when nothing was computed (a message said why).
+  bool H_i_kog();
+  bool H_i_kog_all();
+  // Checks the transform length, clears the plot and brings the bins inside its half.
+  bool BeginCrossComputation(int32_t& n);
   void CBAH1Click();
   void RunSpectralTemporalAnalysis(int32_t first, int32_t end, float dt);
 
