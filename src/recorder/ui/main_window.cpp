@@ -65,6 +65,7 @@ Trecorder::Trecorder(QWidget* parent, std::string startDir)
   ConnectFatCommands();
   ConnectDownload();
   ConnectSetupEditor();
+  ConnectRecordingCommands();
 
   // Every worker thread's message boxes are shown by the GUI thread; so are the work log's.
   TheWorkLog().SetFailureNotice(
