@@ -73,6 +73,7 @@ TF_corr::TF_corr(TimeCorrectionInput input, QWidget* owner) : QDialog(owner), in
   buttons->addWidget(Button2);
   layout->addLayout(buttons);
   setAutoFillBackground(true);
+  setMinimumWidth(560);
 
   const std::pair<QObject*, const char*> names[] = {
       {LB, "LB"},         {E_n, "E_n"},         {E_k, "E_k"},         {E_dt_n, "E_dt_n"},

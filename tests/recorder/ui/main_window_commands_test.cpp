@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -24,6 +25,7 @@
 #include "emulator/emulated_driver.h"
 #include "platform/clock.h"
 #include "platform/ftdi/backend.h"
+#include "platform/ui/grab.h"
 #include "platform/ui/synchronize.h"
 #include "recorder/fat_grid.h"
 #include "recorder/ui/main_window.h"
@@ -338,6 +340,10 @@ TEST_F(MainWindowCommandsTest, TheTimeCorrectionCheckCanCancelTheDownload) {
         auto& f = dynamic_cast<acquisition::TF_corr&>(d);
         EXPECT_GT(f.LB->count(), 0);
         EXPECT_FALSE(f.Label3->text().isEmpty());
+        // A picture to look at, into SUITE_GRAB_DIR when it is set.
+        if (const char* keep = std::getenv("SUITE_GRAB_DIR")) {
+          EXPECT_TRUE(platform::ui::GrabToPng(f, QString(keep) + "/time_correction.png"));
+        }
         f.close();
       },
       "TF_corr");
