@@ -227,6 +227,7 @@ class Trecorder : public QMainWindow {
   void ConnectRecordingCommands();
   // The mode change and what follows it: the line drained, the status read and the buttons set.
   uint8_t ChangeMode(uint8_t mode);
+  void SettleAfterModeChange();
 };
 
 // The program's main window, or nullptr while there is none.

@@ -71,13 +71,17 @@ void Trecorder::ConnectRecordingCommands() {
   }
 }
 
-uint8_t Trecorder::ChangeMode(uint8_t mode) {
-  const uint8_t result = SetTransmission(*link_, mode);
+void Trecorder::SettleAfterModeChange() {
   platform::Sleep(kModeSettleMs);
   link_->DrainMessages();
   platform::Sleep(kModeSettleMs);
   RefreshStatus();
   UpdateButtons();
+}
+
+uint8_t Trecorder::ChangeMode(uint8_t mode) {
+  const uint8_t result = SetTransmission(*link_, mode);
+  SettleAfterModeChange();
   return result;
 }
 
@@ -126,11 +130,7 @@ void Trecorder::B_stopClick() {
   } else if (!AppendToLog("\nstop;\n")) {
     return;
   }
-  platform::Sleep(kModeSettleMs);
-  link_->DrainMessages();
-  platform::Sleep(kModeSettleMs);
-  RefreshStatus();
-  UpdateButtons();
+  SettleAfterModeChange();
 }
 
 void Trecorder::B_translClick() {
