@@ -14,8 +14,8 @@ void FatTable::Clear() {
 
 bool FatTable::AddSyncPoint(uint32_t referenceGpsSeconds, double value, uint8_t kind) {
   if (SyncCount() >= kSyncTableCapacity) return false;
-  SyncTimes.push_back(referenceGpsSeconds +
-                      static_cast<uint32_t>(kUnitEpochFrom1899));  // wraps modulo 2^32 by design
+  // 64-bit: the sum passes 2^32 on 2036-02-05 and must not wrap.
+  SyncTimes.push_back(int64_t{referenceGpsSeconds} + kUnitEpochFrom1899);
   SyncTable.push_back(value);
   SyncKinds.push_back(kind);
   return true;

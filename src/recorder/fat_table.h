@@ -22,7 +22,7 @@ struct FatTable {
   uint16_t FatCount = 0;
 
   // The synchronisation points, in FAT order, SyncCount() entries of each (at most 65,500).
-  std::vector<uint32_t> SyncTimes;  // reference time in seconds since 1899-12-30, modulo 2^32
+  std::vector<int64_t> SyncTimes;   // reference time in seconds since 1899-12-30
   std::vector<double> SyncTable;    // the value (see SyncKinds)
   std::vector<uint8_t> SyncKinds;   // kSyncKindSync or kSyncKindDrift
 

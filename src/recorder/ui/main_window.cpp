@@ -66,6 +66,7 @@ Trecorder::Trecorder(QWidget* parent, std::string startDir)
   ConnectDownload();
   ConnectSetupEditor();
   ConnectPageReader();
+  ConnectRecordingCommands();
 
   // Every worker thread's message boxes are shown by the GUI thread; so are the work log's.
   TheWorkLog().SetFailureNotice(

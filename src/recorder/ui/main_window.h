@@ -65,7 +65,7 @@ class Trecorder : public QMainWindow {
   std::atomic<double> ReadTotal{0};  // pages of the running download, 0 = none
   DownloadProgress Progress;
   std::atomic<uint32_t> CancelFlag{0};
-  uint32_t SyncBase = 0;
+  int64_t SyncBase = 0;  // seconds since 1899-12-30
   double DriftRate = 0;
   double DriftInterval = 0;
   uint8_t ChannelCount = 0;
@@ -215,6 +215,26 @@ class Trecorder : public QMainWindow {
 
  private:
   void ConnectPageReader();
+
+  // ---- the recording commands, the PC clock, the RAM dump and the time correction
+  //      (main_window_commands.cpp) ----
+ public:
+  // True when the start is refused; the reason has been shown.
+  bool CheckStartAllowed();
+  void B_runClick();
+  void B_stopClick();
+  void B_translClick();
+  void B_yct_time_PKClick();
+  void BitBtn1Click();
+  void SB_Set_UnitaClick();
+  // The time-correction check before a download; false when it cancels the download.
+  bool CheckTimeCorrection();
+
+ private:
+  void ConnectRecordingCommands();
+  // The mode change and what follows it: the line drained, the status read and the buttons set.
+  uint8_t ChangeMode(uint8_t mode);
+  void SettleAfterModeChange();
 };
 
 // The program's main window, or nullptr while there is none.

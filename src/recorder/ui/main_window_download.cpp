@@ -134,6 +134,11 @@ void Trecorder::B_readClick() {
     DownloadDone();
     return;
   }
+  // "коррекция времени": the first chosen file alone, after the check of its synchronisation.
+  if (SB_korr->isChecked() && !CheckTimeCorrection()) {
+    DownloadDone();
+    return;
+  }
 
   downloadStartTick_ = platform::GetTickCount();
   L_rd->clear();
