@@ -148,6 +148,10 @@ class TForm_spek : public QDialog {
   void Fft1Click();
   void H_i_KOGERClick();
   void CBAH1Click();
+  // "АЧХ_WZ;": the ratio of the horizontal components' mean amplitude to the vertical one, per interval.
+  void ComputeRatioWZ();
+  // The colour legend of the F(f,t) map for (lower level or ratio, upper level).
+  void DrawColourScale(double lowerOrRatio, double upper);
   void RunSpectralTemporalAnalysis(int32_t first, int32_t end, float dt);
 
   // Drawing shared by the computations.
@@ -157,8 +161,8 @@ class TForm_spek : public QDialog {
   void DrawScaleLabels(double height, double lower, double upper);
   // y of level v on the current scale, never above `top`.
   int LevelToY(double v, int top) const;
-  // The polyline of ys over bins 0 .. ys.size()-1 from x = 5, in colour `bgr`.
-  void DrawCurve(const std::vector<int>& ys, uint32_t bgr);
+  // The polyline of ys over bins first .. ys.size()-1 (bin k at its x), in colour `bgr`.
+  void DrawCurve(const std::vector<int>& ys, uint32_t bgr, size_t first = 0);
   // The strip of samples x[first .. first+count-1] above the curve, scaled to the processed channel's
   // range, with the text of the first sample's time.
   void DrawSampleStrip(const float* x, int32_t first, int32_t count, int32_t n);

@@ -10,18 +10,6 @@ namespace analysis {
 // "вз-й спектр" and "вз-й всех;" (told apart by `sender`): cross-spectra, transfer and coherence.
 void TForm_spek::Bza_spClick(QAction* sender) { (void)sender; }
 
-// "АЧХ_WZ;": the response ratio.
-void TForm_spek::N_XYZClick() {}
-
-// "АЧХ;": the response from the harmonic test signal.
-void TForm_spek::forACHClick() {}
-
-// " В ФАЙЛ выше курсора; ": export of the spectrum above the cursor level.
-void TForm_spek::N_formaClick() {}
-
-// "F ( f , t );": the spectrogram of the last interval computation.
-void TForm_spek::Fft1Click() {}
-
 // "Только перед. функция": cycles TransferMode.
 void TForm_spek::H_i_KOGERClick() {}
 
