@@ -74,6 +74,8 @@ class SpectrumResponsesTest : public SpectrumWindowFixture {
   }
   // Pictures go where the test started; its files into a fresh directory.
   QString Png(const std::string& name) const { return QString::fromStdString(startDir_ + "/" + name); }
+  ~SpectrumResponsesTest() override { toolkit::ProgramDir = savedProgramDir_; }
+  const std::string savedProgramDir_ = toolkit::ProgramDir;
   const std::string startDir_ = std::filesystem::current_path().string();
   analysis_test::ScopedWorkDir work_;
   std::vector<std::vector<float>> x_;
@@ -136,6 +138,11 @@ for r in range(rows):
   support::Ui().ExpectMessage(MsgAnswer::Ok, "4..32768");
   form->forACH->trigger();
   EXPECT_EQ(ReadAll("for_ACF.txt"), text);
+  // A program directory that cannot take the file: the message names it.
+  S().ResponsePeriod = 10.24;
+  toolkit::ProgramDir = work_.dir().path() + "/missing/";
+  support::Ui().ExpectMessage(MsgAnswer::Ok, "/missing/for_ACF.txt");
+  form->forACH->trigger();
 }
 
 TEST_F(SpectrumResponsesTest, ComponentRatioFileAgreesWithNumpyFromTheSegmentPowers) {
