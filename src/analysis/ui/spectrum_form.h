@@ -2,8 +2,9 @@
 // TForm_spek: the spectrum window. Computes and draws spectra of the processed channel over the
 // selection between the main window's cursors (spectrum_compute.cpp), redraws them with their axes and
 // the cross-hair cursor (spectrum_plot.cpp), and edits the spectrum settings in its parameter panel
-// (spectrum_panel.cpp). The cross-spectrum, response, F(f,t) and spectral-temporal commands have their
-// menu slots in spectrum_form_commands.cpp.
+// (spectrum_panel.cpp). The cross-spectra (spectrum_form_cross.cpp), the responses and exports
+// (spectrum_form_responses.cpp), F(f,t) (spectrum_form_map.cpp) and the spectral-temporal map
+// (spectrum_form_swan.cpp) have files of their own.
 #include <QDialog>
 #include <memory>
 #include <string>
@@ -154,6 +155,10 @@ class TForm_spek : public QDialog {
   // Checks the transform length, clears the plot and brings the bins inside its half.
   bool BeginCrossComputation(int32_t& n);
   void CBAH1Click();
+  // "АЧХ_WZ;": the ratio of the horizontal components' mean amplitude to the vertical one, per interval.
+  void ComputeRatioWZ();
+  // The colour legend of the F(f,t) map for (lower level or ratio, upper level).
+  void DrawColourScale(double lowerOrRatio, double upper);
   void RunSpectralTemporalAnalysis(int32_t first, int32_t end, float dt);
 
   // Drawing shared by the computations.
@@ -163,8 +168,8 @@ class TForm_spek : public QDialog {
   void DrawScaleLabels(double height, double lower, double upper);
   // y of level v on the current scale, never above `top`.
   int LevelToY(double v, int top) const;
-  // The polyline of ys over bins 0 .. ys.size()-1 from x = 5, in colour `bgr`.
-  void DrawCurve(const std::vector<int>& ys, uint32_t bgr);
+  // The polyline of ys over bins first .. ys.size()-1 (bin k at its x), in colour `bgr`.
+  void DrawCurve(const std::vector<int>& ys, uint32_t bgr, size_t first = 0);
   // The strip of samples x[first .. first+count-1] above the curve, scaled to the processed channel's
   // range, with the text of the first sample's time.
   void DrawSampleStrip(const float* x, int32_t first, int32_t count, int32_t n);

@@ -75,14 +75,14 @@ void TForm_spek::StartComputationPlot(double largest) {
   DrawSpectrumAxes(ScaleHeight, ScaleMin, ScaleMax, Buffers.N);
 }
 
-void TForm_spek::DrawCurve(const std::vector<int>& ys, uint32_t bgr) {
-  if (ys.empty()) return;
+void TForm_spek::DrawCurve(const std::vector<int>& ys, uint32_t bgr, size_t first) {
+  if (ys.size() <= first) return;
   QPainter p(&PBs->Image());
   p.setPen(Colour(bgr));
   const int last = std::max<int>(S().SpectrumLastBin, 1);
-  QPoint prev(BinX(Plot, 0, last), ys[0]);
-  if (ys.size() == 1) p.drawPoint(prev);
-  for (size_t k = 1; k < ys.size(); ++k) {
+  QPoint prev(BinX(Plot, static_cast<int>(first), last), ys[first]);
+  if (ys.size() == first + 1) p.drawPoint(prev);
+  for (size_t k = first + 1; k < ys.size(); ++k) {
     const QPoint next(BinX(Plot, static_cast<int>(k), last), ys[k]);
     p.drawLine(prev, next);
     prev = next;

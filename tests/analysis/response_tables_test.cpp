@@ -1,0 +1,65 @@
+// The peak rules behind "for_ACF.txt" and the ratio fallback.
+#include "analysis/response_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using analysis::Peak;
+
+TEST(PeaksAboveLevel, CrossingsOpenAndCloseThePeaks) {
+  struct Case {
+    const char* what;
+    std::vector<float> s;
+    std::vector<int> bins;
+  };
+  const Case cases[] = {
+      {"two peaks, the larger value of each", {0, 0, 2, 5, 3, 0, 0, 4, 6, 7, 0, 0}, {3, 9}},
+      {"a spectrum that ends above T leaves its last peak open", {0, 0, 2, 0, 0, 3, 4, 5}, {2}},
+      {"a flat spectrum has none", {1, 1, 1, 1, 1, 1}, {}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<Peak> p =
+        analysis::PeaksAboveLevel(c.s.data(), 2, static_cast<int>(c.s.size()) - 1, 1.0, 1024, 0.01);
+    std::vector<int> bins;
+    for (const Peak& q : p) bins.push_back(q.bin);
+    EXPECT_EQ(bins, c.bins) << c.what;
+  }
+  const std::vector<float> s = {0, 0, 2, 5, 3, 0};
+  const std::vector<Peak> p = analysis::PeaksAboveLevel(s.data(), 2, 5, 1.0, 1000, 0.01);
+  ASSERT_EQ(p.size(), 1u);
+  EXPECT_DOUBLE_EQ(p[0].frequency, 3 / 10.0);
+  EXPECT_EQ(analysis::PeaksAboveText("r", 2, "Z", p), "\n\n   r:  канал 2 - Z\n\n000.3000;   001.0000;   005.0000;");
+}
+
+TEST(PeaksAboveLevel, StopsAfter200Peaks) {
+  std::vector<float> s;
+  for (int i = 0; i < 500; ++i) s.insert(s.end(), {0.0f, 2.0f});
+  EXPECT_EQ(analysis::PeaksAboveLevel(s.data(), 1, 999, 1.0, 2048, 0.01).size(), 200u);
+}
+
+TEST(ResponsePeaks, NeverReadsPastTheComputedHalf) {
+  // L = 8: bins 0..3 computed; bin 3 cannot be a peak (its right neighbour is not computed).
+  std::vector<float> s = {0, 1, 0.5f, 2, 1e9f};
+  const analysis::ChannelPeaks c = analysis::ResponsePeaks(s.data(), 8, 0.125);
+  EXPECT_DOUBLE_EQ(c.largest, 2.0);
+  ASSERT_EQ(c.peaks.size(), 1u);
+  EXPECT_EQ(c.peaks[0].bin, 1);
+  EXPECT_DOUBLE_EQ(c.peaks[0].value, 0.5);
+  // A silent channel has no peaks and prints zeros in the rows of the others.
+  const analysis::ChannelPeaks silent = analysis::ResponsePeaks(std::vector<float>(5, 0.0f).data(), 8, 0.125);
+  EXPECT_TRUE(silent.peaks.empty());
+  EXPECT_EQ(analysis::ResponseText("r", {"a", "b"}, {c, silent}),
+            "\n\n      r:\n   0 - a;   1 - b;\n\n     2.00000;     *       0.00000;     *  "
+            "\n   1.00 -  0.5000;     0.00 -  0.0000;  ");
+}
+
+TEST(ComponentRatio, FallsBackToOneOverASilentVerticalComponent) {
+  EXPECT_FLOAT_EQ(analysis::ComponentRatio(4.0, 16.0, 1.0, 1), 3.0f);
+  EXPECT_FLOAT_EQ(analysis::ComponentRatio(8.0, 32.0, 2.0, 2), 3.0f);
+  EXPECT_FLOAT_EQ(analysis::ComponentRatio(4.0, 16.0, 0.0, 1), 1.0f);
+}
+
+}  // namespace
