@@ -14,7 +14,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QEventLoop>
 #include <QImage>
 #include <QPainter>
@@ -29,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/offscreen_app.h"
 #include "acquisition/live_reception.h"
 #include "acquisition/live_shared.h"
 #include "acquisition/ui/live_window.h"
@@ -167,15 +167,6 @@ void BM_LiveFwrite(benchmark::State& state) {
 }
 BENCHMARK(BM_LiveFwrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "live_bench";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
-
 // A live window over `recorder`, its graphs `width` x 400 pixels, its ring filled with a swing per
 // channel.
 struct LiveWindow {
@@ -184,7 +175,7 @@ struct LiveWindow {
   std::unique_ptr<acquisition::TFormRis> form;
 
   LiveWindow(recorder::UnitLink& link, const std::string& dataDir) {
-    App();
+    bench::OffscreenApp();
     status.ChannelMask = 0xFF;
     status.TikInSek = 1023;
     acquisition::LiveWindowSetup s;
@@ -226,7 +217,7 @@ BENCHMARK(BM_LiveDrawColumns)->Arg(480)->Arg(1800)->UseRealTime();
 // The baseline: QPainter drawing the same lines (sweep marker, erase, 8 channel segments a column) into
 // an image of the same size.
 void BM_QPainterColumns(benchmark::State& state) {
-  App();
+  bench::OffscreenApp();
   QImage image(static_cast<int>(state.range(0)), 400, QImage::Format_RGB32);
   image.fill(Qt::black);
   int x = 0;
@@ -316,7 +307,7 @@ BENCHMARK(BM_IdleLiveWindow)->Iterations(1)->Unit(benchmark::kMillisecond)->UseR
 
 // The baseline: the same interval of the GUI thread's event loop with no window open.
 void BM_IdleEventLoop(benchmark::State& state) {
-  App();
+  bench::OffscreenApp();
   double process = 0, wall = 0;
   for (auto _ : state) {
     const double p0 = ProcessCpuSeconds();

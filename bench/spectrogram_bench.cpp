@@ -3,27 +3,18 @@
 #include <benchmark/benchmark.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 
+#include "bench/offscreen_app.h"
 #include "analysis/ui/spectrum_form.h"
 #include "platform/ui/ui_script.h"
 #include "toolkit/setup_record.h"
 
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "spectrogram_bench";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
-
 void BM_ColourMapDrawn(benchmark::State& state) {
-  App();
+  bench::OffscreenApp();
   platform::ui::UiScript script;
   script.SetScreenSize(QSize(1920, 1080));
   platform::ui::InstallScript(&script);
@@ -49,7 +40,7 @@ BENCHMARK(BM_ColourMapDrawn)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Baseline: the same 500 x 510 cells of 2 x 1 pixels filled in cycling colours, no levels computed.
 void BM_PlainCellFill(benchmark::State& state) {
-  App();
+  bench::OffscreenApp();
   QImage image(1800, 900, QImage::Format_RGB32);
   for (auto _ : state) {
     image.fill(Qt::black);

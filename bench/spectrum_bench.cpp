@@ -8,7 +8,6 @@
 #include <fftw3.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QAction>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/offscreen_app.h"
 #include "analysis/interval_spectrum.h"
 #include "analysis/ui/spectrum_form.h"
 #include "platform/ui/ui_script.h"
@@ -102,18 +102,9 @@ void BM_ScipyWelch(benchmark::State& state) {
 }
 BENCHMARK(BM_ScipyWelch)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "spectrum_bench";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
-
 // The same computation with every interval drawn into the offscreen window.
 void BM_IntervalSpectrumDrawn(benchmark::State& state) {
-  App();
+  bench::OffscreenApp();
   platform::ui::UiScript script;
   script.SetScreenSize(QSize(1920, 1080));
   platform::ui::InstallScript(&script);
