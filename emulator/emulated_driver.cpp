@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/ftdi/device_problem.h"
 
 namespace emulator {
 
@@ -100,27 +101,61 @@ FtStatus EmulatedDriver::GetDeviceInfoDetail(uint32_t index, uint32_t& flags, ui
   type = d.info.type;
   id = d.info.id;
   locationId = d.info.locationId;
-  CopyBounded(serial, kSerialSize, d.info.serial);
-  CopyBounded(description, kDescriptionSize, d.info.description);
+  // A device the system denies tells nothing but its place.
+  CopyBounded(serial, kSerialSize, d.accessDenied ? std::string() : d.info.serial);
+  CopyBounded(description, kDescriptionSize, d.accessDenied ? std::string() : d.info.description);
   handle = d.handle;
   return FT_OK;
 }
 
-FtStatus EmulatedDriver::OpenEx(const char* description, uint32_t flags, FtHandle& handle) {
+FtStatus EmulatedDriver::OpenDevice(EmulatedDevice& d, FtHandle& handle) {
+  if (d.accessDenied) {
+    openProblem_ = DeviceProblemText(d.info.bus, d.info.address, kNoAccessCause);
+    return FT_DEVICE_NOT_OPENED;
+  }
+  if (d.handle != 0) {
+    openProblem_ = DeviceProblemText(d.info.bus, d.info.address, "уже открыто другой программой");
+    return FT_DEVICE_NOT_OPENED;
+  }
+  openProblem_.clear();
+  d.handle = nextHandle_++;
+  handle = d.handle;
+  return FT_OK;
+}
+
+FtStatus EmulatedDriver::OpenEx(const char* text, uint32_t flags, FtHandle& handle) {
   std::lock_guard lock(mutex_);
-  const std::string wanted(description ? description : "",
-                           description ? strnlen(description, kDescriptionSize) : 0);
+  const std::string wanted(text ? text : "", text ? strnlen(text, kDescriptionSize) : 0);
   calls_.push_back("OpenEx " + wanted + " " + std::to_string(flags));
   if (FtStatus s = Injected(Op::OpenEx)) return s;
-  if (flags != kOpenByDescription) return FT_INVALID_PARAMETER;
-  for (auto& d : devices_) {
-    if (d->unplugged || d->info.description != wanted) continue;
-    if (d->handle != 0) return FT_DEVICE_NOT_OPENED;  // already open
-    d->handle = nextHandle_++;
-    handle = d->handle;
-    return FT_OK;
+  if (flags != kOpenByDescription && flags != kOpenBySerialNumber) return FT_INVALID_PARAMETER;
+  // The first device of the list with that text, as the bridge's driver takes it.
+  for (EmulatedDevice* d : listed_) {
+    if (d->unplugged || (flags == kOpenByDescription ? d->info.description : d->info.serial) != wanted)
+      continue;
+    return OpenDevice(*d, handle);
   }
   return FT_DEVICE_NOT_FOUND;
+}
+
+FtStatus EmulatedDriver::OpenByLocation(uint32_t locationId, FtHandle& handle) {
+  std::lock_guard lock(mutex_);
+  calls_.push_back("OpenByLocation " + Hex(locationId));
+  if (FtStatus s = Injected(Op::OpenByLocation)) return s;
+  for (EmulatedDevice* d : listed_)
+    if (!d->unplugged && d->info.locationId == locationId) return OpenDevice(*d, handle);
+  return FT_DEVICE_NOT_FOUND;
+}
+
+std::string EmulatedDriver::DeviceProblem(uint32_t index) {
+  std::lock_guard lock(mutex_);
+  if (index >= listed_.size() || !listed_[index]->accessDenied) return {};
+  return DeviceProblemText(listed_[index]->info.bus, listed_[index]->info.address, kNoAccessCause);
+}
+
+std::string EmulatedDriver::OpenProblem() {
+  std::lock_guard lock(mutex_);
+  return openProblem_;
 }
 
 FtStatus EmulatedDriver::Close(FtHandle handle) {

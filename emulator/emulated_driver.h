@@ -28,12 +28,16 @@ struct DeviceInfo {
   uint32_t locationId = 0x1000;
   std::string serial = "UNIT0001";
   std::string description = "T-9XV Unit";
+  // Its place on the bus, as a device the system denies is named.
+  uint8_t bus = 1;
+  uint8_t address = 2;
 };
 
 enum class Op {
   CreateDeviceInfoList,
   GetDeviceInfoDetail,
   OpenEx,
+  OpenByLocation,
   Close,
   ResetDevice,
   SetBaudRate,
@@ -61,6 +65,8 @@ struct EmulatedDevice {
   FtHandle handle = 0;  // 0 while closed
   // A pulled cable: the device is gone from the list and every call on its handle fails.
   bool unplugged = false;
+  // The system denies the user the device: it is listed without its strings and does not open.
+  bool accessDenied = false;
   uint32_t modemStatus = platform::ftdi::kModemCts | platform::ftdi::kModemDsr;
   uint32_t readTimeoutMs = 300;
   uint32_t writeTimeoutMs = 300;
@@ -112,7 +118,10 @@ class EmulatedDriver final : public platform::ftdi::Driver {
                                uint32_t& locationId, char (&serial)[platform::ftdi::kSerialSize],
                                char (&description)[platform::ftdi::kDescriptionSize],
                                FtHandle& handle) override;
-  FtStatus OpenEx(const char* description, uint32_t flags, FtHandle& handle) override;
+  FtStatus OpenEx(const char* text, uint32_t flags, FtHandle& handle) override;
+  FtStatus OpenByLocation(uint32_t locationId, FtHandle& handle) override;
+  std::string DeviceProblem(uint32_t index) override;
+  std::string OpenProblem() override;
   FtStatus Close(FtHandle handle) override;
   FtStatus ResetDevice(FtHandle handle) override;
   FtStatus SetBaudRate(FtHandle handle, uint32_t baud) override;
@@ -142,6 +151,8 @@ class EmulatedDriver final : public platform::ftdi::Driver {
   FtStatus Apply(Op op, FtHandle handle, const std::string& call,
                  const std::function<void(EmulatedDevice&)>& change);
   void SpendPollCost();
+  // Opens `device` (listed, not unplugged); FT_OK with `handle` set, or why not.
+  FtStatus OpenDevice(EmulatedDevice& device, FtHandle& handle);
 
   std::recursive_mutex mutex_;
   std::vector<std::unique_ptr<EmulatedDevice>> devices_;
@@ -149,6 +160,7 @@ class EmulatedDriver final : public platform::ftdi::Driver {
   std::map<Op, std::pair<FtStatus, int>> failures_;
   std::vector<std::string> calls_;
   FtHandle nextHandle_ = 1;
+  std::string openProblem_;
   uint32_t pollCostMicros_ = 5;
   uint32_t pollDebtMicros_ = 0;
   std::atomic<uint64_t> statusPolls_{0};

@@ -44,6 +44,8 @@ UnitLink::~UnitLink() = default;
 
 bool UnitLink::ListDevices() {
   Log.clear();
+  Unreadable.clear();
+  Examined = 0;
   if (driver_.CreateDeviceInfoList(DeviceCount) != FT_OK) {
     Notices.Message("Error:   CreateDeviceInfoList", "", LinkNotices::Icon::None);
     Notices.Terminate(1);
@@ -55,11 +57,19 @@ bool UnitLink::ListDevices() {
     return false;
   }
   const uint32_t examined = DeviceCount > kMaxDevices ? kMaxDevices : DeviceCount;
+  Examined = examined;
   uint32_t k = 0;
   for (uint32_t i = 0; i < examined; ++i) {
     const FtStatus status = driver_.GetDeviceInfoDetail(i, Flags[k], Types[k], Ids[k], LocIds[k],
                                                         SerialNumbers[k], Descriptions[k], Handles[k]);
-    if (status != FT_OK || LocIds[k] == 0 || !IsRecorderDescription(Descriptions[k])) continue;
+    if (status != FT_OK || LocIds[k] == 0 || !IsRecorderDescription(Descriptions[k])) {
+      // A device that could not be read may well be a recorder: it is named, not passed over in silence.
+      if (std::string problem = driver_.DeviceProblem(i); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        Unreadable.push_back(std::move(problem));
+      }
+      continue;
+    }
     char line[256];
     std::snprintf(line, sizeof line,
                   "\nFlag %04x;  Type %x;  ID %x;  SerNum %.*s;  Description %.*s;  Handle %x; Loc_Id %x",
@@ -77,11 +87,15 @@ bool UnitLink::ListDevices() {
 }
 
 bool UnitLink::OpenLink() {
+  OpenFailure.clear();
   if (Chosen < 0 || static_cast<uint32_t>(Chosen) >= DeviceCount) return false;
   FtHandle handle = 0;
-  char description[kDescriptionSize + 1] = {};
-  std::memcpy(description, Descriptions[Chosen], kDescriptionSize);
-  if (driver_.OpenEx(description, kOpenByDescription, handle) != FT_OK) return false;
+  if (const FtStatus status = driver_.OpenByLocation(LocIds[Chosen], handle); status != FT_OK) {
+    OpenFailure = driver_.OpenProblem();
+    if (OpenFailure.empty()) OpenFailure = StatusName(status);
+    std::fprintf(stderr, "%s\n", OpenFailure.c_str());
+    return false;
+  }
 
   PortSettings& s = *Settings;
   s.BaudIndex = 10;

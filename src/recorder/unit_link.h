@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/ftdi/backend.h"
 #include "platform/ftdi/driver.h"
@@ -79,21 +80,30 @@ class UnitLink {
   uint16_t Dropped = 0;
   int32_t Chosen = -1;
   uint32_t DeviceCount = 0;
+  // Bridge devices the last ListDevices examined (at most eight), recorders or not.
+  uint32_t Examined = 0;
   uint32_t MaxWait = 0;
   uint32_t TotalWait = 0;
   uint16_t WriteErrors = 0;
 
   LinkNotices Notices;
+  // Bridge devices of the last list whose details could not be read, each named with its place on the bus
+  // and the cause (a recorder the user has no access to among them).
+  std::vector<std::string> Unreadable;
+  // Why the last OpenLink failed, in the driver's words; empty when it did not fail in the driver.
+  std::string OpenFailure;
 
   // The name of a driver status for texts; bounded for values outside StatusNames.
   const char* StatusName(uint32_t status) const { return platform::ftdi::StatusName(status); }
 
   // Lists the attached recorders (description starting with "T-9XV" or "TK-41", non-zero location id),
-  // at most eight, packed at the front of the arrays. False when no bridge device is attached at all;
-  // ends the program with exit code 1 when the driver cannot build its list.
+  // at most eight, packed at the front of the arrays; devices that could not be read go to Unreadable
+  // (and to stderr). False when no bridge device is attached at all; ends the program with exit code 1
+  // when the driver cannot build its list.
   bool ListDevices();
-  // Opens and configures the device of slot Chosen; true on success. On failure a handle obtained is
-  // closed again.
+  // Opens the device of slot Chosen (by its location id, so that of two devices with one description
+  // the chosen one opens) and configures it; true on success. On failure a handle obtained is closed
+  // again and OpenFailure (also on stderr) says why the driver could not open it.
   bool OpenLink();
   // Applies Settings to the open handle.
   bool ConfigurePort();

@@ -99,7 +99,7 @@ TEST_F(DeviceListTest, ADescriptionFillingItsWholeFieldIsReadBounded) {
 
 class OpenLinkTest : public testing::LinkTest {};
 
-const std::vector<std::string> kOpenCalls = {"OpenEx T-9XV Unit 2 2",
+const std::vector<std::string> kOpenCalls = {"OpenByLocation 0x1001",
                                              "ResetDevice",
                                              "SetBaudRate 115200",
                                              "SetDataCharacteristics 8 0 0",
@@ -114,8 +114,9 @@ const std::vector<std::string> kOpenCalls = {"OpenEx T-9XV Unit 2 2",
 
 TEST_F(OpenLinkTest, OpensTheChosenDeviceAndConfiguresItInOrder) {
   DeviceInfo second;
-  second.description = "T-9XV Unit";
-  second.description += " 2";
+  second.description = "T-9XV Unit";  // the same description as the first: the chosen one opens
+  second.locationId = 0x1001;
+  second.serial = "UNIT0002";
   driver.Attach(second).modemStatus = platform::ftdi::kModemCts;
   ASSERT_TRUE(link.ListDevices());
   driver.ClearCalls();
@@ -128,6 +129,47 @@ TEST_F(OpenLinkTest, OpensTheChosenDeviceAndConfiguresItInOrder) {
   EXPECT_EQ(link.Settings->Dsr, 0u);
   EXPECT_TRUE(driver.Device(1).rts);
   EXPECT_EQ(driver.Device(0).handle, 0u);
+  EXPECT_TRUE(link.OpenFailure.empty());
+}
+
+TEST_F(OpenLinkTest, TheSecondOfTwoLikeRecordersOpensWhileTheFirstIsInUse) {
+  DeviceInfo second;
+  second.locationId = 0x1001;
+  second.serial = "UNIT0002";
+  driver.Attach(second);
+  ASSERT_TRUE(link.ListDevices());
+  ASSERT_EQ(link.DeviceCount, 2u);
+  platform::ftdi::FtHandle elsewhere = 0;  // another program holds the first
+  ASSERT_EQ(driver.OpenEx("UNIT0001", platform::ftdi::kOpenBySerialNumber, elsewhere), FT_OK);
+  link.Chosen = 1;
+  ASSERT_TRUE(link.OpenLink());
+  EXPECT_EQ(driver.DeviceOf(link.Settings->Handle), &driver.Device(1));
+}
+
+TEST_F(OpenLinkTest, ADeviceThatCannotBeReadOrOpenedIsNamedWithItsCause) {
+  DeviceInfo other;
+  other.description = "FT232R USB UART";
+  other.locationId = 0x1002;
+  driver.Attach(other);
+  DeviceInfo denied;
+  denied.locationId = 0x1003;
+  denied.bus = 3;
+  denied.address = 17;
+  driver.Attach(denied).accessDenied = true;
+  ASSERT_TRUE(link.ListDevices());
+  EXPECT_EQ(link.DeviceCount, 1u);
+  EXPECT_EQ(link.Examined, 3u);
+  ASSERT_EQ(link.Unreadable.size(), 1u);  // the other bridge is no problem, the denied one is
+  EXPECT_EQ(link.Unreadable[0].rfind("FTDI устройство: шина 003, адрес 017: нет доступа", 0), 0u)
+      << link.Unreadable[0];
+  EXPECT_NE(link.Unreadable[0].find("README"), std::string::npos);
+
+  // The first one, listed when it could be read, denied by the time it is opened.
+  device.accessDenied = true;
+  link.Chosen = 0;
+  EXPECT_FALSE(link.OpenLink());
+  EXPECT_EQ(link.OpenFailure.rfind("FTDI устройство: шина 001, адрес 002: нет доступа", 0), 0u)
+      << link.OpenFailure;
 }
 
 TEST_F(OpenLinkTest, EachOfTheFirstFiveSettingsEndsTheOpenAndClosesTheHandle) {
@@ -165,9 +207,10 @@ TEST_F(OpenLinkTest, ModemStatusFailureOrAFailedOpenLeavesNoHandle) {
   EXPECT_EQ(device.handle, 0u);
 
   driver.ClearCalls();
-  driver.FailNext(Op::OpenEx, platform::ftdi::FT_DEVICE_NOT_FOUND);
+  driver.FailNext(Op::OpenByLocation, platform::ftdi::FT_DEVICE_NOT_FOUND);
   EXPECT_FALSE(link.OpenLink());
   EXPECT_EQ(driver.Calls().size(), 1u);
+  EXPECT_EQ(link.OpenFailure, "FT_DEVICE_NOT_FOUND");
 
   link.Chosen = -1;
   EXPECT_FALSE(link.OpenLink());

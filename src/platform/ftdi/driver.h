@@ -3,6 +3,7 @@
 // codes it expects. Back ends: the libftdi1 driver for real recorders and the emulated recorder.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace platform::ftdi {
 
@@ -39,6 +40,8 @@ using FtHandle = uint32_t;
 inline constexpr size_t kSerialSize = 16;
 inline constexpr size_t kDescriptionSize = 64;
 
+// What OpenEx opens a device of the last list by.
+inline constexpr uint32_t kOpenBySerialNumber = 1;
 inline constexpr uint32_t kOpenByDescription = 2;
 
 // Flow-control codes of SetFlowControl.
@@ -70,9 +73,17 @@ class Driver {
   virtual FtStatus GetDeviceInfoDetail(uint32_t index, uint32_t& flags, uint32_t& type, uint32_t& id,
                                        uint32_t& locationId, char (&serial)[kSerialSize],
                                        char (&description)[kDescriptionSize], FtHandle& handle) = 0;
-  // Opens the device of the last list whose description equals `description` (flags must be
-  // kOpenByDescription).
-  virtual FtStatus OpenEx(const char* description, uint32_t flags, FtHandle& handle) = 0;
+  // Opens the first device of the last list whose serial number (kOpenBySerialNumber) or description
+  // (kOpenByDescription) equals `text`.
+  virtual FtStatus OpenEx(const char* text, uint32_t flags, FtHandle& handle) = 0;
+  // Opens the device of the last list at `locationId`: the one entry the user chose, even when another
+  // device shows the same serial number or description.
+  virtual FtStatus OpenByLocation(uint32_t locationId, FtHandle& handle) = 0;
+  // Why the details of device `index` of the last list could not be read (the device named by its place
+  // on the bus, and the cause); empty when they were read.
+  virtual std::string DeviceProblem(uint32_t index) = 0;
+  // Why the last failed open failed, in the same words; empty after a successful open.
+  virtual std::string OpenProblem() = 0;
   virtual FtStatus Close(FtHandle handle) = 0;
 
   virtual FtStatus ResetDevice(FtHandle handle) = 0;

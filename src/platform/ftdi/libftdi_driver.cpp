@@ -3,14 +3,18 @@
 #include <ftdi.h>
 #include <libusb.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/clock.h"
+#include "platform/ftdi/device_problem.h"
 #include "platform/ftdi/line_settings.h"
 #include "platform/ftdi/receive_queue.h"
 
@@ -22,27 +26,78 @@ namespace {
 // for whole frames. The chip holds back a partly filled USB packet until its latency timer runs out
 // (16 ms by default), which would add up to 16 ms to every short reply; 2 ms keeps replies prompt while
 // a full-speed packet of 64 bytes still fills in about 5 ms at this rate, so packets are seldom sent
-// half empty. Reads of 4096 bytes take several pages per USB transfer when the chip is faster than the
-// reader, which keeps the reader thread's overhead per byte low.
+// half empty.
 constexpr unsigned char kLatencyMs = 2;
 constexpr unsigned kReadChunk = 4096;
+// libusb's wait for one read transfer. A working chip answers every latency period, with at least its
+// two status bytes, so this only bounds how long a hung device holds the reader, and with it a control
+// call or the close (libftdi's own default is 5 s).
+constexpr int kUsbReadTimeoutMs = 250;
+// A failed read is tried again after this pause: a CRC error on a long cable or a libusb time-out
+// passes, and the pause keeps a failing bus from being hammered.
+constexpr auto kRetryPause = std::chrono::milliseconds(20);
+// libftdi's code for a context without a device.
+constexpr int kNoUsbDevice = -666;
+// libftdi's code when libusb_open fails (in listing the strings and in opening).
+constexpr int kLibusbOpenFailed = -4;
+
+bool DeviceGone(int code) { return code == LIBUSB_ERROR_NO_DEVICE || code == kNoUsbDevice; }
 
 struct Listed {
   libusb_device* device = nullptr;
   uint32_t type = 3;
   uint32_t id = 0;
   uint32_t locationId = 0;
+  uint8_t bus = 0;
+  uint8_t address = 0;
   std::string serial;
   std::string description;
+  std::string problem;  // why the strings could not be read
 };
 
+// One open device. Every libftdi call on its context goes through the gate, one at a time: the reader
+// thread between its transfers, control calls before the reader's next transfer. Writes use their own
+// endpoint and libftdi keeps no state for them that a read touches, so they go straight to the device.
 struct OpenDevice {
   ftdi_context* context = nullptr;
   ReceiveQueue queue{kReceiveQueueBytes};
-  std::atomic<bool> failed{false};
+  std::atomic<bool> gone{false};
   std::atomic<uint32_t> readTimeoutMs{300};
+  uint32_t locationId = 0;
+  std::string name;  // for reports
+
+  std::mutex gateMutex;
+  std::condition_variable_any gateFree;
+  bool busy = false;        // a call runs on the context
+  int controlWaiting = 0;   // control calls waiting for the gate
+  uint64_t generation = 0;  // raised by every purge and reset of the receive side
   std::jthread reader;
-  std::string description;
+
+  // Runs a control call through the gate.
+  template <typename Call>
+  int Control(Call call) {
+    {
+      std::unique_lock lock(gateMutex);
+      ++controlWaiting;
+      gateFree.wait(lock, [this] { return !busy; });
+      --controlWaiting;
+      busy = true;
+    }
+    const int result = call();
+    {
+      std::lock_guard lock(gateMutex);
+      busy = false;
+    }
+    gateFree.notify_all();
+    return result;
+  }
+
+  // After a purge or reset of the receive side: what the reader holds or the queue has is older than it.
+  void DropReceived() {
+    std::lock_guard lock(gateMutex);
+    ++generation;
+    queue.Clear();
+  }
 };
 
 void CopyBounded(char* out, size_t size, const std::string& text) {
@@ -51,21 +106,88 @@ void CopyBounded(char* out, size_t size, const std::string& text) {
   std::memset(out + n, 0, size - n);
 }
 
-void ReaderLoop(std::stop_token stop, OpenDevice* open) {
-  std::vector<unsigned char> chunk(kReadChunk);
-  while (!stop.stop_requested()) {
-    const int n = ftdi_read_data(open->context, chunk.data(), static_cast<int>(chunk.size()));
-    if (n < 0) {
-      open->failed = true;
-      return;
+// The cause of a failed libftdi call on `device`: "нет доступа" with the hint when the system refuses
+// the user the device, else libftdi's own text.
+std::string CauseOf(ftdi_context* context, int code, libusb_device* device) {
+  if (code == kLibusbOpenFailed) {
+    libusb_device_handle* probe = nullptr;
+    const int opened = libusb_open(device, &probe);
+    if (opened == 0) libusb_close(probe);
+    if (opened == LIBUSB_ERROR_ACCESS) return kNoAccessCause;
+  }
+  const char* text = context ? ftdi_get_error_string(context) : nullptr;
+  char cause[160];
+  std::snprintf(cause, sizeof cause, "%s (код %d)", text && *text ? text : "ошибка libftdi", code);
+  return cause;
+}
+
+// Moves `count` bytes read under `generation` into the queue as it makes room; bytes that a purge or
+// reset has overtaken are dropped.
+void Deliver(std::stop_token& stop, OpenDevice& d, const unsigned char* bytes, size_t count,
+             uint64_t generation) {
+  size_t done = 0;
+  while (done < count && !stop.stop_requested()) {
+    {
+      std::lock_guard lock(d.gateMutex);
+      if (d.generation != generation) return;
+      done += d.queue.Push(bytes + done, count - done);
     }
-    size_t done = 0;
     // A full queue holds the bytes back until the link reads; the chip then holds off the recorder.
-    while (done < static_cast<size_t>(n) && !stop.stop_requested()) {
-      done += open->queue.Push(chunk.data() + done, static_cast<size_t>(n) - done);
-      if (done < static_cast<size_t>(n)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (done < count) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+void ReaderLoop(std::stop_token stop, OpenDevice* d, const LibftdiDriver::Report* report) {
+  std::vector<unsigned char> chunk(kReadChunk);
+  int failures = 0;  // failed reads in a row
+  while (!stop.stop_requested()) {
+    uint64_t generation = 0;
+    {
+      std::unique_lock lock(d->gateMutex);
+      if (!d->gateFree.wait(lock, stop, [d] { return !d->busy && d->controlWaiting == 0; })) return;
+      d->busy = true;
+      generation = d->generation;
     }
-    if (n == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    // Asked for one byte while libftdi holds none, ftdi_read_data makes at most one USB transfer, so a
+    // failed transfer can never take bytes of an earlier one with it; what the transfer brought beyond
+    // that byte is then taken from libftdi's buffer without touching the bus.
+    int n = ftdi_read_data(d->context, chunk.data(), 1);
+    if (n == 1 && d->context->readbuffer_remaining > 0) {
+      const int rest = static_cast<int>(std::min<unsigned>(d->context->readbuffer_remaining, kReadChunk - 1));
+      const int more = ftdi_read_data(d->context, chunk.data() + 1, rest);
+      if (more > 0) n += more;
+    }
+    {
+      std::lock_guard lock(d->gateMutex);
+      d->busy = false;
+    }
+    d->gateFree.notify_all();
+
+    if (n < 0) {
+      if (DeviceGone(n)) {
+        d->gone = true;
+        (*report)(d->name + ": устройство отключено (" + ftdi_get_error_string(d->context) + ")");
+        return;
+      }
+      if (failures++ == 0) {
+        char line[256];
+        std::snprintf(line, sizeof line, "%s: ошибка чтения USB (%s, код %d); повторяю", d->name.c_str(),
+                      ftdi_get_error_string(d->context), n);
+        (*report)(line);
+      }
+      std::this_thread::sleep_for(kRetryPause);
+      continue;
+    }
+    if (failures > 0) {
+      (*report)(d->name + ": чтение USB снова идёт после " + std::to_string(failures) + " ошибок подряд");
+      failures = 0;
+    }
+    if (n > 0) {
+      Deliver(stop, *d, chunk.data(), static_cast<size_t>(n), generation);
+    } else {
+      // Nothing came: the transfer itself waited for the chip's latency timer.
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
   }
 }
 
@@ -78,6 +200,8 @@ struct LibftdiDriver::Impl {
   std::vector<Listed> listed;
   std::map<FtHandle, std::unique_ptr<OpenDevice>> open;
   FtHandle nextHandle = 1;
+  std::string openProblem;
+  Report report;
 
   void FreeList() {
     if (list) ftdi_list_free(&list);
@@ -90,19 +214,27 @@ struct LibftdiDriver::Impl {
     return it == open.end() ? nullptr : it->second.get();
   }
 
-  // Runs a libftdi call on an open device: FT_INVALID_HANDLE when it is not open, FT_IO_ERROR when the
+  // Runs a control call on an open device: FT_INVALID_HANDLE when it is not open, FT_IO_ERROR when the
   // device has gone or the call fails.
   template <typename Call>
   FtStatus Run(FtHandle handle, Call call) {
-    std::lock_guard lock(mutex);
-    OpenDevice* d = Find(handle);
+    OpenDevice* d = nullptr;
+    {
+      std::lock_guard lock(mutex);
+      d = Find(handle);
+    }
     if (!d) return FT_INVALID_HANDLE;
-    if (d->failed) return FT_IO_ERROR;
-    return call(*d) < 0 ? FT_IO_ERROR : FT_OK;
+    if (d->gone) return FT_IO_ERROR;
+    return d->Control([&] { return call(*d); }) < 0 ? FT_IO_ERROR : FT_OK;
   }
+
+  FtStatus OpenListed(const Listed& entry, FtHandle& handle);
 };
 
-LibftdiDriver::LibftdiDriver() : impl_(std::make_unique<Impl>()) {}
+LibftdiDriver::LibftdiDriver(Report report) : impl_(std::make_unique<Impl>()) {
+  impl_->report = report ? std::move(report)
+                         : Report([](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+}
 
 LibftdiDriver::~LibftdiDriver() {
   std::vector<FtHandle> handles;
@@ -127,16 +259,21 @@ FtStatus LibftdiDriver::CreateDeviceInfoList(uint32_t& count) {
       entry.id = static_cast<uint32_t>(descriptor.idVendor) << 16 | descriptor.idProduct;
       entry.type = DeviceTypeFromRelease(descriptor.bcdDevice);
     }
+    entry.bus = libusb_get_bus_number(item->dev);
+    entry.address = libusb_get_device_address(item->dev);
     uint8_t ports[7] = {};
     const int depth = libusb_get_port_numbers(item->dev, ports, 7);
-    entry.locationId = MakeLocationId(libusb_get_bus_number(item->dev), ports, depth < 0 ? 0 : depth);
+    entry.locationId = MakeLocationId(entry.bus, ports, depth < 0 ? 0 : depth);
     char description[kDescriptionSize] = {};
     char serial[kSerialSize] = {};
-    // A device another program holds open cannot tell its strings; it is listed without them.
-    if (ftdi_usb_get_strings(impl_->listContext, item->dev, nullptr, 0, description, sizeof description,
-                             serial, sizeof serial) == 0) {
+    const int strings = ftdi_usb_get_strings(impl_->listContext, item->dev, nullptr, 0, description,
+                                             sizeof description, serial, sizeof serial);
+    if (strings == 0) {
       entry.description.assign(description, strnlen(description, sizeof description));
       entry.serial.assign(serial, strnlen(serial, sizeof serial));
+    } else {
+      // Listed without its strings, and named with the reason, so that it does not pass for no device.
+      entry.problem = DeviceProblemText(entry.bus, entry.address, CauseOf(impl_->listContext, strings, item->dev));
     }
     impl_->listed.push_back(std::move(entry));
   }
@@ -153,7 +290,7 @@ FtStatus LibftdiDriver::GetDeviceInfoDetail(uint32_t index, uint32_t& flags, uin
   flags = 0;
   handle = 0;
   for (auto& [h, d] : impl_->open) {
-    if (d->description == entry.description) {
+    if (d->locationId == entry.locationId) {
       flags = 1;  // opened
       handle = h;
     }
@@ -166,32 +303,62 @@ FtStatus LibftdiDriver::GetDeviceInfoDetail(uint32_t index, uint32_t& flags, uin
   return FT_OK;
 }
 
-FtStatus LibftdiDriver::OpenEx(const char* description, uint32_t flags, FtHandle& handle) {
+std::string LibftdiDriver::DeviceProblem(uint32_t index) {
   std::lock_guard lock(impl_->mutex);
-  if (flags != kOpenByDescription || description == nullptr) return FT_INVALID_PARAMETER;
-  const std::string wanted(description, strnlen(description, kDescriptionSize));
-  const Listed* entry = nullptr;
-  for (const Listed& l : impl_->listed) {
-    if (!l.description.empty() && l.description == wanted) {
-      entry = &l;
-      break;
-    }
+  return index < impl_->listed.size() ? impl_->listed[index].problem : std::string();
+}
+
+std::string LibftdiDriver::OpenProblem() {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->openProblem;
+}
+
+FtStatus LibftdiDriver::Impl::OpenListed(const Listed& entry, FtHandle& handle) {
+  char name[64];
+  std::snprintf(name, sizeof name, "USB %03u:%03u", static_cast<unsigned>(entry.bus),
+                static_cast<unsigned>(entry.address));
+  auto device = std::make_unique<OpenDevice>();
+  device->locationId = entry.locationId;
+  device->name = name;
+  if (!(device->context = ftdi_new())) {
+    openProblem = DeviceProblemText(entry.bus, entry.address, "нет памяти для libftdi");
+    return FT_INSUFFICIENT_RESOURCES;
   }
-  if (!entry) return FT_DEVICE_NOT_FOUND;
-  auto open = std::make_unique<OpenDevice>();
-  open->description = entry->description;
-  if (!(open->context = ftdi_new())) return FT_INSUFFICIENT_RESOURCES;
-  if (ftdi_usb_open_dev(open->context, entry->device) < 0) {
-    ftdi_free(open->context);
+  const int opened = ftdi_usb_open_dev(device->context, entry.device);
+  if (opened < 0) {
+    openProblem = DeviceProblemText(entry.bus, entry.address, CauseOf(device->context, opened, entry.device));
+    ftdi_free(device->context);
     return FT_DEVICE_NOT_OPENED;
   }
-  ftdi_set_latency_timer(open->context, kLatencyMs);
-  ftdi_read_data_set_chunksize(open->context, kReadChunk);
-  OpenDevice* raw = open.get();
-  open->reader = std::jthread([raw](std::stop_token stop) { ReaderLoop(stop, raw); });
-  handle = impl_->nextHandle++;
-  impl_->open.emplace(handle, std::move(open));
+  ftdi_set_latency_timer(device->context, kLatencyMs);
+  ftdi_read_data_set_chunksize(device->context, kReadChunk);
+  device->context->usb_read_timeout = kUsbReadTimeoutMs;
+  OpenDevice* raw = device.get();
+  const Report* sink = &report;
+  device->reader = std::jthread([raw, sink](std::stop_token stop) { ReaderLoop(stop, raw, sink); });
+  handle = nextHandle++;
+  open.emplace(handle, std::move(device));
+  openProblem.clear();
   return FT_OK;
+}
+
+FtStatus LibftdiDriver::OpenEx(const char* text, uint32_t flags, FtHandle& handle) {
+  std::lock_guard lock(impl_->mutex);
+  if ((flags != kOpenByDescription && flags != kOpenBySerialNumber) || text == nullptr)
+    return FT_INVALID_PARAMETER;
+  const std::string wanted(text, strnlen(text, kDescriptionSize));
+  for (const Listed& l : impl_->listed) {
+    const std::string& key = flags == kOpenByDescription ? l.description : l.serial;
+    if (!key.empty() && key == wanted) return impl_->OpenListed(l, handle);
+  }
+  return FT_DEVICE_NOT_FOUND;
+}
+
+FtStatus LibftdiDriver::OpenByLocation(uint32_t locationId, FtHandle& handle) {
+  std::lock_guard lock(impl_->mutex);
+  for (const Listed& l : impl_->listed)
+    if (l.locationId == locationId) return impl_->OpenListed(l, handle);
+  return FT_DEVICE_NOT_FOUND;
 }
 
 FtStatus LibftdiDriver::Close(FtHandle handle) {
@@ -203,6 +370,7 @@ FtStatus LibftdiDriver::Close(FtHandle handle) {
     d = std::move(it->second);
     impl_->open.erase(it);
   }
+  // The reader ends after its transfer, which a hung device holds at most for the bounded time-out.
   d->reader.request_stop();
   if (d->reader.joinable()) d->reader.join();
   ftdi_usb_close(d->context);
@@ -212,8 +380,9 @@ FtStatus LibftdiDriver::Close(FtHandle handle) {
 
 FtStatus LibftdiDriver::ResetDevice(FtHandle handle) {
   return impl_->Run(handle, [](OpenDevice& d) {
-    d.queue.Clear();
-    return ftdi_usb_reset(d.context);
+    const int r = ftdi_usb_reset(d.context);
+    d.DropReceived();
+    return r;
   });
 }
 
@@ -294,7 +463,7 @@ FtStatus LibftdiDriver::Purge(FtHandle handle, uint32_t mask) {
     } else if (mask & kPurgeTx) {
       r = ftdi_tcoflush(d.context);
     }
-    if (mask & kPurgeRx) d.queue.Clear();
+    if (mask & kPurgeRx) d.DropReceived();
     return r;
   });
 }
@@ -309,11 +478,15 @@ FtStatus LibftdiDriver::GetModemStatus(FtHandle handle, uint32_t& status) {
 }
 
 FtStatus LibftdiDriver::GetStatus(FtHandle handle, uint32_t& rxQueue, uint32_t& txQueue, uint32_t& events) {
-  std::lock_guard lock(impl_->mutex);
-  OpenDevice* d = impl_->Find(handle);
+  OpenDevice* d = nullptr;
+  {
+    std::lock_guard lock(impl_->mutex);
+    d = impl_->Find(handle);
+  }
   if (!d) return FT_INVALID_HANDLE;
-  if (d->failed) return FT_IO_ERROR;
   rxQueue = static_cast<uint32_t>(d->queue.Count());
+  // A gone device still hands over what it sent before; then every call says it is gone.
+  if (d->gone && rxQueue == 0) return FT_IO_ERROR;
   txQueue = 0;  // writes go out synchronously
   events = 0;
   return FT_OK;
@@ -329,19 +502,24 @@ FtStatus LibftdiDriver::Read(FtHandle handle, void* buffer, uint32_t count, uint
   if (!d) return FT_INVALID_HANDLE;
   bool gone = false;
   got = ReadWithin(
-      d->queue, static_cast<uint8_t*>(buffer), count, d->readTimeoutMs, [d] { return !d->failed.load(); },
-      gone);
+      d->queue, static_cast<uint8_t*>(buffer), count, d->readTimeoutMs,
+      [d] { return !d->gone || d->queue.Count() > 0; }, gone);
   return gone ? FT_IO_ERROR : FT_OK;
 }
 
 FtStatus LibftdiDriver::Write(FtHandle handle, const void* buffer, uint32_t count, uint32_t& written) {
   written = 0;
-  return impl_->Run(handle, [&](OpenDevice& d) {
-    const int n =
-        ftdi_write_data(d.context, static_cast<const unsigned char*>(buffer), static_cast<int>(count));
-    if (n > 0) written = static_cast<uint32_t>(n);
-    return n;
-  });
+  OpenDevice* d = nullptr;
+  {
+    std::lock_guard lock(impl_->mutex);
+    d = impl_->Find(handle);
+  }
+  if (!d) return FT_INVALID_HANDLE;
+  if (d->gone) return FT_IO_ERROR;
+  const int n = ftdi_write_data(d->context, static_cast<const unsigned char*>(buffer), static_cast<int>(count));
+  if (n < 0) return FT_IO_ERROR;
+  written = static_cast<uint32_t>(n);
+  return FT_OK;
 }
 
 }  // namespace platform::ftdi

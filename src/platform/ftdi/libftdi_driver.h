@@ -1,8 +1,12 @@
 #pragma once
 // The driver back end for real recorders, over libftdi1. A reader thread per open device feeds a
 // receive queue, so that queue status and reads behave as the link expects of the bridge driver.
+// A failed USB read is tried again after a short pause; only a device that has gone from the bus ends
+// the reader, and the bytes received before still reach the link.
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "platform/ftdi/driver.h"
 
@@ -10,14 +14,21 @@ namespace platform::ftdi {
 
 class LibftdiDriver final : public Driver {
  public:
-  LibftdiDriver();
+  // Where the reader thread reports failed reads (once per run of failures) and a device gone; the
+  // default writes a line to stderr.
+  using Report = std::function<void(const std::string& line)>;
+
+  explicit LibftdiDriver(Report report = {});
   ~LibftdiDriver() override;
 
   FtStatus CreateDeviceInfoList(uint32_t& count) override;
   FtStatus GetDeviceInfoDetail(uint32_t index, uint32_t& flags, uint32_t& type, uint32_t& id,
                                uint32_t& locationId, char (&serial)[kSerialSize],
                                char (&description)[kDescriptionSize], FtHandle& handle) override;
-  FtStatus OpenEx(const char* description, uint32_t flags, FtHandle& handle) override;
+  FtStatus OpenEx(const char* text, uint32_t flags, FtHandle& handle) override;
+  FtStatus OpenByLocation(uint32_t locationId, FtHandle& handle) override;
+  std::string DeviceProblem(uint32_t index) override;
+  std::string OpenProblem() override;
   FtStatus Close(FtHandle handle) override;
   FtStatus ResetDevice(FtHandle handle) override;
   FtStatus SetBaudRate(FtHandle handle, uint32_t baud) override;

@@ -93,12 +93,20 @@ Trecorder::Trecorder(QWidget* parent, std::string startDir)
     link_.reset();
     platform::ui::ExitProgram(1);
   }
+  // Devices the user may not open are named with the cause, whether recorders were found beside them or
+  // not; with only other bridge devices attached the count says so.
+  std::string unreadable;
+  for (const std::string& problem : link_->Unreadable) unreadable += problem + "\n";
   if (link_->DeviceCount == 0) {
-    // Bridge devices, but none of them a recorder: no other device is opened in its place.
-    MessageBox("Не обнаружено ни одного FTDI устройства!", " ", MsgButtons::Ok, MsgIcon::Error);
+    // No other device is opened in the place of a recorder.
+    const std::string count = toolkit::FormatText("подключено FTDI устройств - %d; можно открыть - %d",
+                                                  static_cast<int>(link_->Examined), 0);
+    MessageBox(unreadable + count, " ", MsgButtons::Ok, MsgIcon::Error);
     Link = nullptr;
     link_.reset();
     platform::ui::ExitProgram(1);
+  } else if (!unreadable.empty()) {
+    MessageBox(unreadable, " ", MsgButtons::Ok, MsgIcon::Warning);
   }
 }
 
@@ -169,9 +177,11 @@ void Trecorder::FormShow() {
 
   link.Log += toolkit::FormatText("\n открываем  %d-е;", link.Chosen);
   if (!link.OpenLink()) {
+    // The driver's reason goes with the message, so that a denied or busy device can be told apart.
+    const std::string reason = link.OpenFailure.empty() ? std::string() : "\n" + link.OpenFailure;
     Link = nullptr;
     link_.reset();
-    MessageBox("!!!!Ошибка открытия порта USB!", "", MsgButtons::Ok, MsgIcon::Error);
+    MessageBox("!!!!Ошибка открытия порта USB!" + reason, "", MsgButtons::Ok, MsgIcon::Error);
     return EndStartup();
   }
 

@@ -143,10 +143,45 @@ TEST_F(StartupTest, ForeignBridgeDevicesAloneAreNoRecorder) {
   emulator::DeviceInfo lowercase;
   lowercase.description = "t-9XV Unit";
   driver.Attach(lowercase);
-  Ui().ExpectMessage(MsgAnswer::Ok, "Не обнаружено ни одного FTDI устройства!");
+  Ui().ExpectMessage(MsgAnswer::Ok, "подключено FTDI устройств - 2; можно открыть - 0");
   Ui().ExpectExit(1);
   EXPECT_THROW(Trecorder w(nullptr, dir.string()), platform::ui::ProgramTerminated);
+  EXPECT_FALSE(SawMessage("Не обнаружено", " "));
   for (size_t i = 0; i < driver.DeviceCountAttached(); ++i) EXPECT_EQ(driver.Device(i).handle, 0u);
+}
+
+TEST_F(StartupTest, ARecorderTheUserMayNotOpenIsNamedWithTheCause) {
+  // Alone: named, with the count, and the program ends.
+  emulator::EmulatedDevice& denied = AddRecorder("UNIT0003", "T-9XV Unit", 3);
+  denied.accessDenied = true;
+  denied.info.bus = 2;
+  denied.info.address = 9;
+  const std::string named = "FTDI устройство: шина 002, адрес 009: нет доступа";
+  Ui().ExpectMessage(MsgAnswer::Ok, named);
+  Ui().ExpectExit(1);
+  EXPECT_THROW(Trecorder w(nullptr, dir.string()), platform::ui::ProgramTerminated);
+  EXPECT_TRUE(SawMessage("README", " "));
+  EXPECT_TRUE(SawMessage("подключено FTDI устройств - 1; можно открыть - 0", " "));
+  Ui().Reset();
+
+  // Beside two recorders that open: named before the chooser, which offers the other two.
+  AddRecorder("UNIT0001", "T-9XV Unit", 1);
+  AddRecorder("UNIT0002", "T-9XV Unit", 2);
+  Ui().ExpectMessage(MsgAnswer::Ok, named);
+  Trecorder w(nullptr, dir.string());
+  EXPECT_TRUE(SawMessage(named, " "));
+  ASSERT_NE(Link, nullptr);
+  EXPECT_EQ(Link->DeviceCount, 2u);
+}
+
+TEST_F(StartupTest, AFailedOpenSaysWhyTheDriverCouldNotOpen) {
+  AddRecorder("UNIT0005", "T-9XV Unit", 5);
+  Trecorder w(nullptr, dir.string());
+  w.show();
+  driver.Device(0).accessDenied = true;  // denied between the list and the open
+  Ui().ExpectMessage(MsgAnswer::Ok, "!!!!Ошибка открытия порта USB!\nFTDI устройство: шина 001, адрес 002: нет доступа");
+  w.FormShow();
+  EXPECT_FALSE(w.isVisible());
 }
 
 TEST_F(StartupTest, OneRecorderIsOpenedDirectlyShownLoggedAndClosedCleanly) {
