@@ -43,6 +43,27 @@ constexpr int kLibusbOpenFailed = -4;
 
 bool DeviceGone(int code) { return code == LIBUSB_ERROR_NO_DEVICE || code == kNoUsbDevice; }
 
+// The name of a read's failure code (libusb's codes, which ftdi_read_data passes on). The context's error
+// text is not read here: a write on another thread may be setting it.
+std::string ReadErrorName(int code) {
+  switch (code) {
+    case LIBUSB_ERROR_IO:
+      return "LIBUSB_ERROR_IO";
+    case LIBUSB_ERROR_NO_DEVICE:
+      return "LIBUSB_ERROR_NO_DEVICE";
+    case LIBUSB_ERROR_TIMEOUT:
+      return "LIBUSB_ERROR_TIMEOUT";
+    case LIBUSB_ERROR_PIPE:
+      return "LIBUSB_ERROR_PIPE";
+    case LIBUSB_ERROR_OVERFLOW:
+      return "LIBUSB_ERROR_OVERFLOW";
+    case kNoUsbDevice:
+      return "нет устройства";
+    default:
+      return "код " + std::to_string(code);
+  }
+}
+
 struct Listed {
   libusb_device* device = nullptr;
   uint32_t type = 3;
@@ -166,14 +187,11 @@ void ReaderLoop(std::stop_token stop, OpenDevice* d, const LibftdiDriver::Report
     if (n < 0) {
       if (DeviceGone(n)) {
         d->gone = true;
-        (*report)(d->name + ": устройство отключено (" + ftdi_get_error_string(d->context) + ")");
+        (*report)(d->name + ": устройство отключено (" + ReadErrorName(n) + ")");
         return;
       }
       if (failures++ == 0) {
-        char line[256];
-        std::snprintf(line, sizeof line, "%s: ошибка чтения USB (%s, код %d); повторяю", d->name.c_str(),
-                      ftdi_get_error_string(d->context), n);
-        (*report)(line);
+        (*report)(d->name + ": ошибка чтения USB (" + ReadErrorName(n) + "); повторяю");
       }
       std::this_thread::sleep_for(kRetryPause);
       continue;
