@@ -262,6 +262,26 @@ TEST_F(StartupTest, TwoRecordersAreOfferedInTheChooser) {
   EXPECT_NE(Log(2).find("UNIT 002(1a)"), std::string::npos);
 }
 
+TEST_F(StartupTest, OfTwoRecordersWithOneDescriptionTheChosenLineIsOpened) {
+  AddRecorder("UNIT0001", "T-9XV Unit", 1);
+  AddRecorder("UNIT0002", "T-9XV Unit", 2);
+  Trecorder w(nullptr, dir.string());
+  Ui().ExpectModal(
+      [](QDialog& d) {
+        auto& form = dynamic_cast<TForm3&>(d);
+        form.LB->setCurrentRow(2);
+        form.LBDblClick();
+      },
+      "TForm3");
+  w.FormShow();
+  ASSERT_NE(Link, nullptr);
+  EXPECT_EQ(driver.Device(0).handle, 0u);
+  EXPECT_NE(driver.Device(1).handle, 0u);
+  EXPECT_NE(w.windowTitle().indexOf("SerNum:  UNIT0002"), -1);
+  EXPECT_TRUE(driver.Device(0).recorder.Received().empty()) << "no command went to the other recorder";
+  EXPECT_NE(Log(2).find("UNIT 002(1a)"), std::string::npos);
+}
+
 TEST_F(StartupTest, TheExitLineOfTheChooserEndsTheProgram) {
   AddRecorder("UNIT0001", "T-9XV Unit A", 1);
   AddRecorder("UNIT0002", "T-9XV Unit B", 2);
