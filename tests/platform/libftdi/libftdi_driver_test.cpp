@@ -252,12 +252,8 @@ TEST_F(LibftdiBackend, ADownloadIsSampleForSampleTheDownloadOfTheEmulatedDriver)
     return t.Writer().FilesWritten();
   };
 
-  UsbDevice& d = AddRecorder("UNIT0001");
-  d.recorder.State().card = card;
-  Open();
+  // First through the emulated driver on a clock of its own, while no reader thread runs.
   const std::string base = (std::filesystem::current_path() / "libftdi_download").string();
-  const std::vector<std::string> overUsb = download(*link, base + "_usb");
-
   std::vector<std::string> overEmulated;
   {
     platform::TestClock testClock{5000};
@@ -273,6 +269,11 @@ TEST_F(LibftdiBackend, ADownloadIsSampleForSampleTheDownloadOfTheEmulatedDriver)
     ASSERT_TRUE(other.OpenLink());
     overEmulated = download(other, base + "_emulated");
   }
+  UsbDevice& d = AddRecorder("UNIT0001");
+  d.recorder.State().card = card;
+  Open();
+  const std::vector<std::string> overUsb = download(*link, base + "_usb");
+
   ASSERT_EQ(overUsb.size(), 1u);
   ASSERT_EQ(overEmulated.size(), 1u);
   const acquisition_test::ReadBack a = acquisition_test::ReadRecording(overUsb[0]);
