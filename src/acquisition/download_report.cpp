@@ -26,7 +26,8 @@ bool DownloadReport::Complete() const {
 
 std::string DownloadReportText(const DownloadReport& report) {
   std::string out = report.EndReason.empty() ? "Чтение закончено, но принято не всё."
-                                             : "Чтение закончено раньше: " + report.EndReason + ".";
+                                             : "Чтение закончено раньше: " + report.EndReason;
+  if (out.back() != '.') out += '.';
   std::vector<std::string> whole, cut;
   for (const DownloadedFile& f : report.Files) {
     if (f.CutReason.empty())

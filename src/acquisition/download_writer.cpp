@@ -135,7 +135,8 @@ void DownloadWriter::CutToWholeFrames(int fd) {
 
 bool DownloadWriter::FailWrite() {
   Log(FormatText("\n\n\n\n\n   error write file %s.                   E X I T !", fileName_.c_str()));
-  failure_ = FormatText("Ошибка записи файла %s: данные не записаны, чтение остановлено.", filePath_.c_str());
+  failure_ = FormatText("Ошибка записи файла %s: в нём только целые кадры до ошибки, чтение остановлено.",
+                        filePath_.c_str());
   if (file_ != nullptr) {
     // What reached the disk may end inside a frame: the file keeps whole frames only, each of them
     // received and written whole.

@@ -202,9 +202,10 @@ TEST_F(DownloadOverLink, AFrameGarbledOnTheLineLosesThatPageAloneWhereverItFalls
   // garbled on the line at every card page in turn: at each byte of its header (the frame is lost, its
   // bytes dropped) and in its body (it arrives with a bad check). Nothing but that page may be missing,
   // nothing may come twice, the pages after it keep their numbers and nothing waits for the time-out.
-  Record(2, kT0, 40);
-  Record(2, kT0 + 100, 10);
+  Record(2, kT0, 20);
+  Record(2, kT0 + 100, 6);
   Burn();
+  device.recorder.Line().SetRate(2'000'000);  // fewer polls a page: the sweep runs some 800 downloads
   const emulator::CardFile f[2] = {builder.Files()[0], builder.Files()[1]};
   ASSERT_EQ(f[1].SetupPage, f[0].LastPage + 1);
   // The frames of card file i from data page `from` up to (not including) data page `to`.
@@ -270,8 +271,9 @@ TEST_F(DownloadOverLink, AFrameGarbledOnTheLineLosesThatPageAloneWhereverItFalls
                 add(frames(i, 0, dataPages(i)));
               }
             }
-            if (!fatMode && progress.ErrorPages == 1)
+            if (!fatMode) {
               EXPECT_NE(log.find(toolkit::FormatText("\n%07u: error 0xfff", bad)), std::string::npos) << log;
+            }
             EXPECT_EQ(messages.size(), progress.ErrorPages);
           }
           ASSERT_EQ(got, expected) << log;

@@ -282,8 +282,9 @@ TEST_F(FatReading, AStreamStillRunningIsStoppedAndNeverTakenForTheFat) {
     EXPECT_EQ(r.Read, c.read);
     EXPECT_EQ(table_.FatCount, c.read ? 3 : 9);
     EXPECT_EQ(link.requests.size(), c.read ? 1u : 0u);
-    if (!c.read)
+    if (!c.read) {
       EXPECT_EQ(messages_.back(), "Unit передаёт данные и не останавливается: FAT не прочитан. | Error");
+    }
   }
 }
 
