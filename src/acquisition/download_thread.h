@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "acquisition/download_report.h"
 #include "acquisition/download_settings.h"
 #include "acquisition/download_writer.h"
 #include "recorder/download_progress.h"
@@ -26,7 +27,8 @@ struct DownloadHooks {
   std::function<void(const std::string&)> ShowFileName;
   std::function<void(const std::string&)> ShowButton;
   std::function<void(const std::string&)> ShowSummary;
-  // A message box (text, caption) the window shows.
+  // A message box (text, caption) the window shows: also the report of a download that did not read
+  // everything it was asked for.
   std::function<void(const std::string&, const std::string&)> Message;
   // The end handshake (DownloadDone), the last thing the thread does.
   std::function<void()> Done;
@@ -43,7 +45,11 @@ enum class DownloadEnd {
   LogFailed,    // the work log does not open: nothing was read
   WriteFailed,  // a data file could not be created or written: reported, never a success
   Refused,      // the recorder's sample clock is not one a recorder reports: nothing was read
+  DeviceGone,   // the recorder's USB device went away (a pulled cable)
 };
+
+// The caption of the box that reports an incomplete download.
+inline constexpr const char* kIncompleteCaption = "Прочитано не всё";
 
 class TrdBce {
  public:
@@ -65,17 +71,32 @@ class TrdBce {
 
   DownloadEnd End() const { return end_.load(); }
   const DownloadWriter& Writer() const { return writer_; }
+  // Which files are complete and what was not read; filled when the download has ended.
+  const DownloadReport& Report() const { return report_; }
 
  private:
   enum State { kFinish = 3, kRequest = 7, kReceive = 8 };
   void Log(const std::string& text);
   State RequestPortion();
-  State OnFatPage(uint32_t p, uint16_t error, uint16_t dropped);
+  State OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, uint32_t lost);
   State OnRangePage(uint32_t p, uint16_t error, uint16_t dropped);
-  // A range page whose reply code skips some: the skipped ones are error pages.
-  State OnLostFrames(uint8_t code, uint16_t dropped);
+  // Frames of the current request that never arrived before the page with reply code `code`.
+  uint32_t LostBefore(uint8_t code);
+  // Range mode: `lost` pages that never arrived are error pages of their own numbers.
+  State OnLostFrames(uint32_t lost, uint16_t dropped);
+  // The line fell quiet after a garbled frame: the rest of the request was lost on the line.
+  State OnLostTail();
+  // The setup page of a FAT file did not arrive: the recorder's own setup heads the file.
+  void SetupPageLost(uint32_t p);
   State EndOfPortion();
   State EndWith(DownloadEnd end);
+  State DeviceGone();
+  bool LinkGone();
+  // Closes the open file at `endPage`; it is reported as cut for `reason`. False when the close failed.
+  bool CloseCut(uint32_t endPage, const std::string& reason);
+  void MarkLastFileCut(const std::string& reason);
+  void StopStream();
+  void BuildReport();
   // "заголовок: " and the reason a page header was refused.
   std::string FaultText(recorder::HeaderFault fault) const;
   void Finish();
@@ -93,10 +114,19 @@ class TrdBce {
   const uint8_t* page_ = nullptr;
   uint32_t begin_ = 0;
   uint16_t portion_ = 0;
-  bool codeKnown_ = false;  // a page of the current request came: lastCode_ holds its reply code
+  // The recorder numbers the page frames of its streams with a running reply code, across requests.
+  bool codeKnown_ = false;  // a page frame came: lastCode_ holds its reply code
   uint8_t lastCode_ = 0;
+  uint32_t garbage_ = 0;      // bytes dropped on the line since the last page frame
+  bool garbled_ = false;      // a reception since the last page frame brought garbage
+  bool requestOpen_ = false;  // pages of the current request may still be streaming
+  unsigned statusFailures_ = 0;
   uint32_t startTick_ = 0;
   uint32_t lastPageTick_ = 0;
+  uint32_t lastHeardTick_ = 0;     // the last reception that brought anything
+  size_t entryFirstFile_ = 0;      // FAT mode: files written before the current entry
+  std::vector<std::string> cuts_;  // by file written: why it is incomplete, empty when it is not
+  DownloadReport report_;
 };
 
 }  // namespace acquisition

@@ -1,5 +1,8 @@
 #include "acquisition/download_writer.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -121,10 +124,29 @@ void DownloadWriter::DesignFilter() {
   filterOn_ = true;
 }
 
+void DownloadWriter::CutToWholeFrames(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_size < static_cast<off_t>(headerBytes_) || frameBytes_ == 0) return;
+  const uint64_t data = static_cast<uint64_t>(st.st_size) - headerBytes_;
+  const auto keep = static_cast<off_t>(headerBytes_ + data / frameBytes_ * frameBytes_);
+  if (keep < st.st_size && ::ftruncate(fd, keep) != 0)
+    Log(FormatText("\n   файл %s не обрезан до целых кадров: %s", fileName_.c_str(), std::strerror(errno)));
+}
+
 bool DownloadWriter::FailWrite() {
   Log(FormatText("\n\n\n\n\n   error write file %s.                   E X I T !", fileName_.c_str()));
-  failure_ = FormatText("Ошибка записи файла %s: данные не записаны, чтение остановлено.", filePath_.c_str());
-  if (file_ != nullptr) std::fclose(file_);
+  failure_ = FormatText("Ошибка записи файла %s: в нём только целые кадры до ошибки, чтение остановлено.",
+                        filePath_.c_str());
+  if (file_ != nullptr) {
+    // What reached the disk may end inside a frame: the file keeps whole frames only, each of them
+    // received and written whole.
+    const int fd = ::dup(::fileno(file_));
+    std::fclose(file_);
+    if (fd >= 0) {
+      CutToWholeFrames(fd);
+      ::close(fd);
+    }
+  }
   file_ = nullptr;
   fill_ = 0;
   written_ = 0;
@@ -255,6 +277,8 @@ bool DownloadWriter::OpenDataFile(uint32_t pageNumber, long double correction, c
   fileName_ = name;
   file_ = f;
   files_.push_back(filePath_);
+  headerBytes_ = headerSize;
+  frameBytes_ = size_t{n} * sizeof(int32_t);
   if (toolkit::WriteMainHeader(f, main) != toolkit::HeaderIo::Ok ||
       toolkit::WriteChannelHeaders(f, channels) != toolkit::HeaderIo::Ok)
     return FailWrite();
@@ -269,10 +293,10 @@ bool DownloadWriter::OpenDataFile(uint32_t pageNumber, long double correction, c
 bool DownloadWriter::CloseDataFile(uint32_t endPage) {
   if (file_ == nullptr) return true;
   if (fill_ != 0 && !WriteSamples(samples_.data(), fill_)) return FailWrite();
-  const bool flushed = std::fflush(file_) == 0;
+  if (std::fflush(file_) != 0) return FailWrite();
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
-  if (!flushed || !closed) return FailWrite();
+  if (!closed) return FailWrite();
   const uint32_t clock = std::max<uint32_t>(1, settings_.SampleClock);
   Log(FormatText("\nконец файла в бл. %u;  %s,%05u;   \n", endPage, TicksText(prevPageTime_, clock).c_str(),
                  (100000 / clock) * (prevPosition_ + ticksPerPage_ - decimation_)));

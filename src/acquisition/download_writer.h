@@ -103,6 +103,8 @@ class DownloadWriter {
   bool AppendSamples(const uint8_t* page, bool filter);
   bool WriteSamples(const int32_t* samples, size_t count);
   bool FailWrite();
+  // Cuts the data file open as `fd` back to its headers and whole frames.
+  void CutToWholeFrames(int fd);
 
   DownloadSettings settings_;
   LogSink log_;
@@ -128,6 +130,8 @@ class DownloadWriter {
   std::string filePath_;
   std::vector<std::string> files_;
   std::string failure_;
+  size_t headerBytes_ = 0;  // of the current file
+  size_t frameBytes_ = 0;   // one sample of each channel
   std::array<uint8_t, 8> channelNumbers_{};
 
   toolkit::Tf_batt designer_;

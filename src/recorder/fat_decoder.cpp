@@ -36,6 +36,7 @@ FatReadParams FatParamsFromStatus(const StatusBlock& status, uint32_t sampleCloc
   p.BatteryScale = status.BatteryScale;
   p.AccuScale = status.AccuScale;
   p.SampleClock = sampleClock;
+  p.Last_pg = status.Last_pg;
   p.Detailed = detailed;
   p.WithCorrections = withCorrections;
   return p;
@@ -296,7 +297,13 @@ void FatDecoder::Finish() {
   if (files_ == 0) return;
   FileEntry& last = table_.FatFiles[files_ - 1];
   if (last.EndPage == NotClosedPage()) {
-    last.EndPage = lastPage_;
+    // The file was still being written: it ends at the last page the FAT names, unless that lies before
+    // its begin (a power-on record before its start, a damaged page after it); then at the last page
+    // the recorder wrote. It stays in the list either way, marked as closed by the program.
+    uint32_t end = lastPage_;
+    if (end < last.BeginPage) end = params_.Last_pg;
+    if (end < last.BeginPage) end = last.BeginPage;
+    last.EndPage = end;
     last.ClosedByProgram = 1;
   }
 }

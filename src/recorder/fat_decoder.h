@@ -24,6 +24,7 @@ struct FatReadParams {
   uint16_t BatteryScale = 0;     // microvolts per count (status offset 168)
   uint16_t AccuScale = 0;        // microvolts per count (status offset 170)
   uint32_t SampleClock = 0;      // the recorder's base sample clock, Hz
+  uint32_t Last_pg = 0;          // the last card page written (status), the end of a file still open
   bool Detailed = false;         // "FAT подробно"
   bool WithCorrections = false;  // "с поправками": coordinates and time corrections
 };
@@ -71,7 +72,8 @@ class FatDecoder {
   // record that failed its check.
   bool DecodePage(uint32_t cardPage, std::span<const uint8_t> page, const AskContinue& ask);
 
-  // Closes the reading: the file count, and the last file, when still open, ends at the last page seen.
+  // Closes the reading: the file count, and the last file, when still open, ends at the last page seen,
+  // or at the status's last written page when the last page seen lies before the file's begin.
   void Finish();
 
   FatListing& Listing() { return listing_; }

@@ -18,13 +18,24 @@ constexpr uint8_t kPageTypeBits = 0x60;
 
 using Icon = FatReadingUi::Icon;
 
-// Drains; when two drains in a row leave data, warns and drains a third time.
-void CheckLine(FatLinkOps& link, const FatReadingUi& ui, const char* warning) {
+// Drains; when two drains in a row leave data, warns and drains a third time. True when the line fell
+// quiet.
+bool CheckLine(FatLinkOps& link, const FatReadingUi& ui, const char* warning) {
   if (link.Drain() != 0 && link.Drain() != 0) {
     ui.Message(warning, "Error", Icon::None);
-    link.Drain();
+    return link.Drain() == 0;
   }
+  return true;
 }
+
+// A line that does not fall quiet still streams pages (a download that ended early, a transmission):
+// they would be taken for the FAT pages asked for. The stream is stopped and the line drained again.
+bool QuietLine(FatLinkOps& link) {
+  link.StopStream();
+  return link.Drain() == 0;
+}
+
+constexpr const char* kBusyLine = "Unit передаёт данные и не останавливается: FAT не прочитан.";
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -35,7 +46,10 @@ struct FileCloser {
 FatReadingResult ReadFat(FatLinkOps& link, FatTable& table, StatusBlock& status,
                          const FatReadingOptions& options, const FatReadingUi& ui) {
   FatReadingResult out;
-  CheckLine(link, ui, "повтор очистки буфера!");
+  if (!CheckLine(link, ui, "повтор очистки буфера!") && !QuietLine(link)) {
+    ui.Message(kBusyLine, "Error", Icon::Error);
+    return out;
+  }
 
   if (link.ReadStatus(status) != 0) {
     ui.Message(link.Log(), "нет связи или Unit не включен!", Icon::Error);
@@ -64,11 +78,15 @@ FatReadingResult ReadFat(FatLinkOps& link, FatTable& table, StatusBlock& status,
   }
   bool logFailed = std::fputs("\nчтение FATа: \n", log.get()) < 0;
 
+  // Only a quiet line brings the pages asked for and nothing before them.
+  if (link.Drain() != 0 && !QuietLine(link)) {
+    ui.Message(kBusyLine, "Error", Icon::Error);
+    return out;
+  }
   FatDecoder decoder(
       table, FatParamsFromStatus(status, options.SampleClock, options.Detailed, options.WithCorrections));
   decoder.Begin();
   out.Read = true;
-  link.Drain();
 
   const uint32_t first = decoder.FirstPage();
   const uint32_t total = decoder.PageCount();

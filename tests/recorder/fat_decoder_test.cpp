@@ -8,6 +8,7 @@
 
 #include "card_bytes.h"
 #include "recorder/fat_grid.h"
+#include "recorder/fat_grid_marks.h"
 
 namespace recorder {
 namespace {
@@ -182,6 +183,34 @@ TEST(FatDecoder, UnclosedFilesAreClosedByTheProgram) {
   EXPECT_EQ(grid.Cells[1][5], "?");
   EXPECT_EQ(grid.Cells[2][5], "?");
   EXPECT_EQ(grid.Cells[1][2], "2048");
+}
+
+TEST(FatDecoder, AFileStillOpenBeforeItsLastPageSeenStaysInTheGrid) {
+  // The page pointers name page 0x4000; a file still open that begins after it ends at the status's
+  // last written page, or at its own begin when that lies before it too. It stays listed and markable.
+  struct Case {
+    uint32_t begin, lastPg, end;
+    bool markable;
+  } const cases[] = {
+      {0x3000, 0x9000, 0x4000, true},   // the last page seen lies after the begin: as it was
+      {0x5000, 0x5400, 0x5400, true},   // before the begin: the recorder's last written page
+      {0x5000, 0x4FFF, 0x5000, false},  // both before: one page, listed but not offered for download
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.begin);
+    FatReadParams params = Params();
+    params.Last_pg = c.lastPg;
+    const Decoded d = Decode(card_bytes::FatPages({Start(1, c.begin, kT0)}, kFatFirst, 2), params);
+    ASSERT_EQ(d.table.FatCount, 1);
+    EXPECT_EQ(d.table.FatFiles[0].EndPage, c.end);
+    EXPECT_TRUE(IsFatFileRow(d.table, 0));
+    const FatGrid grid = BuildFatGrid(d.table);
+    EXPECT_EQ(grid.Cells[1][1], "15.03.24 12:30:00");
+    EXPECT_EQ(grid.Cells[1][5], "?");
+    std::vector<std::string> marks;
+    MarkAllFiles(d.table, marks);
+    EXPECT_EQ(marks.at(1) == kFatMark, c.markable);
+  }
 }
 
 TEST(FatDecoder, RecordFieldsAndRemarks) {

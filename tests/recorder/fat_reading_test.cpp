@@ -72,6 +72,8 @@ class FakeLink : public FatLinkOps {
     return 513;
   }
   std::string Log() const override { return "чтение статуса Unit'a\n\n0"; }
+  // A page of an earlier stream still on its way.
+  void Stale(uint32_t page) { pending_.push_back(page); }
 
   StatusBlock status;
   uint8_t statusResult = 0;
@@ -254,6 +256,36 @@ TEST_F(FatReading, OnlyABatchCutShortIsStopped) {
   EXPECT_EQ(questions_, std::vector<std::string>{"error ks: стр. 256 / запись 1;"});
   EXPECT_EQ(cut.stops, 1);
   EXPECT_TRUE(messages_.empty()) << messages_.front();
+}
+
+TEST_F(FatReading, AStreamStillRunningIsStoppedAndNeverTakenForTheFat) {
+  // A download that ended early left the recorder streaming erased pages: the drains never fall quiet.
+  struct Case {
+    std::deque<uint32_t> drains;
+    bool read;
+  } const cases[] = {
+      {{7, 7, 7}, true},      // the stop quiets the line before the status
+      {{0, 7}, true},         // the line starts streaming after the first check
+      {{7, 7, 7, 7}, false},  // nothing stops it: nothing is read, the list stays
+      {{0, 7, 7}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.drains.size());
+    messages_.clear();
+    table_.FatCount = 9;
+    FakeLink link = Link(ThreeFiles());
+    link.drainResults = c.drains;
+    link.Stale(3000);
+    StatusBlock status{};
+    const FatReadingResult r = ReadFat(link, table_, status, options_, ui_);
+    EXPECT_EQ(link.stops, 1 + (c.read ? 1 : 0)) << "the stream, then the FAT's own rest of its batch";
+    EXPECT_EQ(r.Read, c.read);
+    EXPECT_EQ(table_.FatCount, c.read ? 3 : 9);
+    EXPECT_EQ(link.requests.size(), c.read ? 1u : 0u);
+    if (!c.read) {
+      EXPECT_EQ(messages_.back(), "Unit передаёт данные и не останавливается: FAT не прочитан. | Error");
+    }
+  }
 }
 
 TEST_F(FatReading, LogThatCannotOpenEndsTheProgram) {

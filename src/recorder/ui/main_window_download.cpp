@@ -12,6 +12,8 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <system_error>
 
 #include "acquisition/download_thread.h"
@@ -166,8 +168,12 @@ void Trecorder::B_readClick() {
   hooks.ShowFileName = onGui([](Trecorder& w, const QString& t) { w.L_dt->setText(t); });
   hooks.ShowButton = onGui([](Trecorder& w, const QString& t) { w.B_read->setText(t); });
   hooks.ShowSummary = onGui([](Trecorder& w, const QString& t) { w.L_N->setText(t); });
-  hooks.Message = [](const std::string& text, const std::string& caption) {
-    MessageBox(text, caption, MsgButtons::Ok, MsgIcon::Error);
+  // Set when the window closes: the report of the download that this cuts short goes to the work log only.
+  auto closing = std::make_shared<std::atomic<bool>>(false);
+  hooks.Message = [closing](const std::string& text, const std::string& caption) {
+    const bool report = caption == acquisition::kIncompleteCaption;
+    if (report && closing->load()) return;
+    MessageBox(text, caption, MsgButtons::Ok, report ? MsgIcon::Warning : MsgIcon::Error);
   };
   hooks.Done = [self] {
     platform::ui::PostToGui([self] {
@@ -193,7 +199,8 @@ void Trecorder::B_readClick() {
     return;
   }
   // Closing the window cancels the download and waits for it, so its last file is complete.
-  downloadHook_ = Shutdown().Add("TrdBce", [this] {
+  downloadHook_ = Shutdown().Add("TrdBce", [this, closing] {
+    closing->store(true);
     if (!ReadThread) return;
     ReadThread->Terminate();
     platform::ui::WaitServing([this] { return ReadThread == nullptr; });

@@ -488,6 +488,7 @@ TEST_F(DownloadWindowTest, TheTimerShowsTheProgressOfTheRunningDownload) {
   // Nothing came since: the rate falls to 0 and the estimate goes.
   w->Tmer2Timer();
   EXPECT_EQ(w->L_N->text().toStdString(), shown.substr(0, 3) + "cek  (000Kb/cek);");
+  Ui().ExpectMessage(MsgAnswer::Ok, "Чтение закончено раньше: прервано пользователем.");
   w->B_read->click();
   WaitForDownloadDone();
 }
@@ -498,10 +499,21 @@ TEST_F(DownloadWindowTest, ASecondPressCancelsAndTheReceivedSamplesStayInTheFile
   Mark(1);
   ReadUntilPages(200);
   acquisition::TrdBce* running = w->ReadThread.get();
+  Ui().ExpectMessage(MsgAnswer::Ok, "Чтение закончено раньше: прервано пользователем.");
   w->B_read->click();
   EXPECT_EQ(w->ReadThread.get(), running) << "the press cancels, it starts nothing";
   EXPECT_FALSE(w->B_read->isEnabled());
   WaitForDownloadDone();
+  // The user reads which file is cut.
+  const auto boxes = Ui().Messages();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, acquisition::kIncompleteCaption);
+  EXPECT_EQ(boxes[0].icon, platform::ui::MsgIcon::Warning);
+  EXPECT_NE(boxes[0].text.find("Полные файлы: 0\nНеполные файлы: 1\n   " + w->L_dt->text().toStdString() +
+                               ": до стр."),
+            std::string::npos)
+      << boxes[0].text;
+  EXPECT_EQ(w->L_N->text().toStdString().rfind("прочитано не всё! ", 0), 0u);
 
   EXPECT_EQ(w->B_read->text().toStdString(), kReadCaption);
   EXPECT_FALSE(w->B_read->isEnabled()) << "until the FAT is read again";
@@ -516,6 +528,13 @@ TEST_F(DownloadWindowTest, ASecondPressCancelsAndTheReceivedSamplesStayInTheFile
   const std::vector<std::string> files = DataFiles();
   ASSERT_EQ(files.size(), 1u);
   ExpectBeginningOf(files[0], builder.Files()[0], 3, 199);
+
+  // The recorder no longer streams the rest of the portion: the next FAT reading finds a quiet line and
+  // the file on the card.
+  EXPECT_EQ(set->PagesPending(), 0u);
+  w->B_fat->click();
+  EXPECT_EQ(w->Fat.FatCount, 1);
+  EXPECT_EQ(Ui().Messages().size(), 1u) << Ui().Messages().back().text;
 }
 
 TEST_F(DownloadWindowTest, APressAfterTheThreadsLastCaptionStartsNoSecondDownload) {
