@@ -116,12 +116,14 @@ TEST(SpectrumMenus, ThreeStatesAndLongTransforms) {
                              m.cur,    m.LB_s,  m.cmena,   m.ToFile, m.N_forma, m.forACH};
   };
   using V = std::vector<bool>;
-  EXPECT_EQ(items(analysis::SpectrumMenus(0, true, 50, 4096)), (V{1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 0, 0, 1}));
-  EXPECT_EQ(items(analysis::SpectrumMenus(1, true, 50, 4096)), (V{0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0}));
-  EXPECT_EQ(items(analysis::SpectrumMenus(1, false, 3, 4096)), (V{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1}));
-  EXPECT_EQ(items(analysis::SpectrumMenus(1, false, 2, 4096)), (V{1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1, 0, 1}));
+  EXPECT_EQ(items(analysis::SpectrumMenus(0, true, true, 50, 4096)), (V{1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 0, 0, 1}));
+  EXPECT_EQ(items(analysis::SpectrumMenus(1, true, true, 50, 4096)), (V{0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0}));
+  EXPECT_EQ(items(analysis::SpectrumMenus(1, false, true, 3, 4096)), (V{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1}));
+  EXPECT_EQ(items(analysis::SpectrumMenus(1, false, true, 2, 4096)), (V{1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1, 0, 1}));
+  // "Esc" or "O' k" before any computation: nothing to redraw, list, write or read with the cursor.
+  EXPECT_EQ(items(analysis::SpectrumMenus(1, false, false, 0, 4096)), (V{1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 0, 0, 1}));
   for (int state : {0, 1}) {
-    const M m = analysis::SpectrumMenus(state, false, 5, 16384);
+    const M m = analysis::SpectrumMenus(state, false, true, 5, 16384);
     EXPECT_FALSE(m.N_XYZ || m.B3_Bcex || m.Bza_sp) << state;
   }
 }
