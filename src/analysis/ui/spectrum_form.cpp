@@ -338,10 +338,15 @@ void TForm_spek::ToFileClick() {
 void TForm_spek::WriteSpectrumFile(int channel) {
   const std::string path = SpectrumFileName(S(), channel);
   const std::string start = toolkit::GlobalFunk().DateTimeText(S().Header.StartTicks, lastStart_ * S().Dt);
+  int64_t zeroed = 0;
   const std::string text =
-      SpectrumFileText(Buffers, S(), toolkit::FieldText(S().FileName), lastMode_ == 0, lastStart_, start);
+      SpectrumFileText(Buffers, S(), toolkit::FieldText(S().FileName), lastMode_ == 0, lastStart_, start, &zeroed);
   std::string error;
-  if (!WriteTextFile(path, text, error)) platform::ui::ShowMessage(error);
+  if (!WriteTextFile(path, text, error))
+    platform::ui::ShowMessage(error);
+  else if (zeroed > 0)
+    platform::ui::ShowMessage(path + ": " + std::to_string(zeroed) +
+                              " значений спектра не числа (переполнение), записаны нулями");
 }
 
 }  // namespace analysis

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <cstring>
 #include <fstream>
+#include <limits>
 
 #include "analysis/ui/radio_group.h"
 #include "platform/ui/grab.h"
@@ -375,6 +376,11 @@ TEST_F(SpectrumFormTest, ValuesListTogglesWithThePlotAndTheFileIsWritten) {
   EXPECT_TRUE(form->LB_spek->isHidden());
   form->ToFile->trigger();
   EXPECT_TRUE(std::filesystem::exists(dir + "/rec.xx.s0"));
+  // An overflowed bin is written as 0, and said once.
+  form->Buffers.WorkBuffer[7] = std::numeric_limits<float>::infinity();
+  support::Ui().ExpectMessage(MsgAnswer::Ok, "1 значений спектра не числа");
+  form->ToFile->trigger();
+  form->Buffers.WorkBuffer[7] = 0.0f;
   // A single spectrum from the first cursor: the file's start and length are those of its samples.
   S().SpectrumMode = 1;
   S().FourierLength = 1000;
