@@ -214,7 +214,10 @@ TEST_F(SpectrumFormTest, ParameterPanelAppliesItsBounds) {
   form->E_time_CBAH->setText("-5");
   form->RG_F->SetItemIndex(1);
   form->E_np->setText("1");
+  form->Edit3->setText("80");  // above the Nyquist frequency of 100 samples a second
+  support::Ui().ExpectMessage(MsgAnswer::Ok, "Частота верхняя 80.00000 Гц выше частоты Найквиста: взята 50.00000 Гц");
   form->B_O_key->click();
+  EXPECT_EQ(S().SwanHigh, 50.0f);
   EXPECT_TRUE(form->P_yct_sp->isHidden());
   EXPECT_EQ(S().FftLength, 64u);
   EXPECT_EQ(S().SpectrumMode, 1);
