@@ -14,14 +14,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 
 #include "analysis/ui/radio_group.h"
 #include "platform/ui/grab.h"
 #include "spectrum_window_fixture.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -96,8 +97,8 @@ TEST_F(SpectrumFormTest, EnterInThePanelPressesNoButtonAndEscapeClosesOnlyThePan
   form->cmena->trigger();
   ASSERT_FALSE(form->P_yct_sp->isHidden());
   const QString caption = form->H_i_KOGER->text();
-  for (QLineEdit* e : form->P_yct_sp->findChildren<QLineEdit*>()) {
-    if (!e->isEnabled()) continue;
+  for (QLineEdit* e : form->findChildren<QLineEdit*>()) {
+    if (!e->isEnabled() || !e->isVisible()) continue;
     const QString before = e->text();
     e->setFocus();
     Press(e, Qt::Key_Return);
@@ -123,10 +124,9 @@ TEST_F(SpectrumFormTest, EnterInThePanelPressesNoButtonAndEscapeClosesOnlyThePan
 // are not offered, and calling them anyway changes no setting and shows nothing.
 TEST_F(SpectrumFormTest, WithNothingComputedTheCommandsOnTheSpectrumDoNothing) {
   Fill(20000, Sine(1.0, 100, 4096), 0, 20000);
-  const std::string dir = std::filesystem::temp_directory_path() / ("spek_none_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  std::strcpy(S().DataDir, dir.c_str());
-  std::strcpy(S().FileName, "rec.xx");
+  const support::TempDir dir;
+  toolkit::SetFieldText(S().DataDir, dir.path());
+  toolkit::SetFieldText(S().FileName, "rec.xx");
   Open();
   form->show();
   form->cmena->trigger();
@@ -145,8 +145,7 @@ TEST_F(SpectrumFormTest, WithNothingComputedTheCommandsOnTheSpectrumDoNothing) {
   EXPECT_EQ(form->CursorMode, 0);
   EXPECT_EQ(std::memcmp(&before, &S(), sizeof before), 0);
   EXPECT_EQ(Image(), picture);
-  EXPECT_FALSE(std::filesystem::exists(dir + "/rec.xx.s0"));
-  std::filesystem::remove_all(dir);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("rec.xx.s0")));
   // Once a spectrum is computed they are offered again.
   form->spektr->trigger();
   EXPECT_TRUE(form->summ->isEnabled() && form->LB_s->isEnabled() && form->cur->isEnabled());
