@@ -24,13 +24,10 @@ ChannelPeaks ResponsePeaks(const float* s, int32_t L, double dt) {
   for (int32_t k = 1; k <= half - 1; ++k) out.largest = std::max(out.largest, static_cast<double>(s[k]));
   if (!(out.largest > 0.0)) return out;
   const double threshold = 0.05 * out.largest;
-  for (int32_t k = 1; k <= half - 2; ++k) {
+  // Slots 0 .. 198 take the first peaks; later ones would only overwrite slot 199, which is never listed.
+  for (int32_t k = 1; k <= half - 2 && static_cast<int>(out.peaks.size()) < kPeakSlots - 1; ++k) {
     if (!(s[k] > threshold && s[k - 1] < s[k] && s[k] > s[k + 1])) continue;
-    const Peak p{k / (L * dt), s[k] / out.largest, k};
-    if (static_cast<int>(out.peaks.size()) < kPeakSlots - 1)
-      out.peaks.push_back(p);
-    else
-      out.peaks.back() = p;
+    out.peaks.push_back(Peak{k / (L * dt), s[k] / out.largest, k});
   }
   return out;
 }

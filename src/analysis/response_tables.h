@@ -17,8 +17,7 @@ struct Peak {
 };
 
 // Peaks of one channel's spectrum s[0 .. L/2-1] of an L-point transform: local maxima above 5 % of the
-// largest amplitude over bins 1 .. L/2-1, relative to it; at most 199 are kept (later ones replace the
-// last).
+// largest amplitude over bins 1 .. L/2-1, relative to it; the first 199 are kept.
 struct ChannelPeaks {
   double largest = 0.0;
   std::vector<Peak> peaks;

@@ -252,18 +252,23 @@ bool WriteSwanFile(const std::string& path, const SwanMap& map, std::string& err
     return false;
   }
   const double max = map.maxValue;
+  // Numbers of the table as integers; a value beyond their range (a frequency far above any record's)
+  // is written at the range's end.
+  const auto whole = [](double v) {
+    return static_cast<int>(std::clamp(std::isfinite(v) ? v : 0.0, -1e9, 1e9));
+  };
   f.Print("веpхняя стpока - частота, умноженная на 100;    вниз идет вpемя c dt = %.5f", map.M * map.dt);
   f.Print("\nчисла надо умножить на max/10000 = %.5f \n", 0.0001 * max);
   f.Print("\n     ");
   for (int r = 1; r < kSwanRows - 1; ++r) f.Print("%5d", r);
   f.Print("\n");
   f.Print("\n t/w ");
-  for (int r = 1; r < kSwanRows - 1; ++r) f.Print("%5d", static_cast<int>(std::trunc(map.centre[r] * 100.0)));
+  for (int r = 1; r < kSwanRows - 1; ++r) f.Print("%5d", whole(std::trunc(map.centre[r] * 100.0)));
   for (int c = 0; c < kSwanColumns; ++c) {
     f.Print("\n%4d:", c);
     for (int r = 1; r < kSwanRows - 1; ++r) {
       const double v = max > 0.0 ? std::trunc(map.at(r, c) * 10000.0 / max) : 0.0;
-      f.Print("%5d", static_cast<int>(std::clamp(v, -1e9, 1e9)));
+      f.Print("%5d", whole(v));
     }
   }
   if (!f.Close()) {

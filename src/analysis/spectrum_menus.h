@@ -10,8 +10,10 @@ struct SpectrumMenuStates {
        forACH = false;
 };
 
-// State 0: just shown; state 1: after a computation or a cursor toggle. Transform lengths above 8192
-// take away the cross-spectrum and response items in every state.
-SpectrumMenuStates SpectrumMenus(int state, bool cursorMode, int32_t intervalCount, uint32_t fftLength);
+// State 0: just shown; state 1: after a computation or a cursor toggle (or the parameter panel closed).
+// The items that work on the last spectrum need one `computed`. Transform lengths above 8192 take away
+// the cross-spectrum and response items in every state.
+SpectrumMenuStates SpectrumMenus(int state, bool cursorMode, bool computed, int32_t intervalCount,
+                                 uint32_t fftLength);
 
 }  // namespace analysis

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/spectrum_limits.h"
+#include "toolkit/format_text.h"
 
 namespace analysis {
 
@@ -25,6 +26,23 @@ uint16_t ShiftOnOk(double typed) {
   if (!(typed >= kMinShift)) return kMinShift;
   if (typed > 65535.0) return 65535;
   return static_cast<uint16_t>(typed);
+}
+
+SwanBand SwanBandOnOk(double typedLow, double typedHigh, double dt) {
+  SwanBand b;
+  b.low = static_cast<float>(std::max(typedLow, 1e-5));
+  b.high = static_cast<float>(typedHigh);
+  if (1.1f * b.low > b.high) b.high = 1.1f * b.low;
+  const double nyquist = 0.5 / dt;
+  if (!(dt > 0.0) || !std::isfinite(nyquist) || b.high <= nyquist) return b;
+  b.message = toolkit::FormatText("Частота верхняя %.5f Гц выше частоты Найквиста: взята %.5f Гц",
+                                  static_cast<double>(b.high), nyquist);
+  b.high = static_cast<float>(nyquist);
+  if (1.1f * b.low > b.high) {
+    b.low = b.high / 1.1f;
+    while (1.1f * b.low > b.high) b.low = std::nextafter(b.low, 0.0f);
+  }
+  return b;
 }
 
 IntervalLabel IntervalCountLabel(int modeIndex, int32_t Nn, int32_t Nk, int32_t n, int32_t shift) {

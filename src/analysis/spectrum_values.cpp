@@ -75,8 +75,15 @@ std::vector<std::string> SpectrumValueLines(const SpectrumBuffers& b, const tool
 }
 
 std::string SpectrumFileText(const SpectrumBuffers& b, const toolkit::SetupRecord& s, const std::string& recording,
-                             bool intervalMode, int32_t start, const std::string& startText) {
+                             bool intervalMode, int32_t start, const std::string& startText, int64_t* zeroed) {
   using toolkit::FormatText;
+  // A cell that is not a number (an overflowed spectrum) is written as 0 and counted.
+  int64_t nonFinite = 0;
+  const auto value = [&nonFinite](float v) {
+    if (std::isfinite(v)) return v;
+    ++nonFinite;
+    return 0.0f;
+  };
   const int n = b.N;
   const double dt = s.Dt;
   std::string t;
@@ -87,22 +94,24 @@ std::string SpectrumFileText(const SpectrumBuffers& b, const toolkit::SetupRecor
   t += FormatText("%d интеpвалов длиной %.3f, смещение %.3f\n", s.SpectrumCount, n * dt, s.SpectrumShift * dt);
   t += FormatText("f=i/%d/dt (Гц)          |A[f]|\n", n);
   const int half = std::clamp(n / 2, 0, kWorkBufferSize);
-  for (int i = 0; i < half - 1; ++i) t += FormatText("%13.5f %20.5f \n", i / (n * dt), b.WorkBuffer[i]);
+  for (int i = 0; i < half - 1; ++i) t += FormatText("%13.5f %20.5f \n", i / (n * dt), value(b.WorkBuffer[i]));
   if (intervalMode && b.IntervalCount > 5) {
     const int R = std::min(half, 510);
     const int T = std::min(b.IntervalCount, kSpectraCount);
     float M = 0.0f;
     for (int tt = 0; tt < T; ++tt)
-      for (int i = 0; i < R; ++i) M = std::max(M, b.Spectra[tt][i]);
+      for (int i = 0; i < R; ++i)
+        if (std::isfinite(b.Spectra[tt][i])) M = std::max(M, b.Spectra[tt][i]);
     t += FormatText("\n\n %d точек по времени\n max - %.8f\n", T, M);
     t += "f / t";
     for (int tt = 0; tt < T; ++tt) t += FormatText("%5d", tt);
     for (int i = 0; i < R; ++i) {
       t += FormatText("\n%5d", i);
       for (int tt = 0; tt < T; ++tt)
-        t += FormatText("%5d", M > 0.0f ? static_cast<int>(1000.0 * b.Spectra[tt][i] / M) : 0);
+        t += FormatText("%5d", M > 0.0f ? static_cast<int>(1000.0 * value(b.Spectra[tt][i]) / M) : 0);
     }
   }
+  if (zeroed != nullptr) *zeroed = nonFinite;
   return t;
 }
 

@@ -15,9 +15,10 @@ std::vector<std::string> SpectrumValueLines(const SpectrumBuffers& b, const tool
 // Text of the spectrum file: `recording` the recording's name, `intervalMode` true after an interval
 // computation (the matrix follows only then, with more than 5 intervals), `start` the first sample the
 // computation used (Nn, or the first cursor's sample of a single spectrum) and `startText` its
-// date-time text.
+// date-time text. Cells that are not finite numbers are written as 0; their count goes to `zeroed`.
 std::string SpectrumFileText(const SpectrumBuffers& b, const toolkit::SetupRecord& s, const std::string& recording,
-                             bool intervalMode, int32_t start, const std::string& startText);
+                             bool intervalMode, int32_t start, const std::string& startText,
+                             int64_t* zeroed = nullptr);
 
 // Name of the spectrum file of `channel`: the recording's path + ".s" + channel.
 std::string SpectrumFileName(const toolkit::SetupRecord& s, int channel);

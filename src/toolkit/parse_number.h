@@ -11,4 +11,8 @@ namespace toolkit {
 // towards its sign; a text without digits, or one whose value is below 1.1e-10, gives 0.
 double ParseNumber(std::string_view text);
 
+// No text parses to a magnitude of this or more (at most 10 digits are taken): the widest range of a
+// floating setting typed into an edit.
+inline constexpr double kMaxTypedNumber = 1e10;
+
 }  // namespace toolkit

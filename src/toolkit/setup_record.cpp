@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "toolkit/parse_number.h"
+
 namespace toolkit {
 
 SetupRecord* Setup = nullptr;
@@ -115,12 +117,15 @@ class Fixer {
     }
     AtMost(v, hi);
   }
-  // A floating setting that must be a finite number of at least `lo`.
-  void AtLeast(double& v, double lo) {
-    if (!(v >= lo) || !std::isfinite(v)) {
-      v = lo;
+  // A floating setting: a value that is not a number, or is infinite, takes `fallback`; a finite one is
+  // forced into lo .. hi.
+  template <typename T>
+  void Finite(T& v, double lo, double hi, double fallback) {
+    if (!std::isfinite(v)) {
+      v = static_cast<T>(fallback);
       ++changes;
     }
+    Within(v, lo, hi);
   }
 };
 
@@ -177,7 +182,29 @@ int SanitizeSetup(SetupRecord& s) {
   f.Within(s.SpectrumLastBin, 2, s.FftLength / 2 - 2);
   f.AtMost(s.SpectrumFirstBin, s.SpectrumLastBin - 1);
   f.Within(s.SwanSmoothPoints, 1, 4);
-  f.AtLeast(s.LogFloor, 1e-13);
+
+  // The floating settings of the analysis windows and commands, each a finite number in the range its
+  // edit accepts (at most what a typed number can be), so that no level, band or frequency they give
+  // can become infinite or overflow an integer on its way to the screen or a file.
+  constexpr double typed = kMaxTypedNumber;
+  f.Finite(s.Dt, 1e-9, typed, 0.01);
+  f.Finite(s.LogFloor, 1e-13, typed, 1e-13);
+  f.Finite(s.ResponsePeriod, -typed, typed, 0.0);
+  f.Finite(s.UsefulBandLow, -typed, typed, 0.3);
+  f.Finite(s.UsefulBandHigh, -typed, typed, 0.5);
+  f.Finite(s.HarmfulBandLow, -typed, typed, 10.3);
+  f.Finite(s.HarmfulBandHigh, -typed, typed, 1000.0);
+  f.Finite(s.SwanLow, 1e-5, typed, 0.2);
+  f.Finite(s.SwanHigh, 1.1f * s.SwanLow, 1.1 * typed, 8.0);  // the spectrum panel's own rule, in float
+  f.Finite(s.SwanDamping, 1.0, typed, 10.0);
+  f.Finite(s.SearchBandLow, -typed, typed, 0.8);
+  f.Finite(s.SearchBandHigh, -typed, typed, 1.5);
+  f.Finite(s.LtaWindow, 0.1, 1000.0, 30.0);
+  f.Finite(s.StaWindow, 0.1, s.LtaWindow, 1.0);
+  f.Finite(s.StaLtaScale, 0.01, 1000.0, 1.0);
+  f.Finite(s.SpectralChangeWindow, -typed, typed, 30.0);
+  f.Finite(s.DerivativePotterPoints, 20.0, 2147483647.0, 100.0);
+  f.Finite(s.DerivativeCutoff, 0.001, typed, 20.0);
   return f.changes;
 }
 

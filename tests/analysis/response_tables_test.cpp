@@ -56,6 +56,17 @@ TEST(ResponsePeaks, NeverReadsPastTheComputedHalf) {
             "\n   1.00 -  0.5000;     0.00 -  0.0000;  ");
 }
 
+TEST(ResponsePeaks, KeepsTheFirst199PeaksOfAChannelWithMore) {
+  // 250 peaks at bins 2, 4, ..., 500, each higher than the one before: the table lists the first 199.
+  std::vector<float> s(1024, 0.0f);
+  for (int i = 0; i < 250; ++i) s[2 + 2 * i] = 1.0f + 0.001f * i;
+  const analysis::ChannelPeaks c = analysis::ResponsePeaks(s.data(), 2048, 0.01);
+  ASSERT_EQ(c.peaks.size(), 199u);
+  EXPECT_EQ(c.peaks.front().bin, 2);
+  EXPECT_EQ(c.peaks.back().bin, 2 + 2 * 198);
+  EXPECT_DOUBLE_EQ(c.peaks.back().frequency, (2 + 2 * 198) / (2048 * 0.01));
+}
+
 TEST(ComponentRatio, FallsBackToOneOverASilentVerticalComponent) {
   EXPECT_FLOAT_EQ(analysis::ComponentRatio(4.0, 16.0, 1.0, 1), 3.0f);
   EXPECT_FLOAT_EQ(analysis::ComponentRatio(8.0, 32.0, 2.0, 2), 3.0f);

@@ -109,6 +109,30 @@ TEST(SpectrumParameters, OkBoundsAndIntervalLabel) {
   EXPECT_TRUE(analysis::IntervalCountLabel(0, 0, 300000, 4096, 256).red);
 }
 
+TEST(SpectrumParameters, SwanFrequenciesOnOkStayBelowTheNyquistFrequency) {
+  struct Case {
+    double low, high, dt;
+    float lowOut, highOut;
+    bool message;
+  };
+  const Case cases[] = {
+      {0.2, 8.0, 0.01, 0.2f, 8.0f, false},               // kept
+      {0.0, 8.0, 0.01, 1e-5f, 8.0f, false},              // the lower at least 1e-5
+      {5.0, 1.0, 0.01, 5.0f, 1.1f * 5.0f, false},        // the upper at least 1.1 x the lower
+      {0.2, 80.0, 0.01, 0.2f, 50.0f, true},              // above 50 Hz at 100 samples a second
+      {0.2, 999999999.0, 0.001, 0.2f, 500.0f, true},     // the largest typed number
+      {60.0, 70.0, 0.01, 50.0f / 1.1f, 50.0f, true},     // both above: the lower below the upper
+      {0.2, 50.0, 0.01, 0.2f, 50.0f, false},             // the Nyquist frequency itself
+  };
+  for (const Case& c : cases) {
+    const analysis::SwanBand b = analysis::SwanBandOnOk(c.low, c.high, c.dt);
+    EXPECT_NEAR(b.low, c.lowOut, 1e-5 * c.lowOut) << c.low << " " << c.high;
+    EXPECT_EQ(b.high, c.highOut) << c.low << " " << c.high;
+    EXPECT_LE(1.1f * b.low, b.high) << c.low << " " << c.high;
+    EXPECT_EQ(!b.message.empty(), c.message) << c.low << " " << c.high;
+  }
+}
+
 TEST(SpectrumMenus, ThreeStatesAndLongTransforms) {
   using M = analysis::SpectrumMenuStates;
   auto items = [](const M& m) {
@@ -116,12 +140,14 @@ TEST(SpectrumMenus, ThreeStatesAndLongTransforms) {
                              m.cur,    m.LB_s,  m.cmena,   m.ToFile, m.N_forma, m.forACH};
   };
   using V = std::vector<bool>;
-  EXPECT_EQ(items(analysis::SpectrumMenus(0, true, 50, 4096)), (V{1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 0, 0, 1}));
-  EXPECT_EQ(items(analysis::SpectrumMenus(1, true, 50, 4096)), (V{0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0}));
-  EXPECT_EQ(items(analysis::SpectrumMenus(1, false, 3, 4096)), (V{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1}));
-  EXPECT_EQ(items(analysis::SpectrumMenus(1, false, 2, 4096)), (V{1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1, 0, 1}));
+  EXPECT_EQ(items(analysis::SpectrumMenus(0, true, true, 50, 4096)), (V{1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 0, 0, 1}));
+  EXPECT_EQ(items(analysis::SpectrumMenus(1, true, true, 50, 4096)), (V{0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0}));
+  EXPECT_EQ(items(analysis::SpectrumMenus(1, false, true, 3, 4096)), (V{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1}));
+  EXPECT_EQ(items(analysis::SpectrumMenus(1, false, true, 2, 4096)), (V{1, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1, 0, 1}));
+  // "Esc" or "O' k" before any computation: nothing to redraw, list, write or read with the cursor.
+  EXPECT_EQ(items(analysis::SpectrumMenus(1, false, false, 0, 4096)), (V{1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 0, 0, 1}));
   for (int state : {0, 1}) {
-    const M m = analysis::SpectrumMenus(state, false, 5, 16384);
+    const M m = analysis::SpectrumMenus(state, false, true, 5, 16384);
     EXPECT_FALSE(m.N_XYZ || m.B3_Bcex || m.Bza_sp) << state;
   }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "analysis/interval_spectrum.h"
@@ -181,6 +182,33 @@ TEST(SpectrumFile, NoMatrixForFewIntervalsOrDirectTransformsAndZerosForASilentRe
   const std::string zero = analysis::SpectrumFileText(b, s, "r", true, 0, "t");
   EXPECT_NE(zero.find(" max - 0.00000000\n"), std::string::npos);
   EXPECT_NE(zero.find("\n    0    0    0    0    0    0    0"), std::string::npos);
+}
+
+TEST(SpectrumFile, CellsThatAreNotNumbersAreWrittenAsZerosAndCounted) {
+  toolkit::SetupRecord s;
+  toolkit::SetSetupDefaults(s, "/x/");
+  constexpr float inf = std::numeric_limits<float>::infinity();
+  constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+  SpectrumBuffers b;
+  b.N = 64;
+  b.IntervalCount = 6;
+  for (int t = 0; t < 6; ++t)
+    for (int i = 0; i < 32; ++i) b.Spectra[t][i] = 1.0f + t;
+  struct Cell {
+    float* at;
+    float v;
+  };
+  const Cell damaged[] = {{&b.WorkBuffer[3], inf}, {&b.WorkBuffer[4], nan}, {&b.WorkBuffer[5], -inf},
+                          {&b.Spectra[5][7], inf}, {&b.Spectra[0][0], nan}};
+  for (const Cell& c : damaged) *c.at = c.v;
+  int64_t zeroed = -1;
+  const std::string text = analysis::SpectrumFileText(b, s, "r", true, 0, "t", &zeroed);
+  EXPECT_EQ(zeroed, 5);
+  for (const char* word : {"inf", "nan", "-2147483648"}) EXPECT_EQ(text.find(word), std::string::npos) << word;
+  EXPECT_NE(text.find("      4.68750              0.00000 \n"), std::string::npos);  // bin 3
+  EXPECT_NE(text.find(" max - 6.00000000\n"), std::string::npos);                      // the finite maximum
+  EXPECT_NE(text.find("\n    0    0  333  500  666  833 1000"), std::string::npos);
+  EXPECT_NE(text.find("\n    7  166  333  500  666  833    0"), std::string::npos);
 }
 
 TEST(SpectrumFile, UnwritablePlaceIsReportedWithTheFileName) {

@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -187,6 +189,65 @@ TEST(SetupRecord, SanitiserBoundsTheSpectrumLengthsFromBelowAndAbove) {
     EXPECT_EQ(s.SpectrumShift, c.shiftOut) << c.shift;
     EXPECT_EQ(s.SpectrumLastBin, c.lastOut) << c.last;
     EXPECT_EQ(s.SpectrumFirstBin, c.firstOut) << c.first;
+  }
+}
+
+// Floating settings from a damaged file: a value that is not a finite number takes the default, a
+// finite one is forced into what its edit accepts; what the sanitiser leaves passes it unchanged.
+TEST(SetupRecord, SanitiserBoundsEveryFloatingSettingOfTheAnalysisWindows) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::nan("");
+  struct Row {
+    const char* field;
+    std::function<void(SetupRecord&, double)> set;
+    std::function<double(const SetupRecord&)> get;
+    double damaged, mended;
+  };
+#define DOUBLE_FIELD(f) #f, [](SetupRecord& s, double v) { s.f = v; }, [](const SetupRecord& s) { return s.f; }
+#define FLOAT_FIELD(f)                                                                             \
+  #f, [](SetupRecord& s, double v) { s.f = static_cast<float>(v); }, [](const SetupRecord& s) { \
+    return static_cast<double>(s.f);                                                               \
+  }
+  const Row rows[] = {
+      {DOUBLE_FIELD(LogFloor), 1e300, 1e10},
+      {DOUBLE_FIELD(LogFloor), inf, 1e-13},
+      {DOUBLE_FIELD(Dt), nan, 0.01},
+      {DOUBLE_FIELD(Dt), 0.0, 1e-9},
+      {DOUBLE_FIELD(ResponsePeriod), inf, 0.0},
+      {DOUBLE_FIELD(ResponsePeriod), -1e200, -1e10},
+      {FLOAT_FIELD(UsefulBandLow), nan, 0.3f},
+      {FLOAT_FIELD(UsefulBandHigh), 3e38, 1e10f},
+      {FLOAT_FIELD(HarmfulBandLow), -inf, 10.3f},
+      {FLOAT_FIELD(HarmfulBandHigh), inf, 1000.0f},
+      {FLOAT_FIELD(HarmfulBandLow), -7.5, -7.5f},  // negative edges are typed and kept
+      {FLOAT_FIELD(SwanLow), 0.0, 1e-5f},
+      {FLOAT_FIELD(SwanLow), nan, 0.2f},
+      {FLOAT_FIELD(SwanHigh), nan, 8.0f},
+      {FLOAT_FIELD(SwanHigh), 3e38, 1.1e10f},
+      {FLOAT_FIELD(SwanHigh), 0.1, 1.1f * 0.2f},  // at least 1.1 x the lower frequency
+      {FLOAT_FIELD(SwanDamping), -inf, 10.0f},
+      {FLOAT_FIELD(SwanDamping), 0.5, 1.0f},
+      {DOUBLE_FIELD(SearchBandLow), nan, 0.8},
+      {DOUBLE_FIELD(SearchBandHigh), 1e300, 1e10},
+      {DOUBLE_FIELD(LtaWindow), 5000.0, 1000.0},
+      {DOUBLE_FIELD(StaWindow), 50.0, 30.0},  // at most the LTA window
+      {DOUBLE_FIELD(StaWindow), -inf, 1.0},
+      {DOUBLE_FIELD(StaLtaScale), 0.0, 0.01},
+      {DOUBLE_FIELD(SpectralChangeWindow), inf, 30.0},
+      {DOUBLE_FIELD(DerivativePotterPoints), nan, 100.0},
+      {DOUBLE_FIELD(DerivativePotterPoints), 1e20, 2147483647.0},
+      {DOUBLE_FIELD(DerivativeCutoff), -inf, 20.0},
+  };
+#undef DOUBLE_FIELD
+#undef FLOAT_FIELD
+  for (const Row& r : rows) {
+    SetupRecord s;
+    toolkit::SetSetupDefaults(s, "/x/");
+    r.set(s, r.damaged);
+    const bool changed = !(r.get(s) == r.mended);
+    EXPECT_EQ(toolkit::SanitizeSetup(s), changed ? 1 : 0) << r.field << " " << r.damaged;
+    EXPECT_EQ(r.get(s), r.mended) << r.field << " " << r.damaged;
+    EXPECT_EQ(toolkit::SanitizeSetup(s), 0) << r.field << " " << r.damaged;
   }
 }
 

@@ -16,6 +16,7 @@
 #include "platform/ui/colors.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/modal_run.h"
+#include "platform/ui/push_buttons.h"
 #include "platform/ui/screen.h"
 #include "platform/ui/terminator.h"
 #include "toolkit/funk.h"
@@ -43,6 +44,7 @@ TForm_spek::TForm_spek(QWidget* parent) try : QDialog(parent) {
   CB_spektr_plotn->setChecked(false);
   Manual = ManualLevels{};
   LayOut();
+  platform::ui::NoDefaultButtons(*this);
   for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
 } catch (const std::bad_alloc&) {
   platform::ui::ShowMessage("Нет памяти для массивов");
@@ -150,7 +152,8 @@ void TForm_spek::LayOut() {
   CursorBitmaps[CursorLineIndex] = viewer::VerticalLineBitmap(std::max(1, Plot.Bottom - 2), colour);
   LineBitmaps[CursorLineIndex] = viewer::HorizontalLineBitmap(Plot.PlotWidth + 10, colour);
   PBs->Clear();
-  DrawScaleLabels(1.0, 0.0, 1.0);
+  // The level edits for 0 .. 1 over the plot's height: the upper one at its top, the lower at its bottom.
+  DrawScaleLabels(Plot.PlotHeight, 0.0, 1.0);
 }
 
 void TForm_spek::ShowModalFromMain() {
@@ -160,6 +163,7 @@ void TForm_spek::ShowModalFromMain() {
 
 void TForm_spek::FormShow() {
   P_yct_sp->hide();
+  if (CursorMode != 0) LeaveCursorMode();  // the window was closed in cursor mode
   CB_am_spClick();
   EnableSpectrumMenus(0);
   if (S().FftLength < 512) CBAH1->setEnabled(false);
@@ -173,7 +177,8 @@ void TForm_spek::FormShow() {
 
 void TForm_spek::EnableSpectrumMenus(int state) {
   if (state == 0) CursorMode = 0;
-  const SpectrumMenuStates m = SpectrumMenus(state, CursorMode != 0, Buffers.IntervalCount, S().FftLength);
+  const SpectrumMenuStates m =
+      SpectrumMenus(state, CursorMode != 0, HasSpectrum(), Buffers.IntervalCount, S().FftLength);
   spektr->setEnabled(m.spektr);
   N_XYZ->setEnabled(m.N_XYZ);
   B3_Bcex->setEnabled(m.B3_Bcex);
@@ -209,28 +214,34 @@ void TForm_spek::E_maChange() {
 }
 
 void TForm_spek::curClick() {
-  CursorMode = CursorMode != 0 ? 0 : 1;
   if (CursorMode != 0) {
-    CB_am_sp->setEnabled(false);
-    E_ma->setReadOnly(true);
-    E_mi->setReadOnly(true);
-    Cursor.CursorX = 5;
-    Cursor.CursorY = Plot.Bottom;
-  } else {
-    CB_am_sp->setEnabled(true);
-    CB_am_spClick();
+    LeaveCursorMode();
+    EnableSpectrumMenus(1);
+    return;
   }
+  if (!HasSpectrum()) return;  // no curve to read
+  CursorMode = 1;
+  CB_am_sp->setEnabled(false);
+  E_ma->setReadOnly(true);
+  E_mi->setReadOnly(true);
+  Cursor.CursorX = 5;
+  Cursor.CursorY = Plot.Bottom;
   EnableSpectrumMenus(1);
   // The strip at the top holds the readout; the lines are XORed after it is cleared (on) and before (off),
   // so that no part of them is left behind in it.
-  if (CursorMode != 0) {
-    DrawCursorReadout();
-    DrawCursorLines();
-  } else {
-    DrawCursorLines();
-    QPainter p(&PBs->Image());
-    p.fillRect(QRect(0, 0, PBs->Image().width(), 26), platform::ui::ColorFromBgr(Background));
-  }
+  DrawCursorReadout();
+  DrawCursorLines();
+  PBs->update();
+}
+
+void TForm_spek::LeaveCursorMode() {
+  CursorMode = 0;
+  CB_am_sp->setEnabled(true);
+  CB_am_spClick();
+  DrawCursorLines();
+  QPainter p(&PBs->Image());
+  p.fillRect(QRect(0, 0, PBs->Image().width(), 26), platform::ui::ColorFromBgr(Background));
+  p.end();
   PBs->update();
 }
 
@@ -283,23 +294,26 @@ int WindowsKey(int qtKey) {
 }
 }  // namespace
 
-bool TForm_spek::eventFilter(QObject* watched, QEvent* event) {
-  // Key preview: in cursor mode the arrows move the cross-hair wherever the focus is.
-  if (event->type() == QEvent::KeyPress && CursorMode != 0) {
-    auto* k = static_cast<QKeyEvent*>(event);
-    if (const int key = WindowsKey(k->key()); key != 0) {
-      FormKeyDown(key, k->modifiers().testFlag(Qt::ControlModifier));
-      return true;
-    }
+// Key preview, wherever the focus is: Escape in the open parameter panel closes the panel as its "Esc"
+// does (not the window); in cursor mode the arrows move the cross-hair.
+bool TForm_spek::PreviewKey(const QKeyEvent& k) {
+  if (k.key() == Qt::Key_Escape && !P_yct_sp->isHidden()) {
+    Button1Click();
+    return true;
   }
+  const int key = WindowsKey(k.key());
+  if (key == 0 || CursorMode == 0) return false;
+  FormKeyDown(key, k.modifiers().testFlag(Qt::ControlModifier));
+  return true;
+}
+
+bool TForm_spek::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && PreviewKey(*static_cast<QKeyEvent*>(event))) return true;
   return QDialog::eventFilter(watched, event);
 }
 
 void TForm_spek::keyPressEvent(QKeyEvent* event) {
-  if (const int key = WindowsKey(event->key()); key != 0 && CursorMode != 0) {
-    FormKeyDown(key, event->modifiers().testFlag(Qt::ControlModifier));
-    return;
-  }
+  if (PreviewKey(*event)) return;
   QDialog::keyPressEvent(event);
 }
 
@@ -309,6 +323,7 @@ void TForm_spek::LB_sClick() {
     summClick();
     return;
   }
+  if (!HasSpectrum()) return;
   P_yct_sp->hide();
   LB_spek->clear();
   LB_spek->show();
@@ -316,15 +331,22 @@ void TForm_spek::LB_sClick() {
   for (const std::string& line : SpectrumValueLines(Buffers, S())) LB_spek->addItem(QString::fromStdString(line));
 }
 
-void TForm_spek::ToFileClick() { WriteSpectrumFile(S().Channel); }
+void TForm_spek::ToFileClick() {
+  if (HasSpectrum()) WriteSpectrumFile(S().Channel);
+}
 
 void TForm_spek::WriteSpectrumFile(int channel) {
   const std::string path = SpectrumFileName(S(), channel);
   const std::string start = toolkit::GlobalFunk().DateTimeText(S().Header.StartTicks, lastStart_ * S().Dt);
+  int64_t zeroed = 0;
   const std::string text =
-      SpectrumFileText(Buffers, S(), toolkit::FieldText(S().FileName), lastMode_ == 0, lastStart_, start);
+      SpectrumFileText(Buffers, S(), toolkit::FieldText(S().FileName), lastMode_ == 0, lastStart_, start, &zeroed);
   std::string error;
-  if (!WriteTextFile(path, text, error)) platform::ui::ShowMessage(error);
+  if (!WriteTextFile(path, text, error))
+    platform::ui::ShowMessage(error);
+  else if (zeroed > 0)
+    platform::ui::ShowMessage(path + ": " + std::to_string(zeroed) +
+                              " значений спектра не числа (переполнение), записаны нулями");
 }
 
 }  // namespace analysis

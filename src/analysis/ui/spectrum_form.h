@@ -119,11 +119,18 @@ class TForm_spek : public QDialog {
   void FormShow();
   void FormPaint();
   void FormKeyDown(int key, bool ctrl);
+  // Escape in the open parameter panel and the arrows of cursor mode, wherever the focus is; true when
+  // the key was used.
+  bool PreviewKey(const QKeyEvent& key);
   void MoveSpectrumCursor(int key, bool ctrl, int left);
   void EnableSpectrumMenus(int state);
   void spektrClick();
   void summClick();
   void curClick();
+  // Ends cursor mode: "авто" back, the cross-hair and its readout erased.
+  void LeaveCursorMode();
+  // A spectrum has been computed: the redraw, the values list, the file and the cursor have a curve.
+  bool HasSpectrum() const { return Buffers.N >= 2; }
   void LB_sClick();
   void ToFileClick();
   // Writes the last spectrum to "<recording>.s<channel>"; a failure is shown naming the file.

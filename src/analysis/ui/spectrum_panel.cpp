@@ -16,6 +16,7 @@
 #include "analysis/spectrum_parameters.h"
 #include "analysis/ui/radio_group.h"
 #include "analysis/ui/spectrum_form.h"
+#include "platform/ui/message_box.h"
 #include "toolkit/format_text.h"
 #include "toolkit/parse_number.h"
 
@@ -191,14 +192,15 @@ void TForm_spek::ApplySpectrumParameters() {
   if (RGSwan->ItemIndex() >= 0) s.SwanFilter = RGSwan->ItemIndex();
   s.SwanDetailed = CB2->isChecked() ? 1 : 0;
   s.SwanNormalise = CB3->isChecked() ? 1 : 0;
-  s.SwanLow = static_cast<float>(std::max(Number(Edit2), 1e-5));
-  s.SwanHigh = static_cast<float>(Number(Edit3));
-  if (1.1f * s.SwanLow > s.SwanHigh) s.SwanHigh = 1.1f * s.SwanLow;
+  const SwanBand band = SwanBandOnOk(Number(Edit2), Number(Edit3), s.Dt);
+  s.SwanLow = band.low;
+  s.SwanHigh = band.high;
   s.SwanDamping = static_cast<float>(std::max(Number(E_g_CBAH), 1.0));
   s.SwanSmoothPoints = static_cast<int16_t>(std::clamp(Number(Edit5), 1.0, 4.0));
   const double delay = Number(E_time_CBAH);
   s.DrawDelay = static_cast<int16_t>(delay < 1.0 ? 0.0 : std::min(delay, 32767.0));
   EnableSpectrumMenus(1);
+  if (!band.message.empty()) platform::ui::ShowMessage(band.message);
 }
 
 void TForm_spek::UpdateTransformLength() {

@@ -131,6 +131,7 @@ void TForm_spek::Present() {
 }
 
 void TForm_spek::summClick() {
+  if (!HasSpectrum()) return;  // nothing to redraw, and no bins to bring into a spectrum's half
   toolkit::SetupRecord& s = S();
   RedrawValid = 1;
   ClearRect = QRect(QPoint(0, 0), PBs->Image().size());

@@ -13,6 +13,7 @@
 
 #include "platform/ui/message_box.h"
 #include "platform/ui/modal_run.h"
+#include "platform/ui/push_buttons.h"
 #include "platform/ui/terminator.h"
 #include "toolkit/settings_state.h"
 #include "toolkit/ui/file_chooser_form.h"
@@ -124,6 +125,8 @@ TMainForm::TMainForm(SetupRecord& live, QWidget* owner) : QDialog(owner), live_(
     if (!filling_) UD_nnClick();
   });
   connect(PageControl1, &QTabWidget::currentChanged, this, &TMainForm::PageChanged);
+  // Enter in an edit of any page does what that edit does, never "Сохранить" or another button.
+  platform::ui::NoDefaultButtons(*this);
 }
 
 TMainForm::~TMainForm() {

@@ -14,12 +14,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "analysis/ui/radio_group.h"
 #include "platform/ui/grab.h"
 #include "spectrum_window_fixture.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -71,6 +74,110 @@ TEST_F(SpectrumFormTest, MenusFollowTheThreeStates) {
   EXPECT_FALSE(form->N_XYZ->isEnabled() || form->B3_Bcex->isEnabled() || form->Bza_sp->isEnabled());
 }
 
+void Press(QWidget* w, int key, const QString& text = {}) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+  QApplication::sendEvent(w, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+  QApplication::sendEvent(w, &release);
+}
+
+void Type(QLineEdit* e, const QString& text) {
+  e->setFocus();
+  e->selectAll();
+  for (const QChar c : text) Press(e, c.unicode(), QString(c));
+}
+
+// Enter in any edit of the open parameter panel presses no button (the first one cycles the transfer
+// mode) and leaves the panel open; Escape there closes the panel as "Esc" does, keeping the window and
+// the settings; Escape with the panel closed closes the window.
+TEST_F(SpectrumFormTest, EnterInThePanelPressesNoButtonAndEscapeClosesOnlyThePanel) {
+  Fill(20000, Sine(1.0, 100, 4096), 0, 20000);
+  Open();
+  form->show();
+  form->cmena->trigger();
+  ASSERT_FALSE(form->P_yct_sp->isHidden());
+  const QString caption = form->H_i_KOGER->text();
+  for (QLineEdit* e : form->findChildren<QLineEdit*>()) {
+    if (!e->isEnabled() || !e->isVisible()) continue;
+    const QString before = e->text();
+    e->setFocus();
+    Press(e, Qt::Key_Return);
+    EXPECT_EQ(form->TransferMode, 0) << e->objectName().toStdString() << " " << before.toStdString();
+    EXPECT_EQ(form->H_i_KOGER->text(), caption);
+    EXPECT_FALSE(form->P_yct_sp->isHidden());
+  }
+  Type(form->E_np, "1000");
+  Press(form->E_np, Qt::Key_Return);
+  EXPECT_EQ(form->E_np->text(), "1000");
+  EXPECT_EQ(form->TransferMode, 0);
+  ASSERT_FALSE(form->P_yct_sp->isHidden());
+  const uint32_t fourier = S().FourierLength;
+  Press(form->E_np, Qt::Key_Escape);
+  EXPECT_TRUE(form->P_yct_sp->isHidden());
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(S().FourierLength, fourier);
+  Press(form->PBs, Qt::Key_Escape);
+  EXPECT_FALSE(form->isVisible());
+}
+
+// "Esc" (or Escape) before anything was computed: the redraw, the values list, the file and the cursor
+// are not offered, and calling them anyway changes no setting and shows nothing.
+TEST_F(SpectrumFormTest, WithNothingComputedTheCommandsOnTheSpectrumDoNothing) {
+  Fill(20000, Sine(1.0, 100, 4096), 0, 20000);
+  const support::TempDir dir;
+  toolkit::SetFieldText(S().DataDir, dir.path());
+  toolkit::SetFieldText(S().FileName, "rec.xx");
+  Open();
+  form->show();
+  form->cmena->trigger();
+  Press(form->Ed_f_N2, Qt::Key_Escape);
+  ASSERT_TRUE(form->P_yct_sp->isHidden());
+  EXPECT_EQ(MenuStates(), (std::vector<bool>{1, 1, 1, 1, 1, 0, 0, 0, 0, 1, 0, 0, 1}));
+  const toolkit::SetupRecord before = S();
+  const QImage picture = Image().copy();
+  form->summClick();
+  form->LB_sClick();
+  EXPECT_TRUE(form->LB_spek->isHidden());
+  form->LB_spek->show();  // a double click on a list shown some other way
+  form->LB_sClick();
+  form->ToFileClick();
+  form->curClick();
+  EXPECT_EQ(form->CursorMode, 0);
+  EXPECT_EQ(std::memcmp(&before, &S(), sizeof before), 0);
+  EXPECT_EQ(Image(), picture);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("rec.xx.s0")));
+  // Once a spectrum is computed they are offered again.
+  form->spektr->trigger();
+  EXPECT_TRUE(form->summ->isEnabled() && form->LB_s->isEnabled() && form->cur->isEnabled());
+}
+
+// At the first show the upper level's edit stands at the top of the plot, above the lower one; a window
+// closed in cursor mode shows again with "авто" usable and without the cross-hair.
+TEST_F(SpectrumFormTest, LevelEditsAtFirstShowAndCursorModeEndsWithTheWindow) {
+  Fill(40000, Sine(1.0, 300, 4096), 0, 40000);
+  Open();
+  form->show();
+  EXPECT_EQ(form->E_ma->y(), form->Plot.Bottom + 5 - form->Plot.PlotHeight);
+  EXPECT_LT(form->E_ma->y() + form->E_ma->height(), form->E_mi->y());
+  EXPECT_EQ(form->E_ma->text(), "1.");
+  EXPECT_EQ(form->E_mi->text(), "0.");
+  ASSERT_TRUE(platform::ui::GrabToPng(*form, "spectrum_first_show.png"));
+  form->spektr->trigger();
+  form->summ->trigger();
+  const QImage plain = Image().copy();
+  form->cur->trigger();
+  ASSERT_FALSE(form->CB_am_sp->isEnabled());
+  Press(form->PBs, Qt::Key_Escape);
+  ASSERT_FALSE(form->isVisible());
+  form->FormShow();
+  form->show();
+  EXPECT_EQ(form->CursorMode, 0);
+  EXPECT_TRUE(form->CB_am_sp->isEnabled());
+  EXPECT_EQ(Image(), plain);
+  form->CB_am_sp->click();
+  EXPECT_FALSE(form->E_ma->isReadOnly());
+}
+
 TEST_F(SpectrumFormTest, ShowingWithAChannelOutOfRangeTakesChannelZero) {
   Fill(5000, Sine(1.0, 10, 1024), 0, 5000);
   S().Channel = 1;  // == ChannelCount: all channels
@@ -106,7 +213,10 @@ TEST_F(SpectrumFormTest, ParameterPanelAppliesItsBounds) {
   form->E_time_CBAH->setText("-5");
   form->RG_F->SetItemIndex(1);
   form->E_np->setText("1");
+  form->Edit3->setText("80");  // above the Nyquist frequency of 100 samples a second
+  support::Ui().ExpectMessage(MsgAnswer::Ok, "Частота верхняя 80.00000 Гц выше частоты Найквиста: взята 50.00000 Гц");
   form->B_O_key->click();
+  EXPECT_EQ(S().SwanHigh, 50.0f);
   EXPECT_TRUE(form->P_yct_sp->isHidden());
   EXPECT_EQ(S().FftLength, 64u);
   EXPECT_EQ(S().SpectrumMode, 1);
@@ -268,6 +378,11 @@ TEST_F(SpectrumFormTest, ValuesListTogglesWithThePlotAndTheFileIsWritten) {
   EXPECT_TRUE(form->LB_spek->isHidden());
   form->ToFile->trigger();
   EXPECT_TRUE(std::filesystem::exists(dir + "/rec.xx.s0"));
+  // An overflowed bin is written as 0, and said once.
+  form->Buffers.WorkBuffer[7] = std::numeric_limits<float>::infinity();
+  support::Ui().ExpectMessage(MsgAnswer::Ok, "1 значений спектра не числа");
+  form->ToFile->trigger();
+  form->Buffers.WorkBuffer[7] = 0.0f;
   // A single spectrum from the first cursor: the file's start and length are those of its samples.
   S().SpectrumMode = 1;
   S().FourierLength = 1000;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
@@ -181,6 +184,34 @@ TEST_F(SettingsDialogTest, RereadChangesGive101OtherSettingsOnlyReachTheSetup) {
     EXPECT_EQ(SettingsResult, toolkit::kSettingsChanged);
     EXPECT_EQ(live.UseCoefficients, 1);
   }
+}
+
+// Enter in any edit of any page presses no button: the dialog stays open, no page is saved or left.
+TEST_F(SettingsDialogTest, EnterInAnEditOfAnyPagePressesNoButton) {
+  toolkit::SetSetupDefaults(live, dir.path());  // every page's values valid: the pages can be left
+  WithCurrentFile();
+  TMainForm form(live);
+  std::vector<std::string> pressed;
+  for (QPushButton* b : form.findChildren<QPushButton*>())
+    QObject::connect(b, &QPushButton::clicked, [&pressed, b] { pressed.push_back(b->text().toStdString()); });
+  form.show();
+  int edits = 0;
+  for (int page = 0; page < form.PageControl1->count(); ++page) {
+    form.PageControl1->setCurrentIndex(page);
+    ASSERT_EQ(form.PageControl1->currentIndex(), page);
+    for (QLineEdit* e : form.PageControl1->widget(page)->findChildren<QLineEdit*>()) {
+      if (!e->isVisible() || !e->isEnabled()) continue;
+      ++edits;
+      e->setFocus();
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+      QApplication::sendEvent(e, &press);
+      EXPECT_TRUE(pressed.empty()) << "page " << page << " pressed " << (pressed.empty() ? "" : pressed[0]);
+      EXPECT_TRUE(form.isVisible()) << "page " << page;
+      pressed.clear();
+    }
+  }
+  EXPECT_GT(edits, 20);
+  form.BitBtnCancelClick();
 }
 
 TEST_F(SettingsDialogTest, ChannelNumberAboveTheLastIsHeldThereWithAMessage) {
