@@ -40,7 +40,7 @@ std::string ResponseFileName(const toolkit::MAIN_HEADER& header);
 ResponseTableRead ParseResponseTable(std::string_view text);
 
 // The value at x of the function tabulated at xs[0 .. m - 1] (m >= 3, rising): quadratic Lagrange
-// through the three rows nearest x, the first or last three at the ends.
+// through the row nearest x and its two neighbours, the first or last three at the ends.
 double InterpolateTable(double x, const double* xs, const double* ys, int m);
 
 // Corrects samples 0 ... n - 2 of `channel` (n >= 2) with the columns of table pair `pair` (0 ... 5):
