@@ -10,6 +10,7 @@
 #include "toolkit/parse_number.h"
 #include "toolkit/start_ticks.h"
 #include "toolkit/time_texts.h"
+#include "viewer/channel_coefficients.h"
 
 namespace viewer {
 
@@ -149,7 +150,7 @@ HeaderFaults SaveHeader(toolkit::MAIN_HEADER& header, std::span<toolkit::CHANNEL
     if (i < static_cast<int>(edited.Coefficients.size()) && i < static_cast<int>(shown.Coefficients.size()) &&
         edited.Coefficients[i] != shown.Coefficients[i]) {
       const double coef = IsPlainDecimal(edited.Coefficients[i]) ? ExactDecimal(edited.Coefficients[i]) : 0.0;
-      if (coef == 0.0 || !std::isfinite(coef)) {
+      if (coef == 0.0 || !UsableCoefficient(coef)) {
         faults.Coefficients.push_back(i);
       } else {
         files[i].Coef = coef;

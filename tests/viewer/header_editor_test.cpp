@@ -140,7 +140,7 @@ TEST_F(HeaderEditorTest, GoodRateSetsTheInterval) {
 
 TEST_F(HeaderEditorTest, CoefficientCellsAreReadWholeOrRefused) {
   const HeaderTexts shown = ShowHeader(setup.Header, Channels());
-  for (const char* bad : {"1e-3", "0", "0.0", "abc", "1.2.3"}) {
+  for (const char* bad : {"1e-3", "0", "0.0", "abc", "1.2.3", "2000000000", "-1000000000.5"}) {
     HeaderTexts e = shown;
     e.Coefficients[1] = bad;
     const HeaderFaults f = SaveExpectingRefusal(shown, e);
