@@ -97,13 +97,14 @@ void TForm1::N_obzorClick() {
     source.setup = Setup;
     source.envelope = OverviewEnvelope.get();
     source.snapshot = &Overview;
-    source.plotWidth = Plot.PlotWidth;
+    source.plotWidth = &Plot.PlotWidth;
     source.doubleClicked = [this] { OverviewDblClick(); };
     source.closed = [this] { OverviewClose(); };
     OB3OP = std::make_unique<TOB3OP>(this, std::move(source));
   }
   OverviewOn = 1;
   N_obzor->setText("Внести в обзор");
+  OB3OP->FitTo(*this);
   OB3OP->show();
   TakeOverviewSnapshot(*Setup, *ViewEnvelope, *OverviewEnvelope, Overview, OB3OP->PB_BCE->height());
   OB3OP->DrawOverview();
