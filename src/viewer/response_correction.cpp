@@ -1,5 +1,6 @@
 #include "viewer/response_correction.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -157,6 +158,13 @@ std::string CorrectResponse(float* channel, uint32_t n, double dt, const Respons
   funk.Fft(1, static_cast<int32_t>(N), re.data(), im.data());
   std::copy(re.begin(), re.begin() + (n - 1), channel);
   return {};
+}
+
+int ResponseTablePair(const toolkit::SetupRecord& s, int c) {
+  const int perStation = std::max<int>(s.LoadChannels, 1);
+  const int place = s.StationMode != 0 && s.SeveralStations != 0 ? c % perStation : c;
+  const int entry = place >= 0 && place < toolkit::kMaxChannels ? s.ChannelMap[place] : 0;
+  return std::min<int>(entry, std::max<int>(s.Header.Channels, 1) - 1);
 }
 
 std::string ResponseNotice(const std::string& station3, const std::string& path) {

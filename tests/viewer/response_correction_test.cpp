@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <numbers>
 #include <random>
 #include <sstream>
@@ -209,6 +210,26 @@ TEST(ResponseCorrection, InterpolationCentresOnTheNearestOfUnevenRows) {
       const bool used = hot >= r.first && hot < r.first + 3;
       EXPECT_EQ(viewer::InterpolateTable(r.x, xs, ys, 6) != 0.0, used) << r.x << " row " << hot;
     }
+  }
+}
+
+TEST(ResponseCorrection, TablePairIsTheChannelsPlaceInItsFile) {
+  auto s = std::make_unique<toolkit::SetupRecord>();
+  s->Header.Channels = 4;
+  s->LoadChannels = 2;
+  const uint16_t map[] = {3, 1, 0, 2, 9};
+  std::copy(std::begin(map), std::end(map), s->ChannelMap);
+  struct Row {
+    uint16_t stationMode, severalStations;
+    int channel, pair;
+  };
+  for (const Row r : {Row{0, 0, 0, 3}, Row{0, 0, 3, 2}, Row{0, 0, 4, 3},  // one file; 9 held at the last
+                      Row{1, 0, 3, 2},                                  // one station's files
+                      Row{1, 1, 0, 3}, Row{1, 1, 1, 1}, Row{1, 1, 2, 3}, Row{1, 1, 5, 1},  // several stations
+                      Row{0, 1, 2, 0}}) {  // a file read after them
+    s->StationMode = r.stationMode;
+    s->SeveralStations = r.severalStations;
+    EXPECT_EQ(viewer::ResponseTablePair(*s, r.channel), r.pair) << r.stationMode << r.severalStations << r.channel;
   }
 }
 

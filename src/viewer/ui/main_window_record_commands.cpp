@@ -144,8 +144,7 @@ void TForm1::N_ACHClick() {
   const std::string path = toolkit::ProgramDir + name;
   bool changed = false;
   for (int c = from; c < to; ++c) {
-    // The table pair is the channel's place in the file.
-    const int pair = std::min<int>(Setup->ChannelMap[c], std::max<int>(Setup->Header.Channels, 1) - 1);
+    const int pair = ResponseTablePair(*Setup, c);
     if (c >= kResponseChannels || pair >= kResponseChannels) {
       platform::ui::ShowMessage("не больше 6 !");
       break;
