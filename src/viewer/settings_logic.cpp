@@ -99,6 +99,12 @@ HeaderRewrite RewriteFileHeaders(const FileHeaders& headers) {
   if (!headers.read || headers.channels.size() != headers.main.Channels) return HeaderRewrite::NotRead;
   std::FILE* f = std::fopen(headers.path.c_str(), "r+b");
   if (f == nullptr) return HeaderRewrite::CannotOpen;
+  toolkit::MAIN_HEADER present;
+  if (toolkit::ReadMainHeader(f, present) != toolkit::HeaderIo::Ok || present.Channels != headers.main.Channels ||
+      std::fseek(f, 0, SEEK_SET) != 0) {
+    std::fclose(f);
+    return HeaderRewrite::Changed;
+  }
   HeaderRewrite result = HeaderRewrite::Ok;
   if (toolkit::WriteMainHeader(f, headers.main) != toolkit::HeaderIo::Ok) {
     result = HeaderRewrite::MainHeaderShort;
@@ -118,6 +124,8 @@ std::string HeaderRewriteText(HeaderRewrite result, const FileHeaders& headers) 
       return toolkit::FormatText("Не могу записать заголовок! Нет файла %s", name.c_str());
     case HeaderRewrite::NotRead:
       return HeadersNotReadText(headers);
+    case HeaderRewrite::Changed:
+      return toolkit::FormatText("Файл %s изменился после чтения заголовков: заголовок не записан", name.c_str());
     case HeaderRewrite::CannotOpen:
       return toolkit::FormatText("Не могу записать заголовок! Нет доступа к файлу %s", name.c_str());
     case HeaderRewrite::MainHeaderShort:

@@ -64,7 +64,8 @@ void ReadFileHeaders(const std::string& path, FileHeaders& out);
 std::string HeadersNotReadText(const FileHeaders& headers);
 
 // Rewrites the main header and the channel headers of the file they were read from, in place.
-enum class HeaderRewrite { Ok, NoFile, NotRead, CannotOpen, MainHeaderShort, ChannelHeaderShort };
+// A file whose channel count is no longer the one read (replaced meanwhile) is left as it is (Changed).
+enum class HeaderRewrite { Ok, NoFile, NotRead, Changed, CannotOpen, MainHeaderShort, ChannelHeaderShort };
 HeaderRewrite RewriteFileHeaders(const FileHeaders& headers);
 // The message for a failed rewrite.
 std::string HeaderRewriteText(HeaderRewrite result, const FileHeaders& headers);

@@ -145,6 +145,18 @@ TEST(SettingsHeaderRewrite, MissingUnreadOrUnwritableFileIsReported) {
   EXPECT_EQ(FileBytes(dir.File("cut")), cutBefore);
   EXPECT_EQ(HeaderRewriteText(HeaderRewrite::NotRead, headers),
             "Заголовки файла cut не прочитаны: сохранять нечего");
+  // Replaced by a file of another channel count since its headers were read: left as it is.
+  toolkit::SampleRecordingPlan plan;
+  plan.channels = 2;
+  plan.frames = 5;
+  ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("swapped"), plan));
+  ReadFileHeaders(dir.File("swapped"), headers);
+  ASSERT_TRUE(headers.read);
+  plan.channels = 3;
+  ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("swapped"), plan));
+  const std::vector<char> swapped = FileBytes(dir.File("swapped"));
+  EXPECT_EQ(RewriteFileHeaders(headers), HeaderRewrite::Changed);
+  EXPECT_EQ(FileBytes(dir.File("swapped")), swapped);
   std::filesystem::create_directory(dir.File("adir"));  // exists, cannot be opened for update
   headers.path = dir.File("adir");
   headers.read = true;
