@@ -78,6 +78,11 @@ std::string MiniSEEDCoder::GetChannelName(int c) const {
   return c >= 0 && c < channels_ ? names_[static_cast<size_t>(c)] : std::string();
 }
 
+void MiniSEEDCoder::SetSampleRate(uint32_t rate) {
+  rate_ = rate;
+  if (!failed_ && rate > kMaxRate) Abort(FormatText("miniseed: частоту %u Гц запись не передаст точно", rate));
+}
+
 void MiniSEEDCoder::SetTimeMark(int64_t seconds, uint32_t index, int64_t markTicks) {
   offset_ = 0;
   if (rate_ > 0) {
@@ -123,6 +128,7 @@ bool MiniSEEDCoder::Open() {
   if (failed_) return false;
   if (channels_ < 1) return Abort("miniseed: число каналов не задано");
   if (rate_ == 0) return Abort("miniseed: частота 0");
+  if (rate_ > kMaxRate) return Abort(FormatText("miniseed: частоту %u Гц запись не передаст точно", rate_));
   if (open_ && !Close()) return false;
   buffered_ = 0;
   fileSeconds_ = seconds_;
@@ -131,6 +137,11 @@ bool MiniSEEDCoder::Open() {
   const int dayOfYear = static_cast<int>(DaysFromCivil(t.Date) - DaysFromCivil({t.Date.Year, 1, 1}) + 1);
   fileStartUs_ = ms_time2hptime(t.Date.Year, dayOfYear, static_cast<int>(t.Time.Hour),
                                 static_cast<int>(t.Time.Minute), static_cast<int>(t.Time.Second), 0);
+  // libmseed's readers take records of the years 1900 ... 2100 only; ms_time2hptime fails before 1800.
+  if (!MS_ISVALIDYEARDAY(t.Date.Year, dayOfYear) || fileStartUs_ == HPTERROR) {
+    return Abort(FormatText("miniseed: время %d-%u-%u %02u:%02u:%02u в записи не передать", t.Date.Year,
+                            t.Date.Month, t.Date.Day, t.Time.Hour, t.Time.Minute, t.Time.Second));
+  }
   const std::vector<std::string> codes = SeedChannelCodes(names_);
   const std::string station = SeedStationCode(station_);
   for (int c = 0; c < channels_; ++c) {

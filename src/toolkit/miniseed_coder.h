@@ -9,8 +9,9 @@
 // channel without samples gets no file. Record start times are exact to the microsecond.
 //
 // The first failure (a file that cannot be created, a record that cannot be written whole, a pack that
-// does not take every sample, a sample too large for Steim-1) stops the writer: every file it made is
-// removed and Error() names the file and the reason. Later calls do nothing and return false.
+// does not take every sample, a sample too large for Steim-1, a start or rate libmseed cannot state)
+// stops the writer: every file it made is removed and Error() names the file and the reason. Later
+// calls do nothing and return false.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -29,6 +30,8 @@ class MiniSEEDCoder : public FileCoder {
   static constexpr int kMaxChannels = 64;
   // Steim-1 keeps the differences of neighbouring samples in 32 bits.
   static constexpr int32_t kSampleLimit = 1 << 30;
+  // The fixed header states a whole rate exactly as a 16-bit factor; libmseed approximates larger ones.
+  static constexpr uint32_t kMaxRate = 32767;
 
   MiniSEEDCoder();
   ~MiniSEEDCoder() override;
@@ -39,7 +42,9 @@ class MiniSEEDCoder : public FileCoder {
   // The name of channel `c` (Windows-1251 bytes); Open makes its SEED code of it (seed_codes.h).
   void SetChannelName(int c, const std::string& code);
   std::string GetChannelName(int c) const;
-  void SetSampleRate(uint32_t rate) override { rate_ = rate; }
+  // A rate the records' fixed header cannot state exactly (above kMaxRate samples a second) stops the
+  // writer; Open refuses it too.
+  void SetSampleRate(uint32_t rate) override;
   void SetTimeMark(int64_t seconds, uint32_t index, int64_t markTicks = -1) override;
   bool Open() override;
   // One value per channel; each must lie within +-kSampleLimit.

@@ -7,6 +7,7 @@
 #include "toolkit/civil_date.h"
 #include "toolkit/format_text.h"
 #include "toolkit/recording_chooser.h"
+#include "viewer/channel_coefficients.h"
 #include "viewer/directory_recordings.h"
 
 namespace viewer {
@@ -32,6 +33,7 @@ bool Matches(std::FILE* f, const MAIN_HEADER& ref, bool useCoefficients, Accepte
     return false;
   toolkit::CHANNEL_HEADER heads[toolkit::kMaxChannels];
   if (toolkit::ReadChannelHeaders(f, std::span(heads, h.Channels)) != toolkit::HeaderIo::Ok) return false;
+  if (useCoefficients && FirstUnusableCoefficient(std::span(heads, h.Channels)) >= 0) return false;
   for (int c = 0; c < h.Channels; ++c) a.coef[c] = useCoefficients ? heads[c].Coef : 1.0;
   a.start = static_cast<double>(toolkit::DaysFromCivil({h.Year, h.Month, h.Day})) + h.to / 86400.0;
   return true;

@@ -10,6 +10,7 @@
 #include "toolkit/parse_number.h"
 #include "toolkit/start_ticks.h"
 #include "toolkit/time_texts.h"
+#include "viewer/channel_coefficients.h"
 
 namespace viewer {
 
@@ -63,25 +64,21 @@ bool IsPlainDecimal(const std::string& text) {
 int HeaderChannelCount(const SetupRecord& setup) { return std::min<int>(setup.Header.Channels, 64); }
 
 std::string CoefficientText(double coef) {
-  int decimals = 4;
-  if (coef < 0.1) decimals = 6;
-  if (coef < 0.0005) decimals = 11;
-  const double magnitude = std::fabs(coef);
-  if (magnitude > 0.0 && std::isfinite(magnitude)) {
-    const int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
-    decimals = std::max(decimals, 6 - exponent);
-  }
-  decimals = std::min(decimals, 30);
-  return toolkit::FormatText("%.*f", decimals, coef);
+  const char* format = "%.4f";
+  if (coef < 0.1) format = "%.6f";
+  if (coef < 0.0005) format = "%.11f";
+  return toolkit::FormatText(format, coef);
 }
 
-HeaderTexts ShowHeader(const SetupRecord& setup) {
+HeaderTexts ShowHeader(const toolkit::MAIN_HEADER& header, std::span<const toolkit::CHANNEL_HEADER> channels) {
   HeaderTexts t;
-  const toolkit::MAIN_HEADER& h = setup.Header;
-  const int channels = HeaderChannelCount(setup);
-  for (int i = 0; i < channels; ++i) {
-    t.Names.push_back(platform::FieldToUtf8(setup.FileChannels[i].Name));
-    t.Coefficients.push_back(CoefficientText(setup.FileChannels[i].Coef));
+  // An older layout keeps its start in the date fields: the page shows what the check completes.
+  toolkit::MAIN_HEADER h = header;
+  if (std::string text; toolkit::CheckMainHeader(h, text) != 0) h = header;
+  const size_t shown = std::min<size_t>(channels.size(), 64);
+  for (size_t i = 0; i < shown; ++i) {
+    t.Names.push_back(platform::FieldToUtf8(channels[i].Name));
+    t.Coefficients.push_back(CoefficientText(channels[i].Coef));
   }
   t.Rate = toolkit::FormatText("%u", unsigned{h.Rate});
   t.Latitude = toolkit::FormatText("%.5f", h.Latitude);
@@ -96,10 +93,11 @@ HeaderTexts ShowHeader(const SetupRecord& setup) {
   return t;
 }
 
-HeaderFaults SaveHeader(SetupRecord& setup, const HeaderTexts& shown, const HeaderTexts& edited) {
+HeaderFaults SaveHeader(toolkit::MAIN_HEADER& header, std::span<toolkit::CHANNEL_HEADER> channelHeaders,
+                        const HeaderTexts& shown, const HeaderTexts& edited) {
   HeaderFaults faults;
-  toolkit::MAIN_HEADER h = setup.Header;
-  const int channels = HeaderChannelCount(setup);
+  toolkit::MAIN_HEADER h = header;
+  const int channels = static_cast<int>(std::min<size_t>(channelHeaders.size(), 64));
 
   // Start time: rebuilt only when one of its fields was changed.
   const bool timeChanged = edited.Date.Year != shown.Date.Year || edited.Date.Month != shown.Date.Month ||
@@ -133,28 +131,26 @@ HeaderFaults SaveHeader(SetupRecord& setup, const HeaderTexts& shown, const Head
     }
   }
 
-  if (edited.Rate == shown.Rate) {
-    // A stored rate that no recording may have is never written back.
-    if (h.Rate < kMinRate || h.Rate > kMaxRate) faults.Rate = true;
-  } else {
-    const double value = toolkit::ParseNumber(edited.Rate) + 1e-7;
-    if (!IsPlainDecimal(edited.Rate) || value < kMinRate || value >= kMaxRate + 1) {
-      faults.Rate = true;
-    } else {
-      h.Rate = static_cast<uint16_t>(value);
-      h.dt = 1.0 / h.Rate;
-    }
+  // A rate that no recording may have is never written, not even one the user left as it was.
+  const double rate = toolkit::ParseNumber(edited.Rate) + 1e-7;
+  if (!IsPlainDecimal(edited.Rate) || rate < kMinRate || rate >= kMaxRate + 1) {
+    faults.Rate = true;
+  } else if (const auto value = static_cast<uint16_t>(rate);
+             edited.Rate != shown.Rate || (timeChanged && h.Rate != value)) {
+    // A new start makes the header one of the current layout, whose rate field must hold the rate.
+    h.Rate = value;
+    h.dt = 1.0 / h.Rate;
   }
   if (edited.Latitude != shown.Latitude) h.Latitude = toolkit::ParseNumber(edited.Latitude);
   if (edited.Longitude != shown.Longitude) h.Longitude = toolkit::ParseNumber(edited.Longitude);
   if (edited.Station != shown.Station) StoreCp1251(h.Station, edited.Station, kStationBytes);
 
-  std::vector<toolkit::CHANNEL_HEADER> files(setup.FileChannels, setup.FileChannels + channels);
+  std::vector<toolkit::CHANNEL_HEADER> files(channelHeaders.begin(), channelHeaders.begin() + channels);
   for (int i = 0; i < channels; ++i) {
     if (i < static_cast<int>(edited.Coefficients.size()) && i < static_cast<int>(shown.Coefficients.size()) &&
         edited.Coefficients[i] != shown.Coefficients[i]) {
       const double coef = IsPlainDecimal(edited.Coefficients[i]) ? ExactDecimal(edited.Coefficients[i]) : 0.0;
-      if (coef == 0.0 || !std::isfinite(coef)) {
+      if (coef == 0.0 || !UsableCoefficient(coef)) {
         faults.Coefficients.push_back(i);
       } else {
         files[i].Coef = coef;
@@ -166,8 +162,8 @@ HeaderFaults SaveHeader(SetupRecord& setup, const HeaderTexts& shown, const Head
     }
   }
   if (faults.Any()) return faults;
-  setup.Header = h;
-  std::copy(files.begin(), files.end(), setup.FileChannels);
+  header = h;
+  std::copy(files.begin(), files.end(), channelHeaders.begin());
   return faults;
 }
 

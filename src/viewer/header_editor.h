@@ -4,6 +4,7 @@
 // value is reported and the record is left as it was. A field whose text is unchanged since it was
 // shown keeps its stored value exactly (no loss through the shown format).
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,15 +43,19 @@ inline constexpr int kMaxRate = 10000;
 // Channels the page edits: the header's channel count held within 0 ... 64.
 int HeaderChannelCount(const toolkit::SetupRecord& setup);
 
-// Coefficient text: fixed point with 4, 6 or 11 decimals by size, and at least 7 significant digits.
+// Coefficient text: fixed point with 4 decimals, 6 below 0.1, 11 below 0.0005. An untouched cell keeps
+// its exact value whatever the text shows.
 std::string CoefficientText(double coef);
 
-// The texts the page shows for `setup`'s header.
-HeaderTexts ShowHeader(const toolkit::SetupRecord& setup);
+// The texts the page shows for a file's main header and its channel headers (at most 64 are shown). The
+// start and rate are those the header check completes (an older layout keeps them in other fields).
+HeaderTexts ShowHeader(const toolkit::MAIN_HEADER& header, std::span<const toolkit::CHANNEL_HEADER> channels);
 
-// Writes `edited` into `setup` where it differs from `shown`. Returns the faults; when there is any,
-// `setup` is unchanged. Station and names become Windows-1251 bytes cut to 11 and 23 bytes.
-HeaderFaults SaveHeader(toolkit::SetupRecord& setup, const HeaderTexts& shown, const HeaderTexts& edited);
+// Writes `edited` into the headers where it differs from `shown`: a field the user did not touch keeps
+// its stored bytes. Returns the faults; when there is any, nothing is changed. Station and names become
+// Windows-1251 bytes cut to 11 and 23 bytes.
+HeaderFaults SaveHeader(toolkit::MAIN_HEADER& header, std::span<toolkit::CHANNEL_HEADER> channels,
+                        const HeaderTexts& shown, const HeaderTexts& edited);
 
 // True when every character of `text` belongs to a plain decimal number (digits, one separator, signs,
 // blanks) and there is at least one digit: text that the edit-box parser reads completely.

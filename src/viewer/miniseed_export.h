@@ -20,8 +20,13 @@ struct SeedTimeMark {
 };
 SeedTimeMark MiniSeedTimeMark(int64_t startTicks, uint32_t rate);
 
-// A float sample as the count the export writes: rounded half away from zero.
-inline int32_t SeedCount(float v) { return static_cast<int32_t>(v >= 0 ? v + 0.5f : v - 0.5f); }
+// A float sample as the count the export writes: rounded half away from zero. The sum is taken in
+// double, where it is exact for every float the export accepts (|v| < 2^30); in float it would round
+// 2^23 + 1 up to 2^23 + 2. The caller has refused values that are not numbers or out of that range.
+inline int32_t SeedCount(float v) {
+  const double d = v;
+  return static_cast<int32_t>(d >= 0 ? d + 0.5 : d - 0.5);
+}
 
 // The folder the export writes to.
 std::string MiniSeedDir(const toolkit::SetupRecord& s);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "toolkit/format_text.h"
+#include "viewer/channel_coefficients.h"
 #include "viewer/frame_convert.h"
 #include "viewer/test_signal.h"
 
@@ -98,6 +99,11 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
     report.status = LoadStatus::ShortChannelHeader;
     return report;
   }
+  if (const int bad = FirstUnusableCoefficient(std::span(channels, width)); bad >= 0) {
+    report.status = LoadStatus::BadCoefficient;
+    report.checkText = LoadFailureText(report.status, s) + UnusableCoefficientText(bad, channels[bad].Coef);
+    return report;
+  }
   const uint64_t framesInFile = FramesInFile(file.get(), width);
 
   // Everything is read that can fail without a way on; now the record in memory is replaced.
@@ -166,6 +172,8 @@ std::string LoadFailureText(LoadStatus status, const SetupRecord& s) {
       return toolkit::FormatText("Заголовок файла %s не годится", name.c_str());
     case LoadStatus::ShortChannelHeader:
       return toolkit::FormatText("Файл %s обрывается в заголовках CHANNEL_HEADER", name.c_str());
+    case LoadStatus::BadCoefficient:
+      return toolkit::FormatText("Файл %s не прочитан: ", name.c_str());
   }
   return {};
 }

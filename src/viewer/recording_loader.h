@@ -15,11 +15,12 @@ enum class LoadStatus {
   ShortMainHeader,     // the file ends inside its main header
   BadHeader,           // CheckMainHeader refuses the main header (text in LoadReport::checkText)
   ShortChannelHeader,  // the file ends inside its channel headers
+  BadCoefficient,      // a channel's coefficient is not a number or absurdly large (text in checkText)
 };
 
 struct LoadReport {
   LoadStatus status = LoadStatus::Ok;
-  std::string checkText;     // CheckMainHeader's text for the file's header
+  std::string checkText;     // CheckMainHeader's text for the file's header; for BadCoefficient the refusal
   bool memoryShort = false;  // fewer arrays were obtained than channels chosen
   int channelsKept = 0;      // channels in memory after the load
   std::string testSignalText;  // why the test signal could not be made (empty: made or not asked for)

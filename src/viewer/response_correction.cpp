@@ -1,5 +1,6 @@
 #include "viewer/response_correction.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -69,16 +70,37 @@ ResponseTableRead ParseResponseTable(std::string_view text) {
 }
 
 double InterpolateTable(double x, const double* xs, const double* ys, int m) {
+  // The three rows centred on the row nearest x: row k is nearest from half-way down to the row below
+  // to half-way up to the row above.
+  const auto lower = [xs](int k) { return xs[k] - (xs[k] - xs[k - 1]) / 2; };
+  const auto upper = [xs](int k) { return xs[k] + (xs[k + 1] - xs[k]) / 2; };
   int j = 0;
   if (x <= xs[1]) {
     j = 0;
   } else if (x >= xs[m - 2]) {
     j = m - 3;
   } else {
-    // xs[k] <= x < xs[k + 1] with 1 <= k <= m - 3: the third row is the nearer outer neighbour.
-    int k = 1;
-    while (k < m - 3 && xs[k + 1] <= x) ++k;
-    j = (x - xs[k - 1]) <= (xs[k + 2] - x) ? k - 1 : k;
+    // Past the last half-way point below xs[m - 2] no k qualifies: the nearest row is then m - 2, and
+    // its three rows are taken (rather than extrapolating the first three to the top of the table).
+    j = m - 3;
+    // The upper bounds rise with k: the first k whose upper bound reaches x is found by bisection.
+    int lo = 1, hi = m - 2;  // the answer lies in [lo, hi]; hi = m - 2 stands for none
+    while (lo < hi) {
+      const int mid = lo + (hi - lo) / 2;
+      if (x <= upper(mid)) hi = mid;
+      else lo = mid + 1;
+    }
+    if (lo <= m - 3 && lower(lo) < x) {
+      j = lo - 1;
+    } else {
+      // Rounding may part one row's lower bound from the previous row's upper bound: the plain search.
+      for (int k = 1; k <= m - 3; ++k) {
+        if (lower(k) < x && x <= upper(k)) {
+          j = k - 1;
+          break;
+        }
+      }
+    }
   }
   const double x0 = xs[j], x1 = xs[j + 1], x2 = xs[j + 2];
   return ys[j] * (x - x1) * (x - x2) / ((x0 - x1) * (x0 - x2)) +
@@ -91,7 +113,7 @@ std::string CorrectResponse(float* channel, uint32_t n, double dt, const Respons
   if (pair < 0 || pair >= kResponseChannels) return "не больше 6 !";
   const int m = static_cast<int>(table.rows.size());
   if (m < 3) return "BOOK: нужно не меньше 3 строк, частоты по возрастанию";
-  if (channel == nullptr || n < 9 || n - 1 > (uint32_t{1} << 30) || !(dt > 0.0)) return "мало точек для БПФ";
+  if (channel == nullptr || n < 9 || n > (uint32_t{1} << 30) || !(dt > 0.0)) return "мало точек для БПФ";
   std::vector<double> xs(m), amp(m), phase(m);
   for (int r = 0; r < m; ++r) {
     xs[r] = table.rows[r][0];
@@ -101,8 +123,8 @@ std::string CorrectResponse(float* channel, uint32_t n, double dt, const Respons
       return toolkit::FormatText("BOOK: АЧХ канала %d не больше 0 (строка %d); канал не исправлен", pair, r + 1);
   }
 
-  // Samples 0 ... n - 2 go into the transform, so its length holds n - 1 of them.
-  const uint32_t N = toolkit::fft::NextPowerOfTwo(n - 1);
+  // The transform is the power of two that holds n samples, although samples 0 ... n - 2 go into it.
+  const uint32_t N = toolkit::fft::NextPowerOfTwo(n);
   std::vector<float> re(N + 10, 0.0f), im(N + 10, 0.0f);
   std::copy(channel, channel + (n - 1), re.begin());
   funk.Fft(-1, static_cast<int32_t>(N), re.data(), im.data());
@@ -136,6 +158,13 @@ std::string CorrectResponse(float* channel, uint32_t n, double dt, const Respons
   funk.Fft(1, static_cast<int32_t>(N), re.data(), im.data());
   std::copy(re.begin(), re.begin() + (n - 1), channel);
   return {};
+}
+
+int ResponseTablePair(const toolkit::SetupRecord& s, int c) {
+  const int perStation = std::max<int>(s.LoadChannels, 1);
+  const int place = s.StationMode != 0 && s.SeveralStations != 0 ? c % perStation : c;
+  const int entry = place >= 0 && place < toolkit::kMaxChannels ? s.ChannelMap[place] : 0;
+  return std::min<int>(entry, std::max<int>(s.Header.Channels, 1) - 1);
 }
 
 std::string ResponseNotice(const std::string& station3, const std::string& path) {

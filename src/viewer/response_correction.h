@@ -14,6 +14,7 @@
 
 #include "toolkit/funk.h"
 #include "toolkit/recording_file.h"
+#include "toolkit/setup_record.h"
 
 namespace viewer {
 
@@ -40,7 +41,7 @@ std::string ResponseFileName(const toolkit::MAIN_HEADER& header);
 ResponseTableRead ParseResponseTable(std::string_view text);
 
 // The value at x of the function tabulated at xs[0 .. m - 1] (m >= 3, rising): quadratic Lagrange
-// through the three rows nearest x, the first or last three at the ends.
+// through the row nearest x and its two neighbours, the first or last three at the ends.
 double InterpolateTable(double x, const double* xs, const double* ys, int m);
 
 // Corrects samples 0 ... n - 2 of `channel` (n >= 2) with the columns of table pair `pair` (0 ... 5):
@@ -50,6 +51,10 @@ double InterpolateTable(double x, const double* xs, const double* ys, int m);
 // the band, or too short a record, is refused and nothing changes).
 std::string CorrectResponse(float* channel, uint32_t n, double dt, const ResponseTable& table, int pair,
                             toolkit::TFunk& funk);
+
+// The table pair of channel `c` in memory: the channel's place in its file. After a read of several
+// stations each station's channels repeat the channel map's first SetupRecord.LoadChannels entries.
+int ResponseTablePair(const toolkit::SetupRecord& s, int c);
 
 // The explanation shown before each corrected channel, naming the response file.
 std::string ResponseNotice(const std::string& station3, const std::string& path);

@@ -73,33 +73,59 @@ uint16_t ClampPlotChannels(int value) {
   return static_cast<uint16_t>(std::clamp<int>(value, 1, toolkit::kMaxChannels));
 }
 
-HeaderRewrite RewriteFileHeaders(const SetupRecord& setup) {
-  const std::string path = toolkit::CurrentFilePath(setup);
+namespace {
+std::string BaseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+}  // namespace
+
+void ReadFileHeaders(const std::string& path, FileHeaders& out) {
+  out = FileHeaders{};
+  out.path = path;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return;
+  out.read = toolkit::ReadHeaders(f, out.main, out.channels) == toolkit::HeaderIo::Ok;
+  std::fclose(f);
+  if (!out.read) out.channels.clear();
+}
+
+std::string HeadersNotReadText(const FileHeaders& headers) {
+  return toolkit::FormatText("Заголовки файла %s не прочитаны: сохранять нечего",
+                             BaseName(headers.path).c_str());
+}
+
+HeaderRewrite RewriteFileHeaders(const FileHeaders& headers) {
   std::error_code ec;
-  if (toolkit::FieldText(setup.FileName).empty() || !std::filesystem::exists(path, ec))
-    return HeaderRewrite::NoFile;
-  std::FILE* f = std::fopen(path.c_str(), "r+b");
+  if (headers.path.empty() || !std::filesystem::exists(headers.path, ec)) return HeaderRewrite::NoFile;
+  // Only headers read from this very file go back into it.
+  if (!headers.read || headers.channels.size() != headers.main.Channels) return HeaderRewrite::NotRead;
+  std::FILE* f = std::fopen(headers.path.c_str(), "r+b");
   if (f == nullptr) return HeaderRewrite::CannotOpen;
+  toolkit::MAIN_HEADER present;
+  if (toolkit::ReadMainHeader(f, present) != toolkit::HeaderIo::Ok || present.Channels != headers.main.Channels ||
+      std::fseek(f, 0, SEEK_SET) != 0) {
+    std::fclose(f);
+    return HeaderRewrite::Changed;
+  }
   HeaderRewrite result = HeaderRewrite::Ok;
-  if (toolkit::WriteMainHeader(f, setup.Header) != toolkit::HeaderIo::Ok) {
+  if (toolkit::WriteMainHeader(f, headers.main) != toolkit::HeaderIo::Ok) {
     result = HeaderRewrite::MainHeaderShort;
-  } else {
-    const size_t channels = std::min<size_t>(setup.Header.Channels, toolkit::kMaxChannels);
-    const std::span<const toolkit::CHANNEL_HEADER> headers(setup.FileChannels, channels);
-    if (toolkit::WriteChannelHeaders(f, headers) != toolkit::HeaderIo::Ok || std::fflush(f) != 0)
-      result = HeaderRewrite::ChannelHeaderShort;
+  } else if (toolkit::WriteChannelHeaders(f, headers.channels) != toolkit::HeaderIo::Ok || std::fflush(f) != 0) {
+    result = HeaderRewrite::ChannelHeaderShort;
   }
   if (std::fclose(f) != 0 && result == HeaderRewrite::Ok) result = HeaderRewrite::ChannelHeaderShort;
   return result;
 }
 
-std::string HeaderRewriteText(HeaderRewrite result, const SetupRecord& setup) {
-  const std::string name = toolkit::FieldText(setup.FileName);
+std::string HeaderRewriteText(HeaderRewrite result, const FileHeaders& headers) {
+  const std::string name = BaseName(headers.path);
   switch (result) {
     case HeaderRewrite::Ok:
       return {};
     case HeaderRewrite::NoFile:
       return toolkit::FormatText("Не могу записать заголовок! Нет файла %s", name.c_str());
+    case HeaderRewrite::NotRead:
+      return HeadersNotReadText(headers);
+    case HeaderRewrite::Changed:
+      return toolkit::FormatText("Файл %s изменился после чтения заголовков: заголовок не записан", name.c_str());
     case HeaderRewrite::CannotOpen:
       return toolkit::FormatText("Не могу записать заголовок! Нет доступа к файлу %s", name.c_str());
     case HeaderRewrite::MainHeaderShort:

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "toolkit/setup_record.h"
 
@@ -48,10 +49,25 @@ void ClampChannelMap(toolkit::SetupRecord& setup);
 // Channels on the plot (SetupRecord.LoadChannels) held within 1 ... 64.
 uint16_t ClampPlotChannels(int value);
 
-// Rewrites the main header and the channel headers of the current file in place.
-enum class HeaderRewrite { Ok, NoFile, CannotOpen, MainHeaderShort, ChannelHeaderShort };
-HeaderRewrite RewriteFileHeaders(const toolkit::SetupRecord& setup);
-// The message for a failed rewrite (after which the program ends).
-std::string HeaderRewriteText(HeaderRewrite result, const toolkit::SetupRecord& setup);
+// The headers of one recording file exactly as they are stored in it: what the header editor edits and
+// what the rewrite writes back, so that a file never receives another file's channel headers.
+struct FileHeaders {
+  std::string path;  // the file they were read from
+  bool read = false;  // main and channel headers were read whole from `path`
+  toolkit::MAIN_HEADER main{};
+  std::vector<toolkit::CHANNEL_HEADER> channels;  // main.Channels of them
+};
+// Reads the headers of `path` into `out` (out.read tells whether they were read whole; a file that cannot
+// be opened, ends inside its headers or names no channel count 1 ... 64 leaves them unread).
+void ReadFileHeaders(const std::string& path, FileHeaders& out);
+// The message shown when the header editor cannot save because the file's headers were not read.
+std::string HeadersNotReadText(const FileHeaders& headers);
+
+// Rewrites the main header and the channel headers of the file they were read from, in place.
+// A file whose channel count is no longer the one read (replaced meanwhile) is left as it is (Changed).
+enum class HeaderRewrite { Ok, NoFile, NotRead, Changed, CannotOpen, MainHeaderShort, ChannelHeaderShort };
+HeaderRewrite RewriteFileHeaders(const FileHeaders& headers);
+// The message for a failed rewrite.
+std::string HeaderRewriteText(HeaderRewrite result, const FileHeaders& headers);
 
 }  // namespace viewer

@@ -6,6 +6,7 @@
 
 #include "toolkit/format_text.h"
 #include "toolkit/recording_chooser.h"
+#include "viewer/channel_coefficients.h"
 #include "viewer/directory_recordings.h"
 #include "viewer/frame_convert.h"
 #include "viewer/test_signal.h"
@@ -91,6 +92,10 @@ int LoadStationFiles(SetupRecord& s, const std::string& dir, const std::string& 
     CHANNEL_HEADER heads[toolkit::kMaxChannels];
     if (toolkit::ReadChannelHeaders(file.get(), std::span(heads, h.Channels)) != toolkit::HeaderIo::Ok) {
       out.listing.push_back(name + ": заголовки каналов не прочитаны, файл пропущен");
+      continue;
+    }
+    if (const int bad = FirstUnusableCoefficient(std::span(heads, h.Channels)); bad >= 0) {
+      out.listing.push_back(name + ": " + UnusableCoefficientText(bad, heads[bad].Coef) + ", файл пропущен");
       continue;
     }
     const bool mapFits = std::all_of(map, map + channels, [&](uint16_t c) { return c < h.Channels; });

@@ -187,6 +187,54 @@ TEST(MiniSEEDCoderTest, SampleBeyondSteim1RangeIsRefusedAndNothingIsLeft) {
   }
 }
 
+TEST(MiniSEEDCoderTest, StartOrRateLibmseedCannotStateStopsTheWriter) {
+  struct Case {
+    const char* what;
+    int64_t seconds;  // since 1970
+    uint32_t rate;
+    const char* error;
+  };
+  // 1800-01-01, 1900-01-01 and 2101-01-01 00:00:00 UTC: libmseed cannot take a time before 1800 and its
+  // readers take no record outside 1900 ... 2100.
+  constexpr int64_t k1800 = -5364662400, k1900 = -2208988800, k2101 = 4133980800;
+  for (const Case c : {Case{"before 1800", k1800 - 1, 100, "1799-12-31 23:59:59"},
+                       Case{"1800", k1800, 100, "1800-1-1 00:00:00"},
+                       Case{"before 1900", k1900 - 1, 100, "1899-12-31 23:59:59"},
+                       Case{"after 2100", k2101, 100, "2101-1-1 00:00:00"},
+                       Case{"a rate above 32767", kNoon, 40000, "40000 Гц"}}) {
+    SCOPED_TRACE(c.what);
+    support::TempDir dir;
+    MiniSEEDCoder w;
+    ASSERT_TRUE(w.SetChannelCount(1));
+    w.SetSampleRate(c.rate);
+    w.SetOutputDir(dir.path());
+    w.SetTimeMark(c.seconds, 0);
+    EXPECT_FALSE(w.Open());
+    EXPECT_NE(w.Error().find(c.error), std::string::npos) << w.Error();
+    const int32_t v[1] = {1};
+    EXPECT_FALSE(w.AddSample(v));
+    EXPECT_FALSE(w.Close());
+    EXPECT_TRUE(FilesIn(dir.path()).empty());
+  }
+  // The edges that can be stated are written.
+  for (const Case c : {Case{"1900", k1900, 100, ""}, Case{"2100", k2101 - 1, 100, ""},
+                       Case{"32767 Hz", kNoon, 32767, ""}}) {
+    SCOPED_TRACE(c.what);
+    support::TempDir dir;
+    MiniSEEDCoder w;
+    Start(w, dir.path(), 1, c.rate, c.seconds, 0);
+    ASSERT_TRUE(Add(w, 1, 0, 10));
+    ASSERT_TRUE(w.Close()) << w.Error();
+    const auto files = FilesIn(dir.path());
+    ASSERT_EQ(files.size(), 1u);
+    const support::SeedTrace t = support::ReadWithLibmseed(dir.File(*files.begin()));
+    ASSERT_TRUE(t.ok) << t.error;
+    EXPECT_EQ(t.samples.size(), 10u);
+    EXPECT_EQ(t.startUs, c.seconds * 1000000);
+    EXPECT_EQ(t.rate, c.rate);
+  }
+}
+
 TEST(SeedCodesTest, StationAndChannelCodesAreUpperCaseAsciiThatFit) {
   const std::vector<std::pair<std::string, std::string>> stations = {
       {"ABCDEFG", "ABEFG"},      {"st1", "ST1"}, {"T-9XV", "T9XV"}, {"ABCDE", "ABCDE"},

@@ -158,6 +158,10 @@ TEST_F(VarianceTest, WindowUnderOneSampleOrNoMatchingFileWritesNothing) {
   f.frames = 100;
   f.station = "other";
   viewer_test::WriteRecording(dir.File("x.dat"), f, [](int, uint32_t) { return 1; });
+  // A file of the station whose coefficient is not a number is passed over like a foreign one.
+  f.station = "st1";
+  f.coefs = {1.0, NAN};
+  viewer_test::WriteRecording(dir.File("nan.dat"), f, [](int, uint32_t) { return 1; });
   auto out = viewer::DirectoryVariance(*s, dir.path(), nullptr);
   EXPECT_FALSE(out.written);
   ASSERT_EQ(out.messages.size(), 1u);

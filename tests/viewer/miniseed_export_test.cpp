@@ -162,13 +162,24 @@ TEST(MiniSeedExportTest, EightChannelsGetDistinctCodesFromStationAndCyrillicName
 
 TEST(MiniSeedExportTest, SamplesAreRoundedHalfAwayFromZero) {
   support::TempDir dir;
-  Record rec(1, 100, kSince1980 * kTps, 6);
-  rec.data[0] = {-2.5f, 2.5f, -2.4f, 2.4f, -0.5f, 1e6f + 0.5f};
+  // Exact for every float: above 2^23 a float sum with 0.5 rounds to an even neighbour, and just below
+  // one half it rounds up to 1.
+  const std::vector<std::pair<float, int32_t>> rows = {
+      {-2.5f, -3},         {2.5f, 3},           {-2.4f, -2},         {2.4f, 2},
+      {-0.5f, -1},         {1e6f + 0.5f, 1000001}, {8388609.0f, 8388609}, {-8388609.0f, -8388609},
+      {16777215.0f, 16777215}, {0.49999997f, 0}, {-0.49999997f, 0},  {8388607.5f, 8388608},
+      {536870848.0f, 536870848}};
+  Record rec(1, 100, kSince1980 * kTps, static_cast<uint32_t>(rows.size()));
+  std::vector<int32_t> expected;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    rec.data[0][i] = rows[i].first;
+    expected.push_back(rows[i].second);
+  }
   rec.pointers[0] = rec.data[0].data();
   ASSERT_EQ(rec.Export(dir.path()), "");
   const support::SeedTrace t = support::ReadWithLibmseed(dir.File("2026-3-14-10-20-30-0.mseed"));
   ASSERT_TRUE(t.ok) << t.error;
-  EXPECT_EQ(t.samples, (std::vector<int32_t>{-3, 3, -2, 2, -1, 1000001}));
+  EXPECT_EQ(t.samples, expected);
 }
 
 TEST(MiniSeedExportTest, ValueThatCannotBeWrittenRefusesTheExportNamingTheChannel) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -228,6 +229,23 @@ TEST_F(LoaderTest, RefusedOrUnreadableFilesLeaveThePreviousRecordInPlace) {
   EXPECT_EQ(Load().status, LoadStatus::CannotOpen);
   EXPECT_EQ(setup_->ChannelCount, 2);
   EXPECT_EQ(samples_[1], kept);
+
+  // A coefficient no instrument has refuses the file, also on a channel that would not be loaded.
+  for (const double coef : {double{NAN}, double{INFINITY}, -double{INFINITY}, 2e9, -1.5e300}) {
+    Choose("damaged файл.dat", Recording({{"a", 1.0}, {"b", coef}}, 4, Pattern), 4, {0});
+    r = Load();
+    EXPECT_EQ(r.status, LoadStatus::BadCoefficient) << coef;
+    EXPECT_NE(r.checkText.find("damaged файл.dat"), std::string::npos) << r.checkText;
+    EXPECT_NE(r.checkText.find("коэффициент канала 1 не годится"), std::string::npos) << r.checkText;
+    EXPECT_EQ(setup_->ChannelCount, 2);
+    EXPECT_EQ(samples_[1], kept);
+    EXPECT_EQ(samples_[1][5], static_cast<float>(Pattern(1, 5)));
+  }
+  // The largest coefficient taken keeps every scaled sample's square finite.
+  Choose("large.dat", Recording({{"a", -1e9}}, 4, [](uint16_t, uint32_t) { return INT32_MIN; }), 4, {0});
+  setup_->UseCoefficients = 1;
+  ASSERT_EQ(Load().status, LoadStatus::Ok);
+  EXPECT_TRUE(std::isfinite(samples_[0][3] * samples_[0][3]));
 }
 
 TEST_F(LoaderTest, ChannelsThatGetNoArrayAreDroppedAndReported) {

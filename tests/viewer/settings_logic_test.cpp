@@ -93,7 +93,7 @@ TEST(SettingsChannelOrder, EntriesHeldWithinTheFileChannels) {
   EXPECT_EQ(ClampPlotChannels(12), 12);
 }
 
-TEST(SettingsHeaderRewrite, HeadersRewrittenInPlaceFramesAndLengthKept) {
+TEST(SettingsHeaderRewrite, HeadersReadFromTheFileAreRewrittenInPlaceFramesAndLengthKept) {
   support::TempDir dir;
   toolkit::SampleRecordingPlan plan;
   plan.channels = 3;
@@ -101,16 +101,19 @@ TEST(SettingsHeaderRewrite, HeadersRewrittenInPlaceFramesAndLengthKept) {
   ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("rec"), plan));
   std::vector<char> before = FileBytes(dir.File("rec"));
 
-  SetupRecord setup{};
-  toolkit::SetFieldText(setup.DataDir, dir.path());
-  toolkit::SetFieldText(setup.FileName, "rec");
-  std::memcpy(&setup.Header, before.data(), sizeof setup.Header);
-  std::memcpy(setup.FileChannels, before.data() + 120, 3 * 72);
-  toolkit::SetFieldText(setup.Header.Station, "NEW");
-  setup.FileChannels[2].Coef = 2.5;
-  setup.FileChannels[3].Coef = 9.0;  // beyond the file's channels: never written
-  ASSERT_EQ(RewriteFileHeaders(setup), HeaderRewrite::Ok);
+  FileHeaders headers;
+  ReadFileHeaders(dir.File("rec"), headers);
+  ASSERT_TRUE(headers.read);
+  ASSERT_EQ(headers.channels.size(), 3u);
+  EXPECT_EQ(std::memcmp(&headers.main, before.data(), 120), 0);
+  EXPECT_EQ(std::memcmp(headers.channels.data(), before.data() + 120, 3 * 72), 0);
+  // Written back untouched: not a byte changes.
+  ASSERT_EQ(RewriteFileHeaders(headers), HeaderRewrite::Ok);
+  EXPECT_EQ(FileBytes(dir.File("rec")), before);
 
+  toolkit::SetFieldText(headers.main.Station, "NEW");
+  headers.channels[2].Coef = 2.5;
+  ASSERT_EQ(RewriteFileHeaders(headers), HeaderRewrite::Ok);
   const std::vector<char> after = FileBytes(dir.File("rec"));
   ASSERT_EQ(after.size(), before.size());
   EXPECT_EQ(std::string(after.data() + 32, 3), "NEW");
@@ -120,17 +123,47 @@ TEST(SettingsHeaderRewrite, HeadersRewrittenInPlaceFramesAndLengthKept) {
   EXPECT_TRUE(std::equal(after.begin() + 336, after.end(), before.begin() + 336));
 }
 
-TEST(SettingsHeaderRewrite, MissingOrUnwritableFileIsReported) {
+TEST(SettingsHeaderRewrite, MissingUnreadOrUnwritableFileIsReported) {
   support::TempDir dir;
-  SetupRecord setup{};
-  toolkit::SetFieldText(setup.DataDir, dir.path());
-  toolkit::SetFieldText(setup.FileName, "gone");
-  EXPECT_EQ(RewriteFileHeaders(setup), HeaderRewrite::NoFile);
-  EXPECT_EQ(HeaderRewriteText(HeaderRewrite::NoFile, setup), "Не могу записать заголовок! Нет файла gone");
+  FileHeaders headers;
+  ReadFileHeaders(dir.File("gone"), headers);
+  EXPECT_FALSE(headers.read);
+  EXPECT_EQ(RewriteFileHeaders(headers), HeaderRewrite::NoFile);
+  EXPECT_EQ(HeaderRewriteText(HeaderRewrite::NoFile, headers), "Не могу записать заголовок! Нет файла gone");
+  // A file cut inside its channel headers: nothing is read, so nothing may be written back.
+  {
+    std::ofstream cut(dir.File("cut"), std::ios::binary);
+    toolkit::MAIN_HEADER h{};
+    h.Channels = 3;
+    cut.write(reinterpret_cast<const char*>(&h), sizeof h);
+    cut << std::string(100, 'x');
+  }
+  const std::vector<char> cutBefore = FileBytes(dir.File("cut"));
+  ReadFileHeaders(dir.File("cut"), headers);
+  EXPECT_FALSE(headers.read);
+  EXPECT_EQ(RewriteFileHeaders(headers), HeaderRewrite::NotRead);
+  EXPECT_EQ(FileBytes(dir.File("cut")), cutBefore);
+  EXPECT_EQ(HeaderRewriteText(HeaderRewrite::NotRead, headers),
+            "Заголовки файла cut не прочитаны: сохранять нечего");
+  // Replaced by a file of another channel count since its headers were read: left as it is.
+  toolkit::SampleRecordingPlan plan;
+  plan.channels = 2;
+  plan.frames = 5;
+  ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("swapped"), plan));
+  ReadFileHeaders(dir.File("swapped"), headers);
+  ASSERT_TRUE(headers.read);
+  plan.channels = 3;
+  ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("swapped"), plan));
+  const std::vector<char> swapped = FileBytes(dir.File("swapped"));
+  EXPECT_EQ(RewriteFileHeaders(headers), HeaderRewrite::Changed);
+  EXPECT_EQ(FileBytes(dir.File("swapped")), swapped);
   std::filesystem::create_directory(dir.File("adir"));  // exists, cannot be opened for update
-  toolkit::SetFieldText(setup.FileName, "adir");
-  EXPECT_EQ(RewriteFileHeaders(setup), HeaderRewrite::CannotOpen);
-  EXPECT_EQ(HeaderRewriteText(HeaderRewrite::MainHeaderShort, setup), "Ошибка записи заголовка MAIN_HEADER ");
+  headers.path = dir.File("adir");
+  headers.read = true;
+  headers.main.Channels = 0;
+  headers.channels.clear();
+  EXPECT_EQ(RewriteFileHeaders(headers), HeaderRewrite::CannotOpen);
+  EXPECT_EQ(HeaderRewriteText(HeaderRewrite::MainHeaderShort, headers), "Ошибка записи заголовка MAIN_HEADER ");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -255,10 +257,17 @@ TEST_F(StationTest, CoefficientsScaleAndAFileThatDisagreesIsLeftOut) {
   p.coefs = {0.5, 2.5, 1.0};
   p.startTicks += 100 * kTicksPerSample100;
   Write("b", p, 1);
+  // A damaged coefficient skips its file with a line, whichever channel holds it.
+  p.coefs = {0.5, 2.0, NAN};
+  p.startTicks += 100 * kTicksPerSample100;
+  Write("c", p, 2);
   const auto out = Read();
   EXPECT_EQ(out.filesLoaded, 1);
   EXPECT_EQ(samples[1][2], Value(0, 1, 2) * 2.0f);
   EXPECT_EQ(samples[1][102], 0.0f);
+  EXPECT_EQ(samples[1][202], 0.0f);
+  EXPECT_NE(std::find(out.listing.begin(), out.listing.end(), "c: коэффициент канала 2 не годится: nan, файл пропущен"),
+            out.listing.end());
 }
 
 }  // namespace

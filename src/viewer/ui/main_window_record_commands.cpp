@@ -97,13 +97,14 @@ void TForm1::N_obzorClick() {
     source.setup = Setup;
     source.envelope = OverviewEnvelope.get();
     source.snapshot = &Overview;
-    source.plotWidth = Plot.PlotWidth;
+    source.plotWidth = &Plot.PlotWidth;
     source.doubleClicked = [this] { OverviewDblClick(); };
     source.closed = [this] { OverviewClose(); };
     OB3OP = std::make_unique<TOB3OP>(this, std::move(source));
   }
   OverviewOn = 1;
   N_obzor->setText("Внести в обзор");
+  OB3OP->FitTo(*this);
   OB3OP->show();
   TakeOverviewSnapshot(*Setup, *ViewEnvelope, *OverviewEnvelope, Overview, OB3OP->PB_BCE->height());
   OB3OP->DrawOverview();
@@ -143,8 +144,7 @@ void TForm1::N_ACHClick() {
   const std::string path = toolkit::ProgramDir + name;
   bool changed = false;
   for (int c = from; c < to; ++c) {
-    // The table pair is the channel's place in the file.
-    const int pair = std::min<int>(Setup->ChannelMap[c], std::max<int>(Setup->Header.Channels, 1) - 1);
+    const int pair = ResponseTablePair(*Setup, c);
     if (c >= kResponseChannels || pair >= kResponseChannels) {
       platform::ui::ShowMessage("не больше 6 !");
       break;

@@ -18,13 +18,17 @@ TOB3OP::TOB3OP(QWidget* mainWindow, Source source) : QWidget(nullptr, Qt::Window
   setObjectName("OB3OP");
   setWindowTitle("ОБЗОР");
   setAttribute(Qt::WA_QuitOnClose, false);  // the program ends with its main window
-  const int width = std::min(mainWindow->width(), 1400);
-  setGeometry(mainWindow->x(), 3, width, 100);
+  setGeometry(mainWindow->x(), 3, std::min(mainWindow->width(), 1400), 100);
   PB_BCE = new platform::ui::PaintBox(this);
-  PB_BCE->setGeometry(0, 0, source_.plotWidth + 42, height() - 1);
   PB_BCE->SetBackground(Qt::black);
+  FitTo(*mainWindow);
   connect(PB_BCE, &platform::ui::PaintBox::MouseDoubleClicked, this, [this](QMouseEvent*) { PB_BCEDblClick(); });
   connect(PB_BCE, &platform::ui::PaintBox::Resized, this, [this](QSize) { DrawOverview(); });
+}
+
+void TOB3OP::FitTo(const QWidget& mainWindow) {
+  resize(std::min(mainWindow.width(), 1400), 100);
+  PB_BCE->setGeometry(0, 0, PlotWidth() + 42, height() - 1);
 }
 
 void TOB3OP::DrawOverview() {
@@ -43,7 +47,7 @@ void TOB3OP::DrawOverview() {
                             p.drawLine(x, yLo, x, yHi);
                           }
                         });
-  const OverviewFrame frame = OverviewFrameLines(*source_.setup, source_.plotWidth);
+  const OverviewFrame frame = OverviewFrameLines(*source_.setup, PlotWidth());
   if (frame.showFirst) {
     p.setPen(platform::ui::ColorFromBgr(kYellow));
     p.drawLine(frame.x1, 0, frame.x1, kFrameLineLength);

@@ -20,7 +20,7 @@ class TOB3OP : public QWidget {
     const toolkit::SetupRecord* setup = nullptr;
     const ViewEnvelope* envelope = nullptr;
     const OverviewSnapshot* snapshot = nullptr;
-    int plotWidth = 0;
+    const uint16_t* plotWidth = nullptr;  // the main plot's present width (TForm1.PlotWidth)
     std::function<void()> doubleClicked;  // PB_BCEDblClick's work in the main window
     std::function<void()> closed;         // FormClose's work in the main window
   };
@@ -30,6 +30,9 @@ class TOB3OP : public QWidget {
 
   platform::ui::PaintBox* PB_BCE;
 
+  // Sizes the strip to `mainWindow` (at most 1400 wide) and its paint box to the present plot width, so a
+  // snapshot taken after the main window was resized fits; the strip keeps its place.
+  void FitTo(const QWidget& mainWindow);
   // Redraws the strip: the snapshot of every snapshot channel, then the frame lines of the present view.
   void DrawOverview();
   void PB_BCEDblClick();
@@ -38,6 +41,8 @@ class TOB3OP : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  int PlotWidth() const { return source_.plotWidth != nullptr ? *source_.plotWidth : 0; }
+
   Source source_;
 };
 

@@ -27,8 +27,8 @@ ReloadOutcome ReloadRecording(toolkit::SetupRecord& setup, ChannelSamples& sampl
   const LoadReport report = LoadRecording(setup, samples, funk);
   ReloadOutcome outcome;
   if (report.status != LoadStatus::Ok) {
-    const std::string text = report.status == LoadStatus::BadHeader ? report.checkText
-                                                                     : LoadFailureText(report.status, setup);
+    const bool own = report.status == LoadStatus::BadHeader || report.status == LoadStatus::BadCoefficient;
+    const std::string text = own ? report.checkText : LoadFailureText(report.status, setup);
     platform::ui::MessageBox(text, toolkit::FieldText(setup.FileName), platform::ui::MsgButtons::Ok,
                              platform::ui::MsgIcon::Error);
     return outcome;

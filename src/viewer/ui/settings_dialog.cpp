@@ -1,6 +1,7 @@
 #include "viewer/ui/settings_dialog.h"
 
 #include <QCheckBox>
+#include <algorithm>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include "platform/ui/modal_run.h"
 #include "platform/ui/push_buttons.h"
 #include "platform/ui/terminator.h"
+#include "toolkit/recording_chooser.h"
 #include "toolkit/settings_state.h"
 #include "toolkit/ui/file_chooser_form.h"
 #include "toolkit/ui/read_file_header.h"
@@ -40,6 +42,7 @@ TMainForm::TMainForm(SetupRecord& live, QWidget* owner) : QDialog(owner), live_(
   HeaderChanged = 0;
   copy_ = std::make_unique<SetupRecord>(live_);
   toolkit::SetupCopy = copy_.get();
+  ReadFileHeaders(toolkit::CurrentFilePath(*copy_), headers_);
 
   PageControl1 = new QTabWidget(this);
   TShOpen = new QWidget;
@@ -161,7 +164,12 @@ void TMainForm::PageChanged(int index) {
 void TMainForm::TShOpenShow() {
   // Open mode: a readable file comes first.
   if (SettingsResult < 0) BitBtnOpenClick();
-  toolkit::ReadFileHeader(*LB_fileinfo, *copy_);
+  {
+    // The list describes the file; the record keeps the header it was loaded with (a station record
+    // keeps the start of its interval).
+    const auto scratch = std::make_unique<SetupRecord>(*copy_);
+    toolkit::ReadFileHeader(*LB_fileinfo, *scratch);
+  }
   copy_->LoadChannels = ClampPlotChannels(copy_->LoadChannels);
   filling_ = true;
   UD_nn->setValue(copy_->LoadChannels);
@@ -227,6 +235,9 @@ void TMainForm::Button1Click() {
 void TMainForm::BitBtnOpenClick() {
   const std::string savedDir = toolkit::FieldText(copy_->DataDir);
   const std::string savedName = toolkit::FieldText(copy_->FileName);
+  const std::string savedPath = toolkit::CurrentFilePath(*copy_);
+  const toolkit::MAIN_HEADER savedHeader = copy_->Header;
+  const uint32_t savedSamples = copy_->FileSamples;
   for (auto& slot : copy_->SelectedFiles) slot[0] = '\0';
   int r = -1;
   do {
@@ -242,30 +253,46 @@ void TMainForm::BitBtnOpenClick() {
     r = toolkit::ReadFileHeader(*LB_fileinfo, *copy_);
     setWindowTitle(QString::fromStdString(toolkit::FieldText(copy_->DataDir)));
   } while (r != 0);
+  if (toolkit::CurrentFilePath(*copy_) == savedPath) {
+    // The same file again: the record keeps the header it was loaded with.
+    copy_->Header = savedHeader;
+    copy_->FileSamples = savedSamples;
+  }
+  FollowCurrentFile();
+}
+
+void TMainForm::FollowCurrentFile() {
+  const std::string path = toolkit::CurrentFilePath(*copy_);
+  if (headers_.read && headers_.path == path) return;
+  // Edits saved on the header page belong to the file they were read from.
+  if (headers_.path != path) HeaderChanged = 0;
+  ReadFileHeaders(path, headers_);
+  if (headers_.read) std::copy(headers_.channels.begin(), headers_.channels.end(), copy_->FileChannels);
 }
 
 void TMainForm::BitBtnOkClick() {
   if (PageControl1->currentIndex() == kPageFile) TSh_SelchanExit();
   if (auto* page = dynamic_cast<SettingsPageBase*>(PageControl1->currentWidget())) page->PageExit();
   static_cast<TSh_filt_yctPage*>(TSh_filter)->ReadFilterControls();
+  if (HeaderChanged != 0) {
+    const HeaderRewrite rewrite = RewriteFileHeaders(headers_);
+    if (rewrite != HeaderRewrite::Ok) {
+      // The dialog stays open with every edit: the user may try again or cancel.
+      platform::ui::MessageBox(HeaderRewriteText(rewrite, headers_), "Error", platform::ui::MsgButtons::Ok,
+                               platform::ui::MsgIcon::Error);
+      return;
+    }
+    copy_->Header = headers_.main;
+    if (std::string text; toolkit::CheckMainHeader(copy_->Header, text) != 0) copy_->Header = headers_.main;
+    std::copy(headers_.channels.begin(), headers_.channels.end(), copy_->FileChannels);
+  }
   SettingsResult = toolkit::kSettingsUnchanged;
   if (BitBtnOk->text() != "Сохранить") {
     BitBtnOk->setText("Сохранить");
     SettingsResult = toolkit::kSettingsChanged;
     BitBtnCancel->setEnabled(true);
   }
-  if (HeaderChanged != 0) {
-    SettingsResult = toolkit::kSettingsChanged;
-    const HeaderRewrite rewrite = RewriteFileHeaders(*copy_);
-    if (rewrite == HeaderRewrite::CannotOpen) {
-      // The file stays as it was; the settings are still taken over.
-      platform::ui::MessageBox(HeaderRewriteText(rewrite, *copy_), "Error", platform::ui::MsgButtons::Ok,
-                               platform::ui::MsgIcon::Error);
-    } else if (rewrite != HeaderRewrite::Ok) {
-      platform::ui::ShowMessage(HeaderRewriteText(rewrite, *copy_));
-      platform::ui::ExitProgram(1);
-    }
-  }
+  if (HeaderChanged != 0) SettingsResult = toolkit::kSettingsChanged;
   if (NeedsReread(*copy_, live_)) SettingsResult = toolkit::kSettingsChanged;
   live_ = *copy_;
   confirmed_ = true;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "toolkit/setup_record.h"
+#include "viewer/settings_logic.h"
 
 class QCheckBox;
 class QLabel;
@@ -64,6 +65,9 @@ class TMainForm : public QDialog {
   void ReadChannelOrder();
 
   toolkit::SetupRecord& Copy() { return *copy_; }
+  // The headers of the dialog's current file as stored in it: the header page edits them, and OK writes
+  // them back into that file when the page saved a change.
+  FileHeaders& Headers() { return headers_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -76,9 +80,13 @@ class TMainForm : public QDialog {
  private:
   void PageChanged(int index);
   void FillChannelGrid();
+  // Reads the headers of the current file when it is not the one they were read from; a change of file
+  // drops edits saved for the other file.
+  void FollowCurrentFile();
 
   toolkit::SetupRecord& live_;
   std::unique_ptr<toolkit::SetupRecord> copy_;
+  FileHeaders headers_;
   int currentPage_ = 0;
   bool filling_ = false;
   bool confirmed_ = false;

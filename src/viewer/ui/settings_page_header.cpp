@@ -10,7 +10,9 @@
 #include <QTimeEdit>
 
 #include <QVBoxLayout>
+#include <span>
 
+#include "platform/ui/message_box.h"
 #include "toolkit/time_texts.h"
 #include "viewer/ui/settings_dialog.h"
 
@@ -37,7 +39,7 @@ TSh_ZagPage::TSh_ZagPage(TMainForm& form) : SettingsPageBase(form) {
   DaTmP_d->setTimeSpec(Qt::UTC);
   DaTmP_d->setDisplayFormat("dd.MM.yyyy");
   DaTmP_d->setMinimumDate(QDate(1980, 1, 1));
-  DaTmP_d->setMaximumDate(QDate(2099, 12, 31));
+  DaTmP_d->setMaximumDate(QDate(9999, 12, 31));
   DaTmP_t = new QTimeEdit(this);
   DaTmP_t->setTimeSpec(Qt::UTC);
   DaTmP_t->setDisplayFormat("HH:mm:ss");
@@ -84,8 +86,11 @@ TSh_ZagPage::TSh_ZagPage(TMainForm& form) : SettingsPageBase(form) {
 }
 
 void TSh_ZagPage::TSh_ZagShow() {
-  shown_ = ShowHeader(Copy());
-  const int channels = HeaderChannelCount(Copy());
+  const FileHeaders& file = form_.Headers();
+  // Headers that could not be read from the file are shown as the record holds them; they are not saved.
+  shown_ = file.read ? ShowHeader(file.main, file.channels)
+                     : ShowHeader(Copy().Header, std::span(Copy().FileChannels, HeaderChannelCount(Copy())));
+  const int channels = static_cast<int>(shown_.Names.size());
   SG1->clearContents();
   SG1->setRowCount(channels + 1);
   auto fixed = [](const QString& text) {
@@ -108,6 +113,8 @@ void TSh_ZagPage::TSh_ZagShow() {
   DaTmP_d->setDate(QDate(shown_.Date.Year, static_cast<int>(shown_.Date.Month), static_cast<int>(shown_.Date.Day)));
   DaTmP_t->setTime(QTime(static_cast<int>(shown_.Time.Hour), static_cast<int>(shown_.Time.Minute),
                          static_cast<int>(shown_.Time.Second)));
+  pickedDate_ = DaTmP_d->date();
+  pickedTime_ = DaTmP_t->time();
   Label1->setText(Q(shown_.StartText));
   E_msec->setText(Q(shown_.Microseconds));
   for (QWidget* w : {static_cast<QWidget*>(E_msec), static_cast<QWidget*>(E_Freq),
@@ -120,9 +127,14 @@ HeaderTexts TSh_ZagPage::Edited() const {
   HeaderTexts t;
   const QDate d = DaTmP_d->date();
   const QTime tm = DaTmP_t->time();
-  t.Date = toolkit::CivilDate{d.year(), static_cast<uint32_t>(d.month()), static_cast<uint32_t>(d.day())};
-  t.Time = toolkit::TimeOfDay{static_cast<uint32_t>(tm.hour()), static_cast<uint32_t>(tm.minute()),
-                              static_cast<uint32_t>(tm.second())};
+  if (d == pickedDate_ && tm == pickedTime_) {
+    t.Date = shown_.Date;
+    t.Time = shown_.Time;
+  } else {
+    t.Date = toolkit::CivilDate{d.year(), static_cast<uint32_t>(d.month()), static_cast<uint32_t>(d.day())};
+    t.Time = toolkit::TimeOfDay{static_cast<uint32_t>(tm.hour()), static_cast<uint32_t>(tm.minute()),
+                                static_cast<uint32_t>(tm.second())};
+  }
   t.Microseconds = TextOf(E_msec);
   t.Rate = TextOf(E_Freq);
   t.Latitude = TextOf(Ed33);
@@ -136,8 +148,14 @@ HeaderTexts TSh_ZagPage::Edited() const {
 }
 
 void TSh_ZagPage::BB_zagClick() {
+  FileHeaders& file = form_.Headers();
+  if (!file.read) {
+    platform::ui::MessageBox(HeadersNotReadText(file), "Error", platform::ui::MsgButtons::Ok,
+                             platform::ui::MsgIcon::Error);
+    return;
+  }
   const HeaderTexts edited = Edited();
-  const HeaderFaults faults = SaveHeader(Copy(), shown_, edited);
+  const HeaderFaults faults = SaveHeader(file.main, file.channels, shown_, edited);
   SetRedText(E_msec, faults.Microseconds);
   SetRedText(E_Freq, faults.Rate);
   SetRedText(DaTmP_d, faults.Date);

@@ -1,6 +1,9 @@
 #pragma once
 // "Заголовок": edits the current recording's main and channel headers in the dialog's copy of the setup
 // record; the file itself is rewritten when the dialog is confirmed.
+#include <QDate>
+#include <QTime>
+
 #include "viewer/header_editor.h"
 #include "viewer/ui/settings_page.h"
 
@@ -38,6 +41,10 @@ class TSh_ZagPage : public SettingsPageBase {
  private:
   HeaderTexts Edited() const;
   HeaderTexts shown_;
+  // What the pickers took when the page was filled: a start they cannot show (before 1980) comes back
+  // exactly as stored while the user does not touch them.
+  QDate pickedDate_;
+  QTime pickedTime_;
 };
 
 }  // namespace viewer

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QListWidget>
 #include <cmath>
 #include <fstream>
@@ -114,6 +115,28 @@ TEST_F(RecordCommandsTest, OverviewStripShowsTheSnapshotAndFollowsTheView) {
   EXPECT_EQ(form->OverviewOn, 0);
   form->OB3OP->close();
   EXPECT_EQ(form->N_obzor->text().toStdString(), "обзор ВКЛ");
+}
+
+// A snapshot retaken after the main window grew fills the wider plot, and the lines reach its columns.
+TEST_F(RecordCommandsTest, OverviewStripFollowsAResizedMainWindow) {
+  Open();
+  form->show();
+  QApplication::processEvents();
+  form->resize(1000, 560);
+  QApplication::processEvents();
+  const int narrowPlot = form->Plot.PlotWidth;
+  form->N_obzor->trigger();
+  ASSERT_EQ(form->OB3OP->PB_BCE->width(), narrowPlot + 42);
+  form->resize(1400, 560);
+  QApplication::processEvents();
+  const int widePlot = form->Plot.PlotWidth;
+  ASSERT_GT(widePlot, narrowPlot + 100);
+  form->N_obzor->trigger();  // "Внести в обзор"
+  EXPECT_EQ(form->OB3OP->PB_BCE->width(), widePlot + 42);
+  const int x2 = (S().Nk - S().OverviewStart) / S().OverviewSamplesPerColumn;
+  ASSERT_GT(x2, narrowPlot);
+  EXPECT_EQ(form->OB3OP->PB_BCE->Image().pixelColor(x2, 2), platform::ui::ColorFromBgr(0x0000FF));
+  form->OB3OP->close();
 }
 
 TEST_F(RecordCommandsTest, OverviewRefusesAStretchedPlot) {

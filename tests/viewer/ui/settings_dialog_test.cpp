@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimeEdit>
 #include <fstream>
 #include <iterator>
 
@@ -20,8 +21,10 @@
 #include "support/temp_dir.h"
 #include "toolkit/sample_recording.h"
 #include "toolkit/settings_state.h"
+#include "toolkit/start_ticks.h"
 #include "toolkit/ui/file_chooser_form.h"
 #include "viewer/settings_logic.h"
+#include "viewer/ui/settings_page_header.h"
 
 namespace viewer {
 namespace {
@@ -50,10 +53,45 @@ class SettingsDialogTest : public ::testing::Test {
     ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File(name), plan));
   }
 
+  std::string Bytes(const std::string& name) {
+    std::ifstream in(dir.File(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  // Gives channel `c` of a recording another name and coefficient.
+  void PatchChannel(const std::string& name, int c, const std::string& channelName, double coef) {
+    std::fstream f(dir.File(name), std::ios::binary | std::ios::in | std::ios::out);
+    toolkit::CHANNEL_HEADER h{};
+    f.seekg(120 + 72 * c);
+    f.read(reinterpret_cast<char*>(&h), sizeof h);
+    toolkit::SetFieldText(h.Name, channelName);
+    h.Coef = coef;
+    f.seekp(120 + 72 * c);
+    f.write(reinterpret_cast<const char*>(&h), sizeof h);
+    ASSERT_TRUE(f.good());
+  }
+
+  // `live` as the loader leaves it after reading `name`: its headers, names cut to 22 characters.
+  void Loaded(const std::string& name) {
+    const std::string bytes = Bytes(name);
+    toolkit::SetFieldText(live.FileName, name);
+    std::memcpy(&live.Header, bytes.data(), sizeof live.Header);
+    std::memcpy(live.FileChannels, bytes.data() + 120, 72 * live.Header.Channels);
+    for (auto& c : live.FileChannels) c.Name[22] = 0;
+  }
+
+  // The header page's "Сохранить" with nothing touched, then the dialog's OK.
+  static void SaveHeaderUntouched(TMainForm& f) {
+    f.PageControl1->setCurrentIndex(kPageHeader);
+    static_cast<TSh_ZagPage&>(*f.TSh_header).BB_zagClick();
+    EXPECT_EQ(f.HeaderChanged, 1);
+    f.BitBtnOkClick();
+  }
+
   // The current file of `live` is a good 3-channel recording.
   void WithCurrentFile() {
     Recording("cur.rec");
-    toolkit::SetFieldText(live.FileName, "cur.rec");
+    Loaded("cur.rec");
   }
 
   // The chooser double-clicks the row of `name`.
@@ -313,16 +351,12 @@ TEST_F(SettingsDialogTest, StartPageAndClosingTheWindowActsAsCancel) {
 
 TEST_F(SettingsDialogTest, ChangedHeaderIsRewrittenOnOkOnly) {
   WithCurrentFile();
-  auto fileBytes = [this] {
-    std::ifstream in(dir.File("cur.rec"), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  };
+  auto fileBytes = [this] { return Bytes("cur.rec"); };
   const std::string original = fileBytes();
-  std::memcpy(live.FileChannels, original.data() + 120, 3 * 72);  // as the loader leaves them
   {
     TMainForm form(live);
     Run(form, [](TMainForm& f) {
-      toolkit::SetFieldText(f.Copy().Header.Station, "EDIT");
+      toolkit::SetFieldText(f.Headers().main.Station, "EDIT");
       f.HeaderChanged = 1;
       f.BitBtnCancelClick();
     });
@@ -330,7 +364,7 @@ TEST_F(SettingsDialogTest, ChangedHeaderIsRewrittenOnOkOnly) {
   EXPECT_EQ(fileBytes(), original);
   TMainForm form(live);
   Run(form, [](TMainForm& f) {
-    toolkit::SetFieldText(f.Copy().Header.Station, "EDIT");
+    toolkit::SetFieldText(f.Headers().main.Station, "EDIT");
     f.HeaderChanged = 1;
     f.BitBtnOkClick();
   });
@@ -341,21 +375,187 @@ TEST_F(SettingsDialogTest, ChangedHeaderIsRewrittenOnOkOnly) {
   EXPECT_EQ(rewritten.substr(120), original.substr(120));
 }
 
-TEST_F(SettingsDialogTest, HeaderOfAVanishedFileEndsTheProgram) {
+TEST_F(SettingsDialogTest, HeaderOfAVanishedFileIsReportedAndTheDialogStaysOpen) {
   WithCurrentFile();
+  const SetupRecord before = live;
   TMainForm form(live);
   std::remove(dir.File("cur.rec").c_str());
   Ui().ExpectMessage(MsgAnswer::Ok, "Нет файла cur.rec");
-  Ui().ExpectExit(1);
-  Ui().ExpectModal(
-      [](QDialog& d) {
-        auto& f = static_cast<TMainForm&>(d);
-        f.HeaderChanged = 1;
-        EXPECT_THROW(f.BitBtnOkClick(), platform::ui::ProgramTerminated);
-        f.done(QDialog::Rejected);
-      },
-      "TMainForm");
-  platform::ui::RunModal(form);
+  Run(form, [](TMainForm& f) {
+    SaveHeaderUntouched(f);
+    EXPECT_TRUE(f.isVisible());
+    f.BitBtnCancelClick();
+  });
+  EXPECT_EQ(SettingsResult, toolkit::kSettingsUnchanged);
+  EXPECT_EQ(std::memcmp(&before, &live, sizeof live), 0);
+}
+
+TEST_F(SettingsDialogTest, UntouchedHeaderSaveLeavesTheFileByteIdenticalOnEveryPath) {
+  struct Case {
+    const char* what;
+    bool openMode;
+    const char* loaded;  // the record in memory; nullptr: the defaults of a first start
+    const char* pick;    // chosen through "Сменить файл"; nullptr: none
+    const char* saved;   // the file the header page edits
+  };
+  for (const Case c : {Case{"A loaded, B chosen", false, "a.rec", "b.rec", "b.rec"},
+                       Case{"first start, B chosen", true, nullptr, "b.rec", "b.rec"},
+                       Case{"open mode over A, A chosen", true, "a.rec", "a.rec", "a.rec"},
+                       Case{"A loaded, names cut by the loader", false, "a.rec", nullptr, "a.rec"}}) {
+    SCOPED_TRACE(c.what);
+    Recording("a.rec", 4);
+    PatchChannel("a.rec", 0, "первый канал A", 0.5);
+    PatchChannel("a.rec", 1, std::string(23, 'L'), 0.25);  // the loader keeps 22 of its characters
+    toolkit::SampleRecordingPlan plan;
+    plan.frames = 50;
+    // A start after 2099, below a microsecond: shown as it is and kept to the tick.
+    ASSERT_TRUE(toolkit::StartTicksFromSeconds(toolkit::SecondsSince1980({{2150, 6, 1}, {1, 2, 3}}),
+                                               toolkit::kDay1980, 77, plan.startTicks));
+    ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("b.rec"), plan));
+    const std::string a = Bytes("a.rec");
+    const std::string b = Bytes("b.rec");
+    SetUp();
+    if (c.loaded != nullptr) Loaded(c.loaded);
+    if (c.openMode) SettingsResult = toolkit::kSettingsOpenMode;
+    TMainForm form(live);
+    const char* pick = c.pick;
+    Run(
+        form,
+        [pick](TMainForm& f) {
+          // In open mode the chooser has already run when the dialog was shown.
+          if (pick != nullptr && f.BitBtnCancel->isEnabled()) f.BitBtnOpenClick();
+          SaveHeaderUntouched(f);
+        },
+        [pick] {
+          if (pick != nullptr) ExpectChooserPicks(pick);
+        });
+    EXPECT_EQ(SettingsResult, toolkit::kSettingsChanged);
+    EXPECT_EQ(Bytes("a.rec"), a);
+    EXPECT_EQ(Bytes("b.rec"), b);
+    EXPECT_EQ(toolkit::FieldText(live.FileName), c.saved);
+    // The record now describes the file's own channels.
+    EXPECT_EQ(std::memcmp(live.FileChannels, Bytes(c.saved).data() + 120, 72 * live.Header.Channels), 0);
+  }
+}
+
+TEST_F(SettingsDialogTest, HeaderEditsGoIntoTheirOwnFileOnly) {
+  Recording("a.rec", 4);
+  PatchChannel("a.rec", 0, "A0", 0.5);
+  Recording("b.rec");
+  const std::string a = Bytes("a.rec");
+  const std::string b = Bytes("b.rec");
+  Loaded("a.rec");
+  {
+    // An edit saved for A is dropped when B is opened: neither file changes.
+    TMainForm form(live);
+    Run(
+        form,
+        [](TMainForm& f) {
+          f.PageControl1->setCurrentIndex(kPageHeader);
+          auto& page = static_cast<TSh_ZagPage&>(*f.TSh_header);
+          EXPECT_EQ(page.SG1->item(1, 1)->text(), "A0");
+          page.Ed_stat->setText("EDIT");
+          page.BB_zagClick();
+          EXPECT_EQ(f.HeaderChanged, 1);
+          f.PageControl1->setCurrentIndex(kPageFile);
+          f.BitBtnOpenClick();
+          EXPECT_EQ(f.HeaderChanged, 0);
+          f.PageControl1->setCurrentIndex(kPageHeader);
+          EXPECT_EQ(page.SG1->item(1, 1)->text(), "к1 Z");
+          EXPECT_EQ(page.Ed_stat->text(), "DEMO");
+          f.BitBtnOkClick();
+        },
+        [] { ExpectChooserPicks("b.rec"); });
+  }
+  EXPECT_EQ(Bytes("a.rec"), a);
+  EXPECT_EQ(Bytes("b.rec"), b);
+  // A changed name reaches B alone, and B's other channels keep their bytes.
+  TMainForm form(live);
+  Run(form, [](TMainForm& f) {
+    f.PageControl1->setCurrentIndex(kPageHeader);
+    auto& page = static_cast<TSh_ZagPage&>(*f.TSh_header);
+    page.SG1->item(2, 1)->setText("Восток");
+    page.BB_zagClick();
+    f.BitBtnOkClick();
+  });
+  const std::string after = Bytes("b.rec");
+  ASSERT_EQ(after.size(), b.size());
+  EXPECT_EQ(after.substr(0, 120 + 72), b.substr(0, 120 + 72));
+  EXPECT_EQ(after.substr(120 + 72 + 8, 7), std::string("\xC2\xEE\xF1\xF2\xEE\xEA\0", 7));
+  EXPECT_EQ(after.substr(120 + 2 * 72), b.substr(120 + 2 * 72));
+  EXPECT_EQ(Bytes("a.rec"), a);
+}
+
+TEST_F(SettingsDialogTest, UnreadableHeadersRefuseTheHeaderSaveWithAMessage) {
+  {
+    std::ofstream cut(dir.File("cut.rec"), std::ios::binary);
+    toolkit::MAIN_HEADER h{};
+    h.Channels = 3;
+    h.Rate = 100;
+    h.Format = 60;
+    cut.write(reinterpret_cast<const char*>(&h), sizeof h);
+  }
+  toolkit::SetFieldText(live.FileName, "cut.rec");
+  live.Header.Channels = 3;
+  live.Header.Rate = 100;
+  const std::string before = Bytes("cut.rec");
+  TMainForm form(live);
+  Ui().ExpectMessage(MsgAnswer::Ok, "Заголовки файла cut.rec не прочитаны");
+  Run(form, [](TMainForm& f) {
+    f.PageControl1->setCurrentIndex(kPageHeader);
+    static_cast<TSh_ZagPage&>(*f.TSh_header).BB_zagClick();
+    EXPECT_EQ(f.HeaderChanged, 0);
+    f.BitBtnOkClick();
+  });
+  EXPECT_EQ(SettingsResult, toolkit::kSettingsUnchanged);
+  EXPECT_EQ(Bytes("cut.rec"), before);
+}
+
+TEST_F(SettingsDialogTest, StationRecordKeepsItsStartUnlessAnotherFileIsOpened) {
+  constexpr int64_t kHour = int64_t{3600} * toolkit::kTicksPerSecond;
+  struct Case {
+    const char* what;
+    std::function<void()> chooser;  // what the user does in the chooser; empty: "Сменить файл" not pressed
+    bool keeps;
+  };
+  const std::function<void()> leave = [] {
+    Ui().ExpectModal(
+        [](QDialog& d) {
+          auto& chooser = static_cast<TForm3&>(d);
+          chooser.SG_fil_nameMouseDown(Qt::LeftButton, 5, chooser.SG_fil_name->rowViewportPosition(2) + 2);
+          chooser.N_exit_fileClick(chooser.N_exit_file);
+        },
+        "TForm3");
+  };
+  for (const Case& c : {Case{"OK alone", {}, true}, Case{"chooser left without a choice", leave, true},
+                        Case{"the same file chosen", [] { ExpectChooserPicks("a.rec"); }, true},
+                        Case{"another file chosen", [] { ExpectChooserPicks("b.rec"); }, false}}) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    toolkit::SampleRecordingPlan plan;
+    plan.frames = 50;
+    plan.startTicks = 100 * kHour;
+    ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("a.rec"), plan));
+    plan.startTicks = 200 * kHour;
+    ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("b.rec"), plan));
+    Loaded("a.rec");
+    live.Header.StartTicks = 99 * kHour;  // "всех файлов станции": the interval starts before the file
+    live.StationMode = 1;
+    TMainForm form(live);
+    const bool press = static_cast<bool>(c.chooser);
+    Run(
+        form,
+        [press](TMainForm& f) {
+          f.PageControl1->setCurrentIndex(kPageHeader);  // shows the file's own start
+          EXPECT_EQ(static_cast<TSh_ZagPage&>(*f.TSh_header).DaTmP_t->time().hour(), 4);
+          f.PageControl1->setCurrentIndex(kPageFile);
+          if (press) f.BitBtnOpenClick();
+          f.BitBtnOkClick();
+        },
+        c.chooser);
+    EXPECT_EQ(live.Header.StartTicks, c.keeps ? 99 * kHour : 200 * kHour);
+    EXPECT_EQ(SettingsResult, c.keeps ? toolkit::kSettingsUnchanged : toolkit::kSettingsChanged);
+  }
 }
 
 }  // namespace

@@ -81,7 +81,6 @@ class SettingsPagesTest : public ::testing::Test {
 TEST_F(SettingsPagesTest, HeaderSaveReachesTheFileOnOkAndTheFileStaysReadable) {
   TMainForm form(live);
   Run(form, [&](TMainForm& f) {
-    f.TShOpenShow();  // reads the file's headers into the copy
     f.PageControl1->setCurrentIndex(kPageHeader);
     auto& page = static_cast<TSh_ZagPage&>(*f.TSh_header);
     EXPECT_EQ(page.SG1->rowCount(), 4);
@@ -122,6 +121,9 @@ TEST_F(SettingsPagesTest, HeaderSaveReachesTheFileOnOkAndTheFileStaysReadable) {
   EXPECT_DOUBLE_EQ(h.to, 43200.5);
   EXPECT_STREQ(c[1].Name, "\xC2\xEE\xF1\xF2\xEE\xEA");  // "Восток" in Windows-1251
   EXPECT_DOUBLE_EQ(c[2].Coef, 0.0000123);
+  // The untouched channel keeps what the file held.
+  EXPECT_STREQ(c[0].Name, "\xEA\x31 Z");  // "к1 Z"
+  EXPECT_EQ(c[0].Coef, 1e-3);
 }
 
 TEST_F(SettingsPagesTest, FilterPageDrawsBothCurvesAndScales) {
