@@ -43,6 +43,21 @@ void UiScript::ExpectMessage(MsgAnswer answer, std::string textContains) {
   messageSteps_.push_back({answer, std::move(textContains)});
 }
 
+void UiScript::ExpectEnter(std::string textContains) {
+  std::lock_guard lock(mutex_);
+  messageSteps_.push_back({MsgAnswer::Ok, std::move(textContains), true});
+}
+
+void UiScript::RequireDefault(std::string textContains, MsgAnswer defaultButton) {
+  std::lock_guard lock(mutex_);
+  defaultRules_.push_back({std::move(textContains), defaultButton});
+}
+
+void UiScript::ClearDefaultRules() {
+  std::lock_guard lock(mutex_);
+  defaultRules_.clear();
+}
+
 void UiScript::ExpectModal(ModalHandler handler, std::string dialogClass) {
   std::lock_guard lock(mutex_);
   modalSteps_.push_back({std::move(handler), std::move(dialogClass)});
@@ -89,7 +104,7 @@ std::vector<std::string> UiScript::UnusedSteps() const {
   std::lock_guard lock(mutex_);
   std::vector<std::string> unused;
   for (const MessageStep& s : messageSteps_) {
-    unused.push_back(std::string("message box answered ") + ToString(s.answer) +
+    unused.push_back(std::string("message box answered ") + (s.enter ? "with Enter" : ToString(s.answer)) +
                      (s.textContains.empty() ? "" : " with text containing \"" + s.textContains + "\""));
   }
   for (const ModalStep& s : modalSteps_) {
@@ -117,10 +132,15 @@ void UiScript::Reset() {
 }
 
 MsgAnswer UiScript::AnswerMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
-                                  MsgIcon icon) {
+                                  MsgIcon icon, MsgDefault defaultButton) {
   std::lock_guard lock(mutex_);
-  ShownMessage shown{text, caption, buttons, icon, DefaultAnswer(buttons), false};
+  ShownMessage shown{text, caption, buttons, icon, DefaultAnswer(buttons), defaultButton, false};
   const std::string box = "message box \"" + text + "\" / \"" + caption + "\" (" + ToString(buttons) + ")";
+  for (const DefaultRule& rule : defaultRules_) {
+    if (text.find(rule.textContains) == std::string::npos || defaultButton == rule.defaultButton) continue;
+    failures_.push_back(box + " names " + (defaultButton ? ToString(*defaultButton) : "no button") +
+                        " as its default; Enter must give " + ToString(rule.defaultButton));
+  }
   if (messageSteps_.empty()) {
     failures_.push_back("unscripted " + box);
   } else if (const MessageStep& step = messageSteps_.front();
@@ -128,7 +148,7 @@ MsgAnswer UiScript::AnswerMessage(const std::string& text, const std::string& ca
     failures_.push_back("unexpected " + box + ": the script expects a text containing \"" +
                         step.textContains + "\"");
   } else {
-    shown.answer = step.answer;
+    shown.answer = step.enter ? EnterAnswer(buttons, defaultButton) : step.answer;
     shown.scripted = true;
     messageSteps_.pop_front();
   }

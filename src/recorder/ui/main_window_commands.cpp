@@ -113,7 +113,7 @@ void Trecorder::B_runClick() {
   const MsgAnswer answer = MessageBox(
       "Включение режима регистрации:\nда - со стиранием FATa\n   (очистка стирает все записанные "
       "файлы!);\nнет - без стирания",
-      "регистрация", MsgButtons::YesNoCancel, MsgIcon::Question);
+      "регистрация", MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::Cancel);
   if (answer != MsgAnswer::Yes && answer != MsgAnswer::No) return;
   const uint8_t mode = answer == MsgAnswer::Yes ? kModeRegistrationErase : kModeRegistration;
   if (ChangeMode(mode) != kDone) {

@@ -34,6 +34,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/push_buttons.h"
 #include "recorder/read_ang.h"
 #include "recorder/setup_files.h"
 #include "recorder/status_block.h"
@@ -70,6 +71,7 @@ void SelectIndex(QComboBox* box, int index) { box->setCurrentIndex(index < box->
 TForm1::TForm1(YSTANOV& setup, UnitLink& link, uint8_t& channelCount, QWidget* parent)
     : QDialog(parent), setup_(setup), link_(link), channelCount_(channelCount) {
   BuildForm();
+  platform::ui::NoDefaultButtons(*this);
   setWindowTitle(" T o v r e l - 9 X V");
   PageControl1->setCurrentWidget(TSGenral);
   Connect();

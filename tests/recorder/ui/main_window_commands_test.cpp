@@ -161,17 +161,25 @@ TEST_F(MainWindowCommandsTest, TheStartQuestionChoosesTheMode) {
     MsgAnswer answer;
     std::vector<uint8_t> modes;
     uint8_t finalMode;
+    bool enter = false;  // the user presses Enter: the box's default, Cancel
   };
-  const Case cases[] = {{MsgAnswer::Cancel, {}, 0}, {MsgAnswer::No, {2}, 2}, {MsgAnswer::Yes, {3}, 3}};
+  const Case cases[] = {{MsgAnswer::Cancel, {}, 0},
+                        {MsgAnswer::Cancel, {}, 0, true},
+                        {MsgAnswer::No, {2}, 2},
+                        {MsgAnswer::Yes, {3}, 3}};
   Start();
   ASSERT_NE(device.recorder.State().status[st::kFiles], 0);
   for (const Case& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.answer));
+    SCOPED_TRACE(static_cast<int>(c.answer) + (c.enter ? 10 : 0));
     device.recorder.State().mode = 0;
     SysRG() = 0x21;
     w->BB_status->click();
     ModesSent();
-    Ui().ExpectMessage(c.answer, "Включение режима регистрации:");
+    if (c.enter) {
+      Ui().ExpectEnter("Включение режима регистрации:");
+    } else {
+      Ui().ExpectMessage(c.answer, "Включение режима регистрации:");
+    }
     w->B_run->click();
     EXPECT_EQ(ModesSent(), c.modes);
     EXPECT_EQ(device.recorder.State().mode, c.finalMode);
