@@ -206,8 +206,15 @@ class Trecorder : public QMainWindow {
 
  private:
   void ConnectSetupEditor();
-  // The setup block from the recorder; on failure the messages and the defaults.
-  void ReadSetupForEditor();
+  // The setup block from the recorder; on failure the messages and the defaults. True when read.
+  bool ReadSetupForEditor();
+
+ public:
+  // Reads the setup block from the recorder into Setup; on failure shows why (the page that could not
+  // be read, or the page whose check failed) and returns false, the block unchanged.
+  bool ReadSetupBlock();
+
+ private:
 
   // ---- the page reader (main_window_page_reader.cpp) ----
  public:

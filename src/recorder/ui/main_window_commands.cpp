@@ -95,8 +95,7 @@ bool Trecorder::CheckStartAllowed() {
   } else if (st.sysRG & (kRgAdcOn | kRgWaiting)) {
     reason = "   Unit уже работает. ";
   } else if (st.sysRG & kRgCardPresent) {
-    SetupMessage message;
-    if (ReadSetup(*link_, *Setup, message)) return false;
+    if (ReadSetupBlock()) return false;
     reason = "   E R R O R _setup";
   } else {
     reason = "   нет карты! ";
@@ -138,8 +137,7 @@ void Trecorder::B_translClick() {
   UnitLink& link = *link_;
   SetTransmission(link, kModeStop);
   B_read->setEnabled(false);
-  SetupMessage message;
-  if (!ReadSetup(link, *Setup, message)) {
+  if (!ReadSetupBlock()) {
     MessageBox("Ошибка открытия файла установок", "Error", MsgButtons::Ok, MsgIcon::Information);
     WriteLog("трансляция:  Ошибка открытия файла установок");
     return;

@@ -111,6 +111,7 @@ void TForm1::FormShow() {
   const StatusBlock& status = GlobalStatus();
   setWindowTitle(Q(FormatText(" T o v r e l - 9 X V   N %02X_%03u", UnitSeries(status), UnitNumber(status))));
   copy_ = setup_;
+  recorderBook_ = BlockFromRecorder;
   PageControl1->setCurrentWidget(TS_calen);
   ReadStatus(link_, GlobalStatus());
   B_kal->move(B_prow->x(), B_prow->y() - B_kal->height() - 3);

@@ -144,7 +144,12 @@ TEST_F(MainWindowCommandsTest, AStartIsRefusedWithTheReasonAndNoModeChange) {
     SysRG() = c.sysRG;
     ModesSent();
     w->B_run->click();
-    ASSERT_FALSE(Ui().Messages().empty());
+    const auto shown = Ui().Messages();
+    ASSERT_EQ(shown.size(), c.badSetup ? 2u : 1u);
+    // The setup read tells which page failed before the refusal.
+    if (c.badSetup) {
+      EXPECT_EQ(shown[0].text.rfind("ошибка на стр. 1: ks = 0x", 0), 0u) << shown[0].text;
+    }
     EXPECT_EQ(Ui().Messages().back().text, c.reason);
     EXPECT_EQ(Ui().Messages().back().caption, "н е л ь з я !");
     EXPECT_TRUE(ModesSent().empty());
@@ -243,6 +248,7 @@ TEST_F(MainWindowCommandsTest, RegistrationShowsTheLiveWindowAndStopsAfterIt) {
 TEST_F(MainWindowCommandsTest, RegistrationWithAnUnreadableSetupSaysSoAndStaysStopped) {
   Start();
   device.recorder.State().dataFlash[512 + 7] ^= 0x5A;
+  Ui().ExpectMessage(MsgAnswer::Ok, "ошибка на стр. 1: ks = 0x");
   Ui().ExpectMessage(MsgAnswer::Ok, "Ошибка открытия файла установок");
   w->B_transl->click();
   EXPECT_EQ(device.recorder.State().mode, 0);
