@@ -126,8 +126,10 @@ void Trecorder::B_stopClick() {
   const uint8_t result = SetTransmission(*link_, kModeStop);
   if (result != kDone) {
     MessageBox("не выполнена команда <stop>", "Error", MsgButtons::Ok, MsgIcon::Error);
-  } else if (!AppendToLog("\nstop;\n")) {
-    return;
+  } else {
+    // A log that does not take the line is reported; the recorder has stopped all the same, so the
+    // window follows it.
+    AppendToLog("\nstop;\n");
   }
   SettleAfterModeChange();
 }

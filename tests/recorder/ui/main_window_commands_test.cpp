@@ -30,6 +30,7 @@
 #include "recorder/fat_grid.h"
 #include "recorder/ui/main_window.h"
 #include "recorder/unit_link.h"
+#include "recorder/work_log.h"
 #include "support/qt/ui_test_script.h"
 #include "support/temp_dir.h"
 
@@ -225,6 +226,20 @@ TEST_F(MainWindowCommandsTest, StopLogsOnlyAStopThatWasDone) {
   w->B_stop->click();
   EXPECT_EQ(Log(), before);
   EXPECT_TRUE(w->B_stop->isVisibleTo(w.get()));
+
+  // A work log that does not open: the message, and the window still follows the stopped recorder.
+  set = emulator::CommandSet::Install(device.recorder);
+  device.recorder.State().mode = 2;
+  SysRG() = 0x27;
+  w->BB_status->click();
+  ASSERT_TRUE(w->B_stop->isVisibleTo(w.get()));
+  TheWorkLog().SetFileName(dir.path() + "/нет такого каталога/log.txt");
+  Ui().ExpectMessage(MsgAnswer::Ok, "не открылся лог-file!");
+  w->B_stop->click();
+  TheWorkLog().SetFileName(w->LogFileName);
+  EXPECT_EQ(device.recorder.State().mode, 0);
+  EXPECT_TRUE(w->B_run->isVisibleTo(w.get()));
+  EXPECT_FALSE(w->B_stop->isVisibleTo(w.get()));
 }
 
 TEST_F(MainWindowCommandsTest, RegistrationShowsTheLiveWindowAndStopsAfterIt) {
