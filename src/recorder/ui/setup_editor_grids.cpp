@@ -315,7 +315,7 @@ void TForm1::B_kalClick() {
 void TForm1::ShowMemoryEstimate() {
   const StatusBlock& status = GlobalStatus();
   const uint64_t pages = CalendarPages(CalendarRows(), channelCount_, setup_.SampleRate);
-  L_3AH->setText(Q(FormatText("календарь %llu Mb", static_cast<unsigned long long>(pages / 2048))));
+  L_3AH->setText(Q(FormatText("календарь %lluMb", static_cast<unsigned long long>(pages / 2048))));
   const bool full = static_cast<int64_t>(pages / 2) > int64_t{status.FCmax} * 2048 - int64_t{status.Last_pg / 2};
   L_3AH->setStyleSheet(full ? "color: red;" : "");
   L_pg_flash->setText(Q(FormatText("записано %u Mb", status.Last_pg >> 11)));

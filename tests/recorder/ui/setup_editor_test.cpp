@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -278,6 +279,9 @@ TEST_F(SetupEditorTest, TheStartPickerKeepsTheLengthAndTheScheduleImportFillsThe
       ++used;
     }
     EXPECT_EQ(used, 256);
+    // The memory estimate: "календарь " and the megabytes, with no blank before "Mb".
+    EXPECT_TRUE(QRegularExpression("^календарь [1-9][0-9]*Mb$").match(f.L_3AH->text()).hasMatch())
+        << f.L_3AH->text().toStdString();
     EXPECT_EQ(f.SG_kal->item(255, 2)->text().toStdString(), (w->Setup->Calendar[255].Off - w->Setup->Calendar[255].On) / 60 == 12 ? "12" : "111");
     f.BitBtnCancel->click();
   });
