@@ -68,6 +68,22 @@ void UiScript::ExpectExit(int status) {
   exitSteps_.push_back(status);
 }
 
+void UiScript::SetSoundFailure(std::string why) {
+  std::lock_guard lock(mutex_);
+  soundFailure_ = std::move(why);
+}
+
+std::vector<std::string> UiScript::Sounds() const {
+  std::lock_guard lock(mutex_);
+  return sounds_;
+}
+
+std::string UiScript::PlaySound(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  sounds_.push_back(path);
+  return soundFailure_;
+}
+
 void UiScript::SetScreenSize(QSize size) {
   std::lock_guard lock(mutex_);
   screenSize_ = size;
@@ -126,6 +142,8 @@ void UiScript::Reset() {
   exitSteps_.clear();
   messages_.clear();
   exits_.clear();
+  sounds_.clear();
+  soundFailure_.clear();
   failures_.clear();
   screenSize_.reset();
   availableArea_.reset();

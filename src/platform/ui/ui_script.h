@@ -8,7 +8,8 @@
 //   - a modal run hands the dialog to the next scripted handler, which acts on it (fills controls,
 //     presses buttons, accepts) while it is shown without an event loop; without one it records a
 //     failure and returns QDialog::Rejected;
-//   - ExitProgram records the status (a failure unless expected) and throws ProgramTerminated.
+//   - ExitProgram records the status (a failure unless expected) and throws ProgramTerminated;
+//   - a sound is not played: its file is recorded, and it fails as the script says.
 // The failures are collected here, independent of any test framework; the test support turns them
 // into test failures at the end of each test, with any scripted step left unused.
 // All members are thread-safe.
@@ -57,6 +58,8 @@ class UiScript {
   void ExpectModal(ModalHandler handler, std::string dialogClass = {});
   // The next ExitProgram is expected with `status`.
   void ExpectExit(int status);
+  // Every sound from now on fails with `why` (empty: the sounds play).
+  void SetSoundFailure(std::string why);
   // Fixes the size ScreenSize() reports.
   void SetScreenSize(QSize size);
   // Fixes the area AvailableScreenArea() reports (without it: the whole scripted screen).
@@ -64,13 +67,16 @@ class UiScript {
 
   std::vector<ShownMessage> Messages() const;
   std::vector<int> Exits() const;
+  // The files of the sounds asked for, in order.
+  std::vector<std::string> Sounds() const;
   // Failures recorded so far; Take empties the list.
   std::vector<std::string> Failures() const;
   std::vector<std::string> TakeFailures();
   // Descriptions of scripted steps nobody used.
   std::vector<std::string> UnusedSteps() const;
   void RecordFailure(std::string what);
-  // Forgets steps, logs, failures and the screen size (not the standing default rules).
+  // Forgets steps, logs, failures, the sound failure and the screen size (not the standing default
+  // rules).
   void Reset();
 
   // Called by the services.
@@ -78,6 +84,8 @@ class UiScript {
                           MsgIcon icon, MsgDefault defaultButton = std::nullopt);
   int RunModal(QDialog& dialog);
   void RecordExit(int status);
+  // Records a sound; returns why it fails (empty: it plays).
+  std::string PlaySound(const std::string& path);
   std::optional<QSize> ScreenSize() const;
   std::optional<QRect> AvailableArea() const;
 
@@ -103,6 +111,8 @@ class UiScript {
   std::vector<DefaultRule> defaultRules_;
   std::vector<ShownMessage> messages_;
   std::vector<int> exits_;
+  std::vector<std::string> sounds_;
+  std::string soundFailure_;
   std::vector<std::string> failures_;
   std::optional<QSize> screenSize_;
   std::optional<QRect> availableArea_;

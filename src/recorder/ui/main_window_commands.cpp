@@ -2,6 +2,7 @@
 // clock from the recorder's, the RAM dump into the work log, the card-format switches, and the
 // time-correction check that a download may run first.
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QPushButton>
 #include <QToolButton>
@@ -12,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/modal_run.h"
+#include "platform/ui/sound.h"
 #include "recorder/recorder_time.h"
 #include "recorder/status_block.h"
 #include "recorder/ui/main_window.h"
@@ -136,6 +138,9 @@ void Trecorder::B_stopClick() {
 
 void Trecorder::B_translClick() {
   if (!link_ || !Setup || DownloadRunning()) return;
+  // The signal of a live registration, from the program's directory, while the command goes on.
+  const std::string signal = (QCoreApplication::applicationDirPath() + "/SIGNAL.WAV").toStdString();
+  platform::ui::PlaySoundAsync(signal, [](const std::string& why) { WriteLog("SIGNAL.WAV не проигран: " + why); });
   UnitLink& link = *link_;
   SetTransmission(link, kModeStop);
   B_read->setEnabled(false);

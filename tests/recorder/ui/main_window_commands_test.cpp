@@ -258,6 +258,32 @@ TEST_F(MainWindowCommandsTest, RegistrationShowsTheLiveWindowAndStopsAfterIt) {
   EXPECT_EQ(modeWhileShown, 1);
   EXPECT_EQ(device.recorder.State().mode, 0);
   EXPECT_TRUE(w->B_transl->isEnabled());
+  // The signal from the program's directory, asked for once.
+  const std::string signal = (QCoreApplication::applicationDirPath() + "/SIGNAL.WAV").toStdString();
+  EXPECT_EQ(Ui().Sounds(), std::vector<std::string>{signal});
+}
+
+// A signal that cannot be played leaves one line in the work log and the registration goes on; while a
+// download runs the command does nothing, the signal included.
+TEST_F(MainWindowCommandsTest, TheSignalOfRegistrationFailsIntoOneLogLineAndWaitsForADownload) {
+  Start();
+  Ui().SetSoundFailure("нет звукового устройства");
+  Ui().ExpectModal([&](QDialog& d) { d.close(); }, "TFormRis");
+  const std::string before = Log();
+  w->B_transl->click();
+  const std::string added = Log().substr(before.size());
+  EXPECT_EQ(Ui().Sounds().size(), 1u);
+  const std::string line = "SIGNAL.WAV не проигран: нет звукового устройства\n";
+  EXPECT_EQ(added.find(line), added.rfind(line));
+  EXPECT_NE(added.find(line), std::string::npos);
+  EXPECT_EQ(device.recorder.State().mode, 0);
+
+  w->B_read->setText("Cancel");  // as while a download runs
+  ModesSent();
+  w->B_translClick();
+  w->B_read->setText(QString::fromUtf8(kReadCaption));
+  EXPECT_EQ(Ui().Sounds().size(), 1u);
+  EXPECT_TRUE(ModesSent().empty());
 }
 
 TEST_F(MainWindowCommandsTest, RegistrationWithAnUnreadableSetupSaysSoAndStaysStopped) {
