@@ -43,6 +43,12 @@ namespace st = emulator::status;
 
 constexpr int64_t kRecorderEpochUnix = 315'964'800;
 
+// Enter in a dialog's edit presses no button: none is a default, none becomes one on focus.
+void ExpectNoDefaultButton(QWidget& dialog) {
+  for (const QPushButton* b : dialog.findChildren<QPushButton*>())
+    EXPECT_FALSE(b->autoDefault() || b->isDefault()) << b->text().toStdString();
+}
+
 class MainWindowCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -248,6 +254,7 @@ TEST_F(MainWindowCommandsTest, RegistrationShowsTheLiveWindowAndStopsAfterIt) {
   Ui().ExpectModal(
       [&](QDialog& d) {
         auto& live = dynamic_cast<acquisition::TFormRis&>(d);
+        ExpectNoDefaultButton(live);
         modeWhileShown = device.recorder.State().mode;
         // The first block has arrived once the exit is enabled.
         platform::ui::WaitServing([&] { return live.BB_Exit->isEnabled(); });
@@ -393,6 +400,7 @@ TEST_F(MainWindowCommandsTest, TheTimeCorrectionCheckCanCancelTheDownload) {
   Ui().ExpectModal(
       [&](QDialog& d) {
         auto& f = dynamic_cast<acquisition::TF_corr&>(d);
+        ExpectNoDefaultButton(f);
         EXPECT_GT(f.LB->count(), 0);
         EXPECT_FALSE(f.Label3->text().isEmpty());
         // A picture to look at, into SUITE_GRAB_DIR when it is set.

@@ -161,6 +161,8 @@ TEST_F(SetupEditorTest, EveryControlIsEnabledAndEditsItsField) {
   Store(RecorderBlock());
   Start();
   Edit([&](TForm1& f) {
+    for (const QPushButton* b : f.findChildren<QPushButton*>())
+      EXPECT_FALSE(b->autoDefault() || b->isDefault()) << b->text().toStdString();
     // BB_Cbpoc waits for a calibration's data (or an offset to reset).
     const std::set<QWidget*> disabled{f.CB_Ru, f.ComB_Low__FilterWrite, f.CB_kan, f.B_adr, f.BB_Savekoor, f.BB_Cbpoc};
     for (QWidget* c : f.findChildren<QWidget*>()) {
