@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "recorder/recorder_time.h"
 #include "toolkit/format_text.h"
@@ -31,7 +32,7 @@ std::vector<CalendarGridRow> CalendarGridFromSetup(const YSTANOV& s, uint32_t un
   return rows;
 }
 
-std::optional<uint32_t> ParseStartText(const std::string& text) {
+std::optional<uint32_t> ParseStartText(const std::string& text, int64_t near) {
   int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0, used = 0;
   const int fields = std::sscanf(text.c_str(), " %d.%d.%d %n", &day, &month, &year, &used);
   if (fields != 3) return std::nullopt;
@@ -41,13 +42,30 @@ std::optional<uint32_t> ParseStartText(const std::string& text) {
     const int timeFields = std::sscanf(rest.c_str(), "%d:%d%n:%d%n", &hour, &minute, &tail, &second, &tail);
     if (timeFields < 2 || !Blank(rest.substr(static_cast<size_t>(tail)))) return std::nullopt;
   }
-  if (year >= 0 && year < 100) year += year < 80 ? 2000 : 1900;
-  if (!IsValidDate(year, month, day) || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 ||
-      second > 59)
-    return std::nullopt;
-  const int64_t t = UnitSecondsFromDate(year, month, day) + hour * 3600 + minute * 60 + second;
-  if (t < 0 || t >= int64_t{kFreeEntry}) return std::nullopt;
-  return static_cast<uint32_t>(t);
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return std::nullopt;
+  const int64_t timeOfDay = hour * 3600 + minute * 60 + second;
+  auto within = [&](int y) -> std::optional<int64_t> {
+    if (!IsValidDate(y, month, day)) return std::nullopt;
+    const int64_t t = UnitSecondsFromDate(y, month, day) + timeOfDay;
+    if (t < 0 || t >= int64_t{kFreeEntry}) return std::nullopt;
+    return t;
+  };
+  std::optional<int64_t> best;
+  if (year >= 0 && year < 100) {
+    for (const int century : {1900, 2000, 2100}) {
+      const std::optional<int64_t> t = within(century + year);
+      if (t && (!best || std::llabs(*t - near) < std::llabs(*best - near))) best = t;
+    }
+  } else {
+    best = within(year);
+  }
+  if (!best) return std::nullopt;
+  return static_cast<uint32_t>(*best);
+}
+
+int64_t StartReference(const CalendarEntry& e, uint32_t unitTime) {
+  constexpr int64_t kFiftyYears = 50 * 36524 * 864;  // 50 x 365.24 days
+  return IsFree(e) ? int64_t{unitTime} + kFiftyYears : int64_t{e.On};
 }
 
 std::optional<uint32_t> ParseMinutes(const std::string& text) {
@@ -58,7 +76,7 @@ std::optional<uint32_t> ParseMinutes(const std::string& text) {
 }
 
 CalendarRefusal StoreCalendarGrid(YSTANOV& s, const std::vector<CalendarGridRow>& edited,
-                                  const std::vector<CalendarGridRow>& shown) {
+                                  const std::vector<CalendarGridRow>& shown, uint32_t unitTime) {
   CalendarEntry calendar[kCalendarEntries];
   for (int i = 0; i < kCalendarEntries; ++i) calendar[i] = s.Calendar[i];
   for (size_t i = 0; i < edited.size() && i < kCalendarEntries; ++i) {
@@ -71,7 +89,11 @@ CalendarRefusal StoreCalendarGrid(YSTANOV& s, const std::vector<CalendarGridRow>
       FreeEntry(calendar[i]);
       continue;
     }
-    const std::optional<uint32_t> on = ParseStartText(r.Start);
+    // A start left as shown is the entry's own, whatever its text can say.
+    const bool inUse = !IsFree(calendar[i]);
+    const std::optional<uint32_t> on = inUse && i < shown.size() && r.Start == shown[i].Start
+                                           ? std::optional<uint32_t>(calendar[i].On)
+                                           : ParseStartText(r.Start, StartReference(calendar[i], unitTime));
     if (!on) return {toolkit::FormatText("строка %d: неправильное время вкл-я", row + 1), row};
     const uint64_t off = uint64_t{*on} + uint64_t{*minutes} * 60;
     if (off >= kFreeEntry) return {toolkit::FormatText("строка %d: слишком поздно", row + 1), row};

@@ -22,9 +22,14 @@ struct CalendarGridRow {
 std::vector<CalendarGridRow> CalendarGridFromSetup(const YSTANOV& s, uint32_t unitTime);
 
 // Recorder seconds of a start text "dd.mm.yy hh:mm:ss" (also four-digit years, the time or its seconds
-// left out); two-digit years are 1980..2079. Nothing for a text that is not such a time or lies
-// outside the recorder's clock.
-std::optional<uint32_t> ParseStartText(const std::string& text);
+// left out). A two-digit year takes the century that puts the time within the recorder's clock
+// (1980-01-06 to 2116) nearest `near` (recorder seconds, see StartReference), so a row edit never moves
+// a start by a century. Nothing for a text that is not such a time or lies outside the recorder's clock.
+std::optional<uint32_t> ParseStartText(const std::string& text, int64_t near);
+
+// What a row's two-digit year is read near: the start the entry holds, or for a free entry 50 years
+// after the recorder clock `unitTime`, so a new period lies ahead of the clock where it can.
+int64_t StartReference(const CalendarEntry& e, uint32_t unitTime);
 
 // The length cell in minutes: blank counts 0; nothing for a negative or unreadable length.
 std::optional<uint32_t> ParseMinutes(const std::string& text);
@@ -35,10 +40,12 @@ struct CalendarRefusal {
 };
 
 // Stores the grid into the calendar. Rows whose start and length are as `shown` keep their entry bit
-// for bit; a changed row with length 0 (or blank) frees its entry, any other needs a readable start and
-// an end within the recorder's clock. On a refusal nothing is stored.
+// for bit, and a row whose start text is as shown keeps its start exactly; a changed row with length 0
+// (or blank) frees its entry, any other needs a readable start and an end within the recorder's clock.
+// `unitTime` (the recorder clock) places the two-digit years of new rows. On a refusal nothing is
+// stored.
 CalendarRefusal StoreCalendarGrid(YSTANOV& s, const std::vector<CalendarGridRow>& edited,
-                                  const std::vector<CalendarGridRow>& shown);
+                                  const std::vector<CalendarGridRow>& shown, uint32_t unitTime);
 
 // The new start of a row from the time pickers, keeping the row's length: the entry is stored (On,
 // Off = On + the length) when the row has a length; a row without one only gets its start text, and

@@ -39,6 +39,14 @@ PageKeyStep PageKeyStepOf(int keyCode, bool ctrl, bool alt) {
   }
 }
 
+bool ZPresses::Press(bool z, bool wide) {
+  count_ = z ? count_ + 1 : 0;
+  if (count_ > 4) count_ = 0;
+  if (count_ != 3 || !wide) return false;
+  count_ = 0;
+  return true;
+}
+
 uint32_t SteppedPage(uint32_t page, int64_t delta) {
   return static_cast<uint32_t>(std::clamp<int64_t>(int64_t{page} + delta, 0, kPageBoxMax));
 }

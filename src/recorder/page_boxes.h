@@ -26,6 +26,7 @@ inline constexpr int kKeyEqual = 187;
 inline constexpr int kKeyMinus = 189;
 inline constexpr int kKeyPadPlus = 107;
 inline constexpr int kKeyPadMinus = 109;
+inline constexpr int kKeyZ = 90;  // either case
 
 enum class PageBox { None, Begin, End };
 
@@ -37,6 +38,17 @@ struct PageKeyStep {
 // "=" and "-" step the begin box, keypad "+" and "-" the end box, by 1, with Ctrl by 100, with Alt by
 // 10000 (Alt wins). Other keys step nothing.
 PageKeyStep PageKeyStepOf(int keyCode, bool ctrl, bool alt);
+
+// Consecutive presses of Z: any other key starts the count again, and above 4 it restarts from 0.
+class ZPresses {
+ public:
+  // Counts one key; true at the third Z in a row when the window is `wide` (the count then restarts):
+  // the picture panel is to be hidden.
+  bool Press(bool z, bool wide);
+
+ private:
+  int count_ = 0;
+};
 
 // `page` moved by `delta`, kept within 0..kPageBoxMax.
 uint32_t SteppedPage(uint32_t page, int64_t delta);

@@ -109,7 +109,8 @@ PageRangeResult CheckPageRange(const PageRangeInput& in, CardPageSource& source)
   } else {
     const int64_t covered =
         static_cast<int64_t>(h->Position + h->Span) - static_cast<int64_t>(begin->Position);
-    const int64_t byTime = covered / static_cast<int64_t>(h->Span);
+    // A page with fewer values than channels spans no time: no count of pages agrees with it.
+    const int64_t byTime = h->Span == 0 ? -1 : covered / static_cast<int64_t>(h->Span);
     const int64_t pages = int64_t{end} - int64_t{beg} + 1;
     if (pages == byTime)
       out.StatusText +=

@@ -72,6 +72,10 @@ uint8_t PagesNeeded(const YSTANOV& s) {
   return static_cast<uint8_t>(after / kEntriesPerPage + 2);
 }
 
+bool SameCalendarBook(const YSTANOV& a, const YSTANOV& b) {
+  return a.PageCount == b.PageCount && std::memcmp(a.PageChecks + 1, b.PageChecks + 1, kSetupPages - 1) == 0;
+}
+
 bool ReadSetupPages(YSTANOV& s, const DfPageIo& io, SetupMessage& message) {
   auto copy = std::make_unique<YSTANOV>(s);
   uint8_t* bytes = SetupBytes(*copy);

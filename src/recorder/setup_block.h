@@ -125,6 +125,10 @@ void ComputePageChecks(YSTANOV& s);
 // Stores the check byte of page 0 alone, after a change to the parameter page.
 void UpdatePageZeroCheck(YSTANOV& s);
 
+// True when page 0 of `a` and of `b` describe the same calendar pages: the same page count and the same
+// check bytes of pages 1..4. Page 0 of one then goes with the calendar pages of the other.
+bool SameCalendarBook(const YSTANOV& a, const YSTANOV& b);
+
 // Pages the block needs, page 0 included (2..5): the calendar pages up to the highest entry in use
 // in 1..255, so a free period between used ones never cuts off the later ones. Entry 0 always counts.
 uint8_t PagesNeeded(const YSTANOV& s);

@@ -149,14 +149,28 @@ std::vector<CalendarRow> GenerateCalendarRows(const KalendFile& k, int64_t nowUn
     day = (nowUnit - start - longest) / kSecondsPerDay - 1;
     if (day < 0) day = 0;
   }
-  for (;; ++day) {
+  // Days that begin past the recorder's clock hold no period it can keep.
+  for (; start + day * kSecondsPerDay < int64_t{kFreeEntry}; ++day) {
     for (const auto& line : k.Lines) {
       const int64_t t = start + day * kSecondsPerDay + static_cast<int64_t>(line.Hour) * 3600 +
                         static_cast<int64_t>(line.Minute) * 60;
-      if (t < nowUnit) continue;
+      if (t < nowUnit || t + int64_t{line.Minutes} * 60 >= int64_t{kFreeEntry}) continue;
       rows.push_back({t, line.Minutes});
       if (static_cast<int>(rows.size()) == kKalendMaxRows) return rows;
     }
+  }
+  return rows;
+}
+
+void CalendarFromRows(YSTANOV& s, const std::vector<CalendarRow>& rows) {
+  for (int i = 0; i < kCalendarEntries; ++i) {
+    CalendarEntry& e = s.Calendar[i];
+    FreeEntry(e);
+    if (i >= static_cast<int>(rows.size())) continue;
+    const CalendarRow& r = rows[static_cast<size_t>(i)];
+    const int64_t off = r.Start + int64_t{r.Minutes} * 60;
+    if (r.Minutes == 0 || r.Start < 0 || off >= int64_t{kFreeEntry}) continue;
+    e = {static_cast<uint32_t>(r.Start), static_cast<uint32_t>(off)};
   }
 }
 

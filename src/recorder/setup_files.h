@@ -53,7 +53,11 @@ struct CalendarRow {
 };
 
 // The periods of a schedule, day after day from its start date, skipping those that begin before
-// `nowUnit` (recorder seconds); at most 256.
+// `nowUnit` (recorder seconds) and those that would end past the recorder's clock; at most 256.
 std::vector<CalendarRow> GenerateCalendarRows(const KalendFile& k, int64_t nowUnit);
+
+// The calendar of `rows` (entry i from row i, On = start, Off = On + the length), every other entry
+// free, as the calendar grid would store them but to the second, whatever the year.
+void CalendarFromRows(YSTANOV& s, const std::vector<CalendarRow>& rows);
 
 }  // namespace recorder

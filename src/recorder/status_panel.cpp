@@ -71,8 +71,10 @@ StatusPanelTexts MakeStatusPanel(const StatusBlock& st, const YSTANOV& setup, bo
     if (st.Dt_Ot_P_Cor < 21) {
       p.L_cap = toolkit::FormatText("dT %.0fмкс  в %s;", d, when.c_str());
     } else {
-      p.L_cap = toolkit::FormatText("dT %.0fмкс/%.3e в %s;  %lld", d, d / st.Dt_Ot_P_Cor * 1e-6, when.c_str(),
-                                    static_cast<long long>(e));
+      // E as the status bar prints it: a clock never set beside a capture time puts it far beyond any
+      // integer type.
+      p.L_cap = toolkit::FormatText("dT %.0fмкс/%.3e в %s;  %.0f", d, d / st.Dt_Ot_P_Cor * 1e-6, when.c_str(),
+                                    static_cast<double>(e));
     }
     if (extraPanel) {
       p.StatusBar = toolkit::FormatText(

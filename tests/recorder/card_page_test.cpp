@@ -226,6 +226,17 @@ TEST_F(PageRange, ContiguousPagesMatchAndAGapDoesNot) {
             "ф 1: 1000Гц; к 3; 15.03.24 12:30:00,00000;   // 15.03.24 12:30:01,45000; Tбл=0.0500; Не "
             "сходится время! ;  "
             "20009");
+
+  // Pages holding fewer values than channels span no time: their times cannot agree (and nothing
+  // divides by their span).
+  card_bytes::DataPageSpec partial;
+  partial.Second = kT0;
+  partial.Values = 2;
+  card[30000] = card_bytes::DataPage(partial);
+  card[30001] = card_bytes::DataPage(partial);
+  EXPECT_EQ(Check(30000, 30001).StatusText,
+            "ф 1: 1000Гц; к 3; 15.03.24 12:30:00,00000;   // 15.03.24 12:30:00,00000; Tбл=0.0000; Не "
+            "сходится время! ;  30001");
 }
 
 TEST_F(PageRange, OtherFilesSetupCopiesAndMissingHeaders) {

@@ -64,5 +64,30 @@ TEST(PageBoxes, StepsStayWithinEightDigits) {
   EXPECT_EQ(SteppedPage(1234, 10000), 11234u);
 }
 
+TEST(PageBoxes, TheThirdZInARowAsksToHideThePicturePanel) {
+  struct Case {
+    const char* keys;  // Z, or any other key
+    bool wide;
+    const char* hides;  // per key: '1' asks to hide
+  };
+  const Case cases[] = {
+      {"ZZZZZZ", true, "001001"},
+      {"ZZxZZZ", true, "000001"},
+      {"ZZZZZZZZ", false, "00000000"},  // narrow: 1 2 3 4 0 1 2 3, never hidden
+  };
+  for (const Case& c : cases) {
+    ZPresses z;
+    std::string got;
+    for (const char* k = c.keys; *k; ++k) got += z.Press(*k == 'Z', c.wide) ? '1' : '0';
+    EXPECT_EQ(got, c.hides) << c.keys;
+  }
+  // Narrow then wide: the fifth Z restarts the count from 0, so it takes three more.
+  ZPresses z;
+  for (int i = 0; i < 5; ++i) EXPECT_FALSE(z.Press(true, false));
+  EXPECT_FALSE(z.Press(true, true));
+  EXPECT_FALSE(z.Press(true, true));
+  EXPECT_TRUE(z.Press(true, true));
+}
+
 }  // namespace
 }  // namespace recorder

@@ -119,6 +119,8 @@ TEST(ChannelGrid, ListsMapTheirItemsToTheTableIndex) {
 
 // ---- calendar ----
 
+constexpr uint32_t kClock = 1'400'000'000;  // the recorder clock of the calendar tests: 2024
+
 YSTANOV CalendarBlock() {
   YSTANOV s = Block();
   for (CalendarEntry& e : s.Calendar) FreeEntry(e);
@@ -143,7 +145,7 @@ TEST(CalendarGrid, EveryUsedEntryShowsAndAnUntouchedGridGivesTheCalendarBack) {
   EXPECT_EQ(rows[7].Minutes, " ");
   EXPECT_EQ(rows[10].Start, " ");
   for (int pass = 0; pass < 2; ++pass) {
-    EXPECT_TRUE(StoreCalendarGrid(s, CalendarGridFromSetup(s, 0), CalendarGridFromSetup(s, 0)).Text.empty());
+    EXPECT_TRUE(StoreCalendarGrid(s, CalendarGridFromSetup(s, 0), CalendarGridFromSetup(s, 0), kClock).Text.empty());
   }
   EXPECT_EQ(std::memcmp(&s, &before, sizeof s), 0);
 }
@@ -163,7 +165,7 @@ TEST(CalendarGrid, ChangedRowsAreParsedAndBadOnesRefusedWithTheirRow) {
       {3, "01.02.24 25:00:00", "30", "строка 4: неправильное время вкл-я"},
       {3, "01.01.79 00:00:00", "30", ""},  // 2079
       {3, "01.01.2117 00:00:00", "30", "строка 4: неправильное время вкл-я"},  // beyond the clock
-      {5, "01.01.80 00:00:00", "30", "строка 6: неправильное время вкл-я"},  // before the recorder's epoch
+      {5, "01.01.80 00:00:00", "30", ""},  // 2080: 1980-01-01 lies before the recorder's epoch
       {3, "06.02.36 06:00:00", "30", ""},  // past 2036 the clock goes on
       {3, "01.01.2116 00:00:00", "100000", "строка 4: слишком поздно"},
       {3, "01.02.24 10:00:00", "-5", "строка 4: неправильная длина"},
@@ -176,7 +178,7 @@ TEST(CalendarGrid, ChangedRowsAreParsedAndBadOnesRefusedWithTheirRow) {
     edited[8].Minutes = "0";  // a change elsewhere that must not be stored on a refusal
     edited[c.row].Start = c.start;
     edited[c.row].Minutes = c.minutes;
-    const CalendarRefusal r = StoreCalendarGrid(s, edited, shown);
+    const CalendarRefusal r = StoreCalendarGrid(s, edited, shown, kClock);
     EXPECT_EQ(r.Text, c.refusal) << c.start;
     if (!c.refusal.empty()) {
       EXPECT_EQ(r.Row, c.row);
@@ -188,17 +190,61 @@ TEST(CalendarGrid, ChangedRowsAreParsedAndBadOnesRefusedWithTheirRow) {
     if (*minutes == 0) {
       EXPECT_TRUE(IsFree(s.Calendar[c.row])) << c.start;
     } else {
-      EXPECT_EQ(s.Calendar[c.row].On, *ParseStartText(c.start));
+      EXPECT_EQ(s.Calendar[c.row].On, *ParseStartText(c.start, StartReference(before.Calendar[c.row], kClock)));
       EXPECT_EQ(s.Calendar[c.row].Off - s.Calendar[c.row].On, 1800u);
     }
   }
-  EXPECT_EQ(ParseStartText("01.02.24 10:00:00"), UnitSecondsFromDate(2024, 2, 1) + 36000);
-  EXPECT_EQ(ParseStartText("01.02.2024 10:00"), UnitSecondsFromDate(2024, 2, 1) + 36000);
-  EXPECT_EQ(ParseStartText("01.01.79 00:00:00"), UnitSecondsFromDate(2079, 1, 1));
-  EXPECT_EQ(ParseStartText("06.02.36 06:28:16"), UnitSecondsFromDate(2036, 2, 6) + 23296);
-  for (const char* bad : {"", " ", "1.2", "01.02.24 10", "01.02.24 10:00:00 x", "00.01.24"}) {
-    EXPECT_FALSE(ParseStartText(bad)) << bad;
+  // Two-digit years go to the century nearest the reference, within the recorder's clock.
+  struct Year {
+    const char* text;
+    int64_t near;
+    int64_t expected;  // -1: refused
+  };
+  const int64_t y2024 = UnitSecondsFromDate(2024, 6, 1), y2090 = UnitSecondsFromDate(2090, 1, 1);
+  const Year years[] = {
+      {"01.02.24 10:00:00", y2024, UnitSecondsFromDate(2024, 2, 1) + 36000},
+      {"01.02.2024 10:00", y2090, UnitSecondsFromDate(2024, 2, 1) + 36000},  // four digits as typed
+      {"01.01.79 00:00:00", y2024, UnitSecondsFromDate(2079, 1, 1)},         // 1979: before the epoch
+      {"06.02.36 06:28:16", y2024, UnitSecondsFromDate(2036, 2, 6) + 23296},
+      {"01.01.85 00:00:00", y2024, UnitSecondsFromDate(1985, 1, 1)},
+      {"01.01.85 00:00:00", y2090, UnitSecondsFromDate(2085, 1, 1)},
+      {"31.12.16 00:00:00", y2090, UnitSecondsFromDate(2016, 12, 31)},  // 2116-12-31 is past the clock
+      {"01.02.16 00:00:00", y2090, UnitSecondsFromDate(2116, 2, 1)},
+      {"01.01.2117 00:00:00", y2090, -1},
+  };
+  for (const Year& y : years) {
+    const std::optional<uint32_t> on = ParseStartText(y.text, y.near);
+    if (y.expected < 0) {
+      EXPECT_FALSE(on) << y.text;
+    } else {
+      EXPECT_EQ(on, y.expected) << y.text;
+    }
   }
+  for (const char* bad : {"", " ", "1.2", "01.02.24 10", "01.02.24 10:00:00 x", "00.01.24"}) {
+    EXPECT_FALSE(ParseStartText(bad, y2024)) << bad;
+  }
+}
+
+// Entries from 2080 on: a row whose length alone changes keeps its start exactly, an edited start
+// stays in the entry's century, and a new row lies ahead of the recorder clock.
+TEST(CalendarGrid, RowEditsNeverMoveAStartByACentury) {
+  YSTANOV s = CalendarBlock();
+  const uint32_t late = static_cast<uint32_t>(UnitSecondsFromDate(2085, 3, 1) + 36000);
+  s.Calendar[4] = {late, late + 600};
+  const std::vector<CalendarGridRow> shown = CalendarGridFromSetup(s, kClock);
+  ASSERT_EQ(shown[4].Start, "01.03.85 10:00:00");
+  std::vector<CalendarGridRow> edited = shown;
+  edited[4].Minutes = "20";
+  edited[3] = {"01.01.85 00:00:00", "5", ""};
+  ASSERT_TRUE(StoreCalendarGrid(s, edited, shown, kClock).Text.empty());
+  EXPECT_EQ(s.Calendar[4].On, late);
+  EXPECT_EQ(s.Calendar[4].Off, late + 1200);
+  EXPECT_EQ(s.Calendar[3].On, UnitSecondsFromDate(2085, 1, 1));
+  const std::vector<CalendarGridRow> shown2 = CalendarGridFromSetup(s, kClock);
+  edited = shown2;
+  edited[4].Start = "02.03.85 10:00:00";
+  ASSERT_TRUE(StoreCalendarGrid(s, edited, shown2, kClock).Text.empty());
+  EXPECT_EQ(s.Calendar[4].On, late + 86400);
 }
 
 TEST(CalendarGrid, ANewStartKeepsTheRowsLength) {
@@ -215,7 +261,7 @@ TEST(CalendarGrid, ANewStartKeepsTheRowsLength) {
   EXPECT_TRUE(IsFree(s.Calendar[3]));
   EXPECT_EQ(rows[3].Start, UnitTimeText(on));
   rows[3].Minutes = "5";
-  EXPECT_TRUE(StoreCalendarGrid(s, rows, CalendarGridFromSetup(s, 0)).Text.empty());
+  EXPECT_TRUE(StoreCalendarGrid(s, rows, CalendarGridFromSetup(s, 0), kClock).Text.empty());
   EXPECT_EQ(s.Calendar[3].On, on);
   EXPECT_EQ(s.Calendar[3].Off, on + 300);
   // An end past the clock is refused and nothing changes.

@@ -121,6 +121,45 @@ TEST_F(SetupFiles, KalendExampleGivesAlternatingDailyPeriods) {
   EXPECT_EQ(UnitTimeText(static_cast<uint32_t>(ahead[0].Start)), "12.04.06 15:20:00");
 }
 
+// The file's year is 2000 + yy; its periods reach the calendar to the second, and none passes the end
+// of the recorder's clock (2116-02-12 06:28:15), however many hours a line gives.
+TEST_F(SetupFiles, KalendPeriodsKeepTheirCenturyAndEndWithinTheRecordersClock) {
+  const int64_t now = UnitSecondsFromDate(2026, 12, 9);
+  struct Case {
+    const char* text;
+    size_t rows;
+    int64_t first;
+  };
+  const Case cases[] = {
+      {"010185\n1520012\n", 256, UnitSecondsFromDate(2085, 1, 1) + 15 * 3600 + 20 * 60},
+      // From 1 January 2099 plus 149,736 hours (2116-02-01 00:00) for 999 minutes: eleven days fit, the
+      // twelfth would end past the clock.
+      {"010199\n14973600999\n", 11, UnitSecondsFromDate(2116, 2, 1)},
+      // Hours that start every period past the clock's end.
+      {"010199\n15000000000000\n", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    WriteText(kKalendFileName, c.text);
+    KalendFile k;
+    std::string error;
+    ASSERT_TRUE(ReadKalendFile(Path(kKalendFileName), k, error)) << error;
+    const auto rows = GenerateCalendarRows(k, now);
+    ASSERT_EQ(rows.size(), c.rows);
+    YSTANOV s{};
+    CalendarFromRows(s, rows);
+    for (size_t i = 0; i < rows.size(); ++i) {
+      EXPECT_EQ(s.Calendar[i].On, rows[i].Start);
+      EXPECT_EQ(int64_t{s.Calendar[i].Off}, rows[i].Start + int64_t{rows[i].Minutes} * 60);
+      EXPECT_LT(int64_t{s.Calendar[i].Off}, int64_t{0xFFFF'FFFF});
+    }
+    for (size_t i = rows.size(); i < 256; ++i) EXPECT_TRUE(IsFree(s.Calendar[i]));
+    if (c.rows > 0) {
+      EXPECT_EQ(s.Calendar[0].On, c.first);
+    }
+  }
+}
+
 TEST_F(SetupFiles, KalendWithBadDateOrNoTimesIsRefused) {
   KalendFile k;
   std::string error;

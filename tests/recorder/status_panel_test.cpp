@@ -116,6 +116,14 @@ TEST_F(StatusPanel, SynchronisationAndCaptureTexts) {
   st.Cap_Tik = 0;
   p = MakeStatusPanel(st, *setup, false);
   EXPECT_EQ(p.L_cap, "dT -1000000мкс/-1.000e-03 в 14.09.11 01:46:39;  -67108864");
+
+  // A clock never set (0) beside a capture time 126 years on, at the fastest tick rate: E lies past
+  // every 64-bit integer and is printed whole.
+  st.Time = 0;
+  st.Cap_Time = 4'000'000'000;
+  st.TikInSek = 65535;
+  p = MakeStatusPanel(st, *setup, false);
+  EXPECT_EQ(p.L_cap, "dT 4000000000000000мкс/4.000e+06 в 08.10.06 07:06:40;  17179869184000000000");
 }
 
 TEST_F(StatusPanel, GpsStatusTexts) {

@@ -23,6 +23,7 @@
 #include "platform/ui/colors.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/paint_box.h"
+#include "platform/ui/push_buttons.h"
 #include "platform/ui/screen.h"
 #include "platform/ui/synchronize.h"
 #include "recorder/work_log.h"
@@ -88,6 +89,7 @@ TFormRis::TFormRis(LiveWindowSetup setup, QWidget* owner) : QDialog(owner), setu
   self_ = this;
   if (!setup_.Log) setup_.Log = [](const std::string& text) { recorder::WriteLog(text); };
   FormCreate();
+  platform::ui::NoDefaultButtons(*this);
 }
 
 TFormRis::~TFormRis() { FormDestroy(); }

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/ui/colors.h"
+#include "platform/ui/push_buttons.h"
 #include "recorder/ui/page_key_codes.h"
 #include "recorder/work_log.h"
 
@@ -84,6 +85,7 @@ TF_corr::TF_corr(TimeCorrectionInput input, QWidget* owner) : QDialog(owner), in
 
   connect(Button1, &QPushButton::clicked, this, &TF_corr::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TF_corr::Button2Click);
+  platform::ui::NoDefaultButtons(*this);
 }
 
 void TF_corr::showEvent(QShowEvent* event) {

@@ -39,10 +39,26 @@ QMessageBox::Icon IconOf(MsgIcon icon) {
   return QMessageBox::NoIcon;
 }
 
+QMessageBox::StandardButton ButtonOf(MsgAnswer answer) {
+  switch (answer) {
+    case MsgAnswer::Ok:
+      return QMessageBox::Ok;
+    case MsgAnswer::Cancel:
+      return QMessageBox::Cancel;
+    case MsgAnswer::Yes:
+      return QMessageBox::Yes;
+    case MsgAnswer::No:
+      return QMessageBox::No;
+  }
+  return QMessageBox::NoButton;
+}
+
 MsgAnswer ShowOnGuiThread(const std::string& text, const std::string& caption, MsgButtons buttons,
-                          MsgIcon icon) {
+                          MsgIcon icon, MsgDefault defaultButton) {
   QMessageBox box(IconOf(icon), QString::fromStdString(caption), QString::fromStdString(text),
                   ButtonsOf(buttons));
+  if (defaultButton && HasButton(buttons, *defaultButton)) box.setDefaultButton(ButtonOf(*defaultButton));
+  box.setEscapeButton(ButtonOf(DefaultAnswer(buttons)));
   switch (box.exec()) {
     case QMessageBox::Ok:
       return MsgAnswer::Ok;
@@ -70,6 +86,25 @@ MsgAnswer DefaultAnswer(MsgButtons buttons) {
       break;
   }
   return MsgAnswer::Cancel;
+}
+
+bool HasButton(MsgButtons buttons, MsgAnswer answer) {
+  switch (buttons) {
+    case MsgButtons::Ok:
+      return answer == MsgAnswer::Ok;
+    case MsgButtons::OkCancel:
+      return answer == MsgAnswer::Ok || answer == MsgAnswer::Cancel;
+    case MsgButtons::YesNo:
+      return answer == MsgAnswer::Yes || answer == MsgAnswer::No;
+    case MsgButtons::YesNoCancel:
+      return answer != MsgAnswer::Ok;
+  }
+  return false;
+}
+
+MsgAnswer EnterAnswer(MsgButtons buttons, MsgDefault defaultButton) {
+  if (defaultButton && HasButton(buttons, *defaultButton)) return *defaultButton;
+  return HasButton(buttons, MsgAnswer::Yes) ? MsgAnswer::Yes : MsgAnswer::Ok;
 }
 
 const char* ToString(MsgAnswer answer) {
@@ -100,10 +135,11 @@ const char* ToString(MsgButtons buttons) {
   return "?";
 }
 
-MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon) {
-  if (UiScript* script = ActiveScript()) return script->AnswerMessage(text, caption, buttons, icon);
+MsgAnswer MessageBox(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon icon,
+                     MsgDefault defaultButton) {
+  if (UiScript* script = ActiveScript()) return script->AnswerMessage(text, caption, buttons, icon, defaultButton);
   MsgAnswer answer = DefaultAnswer(buttons);
-  Synchronize([&] { answer = ShowOnGuiThread(text, caption, buttons, icon); });
+  Synchronize([&] { answer = ShowOnGuiThread(text, caption, buttons, icon, defaultButton); });
   return answer;
 }
 

@@ -43,6 +43,21 @@ void UiScript::ExpectMessage(MsgAnswer answer, std::string textContains) {
   messageSteps_.push_back({answer, std::move(textContains)});
 }
 
+void UiScript::ExpectEnter(std::string textContains) {
+  std::lock_guard lock(mutex_);
+  messageSteps_.push_back({MsgAnswer::Ok, std::move(textContains), true});
+}
+
+void UiScript::RequireDefault(std::string textContains, MsgAnswer defaultButton) {
+  std::lock_guard lock(mutex_);
+  defaultRules_.push_back({std::move(textContains), defaultButton});
+}
+
+void UiScript::ClearDefaultRules() {
+  std::lock_guard lock(mutex_);
+  defaultRules_.clear();
+}
+
 void UiScript::ExpectModal(ModalHandler handler, std::string dialogClass) {
   std::lock_guard lock(mutex_);
   modalSteps_.push_back({std::move(handler), std::move(dialogClass)});
@@ -51,6 +66,22 @@ void UiScript::ExpectModal(ModalHandler handler, std::string dialogClass) {
 void UiScript::ExpectExit(int status) {
   std::lock_guard lock(mutex_);
   exitSteps_.push_back(status);
+}
+
+void UiScript::SetSoundFailure(std::string why) {
+  std::lock_guard lock(mutex_);
+  soundFailure_ = std::move(why);
+}
+
+std::vector<std::string> UiScript::Sounds() const {
+  std::lock_guard lock(mutex_);
+  return sounds_;
+}
+
+std::string UiScript::PlaySound(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  sounds_.push_back(path);
+  return soundFailure_;
 }
 
 void UiScript::SetScreenSize(QSize size) {
@@ -89,7 +120,7 @@ std::vector<std::string> UiScript::UnusedSteps() const {
   std::lock_guard lock(mutex_);
   std::vector<std::string> unused;
   for (const MessageStep& s : messageSteps_) {
-    unused.push_back(std::string("message box answered ") + ToString(s.answer) +
+    unused.push_back(std::string("message box answered ") + (s.enter ? "with Enter" : ToString(s.answer)) +
                      (s.textContains.empty() ? "" : " with text containing \"" + s.textContains + "\""));
   }
   for (const ModalStep& s : modalSteps_) {
@@ -111,16 +142,23 @@ void UiScript::Reset() {
   exitSteps_.clear();
   messages_.clear();
   exits_.clear();
+  sounds_.clear();
+  soundFailure_.clear();
   failures_.clear();
   screenSize_.reset();
   availableArea_.reset();
 }
 
 MsgAnswer UiScript::AnswerMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
-                                  MsgIcon icon) {
+                                  MsgIcon icon, MsgDefault defaultButton) {
   std::lock_guard lock(mutex_);
-  ShownMessage shown{text, caption, buttons, icon, DefaultAnswer(buttons), false};
+  ShownMessage shown{text, caption, buttons, icon, DefaultAnswer(buttons), defaultButton, false};
   const std::string box = "message box \"" + text + "\" / \"" + caption + "\" (" + ToString(buttons) + ")";
+  for (const DefaultRule& rule : defaultRules_) {
+    if (text.find(rule.textContains) == std::string::npos || defaultButton == rule.defaultButton) continue;
+    failures_.push_back(box + " names " + (defaultButton ? ToString(*defaultButton) : "no button") +
+                        " as its default; Enter must give " + ToString(rule.defaultButton));
+  }
   if (messageSteps_.empty()) {
     failures_.push_back("unscripted " + box);
   } else if (const MessageStep& step = messageSteps_.front();
@@ -128,7 +166,7 @@ MsgAnswer UiScript::AnswerMessage(const std::string& text, const std::string& ca
     failures_.push_back("unexpected " + box + ": the script expects a text containing \"" +
                         step.textContains + "\"");
   } else {
-    shown.answer = step.answer;
+    shown.answer = step.enter ? EnterAnswer(buttons, defaultButton) : step.answer;
     shown.scripted = true;
     messageSteps_.pop_front();
   }

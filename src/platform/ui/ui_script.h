@@ -3,10 +3,13 @@
 // ends and the screen size are served from it instead of the user and the system:
 //   - a message box takes the next scripted answer (checked against its text when the script names
 //     one); without one it records a failure and returns its default answer at once, never blocking;
+//     a box whose text a standing rule names must name the rule's default button (the one Enter
+//     presses), else a failure is recorded;
 //   - a modal run hands the dialog to the next scripted handler, which acts on it (fills controls,
 //     presses buttons, accepts) while it is shown without an event loop; without one it records a
 //     failure and returns QDialog::Rejected;
-//   - ExitProgram records the status (a failure unless expected) and throws ProgramTerminated.
+//   - ExitProgram records the status (a failure unless expected) and throws ProgramTerminated;
+//   - a sound is not played: its file is recorded, and it fails as the script says.
 // The failures are collected here, independent of any test framework; the test support turns them
 // into test failures at the end of each test, with any scripted step left unused.
 // All members are thread-safe.
@@ -32,7 +35,8 @@ struct ShownMessage {
   MsgButtons buttons = MsgButtons::Ok;
   MsgIcon icon = MsgIcon::None;
   MsgAnswer answer = MsgAnswer::Ok;
-  bool scripted = false;  // false: nobody expected it (a failure was recorded)
+  MsgDefault defaultButton;  // the button the box names as its default (Enter), if any
+  bool scripted = false;     // false: nobody expected it (a failure was recorded)
 };
 
 class UiScript {
@@ -42,11 +46,20 @@ class UiScript {
   // The next message box gets `answer`. When `textContains` is not empty, the box's text must contain
   // it; a box that does not match is a failure (and gets its default answer; the step stays queued).
   void ExpectMessage(MsgAnswer answer, std::string textContains = {});
+  // The next message box is left with Enter: it gets the button it names as its default, or, when it
+  // names none, the platform's usual pick (EnterAnswer). Text as for ExpectMessage.
+  void ExpectEnter(std::string textContains = {});
+  // A standing rule: every message box whose text contains `textContains` names `defaultButton` as its
+  // default; one that does not is a failure. Rules stay through Reset until ClearDefaultRules.
+  void RequireDefault(std::string textContains, MsgAnswer defaultButton);
+  void ClearDefaultRules();
   // The next modal run calls `handler` with the dialog. When `dialogClass` is not empty, the dialog's
   // class name (its QMetaObject class name, with or without namespaces, e.g. "TForm3") must equal it.
   void ExpectModal(ModalHandler handler, std::string dialogClass = {});
   // The next ExitProgram is expected with `status`.
   void ExpectExit(int status);
+  // Every sound from now on fails with `why` (empty: the sounds play).
+  void SetSoundFailure(std::string why);
   // Fixes the size ScreenSize() reports.
   void SetScreenSize(QSize size);
   // Fixes the area AvailableScreenArea() reports (without it: the whole scripted screen).
@@ -54,20 +67,25 @@ class UiScript {
 
   std::vector<ShownMessage> Messages() const;
   std::vector<int> Exits() const;
+  // The files of the sounds asked for, in order.
+  std::vector<std::string> Sounds() const;
   // Failures recorded so far; Take empties the list.
   std::vector<std::string> Failures() const;
   std::vector<std::string> TakeFailures();
   // Descriptions of scripted steps nobody used.
   std::vector<std::string> UnusedSteps() const;
   void RecordFailure(std::string what);
-  // Forgets everything: steps, logs, failures, the screen size.
+  // Forgets steps, logs, failures, the sound failure and the screen size (not the standing default
+  // rules).
   void Reset();
 
   // Called by the services.
   MsgAnswer AnswerMessage(const std::string& text, const std::string& caption, MsgButtons buttons,
-                          MsgIcon icon);
+                          MsgIcon icon, MsgDefault defaultButton = std::nullopt);
   int RunModal(QDialog& dialog);
   void RecordExit(int status);
+  // Records a sound; returns why it fails (empty: it plays).
+  std::string PlaySound(const std::string& path);
   std::optional<QSize> ScreenSize() const;
   std::optional<QRect> AvailableArea() const;
 
@@ -75,6 +93,11 @@ class UiScript {
   struct MessageStep {
     MsgAnswer answer;
     std::string textContains;
+    bool enter = false;  // answered as Enter would: the box's default
+  };
+  struct DefaultRule {
+    std::string textContains;
+    MsgAnswer defaultButton;
   };
   struct ModalStep {
     ModalHandler handler;
@@ -85,8 +108,11 @@ class UiScript {
   std::deque<MessageStep> messageSteps_;
   std::deque<ModalStep> modalSteps_;
   std::deque<int> exitSteps_;
+  std::vector<DefaultRule> defaultRules_;
   std::vector<ShownMessage> messages_;
   std::vector<int> exits_;
+  std::vector<std::string> sounds_;
+  std::string soundFailure_;
   std::vector<std::string> failures_;
   std::optional<QSize> screenSize_;
   std::optional<QRect> availableArea_;

@@ -206,12 +206,7 @@ void Trecorder::FormShow() {
   // Zeroed before anything reads it.
   Setup = std::make_unique<YSTANOV>();
   StartSession();
-  SetupMessage message;
-  if (!ReadSetup(link, *Setup, message)) {
-    if (!message.Text.empty()) {
-      MessageBox(message.Text, message.Caption, MsgButtons::Ok,
-                 message.ErrorIcon ? MsgIcon::Error : MsgIcon::None);
-    }
+  if (!ReadSetupBlock()) {
     // The recorded channels of the status count as event channels; the count then becomes the
     // recorder's own.
     DefaultSetup(*Setup, GlobalStatus(), ChannelCount);

@@ -4,6 +4,7 @@
 // one-second timer and the end of the work. It also holds what the other windows and the worker
 // threads share; they reach it through MainForm.
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <array>
 #include <atomic>
@@ -14,6 +15,7 @@
 #include "recorder/download_progress.h"
 #include "recorder/fat_table.h"
 #include "recorder/file_entry.h"
+#include "recorder/page_boxes.h"
 #include "recorder/setup_block.h"
 #include "recorder/shutdown_path.h"
 
@@ -182,6 +184,10 @@ class Trecorder : public QMainWindow {
   std::unique_ptr<UnitLink> link_;
   std::string startDir_;
   QSet<QWidget*> readyCommands_;
+  ZPresses zPresses_;
+  // The key press the preview saw last and where, so its trip up to the parents counts once.
+  const QEvent* lastKey_ = nullptr;
+  QPointer<QWidget> lastKeyWidget_;
   bool shown_ = false;
   uint32_t downloadStartTick_ = 0;
   uint32_t pagesAtLastTick_ = 0;
@@ -206,8 +212,15 @@ class Trecorder : public QMainWindow {
 
  private:
   void ConnectSetupEditor();
-  // The setup block from the recorder; on failure the messages and the defaults.
-  void ReadSetupForEditor();
+  // The setup block from the recorder; on failure the messages and the defaults. True when read.
+  bool ReadSetupForEditor();
+
+ public:
+  // Reads the setup block from the recorder into Setup; on failure shows why (the page that could not
+  // be read, or the page whose check failed) and returns false, the block unchanged.
+  bool ReadSetupBlock();
+
+ private:
 
   // ---- the page reader (main_window_page_reader.cpp) ----
  public:

@@ -2,6 +2,7 @@
 // clock from the recorder's, the RAM dump into the work log, the card-format switches, and the
 // time-correction check that a download may run first.
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QPushButton>
 #include <QToolButton>
@@ -12,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/modal_run.h"
+#include "platform/ui/sound.h"
 #include "recorder/recorder_time.h"
 #include "recorder/status_block.h"
 #include "recorder/ui/main_window.h"
@@ -95,8 +97,7 @@ bool Trecorder::CheckStartAllowed() {
   } else if (st.sysRG & (kRgAdcOn | kRgWaiting)) {
     reason = "   Unit уже работает. ";
   } else if (st.sysRG & kRgCardPresent) {
-    SetupMessage message;
-    if (ReadSetup(*link_, *Setup, message)) return false;
+    if (ReadSetupBlock()) return false;
     reason = "   E R R O R _setup";
   } else {
     reason = "   нет карты! ";
@@ -113,7 +114,7 @@ void Trecorder::B_runClick() {
   const MsgAnswer answer = MessageBox(
       "Включение режима регистрации:\nда - со стиранием FATa\n   (очистка стирает все записанные "
       "файлы!);\nнет - без стирания",
-      "регистрация", MsgButtons::YesNoCancel, MsgIcon::Question);
+      "регистрация", MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::Cancel);
   if (answer != MsgAnswer::Yes && answer != MsgAnswer::No) return;
   const uint8_t mode = answer == MsgAnswer::Yes ? kModeRegistrationErase : kModeRegistration;
   if (ChangeMode(mode) != kDone) {
@@ -127,19 +128,23 @@ void Trecorder::B_stopClick() {
   const uint8_t result = SetTransmission(*link_, kModeStop);
   if (result != kDone) {
     MessageBox("не выполнена команда <stop>", "Error", MsgButtons::Ok, MsgIcon::Error);
-  } else if (!AppendToLog("\nstop;\n")) {
-    return;
+  } else {
+    // A log that does not take the line is reported; the recorder has stopped all the same, so the
+    // window follows it.
+    AppendToLog("\nstop;\n");
   }
   SettleAfterModeChange();
 }
 
 void Trecorder::B_translClick() {
   if (!link_ || !Setup || DownloadRunning()) return;
+  // The signal of a live registration, from the program's directory, while the command goes on.
+  const std::string signal = (QCoreApplication::applicationDirPath() + "/SIGNAL.WAV").toStdString();
+  platform::ui::PlaySoundAsync(signal, [](const std::string& why) { WriteLog("SIGNAL.WAV не проигран: " + why); });
   UnitLink& link = *link_;
   SetTransmission(link, kModeStop);
   B_read->setEnabled(false);
-  SetupMessage message;
-  if (!ReadSetup(link, *Setup, message)) {
+  if (!ReadSetupBlock()) {
     MessageBox("Ошибка открытия файла установок", "Error", MsgButtons::Ok, MsgIcon::Information);
     WriteLog("трансляция:  Ошибка открытия файла установок");
     return;

@@ -121,8 +121,7 @@ void Trecorder::B_readClick() {
     if (EndPage < BegPage) SelCount = 0;
   }
 
-  SetupMessage message;
-  if (!ReadSetup(link, *Setup, message)) {
+  if (!ReadSetupBlock()) {
     const char* text = "Ошибка при чтении Setup'a Unit'a.  DefaultSetup.";
     MessageBox(text, "Error", MsgButtons::Ok, MsgIcon::Information);
     WriteLog(text);

@@ -224,7 +224,13 @@ void Trecorder::ConnectFatCommands() {
   // The window sees its keys before the control that has the focus.
   qApp->installEventFilter(new EventHook(this, [this](QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
-    if (static_cast<QWidget*>(watched)->window() != this) return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != this) return false;
+    // A key the control did not take goes on to its parents: the window has seen it already.
+    const bool passedUp = event == lastKey_ && lastKeyWidget_ && widget->isAncestorOf(lastKeyWidget_);
+    lastKey_ = event;
+    lastKeyWidget_ = widget;
+    if (passedUp) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     return FormKeyDown(PageKeyCode(*key), key->modifiers().testFlag(Qt::ControlModifier),
                        key->modifiers().testFlag(Qt::AltModifier));

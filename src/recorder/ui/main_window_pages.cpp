@@ -79,7 +79,11 @@ void Trecorder::E_Kon_adrExit() {
 }
 
 bool Trecorder::FormKeyDown(int keyCode, bool ctrl, bool alt) {
-  if (SB_id->isChecked() || CB_fat->isChecked()) return false;
+  if (SB_id->isChecked()) return false;
+  // Z, Z, Z on the wide window puts the picture panel away (the calendar check then shows its report
+  // and the live window leaves out its decimal dump).
+  if (zPresses_.Press(keyCode == kKeyZ, width() > 720)) P_Wuz->hide();
+  if (CB_fat->isChecked()) return false;
   const PageKeyStep step = PageKeyStepOf(keyCode, ctrl, alt);
   QLineEdit* box = step.Box == PageBox::Begin ? E_Beg_adr : step.Box == PageBox::End ? E_Kon_adr : nullptr;
   if (!box) return false;

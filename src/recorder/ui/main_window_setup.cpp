@@ -26,14 +26,20 @@ void Trecorder::ConnectSetupEditor() {
   MarkCommandReady(B_set);
 }
 
-void Trecorder::ReadSetupForEditor() {
+bool Trecorder::ReadSetupBlock() {
   SetupMessage message;
-  if (ReadSetup(*link_, *Setup, message)) return;
+  if (ReadSetup(*link_, *Setup, message)) return true;
   if (!message.Text.empty())
     MessageBox(message.Text, message.Caption, MsgButtons::Ok, message.ErrorIcon ? MsgIcon::Error : MsgIcon::None);
+  return false;
+}
+
+bool Trecorder::ReadSetupForEditor() {
+  if (ReadSetupBlock()) return true;
   MessageBox("Ошибка открытия файла установок\nБудет создан по умолчанию", "Error", MsgButtons::Ok,
              MsgIcon::Information);
   DefaultSetup(*Setup, GlobalStatus(), ChannelCount);
+  return false;
 }
 
 void Trecorder::B_setClick() {
@@ -45,9 +51,10 @@ void Trecorder::B_setClick() {
     return;
   }
   B_read->setEnabled(false);
-  ReadSetupForEditor();
+  const bool fromRecorder = ReadSetupForEditor();
   {
     TForm1 editor(*Setup, link, ChannelCount, this);
+    editor.BlockFromRecorder = fromRecorder;
     platform::ui::RunModal(editor);
   }
   link.DrainMessages();

@@ -14,6 +14,8 @@ int PageKeyCode(int qtKey, bool keypad) {
       return keypad ? kKeyPadMinus : kKeyMinus;
     case Qt::Key_Underscore:
       return kKeyMinus;
+    case Qt::Key_Z:
+      return kKeyZ;
     default:
       return 0;
   }

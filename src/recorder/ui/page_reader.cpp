@@ -18,6 +18,7 @@
 
 #include "platform/clock.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/push_buttons.h"
 #include "recorder/fat_link.h"
 #include "recorder/status_block.h"
 #include "recorder/unit_commands.h"
@@ -61,6 +62,7 @@ uint32_t TypedPage(const QLineEdit& edit) {
 TForm2::TForm2(UnitLink& link, const StatusBlock& status, PageReaderContext context, QWidget* parent)
     : QDialog(parent), link_(link), status_(status), context_(std::move(context)), random_(std::random_device{}()) {
   BuildForm();
+  platform::ui::NoDefaultButtons(*this);
   connect(B_read_pageFat, &QPushButton::clicked, this, [this] { B_read_pageClick(true); });
   connect(B_read_page, &QPushButton::clicked, this, [this] { B_read_pageClick(false); });
   connect(B_read_B_file, &QPushButton::clicked, this, &TForm2::B_read_B_fileClick);
@@ -312,7 +314,9 @@ void TForm2::B_w_flexClick() {
   std::string question = "Запись страниц FLASH. А Вам это надо?!...";
   if (typed >= 0 && typed < 5)
     question += "\nстраницы 0..4 - блок установок: его контрольные суммы проверяются при чтении установок";
-  if (MessageBox(question, " о п а с н о !", MsgButtons::YesNoCancel, MsgIcon::Question) != MsgAnswer::Yes) return;
+  if (MessageBox(question, " о п а с н о !", MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::No) !=
+      MsgAnswer::Yes)
+    return;
   if (View() == GridView::Text) return ShowMessage("cделай   <10> ! ");
   if (!(typed >= 0 && typed < 256)) return ShowMessage("нет такой страницы DataFlash: " + E_flex->text().toStdString());
   if (!ParseGrid(kCardPageSize)) return;

@@ -34,6 +34,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/push_buttons.h"
 #include "recorder/read_ang.h"
 #include "recorder/setup_files.h"
 #include "recorder/status_block.h"
@@ -70,6 +71,7 @@ void SelectIndex(QComboBox* box, int index) { box->setCurrentIndex(index < box->
 TForm1::TForm1(YSTANOV& setup, UnitLink& link, uint8_t& channelCount, QWidget* parent)
     : QDialog(parent), setup_(setup), link_(link), channelCount_(channelCount) {
   BuildForm();
+  platform::ui::NoDefaultButtons(*this);
   setWindowTitle(" T o v r e l - 9 X V");
   PageControl1->setCurrentWidget(TSGenral);
   Connect();
@@ -109,6 +111,7 @@ void TForm1::FormShow() {
   const StatusBlock& status = GlobalStatus();
   setWindowTitle(Q(FormatText(" T o v r e l - 9 X V   N %02X_%03u", UnitSeries(status), UnitNumber(status))));
   copy_ = setup_;
+  recorderBook_ = BlockFromRecorder;
   PageControl1->setCurrentWidget(TS_calen);
   ReadStatus(link_, GlobalStatus());
   B_kal->move(B_prow->x(), B_prow->y() - B_kal->height() - 3);

@@ -198,6 +198,10 @@ class TForm1 : public QDialog {
 
   // The directory of "unit_setup" and "unit_kalend" (default: the current directory).
   std::string FileDir;
+  // True when the live block was read from the recorder and checked when the editor is shown, so its
+  // page 0 describes the calendar pages the recorder holds (the calibration's store then writes page 0
+  // alone).
+  bool BlockFromRecorder = false;
 
  public slots:
   void done(int result) override;
@@ -245,6 +249,8 @@ class TForm1 : public QDialog {
   CalShared cal_;
   std::unique_ptr<read_ang> calThread_;
   ShutdownPath::Hook calHook_;
+  // The private copy's page count and calendar check bytes are those of the recorder's pages.
+  bool recorderBook_ = false;
   bool filling_ = false;
   bool stopping_ = false;
   bool blink_ = false;

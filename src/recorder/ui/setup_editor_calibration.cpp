@@ -151,10 +151,19 @@ void TForm1::BB_CbpocClick() {
   } else {
     StoreOffsets(setup_, status, cal_.Snapshot(), CalibratedChannels(setup_));
   }
-  // All pages the block needs, with their checks, so the next read of the setup finds them consistent
-  // also when the block came from the defaults or from a file.
+  // Page 0 alone, so calendar edits not saved stay off the recorder, as long as page 0 still describes
+  // the recorder's calendar pages. After "Default", a loaded "unit_setup" or a block that could not be
+  // read from the recorder it no longer does: then every page the block needs, calendar included, so
+  // the next read of the setup finds them consistent.
   SetupMessage message;
-  if (!WriteSetup(link_, setup_, message)) platform::ui::ShowMessage(message.Text.empty() ? "ошибка на стр. 0" : message.Text);
+  bool written = false;
+  if (recorderBook_ && SameCalendarBook(setup_, copy_)) {
+    written = WriteSetupPageZero(link_, setup_, message);
+  } else {
+    written = WriteSetup(link_, setup_, message);
+    recorderBook_ = written;
+  }
+  if (!written) platform::ui::ShowMessage(message.Text.empty() ? "ошибка на стр. 0" : message.Text);
   copy_ = setup_;
   SetupToControls();
 }

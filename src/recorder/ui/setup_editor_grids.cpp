@@ -197,7 +197,7 @@ bool TForm1::SG_kalExit() {
   for (int r = 0; same && r < kCalendarEntries; ++r)
     same = rows[r].Start == shownCalendar_[r].Start && rows[r].Minutes == shownCalendar_[r].Minutes;
   if (same) return true;
-  const CalendarRefusal refusal = StoreCalendarGrid(setup_, rows, shownCalendar_);
+  const CalendarRefusal refusal = StoreCalendarGrid(setup_, rows, shownCalendar_, GlobalStatus().T_Unit);
   if (!refusal.Text.empty()) {
     MessageBox(refusal.Text, "ERROR", MsgButtons::Ok, MsgIcon::Error);
     PageControl1->setCurrentWidget(TS_calen);
@@ -222,7 +222,8 @@ void TForm1::SG_kalDblClick(int row) {
   int64_t start = 0;
   if (text.find_first_not_of(' ') == std::string::npos) {
     start = int64_t{GlobalStatus().T_Unit} + kPickerLead;
-  } else if (const std::optional<uint32_t> on = ParseStartText(text)) {
+  } else if (const std::optional<uint32_t> on =
+                 ParseStartText(text, StartReference(setup_.Calendar[row], GlobalStatus().T_Unit))) {
     start = *on;
   } else {
     return;
@@ -299,23 +300,16 @@ void TForm1::B_kalClick() {
   }
   if (!k.Warning.empty()) platform::ui::ShowMessage(k.Warning);
   if (MessageBox(k.ReplyText, "продолжать?", MsgButtons::YesNo) != MsgAnswer::Yes) return;
-  const std::vector<CalendarRow> rows =
-      GenerateCalendarRows(k, UnitSecondsFromUtc(platform::CurrentClock().NowUtc()));
-  const bool blocked = SG_kal->blockSignals(true);
-  for (int r = 0; r < kCalendarEntries; ++r) {
-    const bool used = r < static_cast<int>(rows.size());
-    SetCell(SG_kal, r, kStartColumn, used ? UnitTimeText(static_cast<uint32_t>(rows[r].Start)) : " ", true);
-    SetCell(SG_kal, r, kLengthColumn, used ? std::to_string(rows[r].Minutes) : " ", true);
-  }
-  SG_kal->blockSignals(blocked);
-  SG_kalExit();
+  // Into the calendar straight from the periods, not through the grid's two-digit years.
+  CalendarFromRows(setup_, GenerateCalendarRows(k, UnitSecondsFromUtc(platform::CurrentClock().NowUtc())));
+  SetupToControls();
   ShowMemoryEstimate();
 }
 
 void TForm1::ShowMemoryEstimate() {
   const StatusBlock& status = GlobalStatus();
   const uint64_t pages = CalendarPages(CalendarRows(), channelCount_, setup_.SampleRate);
-  L_3AH->setText(Q(FormatText("календарь %llu Mb", static_cast<unsigned long long>(pages / 2048))));
+  L_3AH->setText(Q(FormatText("календарь %lluMb", static_cast<unsigned long long>(pages / 2048))));
   const bool full = static_cast<int64_t>(pages / 2) > int64_t{status.FCmax} * 2048 - int64_t{status.Last_pg / 2};
   L_3AH->setStyleSheet(full ? "color: red;" : "");
   L_pg_flash->setText(Q(FormatText("записано %u Mb", status.Last_pg >> 11)));

@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QTimer>
 #include <thread>
@@ -94,6 +95,75 @@ TEST(MessageBoxTest, RealBoxReturnsThePressedButton) {
   EXPECT_EQ(seenText, "Сохранить?");
   EXPECT_EQ(seenTitle, "Вопрос");
   EXPECT_EQ(seenIcon, QMessageBox::Question);
+}
+
+// Enter and Escape on a real box, pressed where a user's key lands: the widget that has the focus.
+TEST(MessageBoxTest, RealBoxAnswersEnterWithItsNamedDefaultAndEscapeSafely) {
+  struct Case {
+    const char* name;
+    MsgButtons buttons;
+    MsgDefault named;
+    Qt::Key key;
+    MsgAnswer answer;
+  };
+  const Case cases[] = {
+      {"Enter, Cancel named", MsgButtons::YesNoCancel, MsgAnswer::Cancel, Qt::Key_Return, MsgAnswer::Cancel},
+      {"Enter, No named", MsgButtons::YesNoCancel, MsgAnswer::No, Qt::Key_Return, MsgAnswer::No},
+      {"Enter, No named of two", MsgButtons::YesNo, MsgAnswer::No, Qt::Key_Enter, MsgAnswer::No},
+      // Without a named default Enter presses the platform's pick, which EnterAnswer foretells.
+      {"Enter, none named", MsgButtons::YesNoCancel, std::nullopt, Qt::Key_Return,
+       EnterAnswer(MsgButtons::YesNoCancel, std::nullopt)},
+      {"Enter, none named of two", MsgButtons::YesNo, std::nullopt, Qt::Key_Return,
+       EnterAnswer(MsgButtons::YesNo, std::nullopt)},
+      {"Escape, Yes named", MsgButtons::YesNoCancel, MsgAnswer::Yes, Qt::Key_Escape, MsgAnswer::Cancel},
+      {"Escape of two", MsgButtons::YesNo, std::nullopt, Qt::Key_Escape, MsgAnswer::No},
+  };
+  EXPECT_EQ(EnterAnswer(MsgButtons::YesNoCancel, std::nullopt), MsgAnswer::Yes);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    InstallScript(nullptr);
+    bool pressed = false;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      QWidget* target = box->focusWidget() ? box->focusWidget() : box;
+      QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier);
+      QKeyEvent release(QEvent::KeyRelease, c.key, Qt::NoModifier);
+      QApplication::sendEvent(target, &press);
+      QApplication::sendEvent(target, &release);
+      pressed = true;
+      // A key that closed nothing must not leave the test blocked (the answer then shows it).
+      if (box->isVisible()) box->done(QMessageBox::Ok);
+    });
+    const MsgAnswer answer = MessageBox("Запись?", "вопрос", c.buttons, MsgIcon::Question, c.named);
+    InstallScript(&Ui());
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(answer, c.answer) << ToString(answer);
+  }
+}
+
+TEST(MessageBoxTest, ScriptedEnterGivesTheNamedDefaultAndRulesCheckIt) {
+  Ui().ExpectEnter("регистрации");
+  Ui().ExpectEnter("опасно");
+  EXPECT_EQ(MessageBox("режим регистрации?", "", MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::Cancel),
+            MsgAnswer::Cancel);
+  EXPECT_EQ(MessageBox("опасно", "", MsgButtons::YesNoCancel), MsgAnswer::Yes);
+  EXPECT_EQ(Ui().Messages()[0].defaultButton, MsgAnswer::Cancel);
+  EXPECT_EQ(Ui().Messages()[1].defaultButton, std::nullopt);
+
+  // A standing rule holds for every box with its text, scripted or not, and outlives Reset.
+  Ui().RequireDefault("FLASH", MsgAnswer::No);
+  Ui().Reset();
+  Ui().ExpectMessage(MsgAnswer::Yes);
+  Ui().ExpectMessage(MsgAnswer::Yes);
+  Ui().ExpectMessage(MsgAnswer::Yes);
+  MessageBox("Запись FLASH", "", MsgButtons::YesNoCancel, MsgIcon::Question, MsgAnswer::No);
+  MessageBox("Запись FLASH", "", MsgButtons::YesNoCancel, MsgIcon::Question);
+  MessageBox("Запись карты", "", MsgButtons::YesNoCancel, MsgIcon::Question);
+  const auto failures = Ui().TakeFailures();
+  Ui().ClearDefaultRules();
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_THAT(failures[0], HasSubstr("names no button as its default; Enter must give No"));
 }
 
 TEST(MessageBoxTest, RealBoxAskedByAWorkerIsShownOnTheGuiThread) {

@@ -30,6 +30,7 @@
 #include "recorder/fat_grid.h"
 #include "recorder/ui/main_window.h"
 #include "recorder/unit_link.h"
+#include "recorder/work_log.h"
 #include "support/qt/ui_test_script.h"
 #include "support/temp_dir.h"
 
@@ -41,6 +42,12 @@ using support::Ui;
 namespace st = emulator::status;
 
 constexpr int64_t kRecorderEpochUnix = 315'964'800;
+
+// Enter in a dialog's edit presses no button: none is a default, none becomes one on focus.
+void ExpectNoDefaultButton(QWidget& dialog) {
+  for (const QPushButton* b : dialog.findChildren<QPushButton*>())
+    EXPECT_FALSE(b->autoDefault() || b->isDefault()) << b->text().toStdString();
+}
 
 class MainWindowCommandsTest : public ::testing::Test {
  protected:
@@ -144,7 +151,12 @@ TEST_F(MainWindowCommandsTest, AStartIsRefusedWithTheReasonAndNoModeChange) {
     SysRG() = c.sysRG;
     ModesSent();
     w->B_run->click();
-    ASSERT_FALSE(Ui().Messages().empty());
+    const auto shown = Ui().Messages();
+    ASSERT_EQ(shown.size(), c.badSetup ? 2u : 1u);
+    // The setup read tells which page failed before the refusal.
+    if (c.badSetup) {
+      EXPECT_EQ(shown[0].text.rfind("ошибка на стр. 1: ks = 0x", 0), 0u) << shown[0].text;
+    }
     EXPECT_EQ(Ui().Messages().back().text, c.reason);
     EXPECT_EQ(Ui().Messages().back().caption, "н е л ь з я !");
     EXPECT_TRUE(ModesSent().empty());
@@ -161,17 +173,25 @@ TEST_F(MainWindowCommandsTest, TheStartQuestionChoosesTheMode) {
     MsgAnswer answer;
     std::vector<uint8_t> modes;
     uint8_t finalMode;
+    bool enter = false;  // the user presses Enter: the box's default, Cancel
   };
-  const Case cases[] = {{MsgAnswer::Cancel, {}, 0}, {MsgAnswer::No, {2}, 2}, {MsgAnswer::Yes, {3}, 3}};
+  const Case cases[] = {{MsgAnswer::Cancel, {}, 0},
+                        {MsgAnswer::Cancel, {}, 0, true},
+                        {MsgAnswer::No, {2}, 2},
+                        {MsgAnswer::Yes, {3}, 3}};
   Start();
   ASSERT_NE(device.recorder.State().status[st::kFiles], 0);
   for (const Case& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.answer));
+    SCOPED_TRACE(static_cast<int>(c.answer) + (c.enter ? 10 : 0));
     device.recorder.State().mode = 0;
     SysRG() = 0x21;
     w->BB_status->click();
     ModesSent();
-    Ui().ExpectMessage(c.answer, "Включение режима регистрации:");
+    if (c.enter) {
+      Ui().ExpectEnter("Включение режима регистрации:");
+    } else {
+      Ui().ExpectMessage(c.answer, "Включение режима регистрации:");
+    }
     w->B_run->click();
     EXPECT_EQ(ModesSent(), c.modes);
     EXPECT_EQ(device.recorder.State().mode, c.finalMode);
@@ -212,6 +232,20 @@ TEST_F(MainWindowCommandsTest, StopLogsOnlyAStopThatWasDone) {
   w->B_stop->click();
   EXPECT_EQ(Log(), before);
   EXPECT_TRUE(w->B_stop->isVisibleTo(w.get()));
+
+  // A work log that does not open: the message, and the window still follows the stopped recorder.
+  set = emulator::CommandSet::Install(device.recorder);
+  device.recorder.State().mode = 2;
+  SysRG() = 0x27;
+  w->BB_status->click();
+  ASSERT_TRUE(w->B_stop->isVisibleTo(w.get()));
+  TheWorkLog().SetFileName(dir.path() + "/нет такого каталога/log.txt");
+  Ui().ExpectMessage(MsgAnswer::Ok, "не открылся лог-file!");
+  w->B_stop->click();
+  TheWorkLog().SetFileName(w->LogFileName);
+  EXPECT_EQ(device.recorder.State().mode, 0);
+  EXPECT_TRUE(w->B_run->isVisibleTo(w.get()));
+  EXPECT_FALSE(w->B_stop->isVisibleTo(w.get()));
 }
 
 TEST_F(MainWindowCommandsTest, RegistrationShowsTheLiveWindowAndStopsAfterIt) {
@@ -220,6 +254,7 @@ TEST_F(MainWindowCommandsTest, RegistrationShowsTheLiveWindowAndStopsAfterIt) {
   Ui().ExpectModal(
       [&](QDialog& d) {
         auto& live = dynamic_cast<acquisition::TFormRis&>(d);
+        ExpectNoDefaultButton(live);
         modeWhileShown = device.recorder.State().mode;
         // The first block has arrived once the exit is enabled.
         platform::ui::WaitServing([&] { return live.BB_Exit->isEnabled(); });
@@ -230,11 +265,38 @@ TEST_F(MainWindowCommandsTest, RegistrationShowsTheLiveWindowAndStopsAfterIt) {
   EXPECT_EQ(modeWhileShown, 1);
   EXPECT_EQ(device.recorder.State().mode, 0);
   EXPECT_TRUE(w->B_transl->isEnabled());
+  // The signal from the program's directory, asked for once.
+  const std::string signal = (QCoreApplication::applicationDirPath() + "/SIGNAL.WAV").toStdString();
+  EXPECT_EQ(Ui().Sounds(), std::vector<std::string>{signal});
+}
+
+// A signal that cannot be played leaves one line in the work log and the registration goes on; while a
+// download runs the command does nothing, the signal included.
+TEST_F(MainWindowCommandsTest, TheSignalOfRegistrationFailsIntoOneLogLineAndWaitsForADownload) {
+  Start();
+  Ui().SetSoundFailure("нет звукового устройства");
+  Ui().ExpectModal([&](QDialog& d) { d.close(); }, "TFormRis");
+  const std::string before = Log();
+  w->B_transl->click();
+  const std::string added = Log().substr(before.size());
+  EXPECT_EQ(Ui().Sounds().size(), 1u);
+  const std::string line = "SIGNAL.WAV не проигран: нет звукового устройства\n";
+  EXPECT_EQ(added.find(line), added.rfind(line));
+  EXPECT_NE(added.find(line), std::string::npos);
+  EXPECT_EQ(device.recorder.State().mode, 0);
+
+  w->B_read->setText("Cancel");  // as while a download runs
+  ModesSent();
+  w->B_translClick();
+  w->B_read->setText(QString::fromUtf8(kReadCaption));
+  EXPECT_EQ(Ui().Sounds().size(), 1u);
+  EXPECT_TRUE(ModesSent().empty());
 }
 
 TEST_F(MainWindowCommandsTest, RegistrationWithAnUnreadableSetupSaysSoAndStaysStopped) {
   Start();
   device.recorder.State().dataFlash[512 + 7] ^= 0x5A;
+  Ui().ExpectMessage(MsgAnswer::Ok, "ошибка на стр. 1: ks = 0x");
   Ui().ExpectMessage(MsgAnswer::Ok, "Ошибка открытия файла установок");
   w->B_transl->click();
   EXPECT_EQ(device.recorder.State().mode, 0);
@@ -338,6 +400,7 @@ TEST_F(MainWindowCommandsTest, TheTimeCorrectionCheckCanCancelTheDownload) {
   Ui().ExpectModal(
       [&](QDialog& d) {
         auto& f = dynamic_cast<acquisition::TF_corr&>(d);
+        ExpectNoDefaultButton(f);
         EXPECT_GT(f.LB->count(), 0);
         EXPECT_FALSE(f.Label3->text().isEmpty());
         // A picture to look at, into SUITE_GRAB_DIR when it is set.

@@ -453,6 +453,7 @@ TEST_F(DownloadWindowTest, NothingToReadOrABusyLineIsReportedAndNothingStarts) {
 
   // A setup block that cannot be read is replaced by the defaults, and the download goes on.
   device.recorder.SetHandler(emulator::kCommandDataFlash, 0, {});
+  Ui().ExpectMessage(MsgAnswer::Ok, "ошибка чтения стр. 0");
   Ui().ExpectMessage(MsgAnswer::Ok, "Ошибка при чтении Setup'a Unit'a.  DefaultSetup.");
   w->B_read->click();
   ASSERT_NE(w->ReadThread, nullptr);

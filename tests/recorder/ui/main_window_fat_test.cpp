@@ -506,5 +506,47 @@ TEST_F(FatWindowTest, PageBoxesRewriteTheirTextAndTheKeysStepThemWithTheCheck) {
   EXPECT_EQ(w->E_Beg_adr->text(), "00000002");
 }
 
+// Z, Z, Z puts the picture panel of the extra panel away on the wide window, whatever the page boxes
+// take: keys of either case, from any control, each press counted once however far it travels.
+TEST_F(FatWindowTest, ThreeZsInARowHideThePicturePanel) {
+  Start();
+  struct Case {
+    const char* name;
+    std::vector<int> keys;
+    bool filesFromFat;
+    bool statusWatch;
+    int width;
+    bool hidden;
+  };
+  const int Z = Qt::Key_Z, X = Qt::Key_X;
+  const Case cases[] = {
+      {"files from the FAT", {Z, Z, Z}, true, false, 762, true},
+      {"page range", {Z, Z, Z}, false, false, 762, true},
+      {"broken by another key", {Z, Z, X, Z, Z}, true, false, 762, false},
+      {"another key, then three", {Z, X, Z, Z, Z}, true, false, 762, true},
+      {"two only", {Z, Z}, true, false, 762, false},
+      {"narrow window", {Z, Z, Z}, true, false, 700, false},
+      {"status watch", {Z, Z, Z}, true, true, 762, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!w->SB_dop->isChecked()) w->SB_dop->click();
+    ASSERT_TRUE(w->P_Wuz->isVisible());
+    w->CB_fat->setChecked(c.filesFromFat);
+    w->CB_fatMouseUp();
+    w->resize(c.width, w->height());
+    if (c.statusWatch) w->SB_id->click();
+    Key(w->E_Beg_adr, Qt::Key_Escape, Qt::NoModifier, "");  // a fresh count
+    for (size_t i = 0; i < c.keys.size(); ++i) {
+      // Lower and upper case; from a button, whose key travels up to the window unused.
+      QWidget* target = i % 2 == 0 ? static_cast<QWidget*>(w->E_Beg_adr) : w->BB_status;
+      Key(target, c.keys[i], i % 2 == 0 ? Qt::NoModifier : Qt::ShiftModifier, i % 2 == 0 ? "z" : "Z");
+    }
+    EXPECT_EQ(w->P_Wuz->isVisible(), !c.hidden);
+    if (c.statusWatch) w->SB_id->click();
+    w->SB_dop->click();  // up: both panels away, then down again for the next case
+  }
+}
+
 }  // namespace
 }  // namespace recorder

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -220,9 +221,12 @@ TEST_F(PageReaderTest, DataFlashWriteLandsInTheRecorderAndReadsBack) {
     f.E_flex->setText("7");
     f.B_pattern->click();
     const std::vector<uint8_t> written = Shown(f);
-    // The question refused: nothing written.
+    // The question refused, or left with Enter (its default is No): nothing written.
     Ui().ExpectMessage(MsgAnswer::No, "А Вам это надо");
     f.B_w_flex->click();
+    Ui().ExpectEnter("А Вам это надо");
+    f.B_w_flex->click();
+    EXPECT_EQ(Ui().Messages().back().answer, MsgAnswer::No);
     EXPECT_LT(flash.size(), 8u * 512);
     Ui().ExpectMessage(MsgAnswer::Yes, "Запись страниц FLASH");
     f.B_w_flex->click();
@@ -246,6 +250,29 @@ TEST_F(PageReaderTest, DataFlashWriteLandsInTheRecorderAndReadsBack) {
     if (const char* keep = std::getenv("SUITE_GRAB_DIR")) {
       EXPECT_TRUE(platform::ui::GrabToPng(f, QString(keep) + "/page_reader.png"));
     }
+  });
+}
+
+// No button is the form's default: Enter in any edit reads, dumps or writes nothing and keeps the
+// window open (the page boxes' handlers only follow the text).
+TEST_F(PageReaderTest, EnterInAnEditPressesNoButton) {
+  Start();
+  InReader([&](TForm2& f) {
+    for (QLineEdit* edit : {f.E_fat, f.E_ctr, f.E_Chip, f.E_flex, f.E_clr}) {
+      SCOPED_TRACE(edit->text().toStdString());
+      device->recorder.ClearReceived();
+      f.Buffer.fill(0x5A);
+      edit->setFocus();
+      for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(edit, &press);
+      }
+      QCoreApplication::processEvents();
+      EXPECT_TRUE(device->recorder.Received().empty());
+      EXPECT_EQ(f.Buffer[0], 0x5A);
+      EXPECT_TRUE(f.isVisible());
+    }
+    for (QPushButton* b : f.findChildren<QPushButton*>()) EXPECT_FALSE(b->autoDefault() || b->isDefault());
   });
 }
 

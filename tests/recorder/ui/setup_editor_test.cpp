@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -160,6 +161,8 @@ TEST_F(SetupEditorTest, EveryControlIsEnabledAndEditsItsField) {
   Store(RecorderBlock());
   Start();
   Edit([&](TForm1& f) {
+    for (const QPushButton* b : f.findChildren<QPushButton*>())
+      EXPECT_FALSE(b->autoDefault() || b->isDefault()) << b->text().toStdString();
     // BB_Cbpoc waits for a calibration's data (or an offset to reset).
     const std::set<QWidget*> disabled{f.CB_Ru, f.ComB_Low__FilterWrite, f.CB_kan, f.B_adr, f.BB_Savekoor, f.BB_Cbpoc};
     for (QWidget* c : f.findChildren<QWidget*>()) {
@@ -278,6 +281,9 @@ TEST_F(SetupEditorTest, TheStartPickerKeepsTheLengthAndTheScheduleImportFillsThe
       ++used;
     }
     EXPECT_EQ(used, 256);
+    // The memory estimate: "календарь " and the megabytes, with no blank before "Mb".
+    EXPECT_TRUE(QRegularExpression("^календарь [1-9][0-9]*Mb$").match(f.L_3AH->text()).hasMatch())
+        << f.L_3AH->text().toStdString();
     EXPECT_EQ(f.SG_kal->item(255, 2)->text().toStdString(), (w->Setup->Calendar[255].Off - w->Setup->Calendar[255].On) / 60 == 12 ? "12" : "111");
     f.BitBtnCancel->click();
   });
@@ -384,6 +390,56 @@ TEST_F(CalibrationEditorTest, OffsetsMeasuredFromTheDefaultsAreStoredSoTheNextRe
   // The main window read the block again without a message: every page the block needs was written.
   EXPECT_NE(w->Setup->ZeroOffsets[0], 0x800000u);
   EXPECT_EQ(w->Setup->PageCount, 2);
+}
+
+// The store of the offsets writes page 0 alone while page 0 still describes the recorder's calendar
+// pages, so a calendar edit not saved never reaches the recorder; after "Default" or a loaded
+// "unit_setup" it writes every page the block needs. Either way the next read of the setup succeeds.
+TEST_F(CalibrationEditorTest, TheStoreWritesPageZeroAloneUnlessItsCalendarPagesChanged) {
+  struct Case {
+    const char* name;
+    std::function<void(TForm1&)> before;
+    bool calendarWritten;
+  };
+  const Case cases[] = {
+      {"unsaved calendar edit", [](TForm1&) {}, false},
+      {"after Default", [](TForm1& f) { f.BitBtn1->click(); }, true},
+      {"after the block from a file",
+       [this](TForm1& f) {
+         YSTANOV other = RecorderBlock();
+         other.Calendar[4].Off += 600;
+         ComputePageChecks(other);
+         std::ofstream(dir.File("unit_setup"), std::ios::binary)
+             .write(reinterpret_cast<const char*>(&other), sizeof other);
+         f.B_set_setup->click();
+       },
+       true},
+  };
+  const YSTANOV block = RecorderBlock();
+  Store(block);
+  Start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Store(block);  // the editor reads it when it opens
+    YSTANOV written{};
+    Edit([&](TForm1& f) {
+      c.before(f);
+      w->Setup->Calendar[0].On += 60;  // a calendar edit not saved
+      f.PageControl1->setCurrentWidget(f.TS_acp);
+      f.BB_CbpocClick();
+      written = *w->Setup;
+      f.BitBtnCancel->click();
+    });
+    const auto flash = FlashPages(kSetupPages);
+    ASSERT_EQ(flash.size(), kSetupSize);
+    EXPECT_EQ(std::memcmp(flash.data(), &written, kSetupPageSize), 0);
+    const uint8_t* calendar = c.calendarWritten ? SetupBytes(written) : SetupBytes(block);
+    const int pages = c.calendarWritten ? written.PageCount : block.PageCount;
+    EXPECT_EQ(std::memcmp(flash.data() + kSetupPageSize, calendar + kSetupPageSize, (pages - 1) * kSetupPageSize), 0);
+    // The main window read the block again after the editor, without a message.
+    EXPECT_EQ(w->Setup->Calendar[0].On == block.Calendar[0].On, !c.calendarWritten);
+    support::ReportUiScript();
+  }
 }
 
 TEST_F(CalibrationEditorTest, SilenceEndsTheRunWithItsMessageAndTheRecorderStopped) {
