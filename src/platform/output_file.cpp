@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -55,7 +56,8 @@ std::string OutputErrorText(const std::string& path, int code) {
 
 bool NameTaken(const std::string& path) {
   struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 || errno != ENOENT;
+  // A name that cannot be looked at (a missing folder, no permission) is left to the create to report.
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
 std::string FreeName(const std::string& name) {
@@ -64,6 +66,27 @@ std::string FreeName(const std::string& name) {
     std::string candidate = name + "_" + std::to_string(k);
     if (!NameTaken(candidate)) return candidate;
   }
+}
+
+std::string RenameToFreeName(const std::string& from, const std::string& to, OutputError* error) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string target = FreeName(to);
+    int code = 0;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+      code = errno;
+      if (code == EINVAL || code == ENOSYS) {
+        // A file system without the flag: a hard link fails on any existing entry as well.
+        code = ::link(from.c_str(), target.c_str()) == 0 ? (::unlink(from.c_str()), 0) : errno;
+      }
+    }
+    if (code == 0) return target;
+    if (code != EEXIST) {
+      SetError(error, from, code);
+      return {};
+    }
+  }
+  SetError(error, to, EEXIST);
+  return {};
 }
 
 int CreateNewFd(const std::string& path, OutputError* error) {
@@ -127,15 +150,30 @@ bool ReplacingFile::Open(const std::string& path, OutputError* error) {
   return true;
 }
 
-bool ReplacingFile::Commit(OutputError* error) {
-  if (file_ == nullptr) {
-    SetError(error, path_, EBADF);
-    return false;
-  }
+int ReplacingFile::Close() {
+  if (file_ == nullptr) return EBADF;
   int code = 0;
   if (std::fflush(file_) != 0 || ::fsync(::fileno(file_)) != 0) code = errno;
   if (std::fclose(file_) != 0 && code == 0) code = errno;
   file_ = nullptr;
+  return code;
+}
+
+std::string ReplacingFile::CommitToFreeName(const std::string& to, OutputError* error) {
+  const int code = Close();
+  std::string name;
+  if (code != 0) {
+    SetError(error, path_, code);
+  } else {
+    name = RenameToFreeName(temp_, to, error);
+  }
+  if (name.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+  return name;
+}
+
+bool ReplacingFile::Commit(OutputError* error) {
+  int code = Close();
   if (code == 0) {
     // A link planted while the file was written is not replaced either.
     struct stat st {};

@@ -23,6 +23,10 @@ bool NameTaken(const std::string& path);
 // `name`, or `name` + "_2", "_3", ...: the first that no directory entry holds.
 std::string FreeName(const std::string& name);
 
+// Renames `from` to FreeName(`to`) without ever replacing an entry that appears meanwhile; the name
+// it took, or "" with `error` set.
+std::string RenameToFreeName(const std::string& from, const std::string& to, OutputError* error = nullptr);
+
 // A new file for writing (mode "wb"); nullptr with `error` set when the name is taken or cannot be made.
 std::FILE* CreateNewFile(const std::string& path, OutputError* error = nullptr);
 // The same as a file descriptor (-1 on failure).
@@ -47,9 +51,14 @@ class ReplacingFile {
   std::FILE* get() const { return file_; }
   // Flushes, closes and renames into place; false (the temporary removed) when any step fails.
   bool Commit(OutputError* error = nullptr);
+  // Flushes and closes as Commit does, but moves the file to FreeName(`to`) instead, replacing
+  // nothing; the name it took, or "".
+  std::string CommitToFreeName(const std::string& to, OutputError* error = nullptr);
   void Abandon();
 
  private:
+  int Close();  // 0 or the errno of the flush, the sync or the close
+
   std::string path_;
   std::string temp_;
   std::FILE* file_ = nullptr;
