@@ -136,11 +136,11 @@ bool ReplacingFile::Open(const std::string& path, OutputError* error) {
   std::string temp = path + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
-    SetError(error, temp, errno);
+    SetError(error, path, errno);
     return false;
   }
   ::fchmod(fd, mode);
-  file_ = FileOfFd(fd, "wb", temp, error);
+  file_ = FileOfFd(fd, "wb", path, error);
   if (file_ == nullptr) {
     ::unlink(temp.c_str());
     return false;
