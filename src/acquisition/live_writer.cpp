@@ -291,7 +291,7 @@ void LiveWriter::FinishFile(bool hadFile) {
         }
       }
       Log(FormatText("%04d / %s: мах превышениe %.1f раза в канале %s", eventFiles_, shortName_.c_str(), best,
-                     platform::FieldToUtf8(setup_.Setup.ChannelNames[bestChannel]).c_str()));
+                     platform::FieldToTextLine(setup_.Setup.ChannelNames[bestChannel]).c_str()));
     }
   }
   // The peak of the next file starts afresh.
