@@ -134,7 +134,7 @@ void Trecorder::B_stopClick() {
 }
 
 void Trecorder::B_translClick() {
-  if (!link_ || !Setup || DownloadRunning()) return;
+  if (!link_ || !Setup || DownloadRunning() || !DataDirUsable()) return;
   UnitLink& link = *link_;
   SetTransmission(link, kModeStop);
   B_read->setEnabled(false);
