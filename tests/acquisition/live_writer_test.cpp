@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -357,6 +358,43 @@ TEST_F(LiveWriterTest, FullDiskKeepsOnlyReceivedSamplesInWholeFramesAndTellsOnce
   ASSERT_EQ(files().size(), 2u);
   holds(files()[1], 30, 84 * 5);
   EXPECT_EQ(counters.EventFileCount, 2);
+}
+
+// The same on a real full file system: a 64 KiB tmpfs, where the test may mount one.
+TEST_F(LiveWriterTest, FullTmpfsHoldsNoSampleThatWasNotReceived) {
+  const fs::path mount = dir.path() / "small";
+  fs::create_directories(mount);
+  if (::mount("tmpfs", mount.c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "no tmpfs may be mounted here";
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{mount};
+  LiveWriterSetup setup;
+  setup.DataDir = mount.string();
+  setup.Channels = recorder::ChannelsFromMask(3);
+  setup.Setup = LiveSetup(100, 2);
+  setup.Setup.FileMinutes = 1;
+  setup.Log = [this](const std::string& line) { log.push_back(line); };
+  setup.Tell = [this](const std::string& text) { told.push_back(text); };
+  auto w = OpenLiveWriter(setup, counters);
+  const uint32_t t0 = UnitSeconds(2026, 3, 15, 12, 0, 0);
+  std::vector<int32_t> samples(168, 7);  // no zero is ever received
+  for (int b = 0; b < 200; ++b) {
+    auto h = BlockHeader(t0 + 84 * b / 100, static_cast<uint16_t>(84 * b % 100), 2, 84);
+    if (b == 0) w->Prime(h);
+    Feed(*w, h, samples);
+  }
+  w->CloseLiveFile();
+  EXPECT_EQ(told.size(), 1u);
+  size_t files = 0;
+  for (const auto& e : fs::directory_iterator(mount / "_03_15")) {
+    ++files;
+    const auto bytes = FileBytes(e.path().string());
+    ASSERT_GT(bytes.size(), 264u) << e.path();
+    EXPECT_EQ((bytes.size() - 264) % 8, 0u) << e.path();
+    for (size_t at = 264; at + 4 <= bytes.size(); at += 4) ASSERT_EQ(At<int32_t>(bytes, at), 7) << e.path() << " @" << at;
+  }
+  EXPECT_GE(files, 1u);
 }
 
 }  // namespace
