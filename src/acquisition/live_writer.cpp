@@ -1,12 +1,18 @@
 #include "acquisition/live_writer.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <numbers>
 #include <system_error>
 
 #include "acquisition/channel_header.h"
 #include "platform/cp1251.h"
+#include "platform/output_file.h"
 #include "recorder/recorder_time.h"
 #include "toolkit/civil_date.h"
 #include "toolkit/format_text.h"
@@ -31,15 +37,6 @@ int64_t StartTicksOfSamples(int64_t samples, uint64_t rate) {
   const int64_t since1980 = samples - toolkit::kSecondsFrom1899To1980 * r;
   return FloorDiv(since1980, r) * toolkit::kTicksPerSecond +
          FloorMod(since1980, r) * toolkit::kTicksPerSecond / r;
-}
-
-std::string FreeFileName(const std::string& name) {
-  std::error_code ec;
-  if (!fs::exists(name, ec)) return name;
-  for (int k = 2;; ++k) {
-    std::string candidate = name + "_" + std::to_string(k);
-    if (!fs::exists(candidate, ec)) return candidate;
-  }
 }
 
 LiveWriter::LiveWriter(LiveWriterSetup setup, LiveCounters& counters)
@@ -166,7 +163,7 @@ void LiveWriter::OpenFile() {
   const std::string base =
       FormatText("%02u%02u%02u.%u", t.Date.Day, t.Time.Hour, t.Time.Minute, t.Time.Second / 10);
   // A file of the same ten seconds (after a gap) or left from an earlier run keeps its samples.
-  fileName_ = FreeFileName((fs::path(dirName_) / base).string());
+  fileName_ = platform::FreeName((fs::path(dirName_) / base).string());
   shortName_ = fs::path(fileName_).filename().string();
   counters_.SetLiveFileName(shortName_);
   Log("      *" + fileName_);
@@ -182,32 +179,56 @@ void LiveWriter::OpenFile() {
   header_.StartTicks = StartTicksOfSamples(blockSamples_, rate_);
 
   samplesInFile_ = 0;
-  std::FILE* f = std::fopen(fileName_.c_str(), "wbx");
-  if (f == nullptr) {
+  const int fd = platform::CreateNewFd(fileName_);
+  if (fd < 0) {
     Log("err open " + fileName_);
     Tell(kLiveCreateFailed + fileName_);
     return;
   }
-  if (toolkit::WriteMainHeader(f, header_) != toolkit::HeaderIo::Ok ||
-      toolkit::WriteChannelHeaders(f, channelHeaders_) != toolkit::HeaderIo::Ok) {
-    Log("err wri");
-    std::fclose(f);
-    std::error_code ec;
-    fs::remove(fileName_, ec);
-    Tell(kLiveWriteFailed + fileName_);
+  fd_ = fd;
+  const size_t headers = toolkit::HeadersSize(static_cast<uint16_t>(n_));
+  std::vector<char> bytes(headers);
+  std::memcpy(bytes.data(), &header_, sizeof header_);
+  std::memcpy(bytes.data() + sizeof header_, channelHeaders_.data(), n_ * sizeof(toolkit::CHANNEL_HEADER));
+  const size_t written = WriteAll(bytes.data(), bytes.size());
+  if (written != headers) {
+    AbandonFile(written);
     return;
   }
-  file_ = f;
   for (double& p : windowPeak_) p = 0.0;
 }
 
-void LiveWriter::AbandonFile(uint64_t goodBytes) {
+size_t LiveWriter::WriteAll(const void* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const char* from = static_cast<const char*>(data) + done;
+    const long got = setup_.WriteBytes ? setup_.WriteBytes(fd_, from, size - done)
+                                       : static_cast<long>(::write(fd_, from, size - done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+void LiveWriter::AbandonFile(uint64_t bytesInFile) {
   Log("err wri");
-  std::fclose(file_);
-  file_ = nullptr;
-  std::error_code ec;
-  fs::resize_file(fileName_, goodBytes, ec);
+  // Only whole frames the disk took stay in the file: never a sample that was not written.
+  const uint64_t headers = toolkit::HeadersSize(static_cast<uint16_t>(n_));
+  const uint64_t frame = uint64_t{n_} * sizeof(int32_t);
+  const uint64_t frames = bytesInFile > headers ? (bytesInFile - headers) / frame : 0;
+  const bool truncated = ::ftruncate(fd_, static_cast<off_t>(headers + frames * frame)) == 0;
+  ::close(fd_);
+  fd_ = -1;
+  samplesInFile_ = static_cast<uint32_t>(frames);
   Tell(kLiveWriteFailed + fileName_);
+  if (frames == 0 || !truncated) {
+    // A file without samples (or that could not be cut to them) is neither kept, renamed nor counted.
+    ::unlink(fileName_.c_str());
+    FinishFile(false);
+    return;
+  }
+  counters_.FileSeconds = static_cast<double>(samplesInFile_) / static_cast<double>(rate_);
   // What was written is kept, under its event name when it held events.
   FinishFile(true);
 }
@@ -215,12 +236,15 @@ void LiveWriter::AbandonFile(uint64_t goodBytes) {
 bool LiveWriter::WriteLiveBlock(std::span<const int32_t> samples) {
   if (n_ == 0) return false;
   const size_t count = samples.size() / n_ * n_;
-  if (file_ == nullptr) OpenFile();
-  if (file_ == nullptr) return false;
-  const uint64_t goodBytes =
-      toolkit::HeadersSize(static_cast<uint16_t>(n_)) + uint64_t{samplesInFile_} * n_ * 4;
-  if (std::fwrite(samples.data(), sizeof(int32_t), count, file_) != count) {
-    AbandonFile(goodBytes);
+  if (fd_ < 0) OpenFile();
+  if (fd_ < 0) return false;
+  const uint64_t before =
+      toolkit::HeadersSize(static_cast<uint16_t>(n_)) + uint64_t{samplesInFile_} * n_ * sizeof(int32_t);
+  const size_t bytes = count * sizeof(int32_t);
+  const size_t written = WriteAll(samples.data(), bytes);
+  if (written != bytes) {
+    samplesInFile_ = 0;
+    AbandonFile(before + written);
     return false;
   }
   samplesInFile_ += static_cast<uint32_t>(count / n_);
@@ -231,12 +255,11 @@ bool LiveWriter::WriteLiveBlock(std::span<const int32_t> samples) {
 }
 
 void LiveWriter::CloseLiveFile() {
-  const bool open = file_ != nullptr;
+  const bool open = fd_ >= 0;
   if (open) {
-    const bool flushed = std::fflush(file_) == 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!flushed || !closed) {
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!closed) {
       Log("err wri");
       Tell(kLiveWriteFailed + fileName_);
     }
@@ -247,10 +270,8 @@ void LiveWriter::CloseLiveFile() {
 void LiveWriter::FinishFile(bool hadFile) {
   {
     if (hadFile && events_ != 0) {
-      const std::string target = FreeFileName(fileName_ + "!");
-      std::error_code ec;
-      fs::rename(fileName_, target, ec);
-      if (ec) {
+      const std::string target = platform::RenameToFreeName(fileName_, fileName_ + "!");
+      if (target.empty()) {
         Log("err rename " + fileName_);
       } else {
         fileName_ = target;
@@ -270,7 +291,7 @@ void LiveWriter::FinishFile(bool hadFile) {
         }
       }
       Log(FormatText("%04d / %s: мах превышениe %.1f раза в канале %s", eventFiles_, shortName_.c_str(), best,
-                     platform::FieldToUtf8(setup_.Setup.ChannelNames[bestChannel]).c_str()));
+                     platform::FieldToTextLine(setup_.Setup.ChannelNames[bestChannel]).c_str()));
     }
   }
   // The peak of the next file starts afresh.

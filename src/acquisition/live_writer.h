@@ -31,6 +31,8 @@ struct LiveWriterSetup {
   std::function<void(const std::string&)> Log;
   // Tells the user of a failure that loses live data (a file that cannot be created or written).
   std::function<void(const std::string&)> Tell;
+  // The system's write call (::write when empty); tests put a full disk behind it.
+  std::function<long(int fd, const void* data, std::size_t size)> WriteBytes;
 };
 
 // Samples per channel of a block header: its values over its channels.
@@ -39,8 +41,6 @@ unsigned ValuesPerChannel(const recorder::CardPageHeader& h);
 int64_t BlockStartSamples(const recorder::CardPageHeader& h, uint64_t rate);
 // StartTicks (1/256 us since 1980-01-01) of a sample count since 1899-12-30 at `rate`, exact for any rate.
 int64_t StartTicksOfSamples(int64_t samples, uint64_t rate);
-// "name", or "name_2", "name_3", ... : the first of them that names no existing file.
-std::string FreeFileName(const std::string& name);
 
 // Texts the writer shows the user.
 inline constexpr const char* kLiveCreateFailed = "Не удалось создать файл записи: ";
@@ -65,7 +65,7 @@ class LiveWriter {
   // Closes the open file and renames it when it held events; nothing when no file is open.
   void CloseLiveFile();
 
-  bool FileOpen() const { return file_ != nullptr; }
+  bool FileOpen() const { return fd_ >= 0; }
   const std::string& FileName() const { return fileName_; }
   const std::string& DirName() const { return dirName_; }
   int64_t BlockSamples() const { return blockSamples_; }
@@ -80,8 +80,11 @@ class LiveWriter {
   void OpenFile();
   void Log(const std::string& text) const;
   void Tell(const std::string& text);
-  // Closes the file after a failed write, cut back to its whole frames.
-  void AbandonFile(uint64_t goodBytes);
+  // Writes all of `size` bytes; the bytes that reached the file when it could not.
+  std::size_t WriteAll(const void* data, std::size_t size);
+  // Closes the file after a failed write, cut back to the whole frames it holds; a file without
+  // samples is removed.
+  void AbandonFile(uint64_t bytesInFile);
   // After the file is closed: the event rename and its log line, the per-file state reset.
   void FinishFile(bool hadFile);
   int64_t BlockSeconds() const;
@@ -94,7 +97,7 @@ class LiveWriter {
   toolkit::MAIN_HEADER header_{};
   std::vector<toolkit::CHANNEL_HEADER> channelHeaders_;
 
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
   std::string dirName_;
   std::string fileName_;
   std::string shortName_;

@@ -3,11 +3,16 @@
 namespace analysis {
 
 CheckedFile::~CheckedFile() {
-  if (f_ != nullptr) std::fclose(f_);
+  if (appending_ && f_ != nullptr) std::fclose(f_);
 }
 
 bool CheckedFile::Open(const std::string& path, const char* mode) {
-  f_ = std::fopen(path.c_str(), mode);
+  appending_ = mode[0] == 'a';
+  if (appending_) {
+    f_ = platform::OpenForAppend(path, &error_);
+  } else {
+    f_ = replacing_.Open(path, &error_) ? replacing_.get() : nullptr;
+  }
   ok_ = f_ != nullptr;
   return ok_;
 }
@@ -35,6 +40,15 @@ bool CheckedFile::Line(const std::string& text) {
 
 bool CheckedFile::Close() {
   if (f_ == nullptr) return false;
+  if (!appending_) {
+    f_ = nullptr;
+    if (!ok_) {
+      replacing_.Abandon();  // the earlier file of that name stays as it was
+      return false;
+    }
+    ok_ = replacing_.Commit(&error_);
+    return ok_;
+  }
   if (std::fflush(f_) != 0) ok_ = false;
   if (std::fclose(f_) != 0) ok_ = false;
   f_ = nullptr;

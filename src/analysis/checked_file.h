@@ -1,10 +1,13 @@
 #pragma once
 // A result file that remembers whether every write reached it: each write, the flush and the close are
-// checked, so a full disk or a size limit is never taken for success.
+// checked, so a full disk or a size limit is never taken for success. A file opened with "w" replaces
+// its name only when closed whole (through a fresh temporary file); none is opened through a link.
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <string>
+
+#include "platform/output_file.h"
 
 namespace analysis {
 
@@ -15,8 +18,10 @@ class CheckedFile {
   CheckedFile(const CheckedFile&) = delete;
   CheckedFile& operator=(const CheckedFile&) = delete;
 
-  // Opens `path` with the stdio `mode`; false when it cannot be opened.
+  // Opens `path` to replace ("w", "wb") or to append to ("a", "ab"); false when it cannot be opened.
   bool Open(const std::string& path, const char* mode);
+  // Why Open or Close failed, naming the file.
+  const std::string& ErrorText() const { return error_.text; }
   // Each returns false once any write has failed (later writes are then skipped).
   bool Write(const void* data, size_t bytes);
   bool Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -27,7 +32,10 @@ class CheckedFile {
   std::FILE* Handle() const { return f_; }
 
  private:
-  std::FILE* f_ = nullptr;
+  platform::ReplacingFile replacing_;
+  platform::OutputError error_;
+  std::FILE* f_ = nullptr;  // the appended file, or the replacing one's temporary
+  bool appending_ = false;
   bool ok_ = true;
 };
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/cp1251.h"
 #include "toolkit/format_text.h"
 #include "toolkit/recording_chooser.h"
 #include "toolkit/recording_file.h"
@@ -12,7 +13,7 @@ namespace {
 
 std::string ChannelLine(const toolkit::SetupRecord& s, int i) {
   return toolkit::FormatText("%2d - %2d (%s); \n", i, s.ChannelMap[i],
-                             toolkit::FieldText(s.MemChannels[i].Name).c_str());
+                             platform::FieldToTextLine(s.MemChannels[i].Name).c_str());
 }
 
 }  // namespace

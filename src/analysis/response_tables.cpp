@@ -125,7 +125,7 @@ std::string RatioFileTable(const std::vector<double>* powers, const std::vector<
 bool AppendTextFile(const std::string& path, const std::string& text, std::string& error) {
   CheckedFile f;
   if (!f.Open(path, "a")) {
-    error = "не открыть файл " + path;
+    error = f.ErrorText();
     return false;
   }
   f.Write(text.data(), text.size());

@@ -144,7 +144,7 @@ void WriteText(const SetupRecord& s, const float* const* channels, int mode, con
     out.error = "wr: error open file from disk_1\n" + out.path;
     return;
   }
-  file.Print("%s // станция\n", platform::FieldToUtf8(h.Station).c_str());
+  file.Print("%s // станция\n", platform::FieldToTextLine(h.Station).c_str());
   file.Print("%.5f // дол\n", h.Longitude);
   file.Print("%.5f // шир\n", h.Latitude);
   file.Print("%s   // дата\n", funk.DateTimeText(h.StartTicks, 0.0).c_str());
@@ -154,9 +154,9 @@ void WriteText(const SetupRecord& s, const float* const* channels, int mode, con
     file.Print("%d // число каналов\n", count);
     for (int c = 0; c < count; ++c) {
       const CHANNEL_HEADER& ch = s.MemChannels[c];
-      file.Print("%s // имя канала %d\n", platform::FieldToUtf8(ch.Name).c_str(), int{s.ChannelMap[c]});
+      file.Print("%s // имя канала %d\n", platform::FieldToTextLine(ch.Name).c_str(), int{s.ChannelMap[c]});
       file.Print("1. // коэфф канала %d\n", int{s.ChannelMap[c]});
-      file.Print("%s // tip\n", platform::FieldToUtf8(ch.tip).c_str());
+      file.Print("%s // tip\n", platform::FieldToTextLine(ch.tip).c_str());
     }
     const Range r = MemoryRange(s);
     for (int64_t n = r.nn; n < r.nk && file.Good(); ++n) {
@@ -168,9 +168,9 @@ void WriteText(const SetupRecord& s, const float* const* channels, int mode, con
     file.Print("%d // число каналов\n", int{count});
     for (int c = 0; c < count; ++c) {
       const CHANNEL_HEADER& ch = s.FileChannels[c];
-      file.Print("%s // имя канала %d\n", platform::FieldToUtf8(ch.Name).c_str(), c);
+      file.Print("%s // имя канала %d\n", platform::FieldToTextLine(ch.Name).c_str(), c);
       file.Print("%.9f // коэфф канала %d\n", ch.Coef, c);
-      file.Print("%s // tip\n", platform::FieldToUtf8(ch.tip).c_str());
+      file.Print("%s // tip\n", platform::FieldToTextLine(ch.tip).c_str());
       file.Print("%.4f // коэфф 2 для пересчёта\n", ch.Coef2);
     }
     const int64_t nn = std::max<int64_t>(s.Nn, 0);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "analysis/checked_file.h"
 #include "toolkit/format_text.h"
 #include "toolkit/recording_chooser.h"
 
@@ -120,14 +121,13 @@ std::string SpectrumFileName(const toolkit::SetupRecord& s, int channel) {
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text, std::string& error) {
-  FILE* f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) {
-    error = "не создать файл " + path + ": " + std::strerror(errno);
+  CheckedFile f;
+  if (!f.Open(path, "w")) {
+    error = f.ErrorText();
     return false;
   }
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed) {
+  f.Write(text.data(), text.size());
+  if (!f.Close()) {
     error = "ошибка записи файла " + path;
     return false;
   }

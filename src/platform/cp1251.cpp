@@ -107,3 +107,29 @@ bool Utf8ToField(std::string_view utf8, char* field, std::size_t size) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::string WithoutControlCharacters(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x20 || b == 0x7F) {
+      out.push_back(' ');
+    } else if (b == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+      out.push_back(' ');  // U+0080 ... U+009F
+      ++i;
+    } else {
+      out.push_back(static_cast<char>(b));
+    }
+  }
+  return out;
+}
+
+std::string FieldToTextLine(const char* field, std::size_t size) {
+  return WithoutControlCharacters(FieldToUtf8(field, size));
+}
+
+}  // namespace platform

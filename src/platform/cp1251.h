@@ -44,3 +44,22 @@ bool Utf8ToField(std::string_view utf8, unsigned char (&field)[N]) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+// A name taken from data, made safe for a line of a text file: control characters (C0, DEL and the C1
+// block) become blanks, so a name can never start a line of its own.
+std::string WithoutControlCharacters(std::string_view utf8);
+
+// A Windows-1251 text field as it goes into a UTF-8 text file: converted, control characters blanked.
+std::string FieldToTextLine(const char* field, std::size_t size);
+template <std::size_t N>
+std::string FieldToTextLine(const char (&field)[N]) {
+  return FieldToTextLine(field, N);
+}
+template <std::size_t N>
+std::string FieldToTextLine(const unsigned char (&field)[N]) {
+  return FieldToTextLine(reinterpret_cast<const char*>(field), N);
+}
+
+}  // namespace platform

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/output_file.h"
 #include "recorder/card_page.h"
 #include "toolkit/format_text.h"
 
@@ -70,7 +71,7 @@ FatReadingResult ReadFat(FatLinkOps& link, FatTable& table, StatusBlock& status,
     return out;
   }
 
-  std::unique_ptr<std::FILE, FileCloser> log(std::fopen(options.LogFileName.c_str(), "a"));
+  std::unique_ptr<std::FILE, FileCloser> log(platform::OpenForAppend(options.LogFileName));
   if (!log) {
     ui.Message("не открылся лог-file!", "Error", Icon::Error);
     ui.Terminate(1);

@@ -1,5 +1,7 @@
 #include "recorder/page_reader.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +11,7 @@
 
 #include "platform/clock.h"
 #include "platform/cp1251.h"
+#include "platform/output_file.h"
 #include "recorder/card_page.h"
 #include "recorder/card_sum.h"
 #include "recorder/fat_reading.h"
@@ -190,13 +193,17 @@ DumpResult DumpPages(FatLinkOps& link, const std::string& dir, uint32_t start, u
                      const std::function<void(uint32_t written)>& progress) {
   DumpResult out;
   out.FileName = DumpFileName(dir, start, count);
-  std::FILE* f = std::fopen(out.FileName.c_str(), "wb");
-  if (!f) {
-    out.Messages.push_back("error open file для записи\n" + out.FileName);
+  // The pages go to a temporary file beside the dump: an earlier dump is replaced only by a whole one,
+  // and never through a link.
+  platform::ReplacingFile file;
+  platform::OutputError openError;
+  if (!file.Open(out.FileName, &openError)) {
+    out.Messages.push_back("error open file для записи\n" + out.FileName + "\n" + openError.text);
     out.FileName.clear();
     return out;
   }
   out.Opened = true;
+  std::FILE* f = file.get();
   bool writeFailed = false;
   PageRunCallbacks callbacks;
   callbacks.OnPage = [&](uint32_t, std::span<const uint8_t> page) {
@@ -215,29 +222,33 @@ DumpResult DumpPages(FatLinkOps& link, const std::string& dir, uint32_t start, u
   if (!out.Requested) out.Messages.push_back("Yct_uPG_for_reading_nPg_Card :  error ");
   out.TimedOut = out.Requested && !writeFailed && *received < count;
   if (out.TimedOut) out.Messages.push_back("выход по времени");
-  if (std::fclose(f) != 0 && !writeFailed) {
-    writeFailed = true;
+  // A failed write leaves the last page in doubt: cut the file to the whole pages known written.
+  if (writeFailed && ::ftruncate(::fileno(f), static_cast<off_t>(uint64_t{out.Written} * kCardPageSize)) != 0) {
     out.Messages.push_back("ошибка закрытия файла " + out.FileName);
-  }
-  // A failed write or close leaves the last page in doubt: cut the file to the whole pages known written.
-  std::error_code ec;
-  if (writeFailed) std::filesystem::resize_file(out.FileName, uint64_t{out.Written} * kCardPageSize, ec);
-  if (out.Written == count && !writeFailed) return out;
-  if (out.Written == count) {
-    // The pages are in; only the close complained.
-    return out;
+    out.Written = 0;
   }
   if (out.Written == 0) {
-    std::filesystem::remove(out.FileName, ec);
+    file.Abandon();
     out.Messages.push_back("ни одной страницы не записано; файл " + out.FileName + " удалён");
     out.FileName.clear();
     return out;
   }
-  const std::string real = DumpFileName(dir, start, out.Written);
-  std::filesystem::rename(out.FileName, real, ec);
-  if (ec) {
+  platform::OutputError error;
+  if (out.Written == count) {
+    if (!file.Commit(&error)) {
+      out.Messages.push_back("ошибка закрытия файла " + out.FileName + "\n" + error.text);
+      out.FileName.clear();
+      out.Written = 0;
+    }
+    return out;
+  }
+  // A partial dump is named for the pages it holds, beside (never over) an earlier dump of that name.
+  const std::string real = file.CommitToFreeName(DumpFileName(dir, start, out.Written), &error);
+  if (real.empty()) {
     out.Messages.push_back(toolkit::FormatText("записано страниц: %u из %u; файл ", out.Written, count) +
-                           out.FileName + " не переименован: " + ec.message());
+                           out.FileName + " не записан: " + error.text);
+    out.FileName.clear();
+    out.Written = 0;
     return out;
   }
   out.Messages.push_back(toolkit::FormatText("записано страниц: %u из %u; файл переименован в ", out.Written, count) +

@@ -1,5 +1,8 @@
 #include "recorder/session_texts.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <numbers>
@@ -30,10 +33,18 @@ std::string LogFilePath(const std::string& dataDir, uint8_t series, uint8_t numb
   return (std::filesystem::path(dataDir) / LogFileBaseName(series, number)).generic_string();
 }
 
-bool EnsureDirectory(const std::string& dir) {
+std::string PrepareDataDirectory(const std::string& dir) {
   std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  return std::filesystem::is_directory(dir, ec);
+  const auto parent = std::filesystem::path(dir).parent_path();
+  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+  ::mkdir(dir.c_str(), 0777);  // an existing entry is examined below
+  struct stat st {};
+  // One that cannot be made shows when the log does not open and each file fails.
+  if (::lstat(dir.c_str(), &st) != 0) return {};
+  if (S_ISLNK(st.st_mode)) return "Папка данных " + dir + " — символическая ссылка; файлы в неё не пишутся";
+  if (!S_ISDIR(st.st_mode)) return "Папка данных " + dir + " — не папка; файлы в неё не пишутся";
+  if (st.st_uid != ::geteuid()) return "Папка данных " + dir + " принадлежит другому пользователю; файлы в неё не пишутся";
+  return {};
 }
 
 std::string PcTimeText(const platform::UtcTime& t) {

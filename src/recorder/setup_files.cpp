@@ -1,12 +1,14 @@
 #include "recorder/setup_files.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "platform/output_file.h"
 #include "recorder/recorder_time.h"
 
 namespace recorder {
@@ -40,15 +42,15 @@ const char* const kKalendFormatText =
     "\nстр2 - в 15:20 на 12 мин\nстр3 - в 19:30 на 111 мин;";
 
 bool SaveSetupFile(const YSTANOV& s, const std::string& path, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) {
+  // Through a temporary file: the earlier file stays whole when the write fails, and a link is refused.
+  platform::ReplacingFile out;
+  platform::OutputError why;
+  if (!out.Open(path, &why)) {
     error = "error create  FILE <" + path + ">";
+    if (why.code == ELOOP || why.code == EINVAL) error += "\n" + why.text;
     return false;
   }
-  const bool written = std::fwrite(SetupBytes(s), 1, kSetupSize, f) == kSetupSize;
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed) {
-    std::remove(path.c_str());
+  if (std::fwrite(SetupBytes(s), 1, kSetupSize, out.get()) != kSetupSize || !out.Commit(&why)) {
     error = "error write  FILE <" + path + ">";
     return false;
   }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/output_file.h"
+
 namespace recorder {
 
 void WorkLog::SetFileName(const std::string& path) {
@@ -29,7 +31,8 @@ std::string WorkLog::WriteFailureText(const std::string& path) {
 
 WorkLog::Outcome WorkLog::AppendLocked(const std::string& text) {
   if (fileName_.empty()) return Outcome::NotOpened;
-  std::FILE* f = std::fopen(fileName_.c_str(), "a");
+  // Never through a link planted at the log's name.
+  std::FILE* f = platform::OpenForAppend(fileName_);
   if (f == nullptr) return Outcome::NotOpened;
   const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
   // A full disk may only show when the buffered line is flushed at the close.

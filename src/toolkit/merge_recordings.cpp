@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/cp1251.h"
+#include "platform/output_file.h"
 #include "toolkit/format_text.h"
 #include "toolkit/recording_chooser.h"
 
@@ -23,10 +24,8 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr size_t kBlockFrames = 8192;
 
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return fs::exists(path, ec);
-}
+// Any directory entry takes a name, a dangling link included.
+bool FileExists(const std::string& path) { return platform::NameTaken(path); }
 
 }  // namespace
 
@@ -164,8 +163,10 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
       std::fseek(b.get(), static_cast<long>(HeadersSize(static_cast<uint16_t>(nB))), SEEK_SET) != 0)
     return fail("Ошибка чтения файла; файл не создан", "Error");
 
-  std::FILE* raw = std::fopen(job.outPath.c_str(), "wb");
-  if (raw == nullptr) return fail("Can't open file " + job.outPath);
+  // Created exclusively: never through a link, never over a file that appeared meanwhile.
+  platform::OutputError why;
+  std::FILE* raw = platform::CreateNewFile(job.outPath, &why);
+  if (raw == nullptr) return fail("Can't open file " + job.outPath + "\n" + why.text);
   File out(raw);
   auto failOut = [&](const std::string& text) {
     out.reset();
@@ -191,7 +192,7 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
     b1 = static_cast<int64_t>(job.samplesB);
     last = std::min(a1, b1);
   }
-  { File log(std::fopen(JoinPath(fs::path(job.outPath).parent_path().string(), "2.txt").c_str(), "w")); }
+  platform::ReplaceFileContent(JoinPath(fs::path(job.outPath).parent_path().string(), "2.txt"), "", 0);
 
   std::vector<int32_t> block(kBlockFrames * n);
   std::vector<int32_t> in(kBlockFrames * std::max(nA, nB));

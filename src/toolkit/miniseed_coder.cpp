@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/output_file.h"
 #include "toolkit/civil_date.h"
 #include "toolkit/format_text.h"
 #include "toolkit/recording_file.h"
@@ -171,8 +172,11 @@ bool MiniSEEDCoder::Open() {
     std::memcpy(out.trace->station, out.layout->station, sizeof out.trace->station);
     std::memcpy(out.trace->channel, out.layout->channel, sizeof out.trace->channel);
     out.path = MakeFileName(c);
-    out.file = std::fopen(out.path.c_str(), "wb");
-    if (out.file == nullptr) return Abort("miniseed: не удалось создать файл " + out.path);
+    // An export never replaces a file (two stations with the same start share names) nor writes
+    // through a link: the name is created exclusively, or the export is refused naming the file.
+    platform::OutputError why;
+    out.file = platform::CreateNewFile(out.path, &why);
+    if (out.file == nullptr) return Abort("miniseed: не удалось создать файл. " + why.text);
     made_.push_back(out.path);
   }
   open_ = true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/cp1251.h"
+#include "platform/output_file.h"
 #include "toolkit/funk.h"
 #include "toolkit/recording_file.h"
 
@@ -55,18 +56,16 @@ bool WriteSampleRecording(const std::string& path, const SampleRecordingPlan& pl
     ch.Coef2 = 1.0;
   }
 
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
+  platform::ReplacingFile out;  // never through a link; an earlier file is replaced only by a whole one
+  if (!out.Open(path)) return false;
+  std::FILE* f = out.get();
   bool ok = WriteMainHeader(f, header) == HeaderIo::Ok && WriteChannelHeaders(f, channels) == HeaderIo::Ok;
   std::vector<int32_t> frame(plan.channels);
   for (uint32_t n = 0; ok && n < plan.frames; ++n) {
     for (uint16_t c = 0; c < plan.channels; ++c) frame[c] = SampleValue(plan, c, n);
     ok = std::fwrite(frame.data(), sizeof(int32_t), frame.size(), f) == frame.size();
   }
-  ok = std::fflush(f) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok) std::remove(path.c_str());
-  return ok;
+  return ok && out.Commit();
 }
 
 }  // namespace toolkit

@@ -1,10 +1,9 @@
 #include "toolkit/setup_file.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 
+#include "platform/output_file.h"
 #include "toolkit/funk.h"
 
 namespace toolkit {
@@ -15,19 +14,13 @@ namespace {
 
 enum class WriteOutcome { Ok, CannotCreate, ShortWrite };
 
-// Writes `size` bytes to a temporary file beside `path`, flushes it to the disk and renames it over
-// `path`. On any failure the temporary file is removed and `path` is left as it was.
+// Writes `size` bytes to a fresh temporary file beside `path`, flushes it to the disk and renames it
+// over `path`; a `path` that is a link is refused. On any failure `path` is left as it was.
 WriteOutcome WriteFileAtomically(const std::string& path, const void* data, size_t size) {
-  const std::string temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) return WriteOutcome::CannotCreate;
-  bool ok = std::fwrite(data, 1, size, f) == size;
-  ok = std::fflush(f) == 0 && ok;
-  ok = ::fsync(::fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return WriteOutcome::Ok;
-  std::remove(temp.c_str());
-  return WriteOutcome::ShortWrite;
+  platform::ReplacingFile out;
+  if (!out.Open(path)) return WriteOutcome::CannotCreate;
+  if (std::fwrite(data, 1, size, out.get()) != size) return WriteOutcome::ShortWrite;
+  return out.Commit() ? WriteOutcome::Ok : WriteOutcome::ShortWrite;
 }
 
 }  // namespace

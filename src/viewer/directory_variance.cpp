@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/output_file.h"
 #include "toolkit/civil_date.h"
 #include "toolkit/format_text.h"
 #include "toolkit/recording_chooser.h"
@@ -143,8 +144,9 @@ DirectoryVarianceOutcome DirectoryVariance(const toolkit::SetupRecord& s, const 
   double mean[toolkit::kMaxChannels] = {};
   for (int c = 0; c < channels; ++c) mean[c] = sum[c] / static_cast<double>(total);
 
-  UniqueFile txt(std::fopen(toolkit::JoinPath(dir, kDirectoryVarianceFile).c_str(), "w"));
-  if (!txt) {
+  // Replaces an earlier file only when written whole, and never through a link.
+  platform::ReplacingFile txt;
+  if (!txt.Open(toolkit::JoinPath(dir, kDirectoryVarianceFile))) {
     out.messages.push_back("gistogramma: error open file from disk_1");
     return out;
   }
@@ -198,7 +200,7 @@ DirectoryVarianceOutcome DirectoryVariance(const toolkit::SetupRecord& s, const 
       rms();
     }
   }
-  if (std::fwrite(text.data(), 1, text.size(), txt.get()) != text.size() || std::fflush(txt.get()) != 0) {
+  if (std::fwrite(text.data(), 1, text.size(), txt.get()) != text.size() || !txt.Commit()) {
     out.messages.push_back("gistogramma: error write file");
     return out;
   }

@@ -4,6 +4,11 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
 #include <numeric>
 
 #include "live_fixture.h"
@@ -25,6 +30,7 @@ class LiveWriterTest : public ::testing::Test {
     };
     setup.Log = [this](const std::string& line) { log.push_back(line); };
     setup.Tell = [this](const std::string& text) { told.push_back(text); };
+    setup.WriteBytes = writeBytes;
     return OpenLiveWriter(std::move(setup), counters);
   }
 
@@ -46,6 +52,7 @@ class LiveWriterTest : public ::testing::Test {
   LiveCounters counters;
   std::vector<std::string> log;
   std::vector<std::string> told;
+  std::function<long(int, const void*, size_t)> writeBytes;
 };
 
 TEST_F(LiveWriterTest, FileInDayDirectoryWithHeaderAndInterleavedSamples) {
@@ -292,6 +299,102 @@ TEST_F(LiveWriterTest, DiskFullIsLoggedClosesTheFileAtWholeFramesAndTellsTheUser
   EXPECT_LE(size, 10'000u);
   EXPECT_EQ((size - 264) % 8, 0u);  // whole frames of two channels after the headers
   EXPECT_GE(size, 264u + uint64_t{8} * 84 * (written > 4 ? written - 6 : 0));
+}
+
+// A disk that takes `budget` more bytes, then answers ENOSPC, as a full file system does.
+TEST_F(LiveWriterTest, FullDiskKeepsOnlyReceivedSamplesInWholeFramesAndTellsOncePerEpisode) {
+  size_t budget = 264 + 8 * 84 * 10 + 100;  // ten blocks and 12 1/2 frames of the eleventh
+  writeBytes = [&budget](int fd, const void* data, size_t size) -> long {
+    if (budget == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    const size_t n = std::min(size, budget);
+    budget -= n;
+    return static_cast<long>(::write(fd, data, n));
+  };
+  setupBlock = LiveSetup(100, 2);
+  setupBlock.EventWindow = 1;
+  setupBlock.EventChannels = 1;
+  setupBlock.Thresholds[0] = setupBlock.Thresholds[1] = 5;  // every block holds events
+  auto w = Make(100, 2);
+  const uint32_t t0 = UnitSeconds(2026, 3, 15, 12, 0, 0);
+  auto block = [&](int b) {
+    auto h = BlockHeader(t0 + 84 * b / 100, static_cast<uint16_t>(84 * b % 100), 2, 84);
+    if (b == 0) w->Prime(h);
+    std::vector<int32_t> samples(168);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = (b + 1) * 1000 + static_cast<int32_t>(i);
+    Feed(*w, h, samples);
+  };
+  // The samples a file holds, checked against what was fed: blocks from `first` on, `frames` rows.
+  auto holds = [](const fs::path& file, int first, size_t frames) {
+    const auto bytes = FileBytes(file.string());
+    ASSERT_EQ(bytes.size(), 264 + 8 * frames) << file;
+    for (size_t row = 0; row < frames; ++row)
+      for (size_t c = 0; c < 2; ++c)
+        ASSERT_EQ(At<int32_t>(bytes, 264 + 8 * row + 4 * c),
+                  (first + static_cast<int>(row / 84) + 1) * 1000 + static_cast<int32_t>(row % 84 * 2 + c))
+            << file << " row " << row;
+  };
+  auto files = [&] {
+    std::vector<fs::path> all;
+    for (const auto& e : fs::directory_iterator(dir.path() / "_03_15")) all.push_back(e.path());
+    std::sort(all.begin(), all.end());
+    return all;
+  };
+  for (int b = 0; b < 30; ++b) block(b);
+  ASSERT_EQ(told.size(), 1u);  // once for the whole episode, not at every block
+  EXPECT_NE(told[0].find(kLiveWriteFailed), std::string::npos);
+  ASSERT_EQ(files().size(), 1u);  // the files opened on the full disk hold nothing and are gone
+  EXPECT_EQ(files()[0].filename(), "151200.0!");
+  holds(files()[0], 0, 84 * 10 + 12);
+  EXPECT_EQ(counters.EventFileCount, 1);
+
+  // Space comes back: a new file, then the disk fills again, a new episode.
+  budget = 264 + 8 * 84 * 5;
+  for (int b = 30; b < 38; ++b) block(b);
+  w->CloseLiveFile();
+  EXPECT_EQ(told.size(), 2u);
+  ASSERT_EQ(files().size(), 2u);
+  holds(files()[1], 30, 84 * 5);
+  EXPECT_EQ(counters.EventFileCount, 2);
+}
+
+// The same on a real full file system: a 64 KiB tmpfs, where the test may mount one.
+TEST_F(LiveWriterTest, FullTmpfsHoldsNoSampleThatWasNotReceived) {
+  const fs::path mount = dir.path() / "small";
+  fs::create_directories(mount);
+  if (::mount("tmpfs", mount.c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "no tmpfs may be mounted here";
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{mount};
+  LiveWriterSetup setup;
+  setup.DataDir = mount.string();
+  setup.Channels = recorder::ChannelsFromMask(3);
+  setup.Setup = LiveSetup(100, 2);
+  setup.Setup.FileMinutes = 1;
+  setup.Log = [this](const std::string& line) { log.push_back(line); };
+  setup.Tell = [this](const std::string& text) { told.push_back(text); };
+  auto w = OpenLiveWriter(setup, counters);
+  const uint32_t t0 = UnitSeconds(2026, 3, 15, 12, 0, 0);
+  std::vector<int32_t> samples(168, 7);  // no zero is ever received
+  for (int b = 0; b < 200; ++b) {
+    auto h = BlockHeader(t0 + 84 * b / 100, static_cast<uint16_t>(84 * b % 100), 2, 84);
+    if (b == 0) w->Prime(h);
+    Feed(*w, h, samples);
+  }
+  w->CloseLiveFile();
+  EXPECT_EQ(told.size(), 1u);
+  size_t files = 0;
+  for (const auto& e : fs::directory_iterator(mount / "_03_15")) {
+    ++files;
+    const auto bytes = FileBytes(e.path().string());
+    ASSERT_GT(bytes.size(), 264u) << e.path();
+    EXPECT_EQ((bytes.size() - 264) % 8, 0u) << e.path();
+    for (size_t at = 264; at + 4 <= bytes.size(); at += 4) ASSERT_EQ(At<int32_t>(bytes, at), 7) << e.path() << " @" << at;
+  }
+  EXPECT_GE(files, 1u);
 }
 
 }  // namespace

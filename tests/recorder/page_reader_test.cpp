@@ -137,5 +137,27 @@ TEST_F(PageDumpOverLink, NothingWrittenRemovesTheFile) {
   EXPECT_TRUE(fs::is_empty(dir));
 }
 
+TEST_F(PageDumpOverLink, NoDumpGoesThroughALinkOrOverAnEarlierDump) {
+  UnitLinkFatOps ops(link);
+  { std::ofstream(dir / "target") << "precious"; }
+  fs::create_symlink(dir / "target", dir / "000000512.0008");
+  DumpResult r = DumpPages(ops, dir.string(), 512, 8);
+  EXPECT_FALSE(r.Opened);
+  EXPECT_EQ(r.Written, 0u);
+  ASSERT_FALSE(r.Messages.empty());
+  EXPECT_NE(r.Messages[0].find("символическая ссылка"), std::string::npos) << r.Messages[0];
+  EXPECT_EQ(FileBytes((dir / "target").string()).size(), 8u);
+
+  // A partial dump lands beside an earlier dump of its name.
+  { std::ofstream(dir / "000000600.0003") << "earlier"; }
+  r = DumpPages(ops, dir.string(), 600, 8, [&](uint32_t written) {
+    if (written == 3) Unit().Line().Stall(true);
+  });
+  EXPECT_EQ(r.FileName, (dir / "000000600.0003_2").string());
+  EXPECT_EQ(FileBytes(r.FileName), Card(600, 3));
+  EXPECT_EQ(FileBytes((dir / "000000600.0003").string()).size(), 7u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 4);  // no temporary file left
+}
+
 }  // namespace
 }  // namespace recorder

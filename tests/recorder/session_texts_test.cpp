@@ -20,17 +20,38 @@ TEST(SessionTexts, DataDirectoryAndLogNamesFollowSeriesAndNumber) {
   EXPECT_EQ(LogFilePath("/home/field/Unit_02_041", 0x02, 41), "/home/field/Unit_02_041/log_02_041.txt");
 }
 
-TEST(SessionTexts, TheDataDirectoryIsCreatedOnlyWhereItCanBe) {
+TEST(SessionTexts, TheDataDirectoryIsCreatedOnlyWhereItCanBeAndRefusedWhenPlanted) {
   namespace fs = std::filesystem;
   const fs::path base = fs::path(::testing::TempDir()) / ("session_dir_" + std::to_string(::getpid()));
   fs::remove_all(base);
   const std::string dir = DataDirPath(base.string(), 1, 2);
-  EXPECT_TRUE(EnsureDirectory(dir));
+  EXPECT_EQ(PrepareDataDirectory(dir), "");
   EXPECT_TRUE(fs::is_directory(dir));
-  EXPECT_TRUE(EnsureDirectory(dir)) << "an existing directory is fine";
+  EXPECT_EQ(PrepareDataDirectory(dir), "") << "an existing directory is fine";
+  EXPECT_EQ(PrepareDataDirectory("/proc/no_such_place"), "") << "the log's failure tells";
   std::ofstream((base / "plain").string()) << "x";
-  EXPECT_FALSE(EnsureDirectory((base / "plain").string()));
-  EXPECT_FALSE(EnsureDirectory("/proc/no_such_place"));
+  fs::create_directory(base / "elsewhere");
+  fs::create_symlink(base / "elsewhere", base / "Unit_01_003");
+  fs::create_directory(base / "Unit_01_004");
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    EXPECT_EQ(::chown((base / "Unit_01_004").c_str(), 65534, 65534), 0);
+  }
+  struct Row {
+    std::string dir;
+    const char* why;
+  } rows[] = {
+      {(base / "plain").string(), "не папка"},
+      {DataDirPath(base.string(), 1, 3), "символическая ссылка"},
+      {DataDirPath(base.string(), 1, 4), root ? "другому пользователю" : ""},
+  };
+  for (const Row& r : rows) {
+    const std::string refusal = PrepareDataDirectory(r.dir);
+    EXPECT_NE(refusal.find(r.why), std::string::npos) << r.dir << ": " << refusal;
+    if (*r.why) {
+      EXPECT_NE(refusal.find(r.dir), std::string::npos) << refusal;
+    }
+  }
   fs::remove_all(base);
 }
 

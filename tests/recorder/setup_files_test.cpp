@@ -37,6 +37,15 @@ class SetupFiles : public ::testing::Test {
   fs::path dir_;
 };
 
+TEST_F(SetupFiles, SetupFileIsNeverWrittenThroughALink) {
+  WriteText("target", "precious");
+  fs::create_symlink(dir_ / "target", dir_ / kSetupFileName);
+  std::string error;
+  EXPECT_FALSE(SaveSetupFile(*Block(0x21), Path(kSetupFileName), error));
+  EXPECT_NE(error.find("символическая ссылка"), std::string::npos) << error;
+  EXPECT_EQ(fs::file_size(dir_ / "target"), 8u);
+}
+
 TEST_F(SetupFiles, SetupFileRoundTripKeepsTheStation) {
   auto saved = Block(0x21);
   std::strcpy(saved->Station, "NEWST");

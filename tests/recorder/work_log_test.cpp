@@ -64,6 +64,15 @@ TEST_F(WorkLogTest, ALogThatCannotBeOpenedTellsEveryLineAndGoesOn) {
   EXPECT_EQ(notices.size(), 2u);
 }
 
+TEST_F(WorkLogTest, ALinkAtTheLogsNameIsNotFollowed) {
+  std::ofstream(dir / "target") << "precious";
+  fs::create_symlink(dir / "target", dir / "log.txt");
+  log.SetFileName((dir / "log.txt").string());
+  EXPECT_FALSE(log.Write("line"));
+  EXPECT_EQ(Contents(dir / "target"), "precious");
+  EXPECT_EQ(notices.size(), 1u);
+}
+
 TEST_F(WorkLogTest, NoFileNameYetIsAFailureToo) {
   EXPECT_FALSE(log.Write("before the session"));
   ASSERT_EQ(notices.size(), 1u);

@@ -165,6 +165,15 @@ TEST(MergeRecordingsTest, DefaultNameRaisesTheFirstCharacterWhileTakenBelow9) {
   EXPECT_EQ(DefaultMergeName(dir.path(), "8x"), "9x");
   EXPECT_EQ(DefaultMergeName(dir.path(), "9x"), "9x");
   EXPECT_EQ(DefaultMergeName(dir.path(), "51.rec"), "51.rec");
+  // A dangling link takes its name too, and the merge never creates a file through one.
+  fs::create_symlink(dir.File("elsewhere"), dir.File("51.rec"));
+  EXPECT_EQ(DefaultMergeName(dir.path(), "51.rec"), "61.rec");
+  Pair p(Plan(1, 100, kStart), Plan(1, 100, kStart));
+  fs::create_symlink(dir.File("elsewhere"), p.dir.File("out.rec"));
+  const MergeOutcome out = MergeRecordings(p.Job(false));
+  EXPECT_FALSE(out.ok);
+  EXPECT_NE(out.message.find(p.dir.File("out.rec")), std::string::npos) << out.message;
+  EXPECT_FALSE(fs::exists(dir.File("elsewhere")));
 }
 
 }  // namespace

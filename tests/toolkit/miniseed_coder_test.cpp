@@ -154,6 +154,31 @@ TEST(MiniSEEDCoderTest, FileThatCannotBeMadeFailsOpenNamingIt) {
   const int32_t v[2] = {1, 2};
   EXPECT_FALSE(w.AddSample(v));
   EXPECT_FALSE(w.Close());
+
+  // An earlier export (another station with the same start) or a planted link at a name: refused,
+  // naming the file; nothing replaced, nothing of this export left.
+  for (const char* planted : {"earlier", "link"}) {
+    support::TempDir out;
+    const std::string second = out.File("2004-7-5-12-0-0-1.mseed");
+    std::ofstream(out.File("target")) << "precious";
+    if (std::string(planted) == "link") {
+      std::filesystem::create_symlink(out.File("target"), second);
+    } else {
+      std::ofstream(second) << "precious";
+    }
+    MiniSEEDCoder again;
+    ASSERT_TRUE(again.SetChannelCount(2));
+    again.SetSampleRate(100);
+    again.SetOutputDir(out.path());
+    again.SetTimeMark(kNoon, 0);
+    EXPECT_FALSE(again.Open());
+    EXPECT_NE(again.Error().find(second), std::string::npos) << again.Error();
+    EXPECT_EQ(FilesIn(out.path()).size(), 2u) << planted;
+    std::ifstream in(out.File("target"));
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "precious");
+  }
 }
 
 TEST(MiniSEEDCoderTest, FullDiskStopsAtTheFirstFailedRecordAndRemovesTheFiles) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "support/file_size_limit.h"
 #include "toolkit/funk.h"
 
 namespace fs = std::filesystem;
@@ -115,18 +116,35 @@ TEST_F(SetupFileTest, FailedSaveIsReportedAndLeavesTheOldFile) {
   EXPECT_EQ(e.caption, "ERROR");
 
   // A full disk: the short write is reported and the previous file is kept whole.
-  if (fs::exists("/dev/full")) {
-    WriteBytes(Bytes(*setup));
-    fs::create_symlink("/dev/full", path_ + ".tmp");
-    setup->Dt = 0.5;
-    const auto full = toolkit::SaveSetupFile(path_, *setup);
-    EXPECT_TRUE(full.failed);
-    EXPECT_EQ(full.text, "Can't wtite <qvd.0>");
-    EXPECT_EQ(fs::file_size(path_), 15384u);
-    auto back = std::make_unique<SetupRecord>();
-    toolkit::LoadSetupFile(path_, *back, "/d/");
-    EXPECT_EQ(back->Dt, 0.01);
+  WriteBytes(Bytes(*setup));
+  setup->Dt = 0.5;
+  {
+    support::FileSizeLimit full(4096);
+    const auto e2 = toolkit::SaveSetupFile(path_, *setup);
+    EXPECT_TRUE(e2.failed);
+    EXPECT_EQ(e2.text, "Can't wtite <qvd.0>");
   }
+  EXPECT_EQ(fs::file_size(path_), 15384u);
+  auto back = std::make_unique<SetupRecord>();
+  toolkit::LoadSetupFile(path_, *back, "/d/");
+  EXPECT_EQ(back->Dt, 0.01);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1);  // no temporary file left
+}
+
+TEST_F(SetupFileTest, PlantedLinksAreNeitherFollowedNorReplaced) {
+  auto setup = std::make_unique<SetupRecord>();
+  toolkit::SetSetupDefaults(*setup, "/d/");
+  { std::ofstream(dir_ / "target") << "precious"; }
+  // At the old temporary name: the save goes on beside it and leaves the target alone.
+  fs::create_symlink(dir_ / "target", path_ + ".tmp");
+  EXPECT_FALSE(toolkit::SaveSetupFile(path_, *setup).failed);
+  EXPECT_EQ(fs::file_size(path_), 15384u);
+  // At "qvd.0" itself: refused.
+  fs::remove(path_);
+  fs::create_symlink(dir_ / "target", path_);
+  EXPECT_EQ(toolkit::SaveSetupFile(path_, *setup).text, "Can't open <qvd.0>");
+  EXPECT_TRUE(fs::is_symlink(path_));
+  EXPECT_EQ(fs::file_size(dir_ / "target"), 8u);
 }
 
 TEST_F(SetupFileTest, DefaultsThatCannotBeWrittenAreAFailure) {

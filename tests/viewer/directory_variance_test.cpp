@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cmath>
 #include <fstream>
 #include <memory>
@@ -149,6 +151,13 @@ print(out)
   EXPECT_NE(got.find("  * остаток 600 точек"), std::string::npos);
   EXPECT_NE(got.find("; 020%; "), std::string::npos);
   EXPECT_NE(got.find("; 01.01.2001 00:30:00; a.dat;"), std::string::npos);
+
+  // A link planted at the result's name is not written through.
+  std::filesystem::remove(dir.File(viewer::kDirectoryVarianceFile));
+  std::ofstream(dir.File("target.txt")) << "precious";
+  std::filesystem::create_symlink(dir.File("target.txt"), dir.File(viewer::kDirectoryVarianceFile));
+  EXPECT_FALSE(viewer::DirectoryVariance(*s, dir.path(), nullptr).written);
+  EXPECT_EQ(ReadText(dir.File("target.txt")), "precious");
 }
 
 TEST_F(VarianceTest, WindowUnderOneSampleOrNoMatchingFileWritesNothing) {

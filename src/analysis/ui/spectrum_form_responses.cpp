@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/cp1251.h"
 #include "analysis/interval_spectrum.h"
 #include "analysis/response_tables.h"
 #include "analysis/spectrum_colors.h"
@@ -24,7 +25,8 @@ namespace analysis {
 namespace {
 
 std::string ChannelNameText(const toolkit::SetupRecord& s, int c) {
-  return c >= 0 && c < 64 ? toolkit::FieldText(s.MemChannels[c].Name) : std::string();
+  // Names come from the recording's headers in Windows-1251 and go into UTF-8 text files.
+  return c >= 0 && c < 64 ? platform::FieldToTextLine(s.MemChannels[c].Name) : std::string();
 }
 
 }  // namespace
@@ -75,7 +77,7 @@ void TForm_spek::forACHClick() {
   EnableSpectrumMenus(1);
   std::string error;
   if (!AppendTextFile(toolkit::ProgramDir + "for_ACF.txt",
-                      ResponseText(toolkit::FieldText(s.FileName), names, tables), error))
+                      ResponseText(platform::WithoutControlCharacters(toolkit::FieldText(s.FileName)), names, tables), error))
     platform::ui::ShowMessage(error);
 }
 
@@ -196,7 +198,7 @@ void TForm_spek::N_formaClick() {
       PeaksAboveLevel(Buffers.WorkBuffer.data(), first, half - 2, T, std::max(Buffers.N, 1), s.Dt);
   std::string error;
   if (!AppendTextFile("for_ACF.txt",
-                      PeaksAboveText(toolkit::FieldText(s.FileName), s.Channel, ChannelNameText(s, s.Channel), peaks),
+                      PeaksAboveText(platform::WithoutControlCharacters(toolkit::FieldText(s.FileName)), s.Channel, ChannelNameText(s, s.Channel), peaks),
                       error)) {
     platform::ui::ShowMessage(error);
     return;

@@ -232,8 +232,11 @@ void Trecorder::StartSession() {
   CB_HF_U->setCurrentIndex(std::min<int>(Setup->HighPassIndex, CB_HF_U->count() - 1));
 
   DataDir = DataDirPath(startDir_, UnitSeries(status), UnitNumber(status));
-  EnsureDirectory(DataDir);  // a directory that cannot be made shows when the log does not open
-  LogFileName = LogFilePath(DataDir, UnitSeries(status), UnitNumber(status));
+  // A data directory planted as a link, or another user's, gets no file: the log does not open and
+  // the commands that write files refuse.
+  DataDirRefusal = PrepareDataDirectory(DataDir);
+  if (!DataDirRefusal.empty()) platform::ui::ShowMessage(DataDirRefusal);
+  LogFileName = DataDirRefusal.empty() ? LogFilePath(DataDir, UnitSeries(status), UnitNumber(status)) : "";
   TheWorkLog().SetFileName(LogFileName);
 
   const platform::UtcTime started = platform::CurrentClock().NowUtc();
@@ -252,6 +255,12 @@ void Trecorder::StartSession() {
   setWindowTitle(QString::fromStdString(MainCaption(BuildDate(), serial, description, firmware)));
   WriteLog(SessionStartLine(BuildDate(), BuildTime(), status, firmware, started));
   Tmer2->start();
+}
+
+bool Trecorder::DataDirUsable() {
+  if (DataDirRefusal.empty()) return true;
+  platform::ui::ShowMessage(DataDirRefusal);
+  return false;
 }
 
 void Trecorder::BB_closeClick() {

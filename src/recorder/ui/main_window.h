@@ -59,6 +59,9 @@ class Trecorder : public QMainWindow {
   uint16_t SelCount = 0;
   std::string LogFileName;
   std::string DataDir;
+  std::string DataDirRefusal;  // why no file may be written in DataDir, or ""
+  // False (the user told why) when files may not be written in DataDir.
+  bool DataDirUsable();
   uint32_t BegPage = 0;
   uint32_t EndPage = 0;
   uint16_t ReadPortion = 4096;

@@ -137,7 +137,7 @@ void Trecorder::B_stopClick() {
 }
 
 void Trecorder::B_translClick() {
-  if (!link_ || !Setup || DownloadRunning()) return;
+  if (!link_ || !Setup || DownloadRunning() || !DataDirUsable()) return;
   // The signal of a live registration, from the program's directory, while the command goes on.
   const std::string signal = (QCoreApplication::applicationDirPath() + "/SIGNAL.WAV").toStdString();
   platform::ui::PlaySoundAsync(signal, [](const std::string& why) { WriteLog("SIGNAL.WAV не проигран: " + why); });

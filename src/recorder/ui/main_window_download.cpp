@@ -135,6 +135,10 @@ void Trecorder::B_readClick() {
     DownloadDone();
     return;
   }
+  if (!DataDirUsable()) {
+    DownloadDone();
+    return;
+  }
   // "коррекция времени": the first chosen file alone, after the check of its synchronisation.
   if (SB_korr->isChecked() && !CheckTimeCorrection()) {
     DownloadDone();

@@ -17,7 +17,7 @@ void Trecorder::ConnectPageReader() {
 }
 
 void Trecorder::BB_rwClick() {
-  if (!link_) return;
+  if (!link_ || !DataDirUsable()) return;
   PageReaderContext context;
   context.BegPageText = E_Beg_adr->text().toStdString();
   context.ReadPortion = ReadPortion;

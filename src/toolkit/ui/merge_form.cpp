@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
+#include "platform/output_file.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/modal_run.h"
 #include "toolkit/recording_chooser.h"
@@ -133,7 +134,7 @@ void TForm4::N_po_beginClick(QAction* sender) {
   for (;;) {
     name = AskName(this, name);
     if (name.empty()) return;  // cancelled: nothing is written
-    if (!std::filesystem::exists(JoinPath(dirB_, name))) break;
+    if (!platform::NameTaken(JoinPath(dirB_, name))) break;
     platform::ui::ShowMessage("Файл с таким именем существует");
   }
   job.pathA = pathA_;

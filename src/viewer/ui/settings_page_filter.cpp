@@ -8,8 +8,11 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
 
+#include "platform/output_file.h"
 #include "platform/ui/colors.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/paint_box.h"
@@ -240,15 +243,16 @@ void TSh_filt_yctPage::DesignPotterFilter(int16_t n, int16_t type, double f1, do
 void TSh_filt_yctPage::WriteListing(const std::vector<double>& h, double f1, double dt) {
   const PotterListing listing = BuildPotterListing(h, f1, dt);
   const QString path = ListingDir.isEmpty() ? QString(kPotterListingFile) : QDir(ListingDir).filePath(kPotterListingFile);
-  std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
-  if (!out) {
-    platform::ui::ShowMessage("flt.txt");
+  // Through a fresh temporary file: a link planted at the listing's name is refused, not rewritten.
+  platform::ReplacingFile out;
+  platform::OutputError why;
+  if (!out.Open(path.toStdString(), &why)) {
+    platform::ui::ShowMessage(why.code == ELOOP ? why.text : std::string("flt.txt"));
     return;
   }
   if (!listing.Correction.empty()) platform::ui::ShowMessage(listing.Correction);
-  out << listing.Text;
-  out.close();
-  if (!out) platform::ui::ShowMessage("flt.txt");
+  if (std::fwrite(listing.Text.data(), 1, listing.Text.size(), out.get()) != listing.Text.size() || !out.Commit())
+    platform::ui::ShowMessage("flt.txt");
 }
 
 }  // namespace viewer

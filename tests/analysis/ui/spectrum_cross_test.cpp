@@ -2,6 +2,8 @@
 // the ".kog" file of both layouts and the setup results.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
@@ -141,6 +143,7 @@ TEST_F(SpectrumCrossTest, PairOfChannelsTwoAndThreeDrawsAndWritesItsFile) {
 
 TEST_F(SpectrumCrossTest, LastChannelTakesTheFirstPair) {
   FillChannels({1.0f, -1.0f, 1.0f});
+  std::strcpy(S().MemChannels[1].Name, "\xCA\xE0\xED\n\xC7");  // Windows-1251 "Кан", a line end, "З"
   S().Channel = 2;
   Open();
   support::Ui().ExpectMessage(MsgAnswer::Ok, "обрабатываем каналы 0 и 1");
@@ -152,7 +155,8 @@ TEST_F(SpectrumCrossTest, LastChannelTakesTheFirstPair) {
   const auto lines = KogLines();
   ASSERT_GT(lines.size(), 50u);
   EXPECT_EQ(lines[1], " 0 -  4 (K0); ");
-  EXPECT_EQ(lines[2], " 1 -  5 (K1); ");
+  EXPECT_EQ(lines[2], " 1 -  5 (Кан З); ");  // UTF-8, one line
+  EXPECT_EQ(std::system(("iconv -f utf-8 -t utf-8 " + dir_ + "/rec.xx.kog >/dev/null 2>&1").c_str()), 0);
   EXPECT_NEAR(std::fabs(Numbers(lines[3 + 160])[6]), 1.0, 1e-5);  // opposite polarity: phase pi
 }
 

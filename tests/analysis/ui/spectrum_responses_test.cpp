@@ -2,6 +2,8 @@
 // peaks appended to "for_ACF.txt", the three-component ratio file, and the colour of every drawn cell.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -194,6 +196,7 @@ for k in range(1, N//2//3):
 TEST_F(SpectrumResponsesTest, PeaksAboveTheCursorLevelFollowTheCrossingRule) {
   FillChannels(1, 20000, {{{30, 1.0}, {32, 0.6}, {80, 0.4}, {81.5, 0.3}, {200, 0.2}}});
   std::strcpy(S().FileName, "rec.xx");
+  std::strcpy(S().MemChannels[0].Name, "Z\r\xCA\xE0\xED");  // Windows-1251 "Кан" after a control character
   S().FftLength = 1024;
   S().SpectrumLastBin = 400;
   Open();
@@ -208,7 +211,8 @@ TEST_F(SpectrumResponsesTest, PeaksAboveTheCursorLevelFollowTheCrossingRule) {
   support::Ui().ExpectMessage(MsgAnswer::Ok, "выше 0.050");
   form->N_forma->trigger();
   const std::string text = ReadAll("for_ACF.txt");
-  ASSERT_EQ(text.rfind("\n\n   rec.xx:  канал 0 - ch0\n", 0), 0u) << text;
+  ASSERT_EQ(text.rfind("\n\n   rec.xx:  канал 0 - Z Кан\n", 0), 0u) << text;
+  EXPECT_EQ(std::system("iconv -f utf-8 -t utf-8 for_ACF.txt >/dev/null 2>&1"), 0);
   const std::vector<double> ref = analysis_test::PythonNumbers("above_level", "first = " + std::to_string(first) + R"(
 import numpy as np
 S = np.fromfile('spectrum.f32', dtype=np.float32).astype(np.float64)
@@ -223,7 +227,7 @@ for k in range(first, 512 - 1):
 m = max(p[1] for p in peaks)
 for k, v in peaks: print(k/(1024*0.01)); print(v/m); print(v)
 )");
-  const std::vector<double> got = NumbersOf(text.substr(text.find("ch0\n") + 4));
+  const std::vector<double> got = NumbersOf(text.substr(text.find("Кан\n") + std::string("Кан\n").size()));
   ASSERT_EQ(got.size(), ref.size()) << text;
   EXPECT_GE(got.size(), 9u);
   for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], ref[i], 1e-4) << i;

@@ -1,0 +1,71 @@
+#pragma once
+// Creating the files both programs write. Data folders come from the field and from colleagues, so an
+// output never goes through a symbolic link in its last component, a new file is created exclusively
+// (any directory entry of that name, a dangling link included, counts as taken), and an existing file
+// is replaced only through a fresh temporary file renamed over it. Every failure is reported.
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+// Why an output file could not be made: the errno and a text naming the file.
+struct OutputError {
+  int code = 0;
+  std::string text;
+};
+
+// The text of a failure to make `path`, naming it (a link is called a link).
+std::string OutputErrorText(const std::string& path, int code);
+
+// True when a directory entry of any kind has this name (a dangling link included).
+bool NameTaken(const std::string& path);
+
+// `name`, or `name` + "_2", "_3", ...: the first that no directory entry holds.
+std::string FreeName(const std::string& name);
+
+// Renames `from` to FreeName(`to`) without ever replacing an entry that appears meanwhile; the name
+// it took, or "" with `error` set.
+std::string RenameToFreeName(const std::string& from, const std::string& to, OutputError* error = nullptr);
+
+// A new file for writing (mode "wb"); nullptr with `error` set when the name is taken or cannot be made.
+std::FILE* CreateNewFile(const std::string& path, OutputError* error = nullptr);
+// The same as a file descriptor (-1 on failure).
+int CreateNewFd(const std::string& path, OutputError* error = nullptr);
+
+// A file to append to (mode "ab"), created when absent; never through a link, never anything but a
+// regular file.
+std::FILE* OpenForAppend(const std::string& path, OutputError* error = nullptr);
+
+// Writes a file that replaces `path` (or creates it): the data goes to a fresh temporary file beside
+// it, which Commit flushes to the disk and renames over `path`. A `path` that is a symbolic link or
+// anything but a regular file is refused. Destroyed without Commit, the temporary file is removed and
+// `path` is left as it was.
+class ReplacingFile {
+ public:
+  ReplacingFile() = default;
+  ~ReplacingFile();
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+  bool Open(const std::string& path, OutputError* error = nullptr);
+  std::FILE* get() const { return file_; }
+  // Flushes, closes and renames into place; false (the temporary removed) when any step fails.
+  bool Commit(OutputError* error = nullptr);
+  // Flushes and closes as Commit does, but moves the file to FreeName(`to`) instead, replacing
+  // nothing; the name it took, or "".
+  std::string CommitToFreeName(const std::string& to, OutputError* error = nullptr);
+  void Abandon();
+
+ private:
+  int Close();  // 0 or the errno of the flush, the sync or the close
+
+  std::string path_;
+  std::string temp_;
+  std::FILE* file_ = nullptr;
+};
+
+// Writes `size` bytes as the whole new content of `path` through a ReplacingFile.
+bool ReplaceFileContent(const std::string& path, const void* data, std::size_t size,
+                        OutputError* error = nullptr);
+
+}  // namespace platform

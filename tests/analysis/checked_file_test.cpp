@@ -1,0 +1,74 @@
+#include "analysis/checked_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "analysis/response_tables.h"
+#include "analysis/spectrum_values.h"
+#include "support/file_size_limit.h"
+#include "support/temp_dir.h"
+
+namespace analysis {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The result files of the analysis commands ("%s.kog", "%s.s%d", "for_ACF.txt", the selection
+// exports) never go through a link planted at their name, and a failed write keeps the earlier file.
+TEST(CheckedFileTest, ResultFilesAreNeverWrittenThroughALink) {
+  struct Row {
+    const char* name;
+    bool link;
+    bool (*write)(const std::string&, const std::string&, std::string&);
+    bool ok;
+    const char* after;
+  } rows[] = {
+      {"a.kog", false, WriteTextFile, true, "new"},
+      {"a.kog", true, WriteTextFile, false, "precious"},
+      {"for_ACF.txt", false, AppendTextFile, true, "oldnew"},
+      {"for_ACF.txt", true, AppendTextFile, false, "precious"},
+  };
+  for (const Row& r : rows) {
+    support::TempDir dir;
+    std::ofstream(dir.File("target")) << "precious";
+    const std::string path = dir.File(r.name);
+    if (r.link) {
+      fs::create_symlink(dir.File("target"), path);
+    } else {
+      std::ofstream(path) << "old";
+    }
+    std::string error;
+    EXPECT_EQ(r.write(path, "new", error), r.ok) << r.name;
+    EXPECT_EQ(Read(path), r.after) << r.name;
+    EXPECT_EQ(Read(dir.File("target")), "precious");
+    if (!r.ok) {
+      EXPECT_NE(error.find(path), std::string::npos) << error;
+    }
+  }
+}
+
+TEST(CheckedFileTest, AFailedReplacementKeepsTheEarlierFile) {
+  support::TempDir dir;
+  const std::string path = dir.File("export.txt");
+  std::ofstream(path) << "earlier";
+  {
+    support::FileSizeLimit full(1000);
+    CheckedFile f;
+    ASSERT_TRUE(f.Open(path, "w"));
+    f.Write(std::string(5000, 'x').data(), 5000);
+    EXPECT_FALSE(f.Close());
+  }
+  EXPECT_EQ(Read(path), "earlier");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
+}
+
+}  // namespace
+}  // namespace analysis

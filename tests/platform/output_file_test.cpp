@@ -1,0 +1,149 @@
+#include "platform/output_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "platform/cp1251.h"
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class OutputFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/output_file_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    Put(dir / "target", "precious");
+    Put(dir / "plain", "old");
+    fs::create_symlink(dir / "target", dir / "link");
+    fs::create_symlink(dir / "nowhere", dir / "dangling");
+    fs::create_directory(dir / "folder");
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  static void Put(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+  static std::string Get(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  // Only the names the fixture planted and the writes under test made are left: no temporary files.
+  size_t Entries() const { return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {})); }
+
+  fs::path dir;
+};
+
+bool WriteNew(const std::string& p, OutputError* e) {
+  std::FILE* f = CreateNewFile(p, e);
+  if (!f) return false;
+  const bool ok = std::fputs("new", f) >= 0;
+  return std::fclose(f) == 0 && ok;
+}
+bool Append(const std::string& p, OutputError* e) {
+  std::FILE* f = OpenForAppend(p, e);
+  if (!f) return false;
+  const bool ok = std::fputs("new", f) >= 0;
+  return std::fclose(f) == 0 && ok;
+}
+bool Replace(const std::string& p, OutputError* e) { return ReplaceFileContent(p, "new", 3, e); }
+
+TEST_F(OutputFileTest, NoWriteGoesThroughALinkOrOverAnExistingEntry) {
+  using Write = std::function<bool(const std::string&, OutputError*)>;
+  struct Row {
+    const char* what;
+    Write write;
+    const char* name;
+    bool ok;
+    int code;
+    const char* after;  // the content of the name afterwards ("" when it is no regular file)
+  } rows[] = {
+      {"create", WriteNew, "fresh", true, 0, "new"},
+      {"create", WriteNew, "plain", false, EEXIST, "old"},
+      {"create", WriteNew, "link", false, EEXIST, "precious"},
+      {"create", WriteNew, "dangling", false, EEXIST, ""},
+      {"create", WriteNew, "folder", false, EEXIST, ""},
+      {"append", Append, "fresh", true, 0, "new"},
+      {"append", Append, "plain", true, 0, "oldnew"},
+      {"append", Append, "link", false, ELOOP, "precious"},
+      {"append", Append, "dangling", false, ELOOP, ""},
+      {"replace", Replace, "fresh", true, 0, "new"},
+      {"replace", Replace, "plain", true, 0, "new"},
+      {"replace", Replace, "link", false, ELOOP, "precious"},
+      {"replace", Replace, "dangling", false, ELOOP, ""},
+      {"replace", Replace, "folder", false, EINVAL, ""},
+  };
+  for (const Row& r : rows) {
+    TearDown();  // a fresh folder for each row
+    SetUp();
+    SCOPED_TRACE(std::string(r.what) + " " + r.name);
+    const size_t before = Entries();
+    const fs::path p = dir / r.name;
+    OutputError e;
+    EXPECT_EQ(r.write(p.string(), &e), r.ok);
+    EXPECT_EQ(e.code, r.code);
+    if (!r.ok) {
+      EXPECT_NE(e.text.find(p.string()), std::string::npos) << e.text;
+    }
+    if (*r.after) {
+      EXPECT_EQ(Get(p), r.after);
+    }
+    EXPECT_EQ(Get(dir / "target"), "precious");
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    EXPECT_EQ(Entries(), before + (std::string(r.name) == "fresh" ? 1 : 0));
+  }
+}
+
+TEST_F(OutputFileTest, FreeNameCountsEveryEntryAsTaken) {
+  EXPECT_EQ(FreeName((dir / "fresh").string()), (dir / "fresh").string());
+  fs::create_symlink(dir / "nowhere2", dir / "dangling_2");
+  Put(dir / "dangling_3", "");
+  EXPECT_EQ(FreeName((dir / "dangling").string()), (dir / "dangling_4").string());
+  EXPECT_EQ(FreeName((dir / "folder").string()), (dir / "folder_2").string());
+  EXPECT_TRUE(NameTaken((dir / "dangling").string()));
+  EXPECT_FALSE(NameTaken((dir / "nowhere").string()));
+}
+
+TEST_F(OutputFileTest, AReplacementKeepsPermissionsAndAnAbandonedOneLeavesTheFile) {
+  ::chmod((dir / "plain").c_str(), 0640);
+  ASSERT_TRUE(ReplaceFileContent((dir / "plain").string(), "x", 1));
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "plain").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  const size_t before = Entries();
+  {
+    ReplacingFile out;
+    ASSERT_TRUE(out.Open((dir / "plain").string()));
+    std::fputs("half", out.get());
+    EXPECT_EQ(Entries(), before + 1);
+  }
+  EXPECT_EQ(Get(dir / "plain"), "x");
+  EXPECT_EQ(Entries(), before);
+}
+
+TEST(TextLineTest, NamesFromDataBecomeOneLineOfUtf8) {
+  struct Row {
+    std::string field;  // Windows-1251
+    std::string line;
+  } rows[] = {
+      {"Z", "Z"},
+      {"\xCA\xE0\xED\xE0\xEB", "Канал"},
+      {"Z\nrm -rf ~/x", "Z rm -rf ~/x"},
+      {std::string("\t\r\x7F" "a\x1B", 5), "   a "},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(FieldToTextLine(r.field.data(), r.field.size()), r.line);
+  }
+  EXPECT_EQ(WithoutControlCharacters("a\xC2\x85z\xC2\xA0"), "a z\xC2\xA0");
+}
+
+}  // namespace
+}  // namespace platform
