@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <numbers>
 
 #include "toolkit/civil_date.h"
@@ -22,6 +23,7 @@ constexpr const char* kNoFit = "подгонка невозможна: мало 
 constexpr const char* kFlatChannel1 = "сравнение невозможно: канал 1 постоянен";
 constexpr const char* kOneChannel = "тики: выберите один канал";
 constexpr const char* kBadSettings = "фильтр не выполнен: неверные установки";
+constexpr const char* kFilterOutOfMemoryText = "Не хватает памяти: фильтр не выполнен, каналы не изменены.";
 
 int ChannelsInMemory(const SetupRecord& s) { return std::min<int>(s.ChannelCount, toolkit::kMaxChannels); }
 
@@ -406,7 +408,16 @@ void RunTimeDomainFilter(SetupRecord& setup, float* const* channels, toolkit::TF
   const ChannelSpan span = ProcessedChannels(setup);
   for (int c = span.first; c < span.end; ++c) {
     if (!channels[c]) continue;
-    const std::string refused = TimeDomainFilter(setup, channels[c], funk, butterworth);
+    std::string refused;
+    try {
+      refused = TimeDomainFilter(setup, channels[c], funk, butterworth);
+    } catch (const std::bad_alloc&) {
+      // A filter takes its working memory before it writes: channel c is as it was.
+      refused = c == span.first
+                    ? std::string(kFilterOutOfMemoryText)
+                    : FormatText("Не хватает памяти: каналы %d ... %d отфильтрованы, каналы %d ... %d не изменены.",
+                                 span.first, c - 1, c, span.end - 1);
+    }
     if (!refused.empty()) {
       host.ShowMessage(refused);
       break;

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <sstream>
 
+#include "support/address_space_limit.h"
 #include "toolkit/python_reference.h"
+#include "viewer/command_memory.h"
 #include "viewer/view_host_fake.h"
 
 namespace {
@@ -397,6 +400,39 @@ TEST(Filters, TimeDomainFilterDrawsEachChannelThenWaitsAndRedraws) {
   viewer::FinishCommand(host, {{"c"}, false}, *r.s);
   EXPECT_EQ(host.calls,
             (std::vector<std::string>{"message a", "message b", "for_curs", "DrawChannels", "message c"}));
+}
+
+// Memory running out inside a command (the transform of a long channel): the command says so, the
+// channel and the settings are as they were, and the program goes on.
+TEST(Filters, OutOfMemoryLeavesChannelsAndSettings) {
+  if (!support::kAddressSpaceLimitWorks) GTEST_SKIP() << "the sanitizers reserve the address space";
+  constexpr uint32_t kSamples = uint32_t{1} << 22;  // its transform needs 32 MiB
+  toolkit::TFunk funk;
+  Record r(2, kSamples);
+  for (uint32_t n = 0; n < kSamples; ++n) r.data[0][n] = r.data[1][n] = static_cast<float>(n % 97);
+  r.s->Channel = 0;
+  r.s->FilterLow = 5.0;
+  r.s->PotterHalfLength = 100;
+  const std::vector<float> before = r.data[0];
+  const auto setupBefore = std::make_unique<toolkit::SetupRecord>(*r.s);
+  auto unchanged = [&] {
+    return r.data[0] == before && std::memcmp(r.s.get(), setupBefore.get(), sizeof(toolkit::SetupRecord)) == 0;
+  };
+  support::ExpectWithinAddressSpace(size_t{8} << 20, [&] {
+    const CommandResult res = viewer::RunWithinMemory(*r.s, [&] {
+      r.s->Channel = 1;  // a setting changed before the allocation is put back
+      return viewer::FrequencyDomainCommand(*r.s, r.k(), funk, 0);
+    });
+    return res.messages == std::vector<std::string>{viewer::kCommandOutOfMemoryText} && !res.redraw && unchanged();
+  });
+  support::ExpectWithinAddressSpace(size_t{8} << 20, [&] {
+    viewer_test::RecordingHost host;
+    viewer::RunTimeDomainFilter(*r.s, r.k(), funk, false, host);
+    return host.calls.size() > 2 && host.calls[0].find("Не хватает памяти") != std::string::npos &&
+           host.calls[1] == "message жми" && unchanged();
+  });
+  EXPECT_EQ(viewer::RunCatchingOutOfMemory([] { throw std::bad_alloc(); }), viewer::kOutOfMemoryStoppedText);
+  EXPECT_EQ(viewer::RunCatchingOutOfMemory([] {}), "");
 }
 
 }  // namespace

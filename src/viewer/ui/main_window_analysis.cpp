@@ -31,12 +31,12 @@ constexpr int kSearchColour = 14;  // ChannelColors entry of the search curve (y
 }  // namespace
 
 void TForm1::ConnectAnalysisCommands() {
-  connect(N9, &QAction::triggered, this, &TForm1::N9Click);
-  for (QAction* a : {N15, N28}) connect(a, &QAction::triggered, this, [this, a] { N_korrelClick(a); });
-  connect(N22, &QAction::triggered, this, &TForm1::N22Click);
-  connect(Gist_c, &QAction::triggered, this, &TForm1::Gist_cClick);
+  connect(N9, &QAction::triggered, this, Guarded([this] { N9Click(); }));
+  for (QAction* a : {N15, N28}) connect(a, &QAction::triggered, this, Guarded([this, a] { N_korrelClick(a); }));
+  connect(N22, &QAction::triggered, this, Guarded([this] { N22Click(); }));
+  connect(Gist_c, &QAction::triggered, this, Guarded([this] { Gist_cClick(); }));
   for (QAction* a : {iz_file, c_ekrana, iz_file_B_txt, c_ekrana_B_txt, iz_file_B_txt_16, N_kazan})
-    connect(a, &QAction::triggered, this, [this, a] { iz_fileClick(a); });
+    connect(a, &QAction::triggered, this, Guarded([this, a] { iz_fileClick(a); }));
 }
 
 void TForm1::ShowProgress(int position) {
