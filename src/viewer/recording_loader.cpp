@@ -109,11 +109,7 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
   const uint64_t capacity = std::min<uint64_t>(s.FileSamples, framesInFile) + ChannelSamples::kSpare;
   const uint16_t wanted = s.ChannelCount;
   // The previous load's arrays go from the top down; those of the same size are taken over.
-  for (size_t i = toolkit::kMaxChannels; i-- > 0;) {
-    if (i >= wanted || samples.Capacity(i) != capacity) samples.Free(i);
-  }
-  uint16_t obtained = 0;
-  while (obtained < wanted && samples.Allocate(obtained, capacity)) ++obtained;
+  const auto obtained = static_cast<uint16_t>(samples.Provide(wanted, capacity));
   if (obtained < wanted) {
     report.memoryShort = true;
     s.ChannelCount = obtained;

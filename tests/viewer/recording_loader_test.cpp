@@ -231,17 +231,48 @@ TEST_F(LoaderTest, RefusedOrUnreadableFilesLeaveThePreviousRecordInPlace) {
 }
 
 TEST_F(LoaderTest, ChannelsThatGetNoArrayAreDroppedAndReported) {
-  ChannelSamples small(2 * (10 + ChannelSamples::kSpare));  // room for two arrays only
-  Choose("j.dat", Recording({{"a", 1.0}, {"b", 1.0}, {"c", 1.0}}, 10, Pattern), 10, {0, 1, 2});
-  const auto r = viewer::LoadRecording(*setup_, small, funk_);
-  ASSERT_EQ(r.status, LoadStatus::Ok);
-  EXPECT_TRUE(r.memoryShort);
-  EXPECT_EQ(r.channelsKept, 2);
-  EXPECT_EQ(setup_->ChannelCount, 2);
-  EXPECT_EQ(setup_->ArraysAllocated, 2);
-  EXPECT_EQ(small[2], nullptr);
-  EXPECT_EQ(small[1][9], static_cast<float>(Pattern(1, 9)));
+  constexpr uint64_t kArrayBytes = (10 + ChannelSamples::kSpare) * sizeof(float);
+  // Room for two arrays: an allocation that fails, or a system that can give only that much (with
+  // overcommit the allocation itself would succeed and the read would exhaust the memory).
+  ChannelSamples failing(2 * (10 + ChannelSamples::kSpare));
+  ChannelSamples lowMemory(SIZE_MAX, [] { return 2 * kArrayBytes + kArrayBytes / 2; });
+  for (ChannelSamples* small : {&failing, &lowMemory}) {
+    Choose("j.dat", Recording({{"a", 1.0}, {"b", 1.0}, {"c", 1.0}}, 10, Pattern), 10, {0, 1, 2});
+    const auto r = viewer::LoadRecording(*setup_, *small, funk_);
+    ASSERT_EQ(r.status, LoadStatus::Ok);
+    EXPECT_TRUE(r.memoryShort);
+    EXPECT_EQ(r.channelsKept, 2);
+    EXPECT_EQ(setup_->ChannelCount, 2);
+    EXPECT_EQ(setup_->ArraysAllocated, 2);
+    EXPECT_EQ((*small)[2], nullptr);
+    EXPECT_EQ((*small)[1][9], static_cast<float>(Pattern(1, 9)));
+  }
   EXPECT_EQ(viewer::MemoryShortText(2), " память на 2");
+  // Reading the record again takes its arrays over: no new memory is needed for them.
+  ChannelSamples none(SIZE_MAX, [] { return uint64_t{0}; });
+  EXPECT_EQ(none.Provide(2, 100), 0u);
+  ChannelSamples held(SIZE_MAX, [n = 0]() mutable { return n++ == 0 ? uint64_t{800} : uint64_t{0}; });
+  EXPECT_EQ(held.Provide(2, 100), 2u);
+  EXPECT_EQ(held.Provide(2, 100), 2u);
+  EXPECT_EQ(held.Provide(1, 100), 1u);
+  EXPECT_EQ(held[1], nullptr);
+}
+
+TEST(MemoryRule, MemAvailableLessTheMargin) {
+  struct Case {
+    const char* text;
+    std::optional<uint64_t> bytes;
+  } cases[] = {
+      {"MemTotal:       32768000 kB\nMemFree:  100 kB\nMemAvailable:   24576000 kB\n", uint64_t{24576000} * 1024},
+      {"MemAvailable: 0 kB", uint64_t{0}},
+      {"MemTotal:       32768000 kB\nMemFree:  100 kB\n", std::nullopt},
+      {"MemAvailable:   lots kB\n", std::nullopt},
+      {"MemAvailable:   99999999999999999999 kB\n", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(viewer::MemAvailableBytes(c.text), c.bytes) << c.text;
+  const uint64_t system = viewer::SystemMemoryForArrays();
+  EXPECT_GT(system, 0u);  // this machine runs the tests
+  EXPECT_LT(system, UINT64_MAX);
 }
 
 TEST_F(LoaderTest, AbsoluteFileNamesIgnoreTheDataDirectory) {
