@@ -74,7 +74,7 @@ std::string RecordingPath(const SetupRecord& s) {
   return dir.back() == '/' ? dir + name : dir + "/" + name;
 }
 
-LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk& funk) {
+LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk& funk, uint64_t sampleLimit) {
   LoadReport report;
   File file(std::fopen(RecordingPath(s).c_str(), "rb"));
   if (!file) {
@@ -105,8 +105,16 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
   s.StationMode = 0;
   s.CursorMode = 0;
 
-  // Arrays are sized from the file's frame count as chosen, but never beyond what the file holds.
-  const uint64_t capacity = std::min<uint64_t>(s.FileSamples, framesInFile) + ChannelSamples::kSpare;
+  // Arrays are sized from the file's frame count as chosen, but never beyond what the file holds; a
+  // count the record's 32 bits could not hold is the file's own. What a record may hold is read, and the
+  // rest is said.
+  uint64_t frames = s.FileSamples < UINT32_MAX ? std::min<uint64_t>(s.FileSamples, framesInFile) : framesInFile;
+  const uint64_t limit = std::min(sampleLimit, kMaxRecordSamples);
+  if (frames > limit) {
+    report.samplesLeftOut = frames - limit;
+    frames = limit;
+  }
+  const uint64_t capacity = frames + ChannelSamples::kSpare;
   const uint16_t wanted = s.ChannelCount;
   // The previous load's arrays go from the top down; those of the same size are taken over.
   const auto obtained = static_cast<uint16_t>(samples.Provide(wanted, capacity));
@@ -131,8 +139,7 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
   }
   funk.DecodeTimeStamp(header.StartTicks, 0.0, 0);
 
-  s.Samples = ReadFrames(file.get(), s, width, fileChannel, samples,
-                         static_cast<uint32_t>(std::min<uint64_t>(s.FileSamples, framesInFile)));
+  s.Samples = ReadFrames(file.get(), s, width, fileChannel, samples, static_cast<uint32_t>(frames));
   // The floats past the samples read hold zeros rather than whatever the allocation left there.
   for (uint16_t j = 0; j < s.ChannelCount; ++j) {
     std::fill(samples[j] + s.Samples, samples[j] + samples.Capacity(j), 0.0f);
@@ -175,6 +182,13 @@ void KeepLoadedRecord(SetupRecord& s, const SetupRecord& before) {
   s.Header = before.Header;
   std::memcpy(s.FileChannels, before.FileChannels, sizeof s.FileChannels);
   s.FileSamples = before.FileSamples;
+}
+
+std::string SamplesLeftOutText(const SetupRecord& s, uint64_t leftOut) {
+  return toolkit::FormatText(
+      "Файл %s длиннее, чем может показать программа: прочитаны первые %u отсчётов каждого канала, "
+      "последние %llu отсчётов не прочитаны.",
+      RecordingPath(s).c_str(), s.Samples, static_cast<unsigned long long>(leftOut));
 }
 
 std::string MemoryShortText(int channelsKept) { return toolkit::FormatText(" память на %d", channelsKept); }

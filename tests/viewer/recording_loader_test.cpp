@@ -156,6 +156,24 @@ TEST_F(LoaderTest, FrameCountOfTheChoiceBoundsTheReadBothWays) {
   ASSERT_EQ(Load().status, LoadStatus::Ok);
   EXPECT_EQ(setup_->Samples, 10u);
   EXPECT_EQ(samples_.Capacity(0), 10u + ChannelSamples::kSpare);
+  EXPECT_EQ(Load().samplesLeftOut, 0u);
+
+  // Beyond what a record may hold (its 32-bit range; here a limit a test can reach) the first samples
+  // are read and the rest is said, by file and count; a count the chooser capped at 32 bits is the file's.
+  for (uint32_t chosen : {50u, UINT32_MAX}) {
+    Choose("f.dat", Recording({{"a", 1.0}}, 50, Pattern), chosen, {0});
+    const viewer::LoadReport r = viewer::LoadRecording(*setup_, samples_, funk_, 20);
+    ASSERT_EQ(r.status, LoadStatus::Ok);
+    EXPECT_EQ(r.samplesLeftOut, 30u);
+    EXPECT_EQ(setup_->Samples, 20u);
+    EXPECT_EQ(setup_->Nk, 19);
+    EXPECT_EQ(samples_[0][19], static_cast<float>(Pattern(0, 19)));
+    EXPECT_EQ(viewer::SamplesLeftOutText(*setup_, r.samplesLeftOut),
+              "Файл " + (dir_ / "f.dat").string() +
+                  " длиннее, чем может показать программа: прочитаны первые 20 отсчётов каждого канала, "
+                  "последние 30 отсчётов не прочитаны.");
+  }
+  static_assert(viewer::kMaxRecordSamples + ChannelSamples::kSpare <= INT32_MAX);
 }
 
 TEST_F(LoaderTest, SecondLoadFreesEveryArrayOfTheFirst) {
