@@ -188,20 +188,30 @@ CommandResult ChannelArithmetic(SetupRecord& setup, float* const* channels) {
 // ---- Comparisons ----
 
 bool LeastSquares(const float* x, const float* y, int64_t n, double& a, double& b) {
-  if (n < 2) return false;
-  double sx = 0, sy = 0, sxy = 0, sxx = 0;
+  if (n < 2 || std::all_of(x + 1, x + n, [&](float v) { return v == x[0]; })) return false;
+  // Centred sums: the spread of a channel may be a millionth of its level (a 24-bit channel at
+  // 8,000,000 counts with a few counts of noise), which raw sums of x and x squared lose.
+  double sx = 0, sy = 0;
   for (int64_t i = 0; i < n; ++i) {
     sx += x[i];
     sy += y[i];
-    sxy += static_cast<double>(x[i]) * y[i];
-    sxx += static_cast<double>(x[i]) * x[i];
   }
   const double nn = static_cast<double>(n);
-  const double det = nn * sxx - sx * sx;
-  // All x equal: the determinant is zero up to the rounding of the sums.
-  if (!(std::fabs(det) > 1e-12 * nn * sxx) || !std::isfinite(det)) return false;
-  const double ga = (nn * sxy - sx * sy) / det;
-  const double gb = (sy * sxx - sxy * sx) / det;
+  const double mx = sx / nn, my = sy / nn;
+  // The sums of the deviations correct what the rounding of the means left.
+  double dx = 0, dy = 0, dxx = 0, dxy = 0;
+  for (int64_t i = 0; i < n; ++i) {
+    const double u = x[i] - mx, v = y[i] - my;
+    dx += u;
+    dy += v;
+    dxx += u * u;
+    dxy += u * v;
+  }
+  const double sxx = dxx - dx * dx / nn;
+  const double sxy = dxy - dx * dy / nn;
+  if (!(sxx > 0.0)) return false;
+  const double ga = sxy / sxx;
+  const double gb = (my + dy / nn) - ga * (mx + dx / nn);
   if (!std::isfinite(ga) || !std::isfinite(gb)) return false;
   a = ga;
   b = gb;

@@ -136,6 +136,34 @@ TEST(LeastSquares, AgreesWithNumpyAndRefusesDegenerateInput) {
   EXPECT_NEAR(a, std::stod(out[0]), 1e-9);
   EXPECT_NEAR(b, std::stod(out[1]), 1e-9);
 
+  // A channel at a high level with a spread of a few counts: the fit is well posed and agrees with one
+  // computed in long double from the same floats.
+  for (double offset : {1e5, 1e6, 4e6, 8e6}) {
+    std::vector<float> hx(5000), hy(5000);
+    std::uniform_int_distribution<int> counts(-4, 4);
+    for (size_t i = 0; i < hx.size(); ++i) {
+      hx[i] = static_cast<float>(offset + counts(gen));
+      hy[i] = static_cast<float>(3.0 * (hx[i] - offset) + offset + 7.0 + 0.25 * counts(gen));
+    }
+    long double mx = 0, my = 0;
+    for (size_t i = 0; i < hx.size(); ++i) {
+      mx += hx[i];
+      my += hy[i];
+    }
+    mx /= hx.size();
+    my /= hx.size();
+    long double sxx = 0, sxy = 0;
+    for (size_t i = 0; i < hx.size(); ++i) {
+      sxx += (hx[i] - mx) * (hx[i] - mx);
+      sxy += (hx[i] - mx) * (hy[i] - my);
+    }
+    const long double refA = sxy / sxx, refB = my - refA * mx;
+    ASSERT_TRUE(viewer::LeastSquares(hx.data(), hy.data(), 5000, a, b)) << offset;
+    EXPECT_NEAR(a, static_cast<double>(refA), 1e-9) << offset;
+    EXPECT_NEAR(b, static_cast<double>(refB), 1e-9 * offset) << offset;
+    EXPECT_NEAR(a, 3.0, 0.01) << offset;
+  }
+
   std::vector<float> flat(50, 3.0f);
   a = b = 99;
   EXPECT_FALSE(viewer::LeastSquares(flat.data(), y.data(), 50, a, b));
