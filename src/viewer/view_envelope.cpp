@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "toolkit/format_text.h"
 
@@ -89,17 +90,23 @@ ViewEnvelope::ViewEnvelope() : data_(new float[toolkit::kMaxChannels * kEnvelope
 float InterpolateSample(double position, const float* samples, int32_t limit, bool cubic) {
   if (limit <= 1 || !(position > 0.0)) return samples[0];
   if (position >= limit - 1) return samples[limit - 1];
+  // In double, and brought back into the float range: neighbours near the largest floats would
+  // overflow a float sum, and a curve between them may overshoot them.
+  double v;
   if (cubic && limit >= 4) {
     const float p = static_cast<float>(position);
     int32_t i = static_cast<int32_t>(p);
     if (i <= 1) i = 1;
     if (i >= limit - 3) i = limit - 3;  // keeps d = samples[i + 2] a valid sample
-    const float t = p - static_cast<float>(i);
-    const float a = samples[i - 1], b = samples[i], c = samples[i + 1], d = samples[i + 2];
-    return ((t - 1) * b - t * c) * (t + 1) * (t - 2) * 0.5f + ((t + 1) * d - (t - 2) * a) * t * (t - 1) / 6;
+    const double t = static_cast<double>(p) - i;
+    const double a = samples[i - 1], b = samples[i], c = samples[i + 1], d = samples[i + 2];
+    v = ((t - 1) * b - t * c) * (t + 1) * (t - 2) * 0.5 + ((t + 1) * d - (t - 2) * a) * t * (t - 1) / 6;
+  } else {
+    const int32_t i = static_cast<int32_t>(position);
+    v = samples[i] + (position - i) * (static_cast<double>(samples[i + 1]) - samples[i]);
   }
-  const int32_t i = static_cast<int32_t>(position);
-  return static_cast<float>(samples[i] + (position - i) * (samples[i + 1] - samples[i]));
+  constexpr double kLargest = std::numeric_limits<float>::max();
+  return static_cast<float>(std::clamp(v, -kLargest, kLargest));
 }
 
 void DecimateChannel(const EnvelopeLayout& layout, uint32_t samplesPerColumn, int32_t first, int32_t last,
