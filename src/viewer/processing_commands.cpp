@@ -9,6 +9,7 @@
 #include "toolkit/civil_date.h"
 #include "toolkit/fil_batt.h"
 #include "toolkit/format_text.h"
+#include "viewer/view_envelope.h"
 
 namespace viewer {
 
@@ -297,7 +298,7 @@ CommandResult SmoothBySegments(SetupRecord& setup, float* const* channels) {
   return res;
 }
 
-CommandResult CheckTicks(const SetupRecord& setup, float* const* channels) {
+CommandResult CheckTicks(const SetupRecord& setup, float* const* channels, int plotWidth) {
   CommandResult res;
   if (setup.RemoveMean != 0) {
     res.messages.push_back("убери НЧ фильтр в установках");
@@ -318,7 +319,7 @@ CommandResult CheckTicks(const SetupRecord& setup, float* const* channels) {
   const int64_t step = TruncDiff(static_cast<double>(k[r.first + 1]) - k[r.first]);
   std::string text = "Для проверки тиков в отмеченнои канале\nпила c шагом  " + std::to_string(step) +
                      "  до  " + std::to_string(rate * step) + "\n";
-  const int spc = std::max<int>(setup.SamplesPerColumn, 1);
+  const int64_t spc = SamplesPerColumnOf(setup, plotWidth);
   int anomalies = 0;
   for (int64_t n = r.first + 1; n < r.end - 1; ++n) {
     const int64_t d = TruncDiff(static_cast<double>(k[n + 1]) - k[n]);

@@ -83,7 +83,24 @@ bool MendRange(SetupRecord& s) {
   return mended;
 }
 
+// Samples per column of a range of `span` samples over `width` columns, 0 when the range is narrower
+// than the plot (stretched). Within 10 samples of the whole record the quotient is rounded up, so that
+// the whole record fits the plot.
+uint32_t LaidOutSamplesPerColumn(const SetupRecord& s, int width, double span) {
+  if (width <= 0 || !(span > 0.0)) return 0;
+  const float perColumn = static_cast<float>(span / width);
+  const double bias = static_cast<double>(static_cast<uint32_t>(s.Samples - 10)) >= span ? 0.02 : 0.99;
+  return static_cast<uint32_t>(std::max(0.0, std::trunc(perColumn + bias)));
+}
+
 }  // namespace
+
+uint32_t SamplesPerColumnOf(const SetupRecord& s, int plotWidth) {
+  if (s.SamplesPerColumn < UINT16_MAX) return std::max<uint32_t>(s.SamplesPerColumn, 1);
+  const int width = std::clamp(plotWidth, 0, toolkit::kMaxPlotColumns);
+  const double span = static_cast<double>(static_cast<int64_t>(s.Nk) - s.Nn);
+  return std::max<uint32_t>(LaidOutSamplesPerColumn(s, width, span), UINT16_MAX);
+}
 
 ViewEnvelope::ViewEnvelope() : data_(new float[toolkit::kMaxChannels * kEnvelopeFloats]()) {}
 
@@ -181,13 +198,12 @@ ForCursResult for_curs(SetupRecord& s, const ChannelSamples& samples, ViewEnvelo
   }
   if (MendRange(s)) span = static_cast<double>(s.Nk - s.Nn);
 
-  const float perColumn = static_cast<float>(span / width);
-  const double bias = static_cast<double>(static_cast<uint32_t>(s.Samples - 10)) >= span ? 0.02 : 0.99;
-  uint32_t samplesPerColumn = static_cast<uint32_t>(std::max(0.0, std::trunc(perColumn + bias)));
+  uint32_t samplesPerColumn = LaidOutSamplesPerColumn(s, width, span);
   if (samplesPerColumn == 0) {
     samplesPerColumn = 1;
     s.PixelsPerSample = s.Nk > s.Nn ? width / (s.Nk - s.Nn) : width;
   }
+  // The record's field is 16 bits wide; SamplesPerColumnOf gives readers the true value.
   s.SamplesPerColumn = static_cast<uint16_t>(std::min<uint32_t>(samplesPerColumn, UINT16_MAX));
 
   const EnvelopeLayout layout{width, s.PixelsPerSample, s.Cubic != 0, s.Samples};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "viewer/view_envelope.h"
 #include "viewer/view_keys.h"
 
 namespace viewer {
@@ -114,7 +115,8 @@ void CursorModeKey(toolkit::SetupRecord& setup, ViewHost& host, uint8_t& lastVie
   int dx = 0, dy = 0;
   switch (key) {
     case kKeySpace: {
-      if (!(static_cast<int64_t>(setup.CursorSamples[0]) + setup.SamplesPerColumn < setup.CursorSamples[1]) ||
+      const int64_t perColumn = SamplesPerColumnOf(setup, host.PlotWidth());
+      if (!(static_cast<int64_t>(setup.CursorSamples[0]) + perColumn < setup.CursorSamples[1]) ||
           setup.Samples < 2) {
         host.ShowMessage("!!!!!!!");
         return;

@@ -288,7 +288,7 @@ TEST(TickCheck, SawWithWrapsIsInOrder) {
   r.s->Header.Rate = 100;
   r.s->Nn = 10;
   r.s->Nk = 390;
-  const CommandResult res = viewer::CheckTicks(*r.s, r.k());
+  const CommandResult res = viewer::CheckTicks(*r.s, r.k(), 1200);
   ASSERT_EQ(res.messages.size(), 1u);
   EXPECT_EQ(res.messages[0],
             "Для проверки тиков в отмеченнои канале\nпила c шагом  5  до  500\n\n   порядок");
@@ -305,7 +305,7 @@ TEST(TickCheck, TenAnomaliesListSevenLines) {
   r.s->SamplesPerColumn = 2;
   r.s->Nn = 0;
   r.s->Nk = 399;
-  const std::string text = viewer::CheckTicks(*r.s, r.k()).messages.at(0);
+  const std::string text = viewer::CheckTicks(*r.s, r.k(), 1200).messages.at(0);
   size_t lines = 0;
   for (size_t p = 0; (p = text.find("\nточка графика", p)) != std::string::npos; ++p) ++lines;
   EXPECT_EQ(lines, 7u);
@@ -316,16 +316,16 @@ TEST(TickCheck, TenAnomaliesListSevenLines) {
 TEST(TickCheck, RefusedForAllChannelsOrWithMeanRemoval) {
   Record r(2, 100);
   r.s->Channel = 2;
-  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k()).messages,
+  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k(), 1200).messages,
             (std::vector<std::string>{"тики: выберите один канал"}));
   r.s->RemoveMean = 1;
-  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k()).messages,
+  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k(), 1200).messages,
             (std::vector<std::string>{"убери НЧ фильтр в установках"}));
   r.s->RemoveMean = 0;
   r.s->Channel = 0;
   r.s->Nn = 50;
   r.s->Nk = 51;
-  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k()).messages, (std::vector<std::string>{"пустой участок!!"}));
+  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k(), 1200).messages, (std::vector<std::string>{"пустой участок!!"}));
 }
 
 TEST(InterpolationTest, AgreesWithAnIndependentComputation) {

@@ -97,7 +97,7 @@ void TForm1::N22Click() {
   for (int c = span.first; c < span.end; ++c) {
     if (all && (c < Setup->FirstChannel || c >= Setup->ShownEnd)) continue;
     const analysis::SearchDrawing d =
-        analysis::SearchSpectralChange(*Setup, k[c], c, Plot.PlotHeight, toolkit::GlobalFunk());
+        analysis::SearchSpectralChange(*Setup, k[c], c, Plot.PlotWidth, Plot.PlotHeight, toolkit::GlobalFunk());
     {
       QPainter p(&PB1->Image());
       p.setPen(colour);

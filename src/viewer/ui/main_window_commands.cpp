@@ -200,7 +200,7 @@ void TForm1::N5Click() {
 }
 
 void TForm1::N_test_TIKOBClick() {
-  RunCommand([this](float* const* k) { return CheckTicks(*Setup, k); });
+  RunCommand([this](float* const* k) { return CheckTicks(*Setup, k, Plot.PlotWidth); });
 }
 
 void TForm1::N_absClick() {

@@ -105,7 +105,8 @@ void TForm1::N_obzorClick() {
   OverviewOn = 1;
   N_obzor->setText("Внести в обзор");
   OB3OP->show();
-  TakeOverviewSnapshot(*Setup, *ViewEnvelope, *OverviewEnvelope, Overview, OB3OP->PB_BCE->height());
+  TakeOverviewSnapshot(*Setup, *ViewEnvelope, *OverviewEnvelope, Overview, OB3OP->PB_BCE->height(),
+                       Plot.PlotWidth);
   OB3OP->DrawOverview();
   // The main window goes below the strip and shrinks to stay on the screen.
   move(x(), 100);
