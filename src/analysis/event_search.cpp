@@ -192,8 +192,8 @@ std::vector<double> SpectralRatios(const float* x, int64_t nn, int64_t nk, int32
   return r;
 }
 
-SearchDrawing SearchSpectralChange(const SetupRecord& s, const float* x, int ch, int plotWidth, int plotHeight,
-                                   toolkit::TFunk& funk) {
+SearchDrawing SearchSpectralChange(const SetupRecord& s, const float* x, int ch, int plotWidth,
+                                   int plotHeight, toolkit::TFunk& funk) {
   SearchDrawing out;
   if (x == nullptr || ch < 0 || ch >= toolkit::kMaxChannels) {
     out.error = FormatText("поиск: канала %d нет в памяти", ch);

@@ -5,9 +5,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "toolkit/recording_file.h"
@@ -71,7 +71,8 @@ class ChannelSamples {
   MemorySource memory_;
 };
 
-// The program-wide table (bounded by SystemMemoryForArrays), read by the main window, the processing commands and the analysis windows.
+// The program-wide table (bounded by SystemMemoryForArrays), read by the main window, the processing commands
+// and the analysis windows.
 ChannelSamples& GlobalChannelSamples();
 
 }  // namespace viewer

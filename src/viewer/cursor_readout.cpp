@@ -103,7 +103,8 @@ void CursorTexts(const SetupRecord& s, const StripLayout& l, const ReadoutGeomet
       if (row == 0) {
         t = toolkit::TimeText(start, ColumnSeconds(s, g, s.CursorColumns[i][0]) + s.Nn * s.Dt);
       } else {
-        t = toolkit::TimeText(0, std::fabs(ColumnSeconds(s, g, s.CursorColumns[i][c] - s.CursorColumns[0][0])));
+        t = toolkit::TimeText(0,
+                              std::fabs(ColumnSeconds(s, g, s.CursorColumns[i][c] - s.CursorColumns[0][0])));
       }
       out.push_back({l.timeX + i * l.timeStep, y, colour, 0, t});
     }
@@ -173,9 +174,10 @@ TimeAxisPicture DrawTimeAxisStep(SetupRecord& setup, int dx, int dy, int mode, c
     int64_t ticks = setup.Header.StartTicks;
     if (setup.Header.Rate != 0)
       ticks += static_cast<int64_t>(setup.Nn) * toolkit::kTicksPerSecond / setup.Header.Rate;
-    p.texts.push_back({1, 2, -1, kAqua,
-                       FormatText("началo: %s;  (%d:%d)", toolkit::FormatTimeStamp(ticks).c_str(),
-                                  setup.PixelsPerSample, static_cast<int>(SamplesPerColumnOf(setup, g.plotWidth)))});
+    p.texts.push_back(
+        {1, 2, -1, kAqua,
+         FormatText("началo: %s;  (%d:%d)", toolkit::FormatTimeStamp(ticks).c_str(), setup.PixelsPerSample,
+                    static_cast<int>(SamplesPerColumnOf(setup, g.plotWidth)))});
     p.status = kPlotKeyHelp;
   }
   return p;

@@ -424,10 +424,11 @@ void RunTimeDomainFilter(SetupRecord& setup, float* const* channels, toolkit::TF
       refused = TimeDomainFilter(setup, channels[c], funk, butterworth);
     } catch (const std::bad_alloc&) {
       // A filter takes its working memory before it writes: channel c is as it was.
-      refused = c == span.first
-                    ? std::string(kFilterOutOfMemoryText)
-                    : FormatText("Не хватает памяти: каналы %d ... %d отфильтрованы, каналы %d ... %d не изменены.",
-                                 span.first, c - 1, c, span.end - 1);
+      refused =
+          c == span.first
+              ? std::string(kFilterOutOfMemoryText)
+              : FormatText("Не хватает памяти: каналы %d ... %d отфильтрованы, каналы %d ... %d не изменены.",
+                           span.first, c - 1, c, span.end - 1);
     }
     if (!refused.empty()) {
       host.ShowMessage(refused);

@@ -8,9 +8,9 @@
 #include "toolkit/time_texts.h"
 #include "viewer/plot_layout.h"
 #include "viewer/view_envelope.h"
+#include "viewer/view_host_fake.h"
 #include "viewer/view_keys.h"
 #include "viewer/view_navigation.h"
-#include "viewer/view_host_fake.h"
 
 namespace {
 

@@ -444,14 +444,16 @@ TEST(Filters, OutOfMemoryLeavesChannelsAndSettings) {
   const std::vector<float> before = r.data[0];
   const auto setupBefore = std::make_unique<toolkit::SetupRecord>(*r.s);
   auto unchanged = [&] {
-    return r.data[0] == before && std::memcmp(r.s.get(), setupBefore.get(), sizeof(toolkit::SetupRecord)) == 0;
+    return r.data[0] == before &&
+           std::memcmp(r.s.get(), setupBefore.get(), sizeof(toolkit::SetupRecord)) == 0;
   };
   support::ExpectWithinAddressSpace(size_t{8} << 20, [&] {
     const CommandResult res = viewer::RunWithinMemory(*r.s, [&] {
       r.s->Channel = 1;  // a setting changed before the allocation is put back
       return viewer::FrequencyDomainCommand(*r.s, r.k(), funk, 0);
     });
-    return res.messages == std::vector<std::string>{viewer::kCommandOutOfMemoryText} && !res.redraw && unchanged();
+    return res.messages == std::vector<std::string>{viewer::kCommandOutOfMemoryText} && !res.redraw &&
+           unchanged();
   });
   support::ExpectWithinAddressSpace(size_t{8} << 20, [&] {
     viewer_test::RecordingHost host;

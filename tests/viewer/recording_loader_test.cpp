@@ -281,7 +281,8 @@ TEST(MemoryRule, MemAvailableLessTheMargin) {
     const char* text;
     std::optional<uint64_t> bytes;
   } cases[] = {
-      {"MemTotal:       32768000 kB\nMemFree:  100 kB\nMemAvailable:   24576000 kB\n", uint64_t{24576000} * 1024},
+      {"MemTotal:       32768000 kB\nMemFree:  100 kB\nMemAvailable:   24576000 kB\n",
+       uint64_t{24576000} * 1024},
       {"MemAvailable: 0 kB", uint64_t{0}},
       {"MemTotal:       32768000 kB\nMemFree:  100 kB\n", std::nullopt},
       {"MemAvailable:   lots kB\n", std::nullopt},

@@ -58,7 +58,8 @@ TEST(ViewZoom, LargeSpansZoomInByWholeWidthsAndOutByAFifth) {
 TEST(ViewZoom, ZoomNeverLeavesTheRecord) {
   Plot p(2, 5000);
   p.Range(4900, 4990);
-  p.Key(viewer::kKeyPlus);  // 150 samples do not fit after Nn: the range keeps Nn and ends at the record's end
+  p.Key(
+      viewer::kKeyPlus);  // 150 samples do not fit after Nn: the range keeps Nn and ends at the record's end
   EXPECT_EQ(p.setup->Nn, 4900);
   EXPECT_EQ(p.setup->Nk, 4999);
   p.Range(4000, 4999);
