@@ -289,9 +289,7 @@ TEST(MemoryRule, MemAvailableLessTheMargin) {
       {"MemAvailable:   99999999999999999999 kB\n", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(viewer::MemAvailableBytes(c.text), c.bytes) << c.text;
-  const uint64_t system = viewer::SystemMemoryForArrays();
-  EXPECT_GT(system, 0u);  // this machine runs the tests
-  EXPECT_LT(system, UINT64_MAX);
+  EXPECT_LT(viewer::SystemMemoryForArrays(), UINT64_MAX);  // this machine's /proc/meminfo was read
 }
 
 TEST_F(LoaderTest, AbsoluteFileNamesIgnoreTheDataDirectory) {
