@@ -68,7 +68,8 @@ void BM_SearchStaLta(benchmark::State& state) {
   const std::vector<float> x = Noise(kSamples);
   const toolkit::SetupRecord s = SearchRecord(kSamples);
   toolkit::TFunk funk;
-  for (auto _ : state) benchmark::DoNotOptimize(analysis::SearchSpectralChange(s, x.data(), 0, 455, funk));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(analysis::SearchSpectralChange(s, x.data(), 0, 1200, 455, funk));
   state.SetBytesProcessed(state.iterations() * kSamples * 4);
 }
 

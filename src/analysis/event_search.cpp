@@ -6,6 +6,7 @@
 #include <new>
 
 #include "toolkit/format_text.h"
+#include "viewer/view_envelope.h"
 
 namespace analysis {
 
@@ -191,8 +192,8 @@ std::vector<double> SpectralRatios(const float* x, int64_t nn, int64_t nk, int32
   return r;
 }
 
-SearchDrawing SearchSpectralChange(const SetupRecord& s, const float* x, int ch, int plotHeight,
-                                   toolkit::TFunk& funk) {
+SearchDrawing SearchSpectralChange(const SetupRecord& s, const float* x, int ch, int plotWidth,
+                                   int plotHeight, toolkit::TFunk& funk) {
   SearchDrawing out;
   if (x == nullptr || ch < 0 || ch >= toolkit::kMaxChannels) {
     out.error = FormatText("поиск: канала %d нет в памяти", ch);
@@ -209,7 +210,7 @@ SearchDrawing SearchSpectralChange(const SetupRecord& s, const float* x, int ch,
   Geometry g;
   g.nn = s.Nn;
   g.pixelsPerSample = std::max(s.PixelsPerSample, 1);
-  g.samplesPerColumn = std::max<int64_t>(s.SamplesPerColumn, 1);
+  g.samplesPerColumn = viewer::SamplesPerColumnOf(s, plotWidth);
   g.base = std::trunc(plotHeight - s.Baseline[ch]);
   g.scale = (plotHeight - 55.0) / (s.ShownEnd - s.FirstChannel);
   if (s.SearchMethod == 1) {

@@ -41,8 +41,9 @@ struct SearchDrawing {
   int64_t maxAt = 0;               // sample of the largest ratio
 };
 
-// SearchSpectralChange on channel `ch` (its samples `x`) for a plot `plotHeight` pixels high.
-SearchDrawing SearchSpectralChange(const toolkit::SetupRecord& setup, const float* x, int ch, int plotHeight,
-                                   toolkit::TFunk& funk);
+// SearchSpectralChange on channel `ch` (its samples `x`) for a plot `plotWidth` columns wide and
+// `plotHeight` pixels high.
+SearchDrawing SearchSpectralChange(const toolkit::SetupRecord& setup, const float* x, int ch, int plotWidth,
+                                   int plotHeight, toolkit::TFunk& funk);
 
 }  // namespace analysis

@@ -3,7 +3,10 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace viewer {
 
@@ -26,6 +29,35 @@ float* AllocateFloats(size_t count) {
 
 }  // namespace
 
+std::optional<uint64_t> MemAvailableBytes(std::string_view meminfo) {
+  constexpr std::string_view kKey = "MemAvailable:";
+  for (size_t at = 0; at < meminfo.size();) {
+    size_t end = meminfo.find('\n', at);
+    if (end == std::string_view::npos) end = meminfo.size();
+    std::string_view line = meminfo.substr(at, end - at);
+    at = end + 1;
+    if (!line.starts_with(kKey)) continue;
+    line.remove_prefix(kKey.size());
+    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    uint64_t kib = 0;
+    const auto r = std::from_chars(line.data(), line.data() + line.size(), kib);
+    if (r.ec != std::errc() || kib > UINT64_MAX / 1024) return std::nullopt;
+    return kib * 1024;
+  }
+  return std::nullopt;
+}
+
+uint64_t SystemMemoryForArrays() {
+  std::FILE* f = std::fopen("/proc/meminfo", "r");
+  if (f == nullptr) return UINT64_MAX;
+  std::string text(8192, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), f));
+  std::fclose(f);
+  const std::optional<uint64_t> available = MemAvailableBytes(text);
+  if (!available) return UINT64_MAX;
+  return *available > kMemoryMargin ? *available - kMemoryMargin : 0;
+}
+
 bool ChannelSamples::Allocate(size_t i, size_t count) {
   if (i >= arrays_.size()) return false;
   if (arrays_[i] != nullptr && sizes_[i] == count) return true;
@@ -37,6 +69,31 @@ bool ChannelSamples::Allocate(size_t i, size_t count) {
   sizes_[i] = count;
   held_ += count;
   return true;
+}
+
+size_t ChannelSamples::Provide(size_t wanted, size_t count) {
+  wanted = std::min(wanted, arrays_.size());
+  for (size_t i = arrays_.size(); i-- > 0;) {
+    if (i >= wanted || sizes_[i] != count) Free(i);
+  }
+  // Measured after the frees, which give their memory back; arrays taken over cost nothing new.
+  uint64_t room = memory_ ? memory_() : UINT64_MAX;
+  const uint64_t bytes = uint64_t{count} * sizeof(float);
+  size_t obtained = 0;
+  for (; obtained < wanted; ++obtained) {
+    if (arrays_[obtained] != nullptr) continue;
+    if (bytes > room || !Allocate(obtained, count)) break;
+    room -= bytes;
+  }
+  for (size_t i = obtained; i < arrays_.size(); ++i) Free(i);
+  return obtained;
+}
+
+uint64_t ChannelSamples::RoomForArrays() const {
+  if (!memory_) return UINT64_MAX;
+  const uint64_t held = uint64_t{held_} * sizeof(float);
+  const uint64_t room = memory_();
+  return room > UINT64_MAX - held ? UINT64_MAX : room + held;
 }
 
 void ChannelSamples::Free(size_t i) {
@@ -52,7 +109,7 @@ void ChannelSamples::FreeAll() {
 }
 
 ChannelSamples& GlobalChannelSamples() {
-  static ChannelSamples samples;
+  static ChannelSamples samples(SIZE_MAX, SystemMemoryForArrays);
   return samples;
 }
 

@@ -5,20 +5,39 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <utility>
 
 #include "toolkit/recording_file.h"
 
 namespace viewer {
+
+// Memory kept free for the rest of the program and the system when channel arrays are sized.
+inline constexpr uint64_t kMemoryMargin = uint64_t{256} << 20;
+
+// Bytes of MemAvailable in the text of /proc/meminfo, or nothing when the line is missing.
+std::optional<uint64_t> MemAvailableBytes(std::string_view meminfo);
+// Bytes new channel arrays may take now: the system's MemAvailable less kMemoryMargin (no bound when
+// /proc/meminfo cannot be read). With overcommit an allocation never fails by itself, so this is what
+// decides how much a load may take before the read touches the pages.
+uint64_t SystemMemoryForArrays();
 
 class ChannelSamples {
  public:
   // Floats kept beyond the samples of a read; commands may use them up to index Samples + 89.
   static constexpr size_t kSpare = 90;
 
+  // Bytes new arrays may take, asked before each load's allocations (see Provide).
+  using MemorySource = std::function<uint64_t()>;
+
   // `floatBudget` bounds the floats all arrays together may hold (an allocation beyond it fails as if
-  // memory had run out); the program's table has no bound.
-  explicit ChannelSamples(size_t floatBudget = SIZE_MAX) : budget_(floatBudget) {}
+  // memory had run out); `memory` says what the system can give (the program's table asks the system,
+  // SystemMemoryForArrays; without it there is no bound).
+  explicit ChannelSamples(size_t floatBudget = SIZE_MAX, MemorySource memory = {})
+      : budget_(floatBudget), memory_(std::move(memory)) {}
   ~ChannelSamples() { FreeAll(); }
   ChannelSamples(const ChannelSamples&) = delete;
   ChannelSamples& operator=(const ChannelSamples&) = delete;
@@ -32,6 +51,14 @@ class ChannelSamples {
   // An array of that size already there is kept (a re-read of the same record then touches no new
   // memory); otherwise the old one is freed first. The contents are not initialised.
   bool Allocate(size_t i, size_t count);
+  // Arrays of `count` floats for places 0 ... wanted - 1, for a load: the arrays of other places or
+  // sizes are freed from the top down, those of this size are kept, and new ones are taken while the
+  // memory the system can give (less the margin) holds them. Returns the places 0 ... n - 1 that hold an
+  // array; every place above is empty.
+  size_t Provide(size_t wanted, size_t count);
+  // Bytes a load may give its arrays: what the system can give plus the arrays held, which the load
+  // frees or takes over (UINT64_MAX without a bound).
+  uint64_t RoomForArrays() const;
   // Frees the array of place `i`.
   void Free(size_t i);
   // Frees the arrays from the top place down to place 0; every entry is null afterwards.
@@ -42,9 +69,11 @@ class ChannelSamples {
   std::array<size_t, toolkit::kMaxChannels> sizes_{};
   size_t budget_;
   size_t held_ = 0;
+  MemorySource memory_;
 };
 
-// The program-wide table, read by the main window, the processing commands and the analysis windows.
+// The program-wide table (bounded by SystemMemoryForArrays), read by the main window, the processing commands
+// and the analysis windows.
 ChannelSamples& GlobalChannelSamples();
 
 }  // namespace viewer

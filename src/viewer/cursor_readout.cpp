@@ -7,6 +7,7 @@
 #include "toolkit/time_texts.h"
 #include "viewer/channel_colors.h"
 #include "viewer/plot_layout.h"
+#include "viewer/view_envelope.h"
 
 namespace viewer {
 namespace {
@@ -47,8 +48,8 @@ int CursorCount(const SetupRecord& s) {
 int PixelsPerSample(const SetupRecord& s) { return s.PixelsPerSample > 0 ? s.PixelsPerSample : 1; }
 
 // Seconds from the first visible sample to column `col`.
-double ColumnSeconds(const SetupRecord& s, int col) {
-  return static_cast<double>(col) * s.SamplesPerColumn / PixelsPerSample(s) * s.Dt;
+double ColumnSeconds(const SetupRecord& s, const ReadoutGeometry& g, int col) {
+  return static_cast<double>(col) * SamplesPerColumnOf(s, g.plotWidth) / PixelsPerSample(s) * s.Dt;
 }
 
 void AllStrokes(const SetupRecord& s, std::vector<XorStroke>& out) {
@@ -76,9 +77,10 @@ void MoveStrokes(SetupRecord& s, int dx, int dy, const ReadoutGeometry& g, std::
   if (moved > 1 && moved < g.plotHeight) s.MarkerY[set][ch] += dy;
   out.push_back({false, ch, MarkerScreenY(s, set, ch)});
 
+  const int64_t perColumn = SamplesPerColumnOf(s, g.plotWidth);
   for (int i = 0; i < 2; ++i) {
-    s.CursorSamples[i] = static_cast<int32_t>(
-        static_cast<int64_t>(s.SamplesPerColumn) * s.CursorColumns[i][0] / PixelsPerSample(s) + s.Nn);
+    const int64_t n = perColumn * s.CursorColumns[i][0] / PixelsPerSample(s) + s.Nn;
+    s.CursorSamples[i] = static_cast<int32_t>(std::clamp<int64_t>(n, INT32_MIN, INT32_MAX));
   }
 }
 
@@ -99,13 +101,14 @@ void CursorTexts(const SetupRecord& s, const StripLayout& l, const ReadoutGeomet
     for (int i = 0; i < 2; ++i) {
       std::string t;
       if (row == 0) {
-        t = toolkit::TimeText(start, ColumnSeconds(s, s.CursorColumns[i][0]) + s.Nn * s.Dt);
+        t = toolkit::TimeText(start, ColumnSeconds(s, g, s.CursorColumns[i][0]) + s.Nn * s.Dt);
       } else {
-        t = toolkit::TimeText(0, std::fabs(ColumnSeconds(s, s.CursorColumns[i][c] - s.CursorColumns[0][0])));
+        t = toolkit::TimeText(0,
+                              std::fabs(ColumnSeconds(s, g, s.CursorColumns[i][c] - s.CursorColumns[0][0])));
       }
       out.push_back({l.timeX + i * l.timeStep, y, colour, 0, t});
     }
-    d = ColumnSeconds(s, s.CursorColumns[1][c] - s.CursorColumns[0][c]);
+    d = ColumnSeconds(s, g, s.CursorColumns[1][c] - s.CursorColumns[0][c]);
     out.push_back({l.timeX + 2 * l.timeStep, y, colour, 0, toolkit::FormatSignedDms(d)});
   }
 
@@ -171,9 +174,10 @@ TimeAxisPicture DrawTimeAxisStep(SetupRecord& setup, int dx, int dy, int mode, c
     int64_t ticks = setup.Header.StartTicks;
     if (setup.Header.Rate != 0)
       ticks += static_cast<int64_t>(setup.Nn) * toolkit::kTicksPerSecond / setup.Header.Rate;
-    p.texts.push_back({1, 2, -1, kAqua,
-                       FormatText("началo: %s;  (%d:%d)", toolkit::FormatTimeStamp(ticks).c_str(),
-                                  setup.PixelsPerSample, setup.SamplesPerColumn)});
+    p.texts.push_back(
+        {1, 2, -1, kAqua,
+         FormatText("началo: %s;  (%d:%d)", toolkit::FormatTimeStamp(ticks).c_str(), setup.PixelsPerSample,
+                    static_cast<int>(SamplesPerColumnOf(setup, g.plotWidth)))});
     p.status = kPlotKeyHelp;
   }
   return p;

@@ -22,7 +22,7 @@ int OverviewY(float v, float scale, float offset, int height) {
 }
 
 bool TakeOverviewSnapshot(toolkit::SetupRecord& s, const ViewEnvelope& view, ViewEnvelope& overview,
-                          OverviewSnapshot& snapshot, int stripHeight) {
+                          OverviewSnapshot& snapshot, int stripHeight, int plotWidth) {
   if (s.PixelsPerSample != 1) return false;
   for (size_t ch = 0; ch < std::min<size_t>(s.ChannelCount, toolkit::kMaxChannels); ++ch)
     std::copy(view[ch], view[ch] + kSnapshotFloats, overview[ch]);
@@ -34,7 +34,7 @@ bool TakeOverviewSnapshot(toolkit::SetupRecord& s, const ViewEnvelope& view, Vie
     snapshot.Columns[ch] = s.ColumnCount[ch];
   }
   s.OverviewStart = s.Nn;
-  s.OverviewSamplesPerColumn = s.SamplesPerColumn;
+  s.OverviewSamplesPerColumn = static_cast<int32_t>(SamplesPerColumnOf(s, plotWidth));
   snapshot.FirstChannel = s.FirstChannel;
   snapshot.ShownEnd = std::min<uint16_t>(s.ShownEnd, toolkit::kMaxChannels);
   snapshot.taken = true;

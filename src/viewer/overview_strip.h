@@ -26,9 +26,10 @@ int OverviewRowHeight(int height, int first, int end);
 
 // Takes the snapshot of the main plot (whole plot, SetupRecord.PixelsPerSample 1): copies the envelope
 // of every channel in memory, the row references and the scales for a strip `stripHeight` pixels high,
-// Nn and SetupRecord.SamplesPerColumn. False, and nothing taken, for a stretched plot.
+// Nn and the samples per column of the main plot, `plotWidth` columns wide (SamplesPerColumnOf). False,
+// and nothing taken, for a stretched plot.
 bool TakeOverviewSnapshot(toolkit::SetupRecord& setup, const ViewEnvelope& view, ViewEnvelope& overview,
-                          OverviewSnapshot& snapshot, int stripHeight);
+                          OverviewSnapshot& snapshot, int stripHeight, int plotWidth);
 
 // Calls fn(channel, colourIndex, x, yLo, yHi) for every column of every snapshot channel on a strip
 // `height` pixels high, by the strip's stroke rule (neighbouring columns joined; y may lie outside).

@@ -6,6 +6,7 @@
 
 #include "toolkit/format_text.h"
 #include "viewer/channel_colors.h"
+#include "viewer/view_envelope.h"
 
 namespace viewer {
 
@@ -39,7 +40,7 @@ ChannelPlotLayout LayoutChannelPlot(SetupRecord& s, int plotWidth, int plotHeigh
   int64_t ticks = s.Header.StartTicks;
   if (s.Header.Rate != 0) ticks += static_cast<int64_t>(s.Nn) * toolkit::kTicksPerSecond / s.Header.Rate;
   out.startLine = toolkit::FormatText(" началo: %s;  (%d:%d)  ", funk.FormatTimeStamp(ticks).c_str(),
-                                      s.PixelsPerSample, int{s.SamplesPerColumn});
+                                      s.PixelsPerSample, static_cast<int>(SamplesPerColumnOf(s, plotWidth)));
   out.channelText = s.Channel < s.ChannelCount ? toolkit::FormatText("%02d", int{s.Channel}) : "**";
 
   const int count = std::min<int>(s.ChannelCount, toolkit::kMaxChannels);

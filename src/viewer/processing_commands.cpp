@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <numbers>
 
 #include "toolkit/civil_date.h"
 #include "toolkit/fil_batt.h"
 #include "toolkit/format_text.h"
+#include "viewer/view_envelope.h"
 
 namespace viewer {
 
@@ -22,6 +24,7 @@ constexpr const char* kNoFit = "подгонка невозможна: мало 
 constexpr const char* kFlatChannel1 = "сравнение невозможно: канал 1 постоянен";
 constexpr const char* kOneChannel = "тики: выберите один канал";
 constexpr const char* kBadSettings = "фильтр не выполнен: неверные установки";
+constexpr const char* kFilterOutOfMemoryText = "Не хватает памяти: фильтр не выполнен, каналы не изменены.";
 
 int ChannelsInMemory(const SetupRecord& s) { return std::min<int>(s.ChannelCount, toolkit::kMaxChannels); }
 
@@ -186,20 +189,30 @@ CommandResult ChannelArithmetic(SetupRecord& setup, float* const* channels) {
 // ---- Comparisons ----
 
 bool LeastSquares(const float* x, const float* y, int64_t n, double& a, double& b) {
-  if (n < 2) return false;
-  double sx = 0, sy = 0, sxy = 0, sxx = 0;
+  if (n < 2 || std::all_of(x + 1, x + n, [&](float v) { return v == x[0]; })) return false;
+  // Centred sums: the spread of a channel may be a millionth of its level (a 24-bit channel at
+  // 8,000,000 counts with a few counts of noise), which raw sums of x and x squared lose.
+  double sx = 0, sy = 0;
   for (int64_t i = 0; i < n; ++i) {
     sx += x[i];
     sy += y[i];
-    sxy += static_cast<double>(x[i]) * y[i];
-    sxx += static_cast<double>(x[i]) * x[i];
   }
   const double nn = static_cast<double>(n);
-  const double det = nn * sxx - sx * sx;
-  // All x equal: the determinant is zero up to the rounding of the sums.
-  if (!(std::fabs(det) > 1e-12 * nn * sxx) || !std::isfinite(det)) return false;
-  const double ga = (nn * sxy - sx * sy) / det;
-  const double gb = (sy * sxx - sxy * sx) / det;
+  const double mx = sx / nn, my = sy / nn;
+  // The sums of the deviations correct what the rounding of the means left.
+  double dx = 0, dy = 0, dxx = 0, dxy = 0;
+  for (int64_t i = 0; i < n; ++i) {
+    const double u = x[i] - mx, v = y[i] - my;
+    dx += u;
+    dy += v;
+    dxx += u * u;
+    dxy += u * v;
+  }
+  const double sxx = dxx - dx * dx / nn;
+  const double sxy = dxy - dx * dy / nn;
+  if (!(sxx > 0.0)) return false;
+  const double ga = sxy / sxx;
+  const double gb = (my + dy / nn) - ga * (mx + dx / nn);
   if (!std::isfinite(ga) || !std::isfinite(gb)) return false;
   a = ga;
   b = gb;
@@ -285,7 +298,7 @@ CommandResult SmoothBySegments(SetupRecord& setup, float* const* channels) {
   return res;
 }
 
-CommandResult CheckTicks(const SetupRecord& setup, float* const* channels) {
+CommandResult CheckTicks(const SetupRecord& setup, float* const* channels, int plotWidth) {
   CommandResult res;
   if (setup.RemoveMean != 0) {
     res.messages.push_back("убери НЧ фильтр в установках");
@@ -306,7 +319,7 @@ CommandResult CheckTicks(const SetupRecord& setup, float* const* channels) {
   const int64_t step = TruncDiff(static_cast<double>(k[r.first + 1]) - k[r.first]);
   std::string text = "Для проверки тиков в отмеченнои канале\nпила c шагом  " + std::to_string(step) +
                      "  до  " + std::to_string(rate * step) + "\n";
-  const int spc = std::max<int>(setup.SamplesPerColumn, 1);
+  const int64_t spc = SamplesPerColumnOf(setup, plotWidth);
   int anomalies = 0;
   for (int64_t n = r.first + 1; n < r.end - 1; ++n) {
     const int64_t d = TruncDiff(static_cast<double>(k[n + 1]) - k[n]);
@@ -406,7 +419,17 @@ void RunTimeDomainFilter(SetupRecord& setup, float* const* channels, toolkit::TF
   const ChannelSpan span = ProcessedChannels(setup);
   for (int c = span.first; c < span.end; ++c) {
     if (!channels[c]) continue;
-    const std::string refused = TimeDomainFilter(setup, channels[c], funk, butterworth);
+    std::string refused;
+    try {
+      refused = TimeDomainFilter(setup, channels[c], funk, butterworth);
+    } catch (const std::bad_alloc&) {
+      // A filter takes its working memory before it writes: channel c is as it was.
+      refused =
+          c == span.first
+              ? std::string(kFilterOutOfMemoryText)
+              : FormatText("Не хватает памяти: каналы %d ... %d отфильтрованы, каналы %d ... %d не изменены.",
+                           span.first, c - 1, c, span.end - 1);
+    }
     if (!refused.empty()) {
       host.ShowMessage(refused);
       break;

@@ -60,8 +60,9 @@ CommandResult AbsoluteValue(toolkit::SetupRecord& setup, float* const* channels)
 // "сглаживание": straight segments between the successive extremes, over the whole record.
 CommandResult SmoothBySegments(toolkit::SetupRecord& setup, float* const* channels);
 void SmoothChannel(float* k, uint32_t samples);
-// "тики (СШГ)": the steps of a saw-tooth channel over the selection; needs one processed channel.
-CommandResult CheckTicks(const toolkit::SetupRecord& setup, float* const* channels);
+// "тики (СШГ)": the steps of a saw-tooth channel over the selection; needs one processed channel. The
+// anomalies are listed by their column on a plot `plotWidth` columns wide.
+CommandResult CheckTicks(const toolkit::SetupRecord& setup, float* const* channels, int plotWidth);
 // "интерполяция": four-point interpolation of synthetic sines into channels 0 ... 5 (no redraw).
 CommandResult InterpolationTest(const toolkit::SetupRecord& setup, float* const* channels);
 

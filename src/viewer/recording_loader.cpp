@@ -43,14 +43,18 @@ uint64_t FramesInFile(std::FILE* f, uint16_t channels) {
   return toolkit::SamplesPerChannel(static_cast<uint64_t>(end), channels).value_or(0);
 }
 
-// Reads the frames and fills the arrays; returns the complete frames stored.
+// Frames of a read portion: a multiple of 16 keeps every portion's first sample aligned in the arrays.
+size_t PortionFrames(uint16_t width) {
+  return std::max<size_t>(16, kPortionBytes / (size_t{4} * width) / 16 * 16);
+}
+
+// Reads the frames and fills the arrays through `portion` (PortionFrames frames); returns the complete
+// frames stored.
 uint32_t ReadFrames(std::FILE* f, const SetupRecord& s, uint16_t width, const uint16_t* fileChannel,
-                    ChannelSamples& samples, uint32_t wanted) {
+                    ChannelSamples& samples, uint32_t wanted, std::vector<int32_t>& portion) {
   const size_t frameBytes = size_t{4} * width;
-  // A multiple of 16 frames keeps every portion's first sample aligned in the arrays.
-  const size_t portionFrames = std::max<size_t>(16, kPortionBytes / frameBytes / 16 * 16);
-  std::vector<int32_t> portion(portionFrames * width);
-  std::vector<ChannelRoute> routes(s.ChannelCount);
+  const size_t portionFrames = PortionFrames(width);
+  ChannelRoute routes[toolkit::kMaxChannels];
   uint32_t done = 0;
   while (done < wanted) {
     const size_t ask = std::min<size_t>(portionFrames, wanted - done);
@@ -58,7 +62,7 @@ uint32_t ReadFrames(std::FILE* f, const SetupRecord& s, uint16_t width, const ui
     if (got == 0) break;
     for (uint16_t j = 0; j < s.ChannelCount; ++j)
       routes[j] = {fileChannel[j], s.MemCoef[j], samples[j] + done};
-    ConvertFrames(portion.data(), got, width, routes.data(), routes.size());
+    ConvertFrames(portion.data(), got, width, routes, s.ChannelCount);
     done += static_cast<uint32_t>(got);
     if (got < ask) break;  // end of the file (a cut last frame is dropped)
   }
@@ -75,7 +79,8 @@ std::string RecordingPath(const SetupRecord& s) {
   return dir.back() == '/' ? dir + name : dir + "/" + name;
 }
 
-LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk& funk) {
+LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk& funk,
+                         uint64_t sampleLimit) {
   LoadReport report;
   File file(std::fopen(RecordingPath(s).c_str(), "rb"));
   if (!file) {
@@ -105,21 +110,29 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
     return report;
   }
   const uint64_t framesInFile = FramesInFile(file.get(), width);
+  // The read's own memory is taken before the record changes, so that running out of it leaves the
+  // record as it was.
+  std::vector<int32_t> portion(PortionFrames(width) * width);
 
   // Everything is read that can fail without a way on; now the record in memory is replaced.
   s.ChannelCount = std::min<uint16_t>(s.LoadChannels, toolkit::kMaxChannels);
   s.StationMode = 0;
   s.CursorMode = 0;
 
-  // Arrays are sized from the file's frame count as chosen, but never beyond what the file holds.
-  const uint64_t capacity = std::min<uint64_t>(s.FileSamples, framesInFile) + ChannelSamples::kSpare;
+  // Arrays are sized from the file's frame count as chosen, but never beyond what the file holds; a
+  // count the record's 32 bits could not hold is the file's own. What a record may hold is read, and the
+  // rest is said.
+  uint64_t frames =
+      s.FileSamples < UINT32_MAX ? std::min<uint64_t>(s.FileSamples, framesInFile) : framesInFile;
+  const uint64_t limit = std::min(sampleLimit, kMaxRecordSamples);
+  if (frames > limit) {
+    report.samplesLeftOut = frames - limit;
+    frames = limit;
+  }
+  const uint64_t capacity = frames + ChannelSamples::kSpare;
   const uint16_t wanted = s.ChannelCount;
   // The previous load's arrays go from the top down; those of the same size are taken over.
-  for (size_t i = toolkit::kMaxChannels; i-- > 0;) {
-    if (i >= wanted || samples.Capacity(i) != capacity) samples.Free(i);
-  }
-  uint16_t obtained = 0;
-  while (obtained < wanted && samples.Allocate(obtained, capacity)) ++obtained;
+  const auto obtained = static_cast<uint16_t>(samples.Provide(wanted, capacity));
   if (obtained < wanted) {
     report.memoryShort = true;
     s.ChannelCount = obtained;
@@ -141,8 +154,7 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
   }
   funk.DecodeTimeStamp(header.StartTicks, 0.0, 0);
 
-  s.Samples = ReadFrames(file.get(), s, width, fileChannel, samples,
-                         static_cast<uint32_t>(std::min<uint64_t>(s.FileSamples, framesInFile)));
+  s.Samples = ReadFrames(file.get(), s, width, fileChannel, samples, static_cast<uint32_t>(frames), portion);
   // The floats past the samples read hold zeros rather than whatever the allocation left there.
   for (uint16_t j = 0; j < s.ChannelCount; ++j) {
     std::fill(samples[j] + s.Samples, samples[j] + samples.Capacity(j), 0.0f);
@@ -187,6 +199,13 @@ void KeepLoadedRecord(SetupRecord& s, const SetupRecord& before) {
   s.Header = before.Header;
   std::memcpy(s.FileChannels, before.FileChannels, sizeof s.FileChannels);
   s.FileSamples = before.FileSamples;
+}
+
+std::string SamplesLeftOutText(const SetupRecord& s, uint64_t leftOut) {
+  return toolkit::FormatText(
+      "Файл %s длиннее, чем может показать программа: прочитаны первые %u отсчётов каждого канала, "
+      "последние %llu отсчётов не прочитаны.",
+      RecordingPath(s).c_str(), s.Samples, static_cast<unsigned long long>(leftOut));
 }
 
 std::string MemoryShortText(int channelsKept) { return toolkit::FormatText(" память на %d", channelsKept); }

@@ -1,6 +1,7 @@
 #pragma once
 // Loading the current recording of the setup record: its main header and channel headers into the
 // record, the frames of the chosen channels into ChannelSamples as floats times their coefficients.
+#include <cstdint>
 #include <string>
 
 #include "toolkit/funk.h"
@@ -18,12 +19,17 @@ enum class LoadStatus {
   BadCoefficient,      // a channel's coefficient is not a number or absurdly large (text in checkText)
 };
 
+// Samples per channel a record in memory may hold: the visible range Nn ... Nk and every index into the
+// arrays (spare floats included) are 32-bit signed numbers in the setup record.
+inline constexpr uint64_t kMaxRecordSamples = INT32_MAX - ChannelSamples::kSpare;
+
 struct LoadReport {
   LoadStatus status = LoadStatus::Ok;
   std::string checkText;     // CheckMainHeader's text for the file's header; for BadCoefficient the refusal
   bool memoryShort = false;  // fewer arrays were obtained than channels chosen
   int channelsKept = 0;      // channels in memory after the load
   std::string testSignalText;  // why the test signal could not be made (empty: made or not asked for)
+  uint64_t samplesLeftOut = 0;  // samples per channel of the file beyond what a record may hold
 };
 
 // Why the current file could not be read, in words for a message box (empty for Ok).
@@ -47,8 +53,13 @@ std::string RecordingPath(const toolkit::SetupRecord& setup);
 // arrays are freed, SetupRecord.ChannelCount arrays are filled (fewer when memory runs out), the headers,
 // coefficients, sample counts and the view (whole record, all channels) are set, and `funk`'s calendar
 // describes the record's start. A last frame cut short by the end of the file is not used. The read ends
-// with the test signal and mean removal (GenerateTestSignal).
-LoadReport LoadRecording(toolkit::SetupRecord& setup, ChannelSamples& samples, toolkit::TFunk& funk);
+// with the test signal and mean removal (GenerateTestSignal). At most `sampleLimit` samples per channel
+// are read; the rest of a longer file is counted in LoadReport::samplesLeftOut.
+LoadReport LoadRecording(toolkit::SetupRecord& setup, ChannelSamples& samples, toolkit::TFunk& funk,
+                         uint64_t sampleLimit = kMaxRecordSamples);
+
+// The message after a load that left the end of the file out: the file, the samples read and those not.
+std::string SamplesLeftOutText(const toolkit::SetupRecord& setup, uint64_t leftOut);
 
 // The message shown when fewer arrays than channels could be allocated.
 std::string MemoryShortText(int channelsKept);

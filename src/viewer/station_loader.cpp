@@ -212,9 +212,14 @@ StationReadOutcome CheckStationReadLimits(SetupRecord& s, ChannelSamples& sample
   if (hours * perHour > kStationMemoryLimit) {
     hours = static_cast<uint16_t>(kStationMemoryLimit / perHour);
     if (hours == 0) return refuse("нельзя показать и одного часа: убавь число каналов");
+  }
+  // The same rule with what the system can give: a shorter interval, down to one hour; below that the
+  // allocation keeps fewer channels.
+  const uint64_t room = samples.RoomForArrays();
+  if (hours * perHour > room) hours = static_cast<uint16_t>(std::max<uint64_t>(room / perHour, 1));
+  if (hours < s.StationHours)
     out.messages.push_back(
         {toolkit::FormatText("можно показать только %u минут", unsigned{hours} * 60), kLimitCaption, true});
-  }
 
   s.StationHours = hours;
   s.LoadChannels = perStation;
@@ -223,11 +228,7 @@ StationReadOutcome CheckStationReadLimits(SetupRecord& s, ChannelSamples& sample
   s.Samples = static_cast<uint32_t>(uint64_t{hours} * rate * 3600);
   // The previous arrays go from the top down; those of the same size are taken over.
   const size_t capacity = size_t{s.Samples} + ChannelSamples::kSpare;
-  for (size_t i = toolkit::kMaxChannels; i-- > 0;) {
-    if (i >= count || samples.Capacity(i) != capacity) samples.Free(i);
-  }
-  uint16_t obtained = 0;
-  while (obtained < count && samples.Allocate(obtained, capacity)) ++obtained;
+  const auto obtained = static_cast<uint16_t>(samples.Provide(count, capacity));
   if (obtained < count) {
     out.messages.push_back({toolkit::FormatText(" память на %d", int{obtained}), {}, false});
     s.ChannelCount = s.ArrayCount = obtained;

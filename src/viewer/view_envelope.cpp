@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "toolkit/format_text.h"
 
@@ -82,24 +83,47 @@ bool MendRange(SetupRecord& s) {
   return mended;
 }
 
+// Samples per column of a range of `span` samples over `width` columns, 0 when the range is narrower
+// than the plot (stretched). Within 10 samples of the whole record the quotient is rounded up, so that
+// the whole record fits the plot.
+uint32_t LaidOutSamplesPerColumn(const SetupRecord& s, int width, double span) {
+  if (width <= 0 || !(span > 0.0)) return 0;
+  const float perColumn = static_cast<float>(span / width);
+  const double bias = static_cast<double>(static_cast<uint32_t>(s.Samples - 10)) >= span ? 0.02 : 0.99;
+  return static_cast<uint32_t>(std::max(0.0, std::trunc(perColumn + bias)));
+}
+
 }  // namespace
+
+uint32_t SamplesPerColumnOf(const SetupRecord& s, int plotWidth) {
+  if (s.SamplesPerColumn < UINT16_MAX) return std::max<uint32_t>(s.SamplesPerColumn, 1);
+  const int width = std::clamp(plotWidth, 0, toolkit::kMaxPlotColumns);
+  const double span = static_cast<double>(static_cast<int64_t>(s.Nk) - s.Nn);
+  return std::max<uint32_t>(LaidOutSamplesPerColumn(s, width, span), UINT16_MAX);
+}
 
 ViewEnvelope::ViewEnvelope() : data_(new float[toolkit::kMaxChannels * kEnvelopeFloats]()) {}
 
 float InterpolateSample(double position, const float* samples, int32_t limit, bool cubic) {
   if (limit <= 1 || !(position > 0.0)) return samples[0];
   if (position >= limit - 1) return samples[limit - 1];
+  // In double, and brought back into the float range: neighbours near the largest floats would
+  // overflow a float sum, and a curve between them may overshoot them.
+  double v;
   if (cubic && limit >= 4) {
     const float p = static_cast<float>(position);
     int32_t i = static_cast<int32_t>(p);
     if (i <= 1) i = 1;
     if (i >= limit - 3) i = limit - 3;  // keeps d = samples[i + 2] a valid sample
-    const float t = p - static_cast<float>(i);
-    const float a = samples[i - 1], b = samples[i], c = samples[i + 1], d = samples[i + 2];
-    return ((t - 1) * b - t * c) * (t + 1) * (t - 2) * 0.5f + ((t + 1) * d - (t - 2) * a) * t * (t - 1) / 6;
+    const double t = static_cast<double>(p) - i;
+    const double a = samples[i - 1], b = samples[i], c = samples[i + 1], d = samples[i + 2];
+    v = ((t - 1) * b - t * c) * (t + 1) * (t - 2) * 0.5 + ((t + 1) * d - (t - 2) * a) * t * (t - 1) / 6;
+  } else {
+    const int32_t i = static_cast<int32_t>(position);
+    v = samples[i] + (position - i) * (static_cast<double>(samples[i + 1]) - samples[i]);
   }
-  const int32_t i = static_cast<int32_t>(position);
-  return static_cast<float>(samples[i] + (position - i) * (samples[i + 1] - samples[i]));
+  constexpr double kLargest = std::numeric_limits<float>::max();
+  return static_cast<float>(std::clamp(v, -kLargest, kLargest));
 }
 
 void DecimateChannel(const EnvelopeLayout& layout, uint32_t samplesPerColumn, int32_t first, int32_t last,
@@ -174,13 +198,12 @@ ForCursResult for_curs(SetupRecord& s, const ChannelSamples& samples, ViewEnvelo
   }
   if (MendRange(s)) span = static_cast<double>(s.Nk - s.Nn);
 
-  const float perColumn = static_cast<float>(span / width);
-  const double bias = static_cast<double>(static_cast<uint32_t>(s.Samples - 10)) >= span ? 0.02 : 0.99;
-  uint32_t samplesPerColumn = static_cast<uint32_t>(std::max(0.0, std::trunc(perColumn + bias)));
+  uint32_t samplesPerColumn = LaidOutSamplesPerColumn(s, width, span);
   if (samplesPerColumn == 0) {
     samplesPerColumn = 1;
     s.PixelsPerSample = s.Nk > s.Nn ? width / (s.Nk - s.Nn) : width;
   }
+  // The record's field is 16 bits wide; SamplesPerColumnOf gives readers the true value.
   s.SamplesPerColumn = static_cast<uint16_t>(std::min<uint32_t>(samplesPerColumn, UINT16_MAX));
 
   const EnvelopeLayout layout{width, s.PixelsPerSample, s.Cubic != 0, s.Samples};

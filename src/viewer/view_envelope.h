@@ -51,6 +51,11 @@ struct ForCursResult {
 ForCursResult for_curs(toolkit::SetupRecord& setup, const ChannelSamples& samples, ViewEnvelope& envelope,
                        int plotWidth);
 
+// Samples one column of the main plot covers for the range for_curs laid out over `plotWidth` columns
+// (at least 1). SetupRecord.SamplesPerColumn keeps the value within its 16 bits; a range that needs more
+// (a day-long record shown whole) gets the true value here, from the range itself.
+uint32_t SamplesPerColumnOf(const toolkit::SetupRecord& setup, int plotWidth);
+
 // Reduces samples first ... last of one channel (`channel` points at its sample 0) into its envelope from
 // column `columnCount` on, updating the column count and the running minimum and maximum.
 void DecimateChannel(const EnvelopeLayout& layout, uint32_t samplesPerColumn, int32_t first, int32_t last,

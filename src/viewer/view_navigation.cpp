@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "viewer/view_envelope.h"
 #include "viewer/view_keys.h"
 
 namespace viewer {
@@ -53,9 +54,8 @@ ViewRange ZoomIn(ViewRange r, int64_t samples, int width) {
     narrower = span / wide * width;
     if (narrower == 0) narrower = width / 2;  // a span between 1 and 1.2 plot widths
   }
-  int64_t nk = std::min<int64_t>(r.Nn + narrower, samples - 1);
-  int64_t nn = std::max<int64_t>(nk - narrower, 0);
-  return Clamp(nn, nk, samples);
+  // The range starts where it started; at the end of the record it ends at the last sample.
+  return Clamp(r.Nn, std::min<int64_t>(r.Nn + narrower, samples - 1), samples);
 }
 
 ViewRange PageRight(ViewRange r, int64_t samples) {
@@ -73,9 +73,10 @@ ViewRange PageLeft(ViewRange r, int64_t samples) {
 }
 
 ViewRange ZoomToCursors(int32_t first, int32_t second, int64_t samples, int width) {
-  int64_t nn = std::clamp<int64_t>(first, 0, samples - 1);
-  // The second cursor may stand beyond the last column that holds samples.
-  int64_t nk = std::clamp<int64_t>(second, 0, samples - 1);
+  // The cursors as they stand: the second may lie beyond the last sample (it starts at the plot's
+  // last column); the end is brought into the record only once the range is laid out.
+  int64_t nn = first;
+  int64_t nk = second;
   const float r = static_cast<float>(nk - nn) / width + 0.01f;
   int64_t k, w;
   if (r > 0.501f) {
@@ -90,11 +91,7 @@ ViewRange ZoomToCursors(int32_t first, int32_t second, int64_t samples, int widt
     if (nn + k * w < samples - 1) nk = nn + k * w;
     if (nk - k * w > 0) nn = nk - k * w;
   }
-  if (nk > samples - 1) {
-    nk = samples - 1;
-    nn = std::max<int64_t>(nk - k * w, 0);
-  }
-  return Clamp(nn, nk, samples);
+  return Clamp(nn, std::min(nk, samples - 1), samples);
 }
 
 namespace {
@@ -118,7 +115,8 @@ void CursorModeKey(toolkit::SetupRecord& setup, ViewHost& host, uint8_t& lastVie
   int dx = 0, dy = 0;
   switch (key) {
     case kKeySpace: {
-      if (!(static_cast<int64_t>(setup.CursorSamples[0]) + setup.SamplesPerColumn < setup.CursorSamples[1]) ||
+      const int64_t perColumn = SamplesPerColumnOf(setup, host.PlotWidth());
+      if (!(static_cast<int64_t>(setup.CursorSamples[0]) + perColumn < setup.CursorSamples[1]) ||
           setup.Samples < 2) {
         host.ShowMessage("!!!!!!!");
         return;

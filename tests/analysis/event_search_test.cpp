@@ -61,7 +61,7 @@ TEST(EventSearchTest, StaLtaMatchesNumpyTranscription) {
                                         "out = np.concatenate([out, [i[np.argmax(cl)]]])");
   ASSERT_GT(ref.size(), 2u);
   toolkit::TFunk funk;
-  const analysis::SearchDrawing d = SearchSpectralChange(s, x.data(), 0, 455, funk);
+  const analysis::SearchDrawing d = SearchSpectralChange(s, x.data(), 0, 1200, 455, funk);
   ASSERT_EQ(d.error, "");
   ASSERT_EQ(d.curve.size(), ref.size());  // pen start + one point a ratio
   size_t best = 0;
@@ -107,7 +107,7 @@ TEST(EventSearchTest, SpectralRatioMatchesNumpyRfft) {
   s.SamplesPerColumn = 1;
   s.PixelsPerSample = 2;
   toolkit::TFunk funk;
-  const analysis::SearchDrawing d = SearchSpectralChange(s, x.data(), 0, 455, funk);
+  const analysis::SearchDrawing d = SearchSpectralChange(s, x.data(), 0, 1200, 455, funk);
   ASSERT_EQ(d.error, "");
   EXPECT_EQ(d.startText, "всего: 7000; обрабатываем по 256 точек.  выделяем от 5 до 20. сдвиг 8    ");
   const std::vector<double> ref = Numpy("band_change", {ToDouble(x)},
@@ -136,7 +136,7 @@ TEST(EventSearchTest, WindowLengthsAndBins) {
   s.SearchBandLow = 0.8;
   s.SearchBandHigh = 1.5;
   toolkit::TFunk funk;
-  const analysis::SearchDrawing d = SearchSpectralChange(s, x.data(), 0, 455, funk);
+  const analysis::SearchDrawing d = SearchSpectralChange(s, x.data(), 0, 1200, 455, funk);
   EXPECT_EQ(d.startText, "всего: 20000; обрабатываем по 4096 точек.  выделяем от 32 до 61. сдвиг 128    ");
 }
 
@@ -161,7 +161,7 @@ TEST(EventSearchTest, RefusedInputsDrawNothing) {
   for (const Case& c : cases) {
     toolkit::SetupRecord s = base;
     c.change(s);
-    const analysis::SearchDrawing d = SearchSpectralChange(s, x.data(), 0, 455, funk);
+    const analysis::SearchDrawing d = SearchSpectralChange(s, x.data(), 0, 1200, 455, funk);
     EXPECT_NE(d.error, "") << c.what;
     EXPECT_TRUE(d.curve.empty()) << c.what;
   }
@@ -169,7 +169,7 @@ TEST(EventSearchTest, RefusedInputsDrawNothing) {
   toolkit::SetupRecord s = base;
   s.StaLtaScale = 0.0;
   std::vector<float> flat(s.Samples, 0.0f);
-  const analysis::SearchDrawing d = SearchSpectralChange(s, flat.data(), 0, 455, funk);
+  const analysis::SearchDrawing d = SearchSpectralChange(s, flat.data(), 0, 1200, 455, funk);
   EXPECT_EQ(d.error, "");
   EXPECT_EQ(d.maxAt, 0);
   EXPECT_EQ(d.resultText.rfind("max. отношение 0.00   в ", 0), 0u);

@@ -5,8 +5,12 @@
 #include <map>
 #include <tuple>
 
+#include "toolkit/time_texts.h"
 #include "viewer/plot_layout.h"
+#include "viewer/view_envelope.h"
 #include "viewer/view_host_fake.h"
+#include "viewer/view_keys.h"
+#include "viewer/view_navigation.h"
 
 namespace {
 
@@ -118,6 +122,44 @@ TEST(CursorStrokes, CursorSamplesFollowTheFirstCursorOfEachSet) {
   r.Step(0, 0, 0);
   EXPECT_EQ(r.s->CursorSamples[0], 1000 + 3);
   EXPECT_EQ(r.s->CursorSamples[1], 1000 + 400);
+}
+
+// A day at 1000 Hz shown whole in 1296 columns needs 66,667 samples a column, more than the record's
+// 16-bit field holds: the field keeps 65,535, and cursor times, cursor samples, the start line and the
+// zoom to the cursors use the true value.
+TEST(CursorReadout, DayLongRecordShownWholeUsesTheTrueSamplesPerColumn) {
+  constexpr uint32_t kDay = 86'400'000;
+  Readout r;
+  r.g.plotWidth = 1296;
+  r.s = viewer_test::MakeSetup(4, kDay);
+  r.s->Dt = 0.001;
+  r.s->Nn = 0;
+  r.s->Nk = kDay - 1;
+  viewer::ChannelSamples none;
+  viewer::ViewEnvelope envelope;
+  viewer::for_curs(*r.s, none, envelope, 1296);
+  EXPECT_EQ(r.s->SamplesPerColumn, UINT16_MAX);
+  EXPECT_EQ(viewer::SamplesPerColumnOf(*r.s, 1296), 66'667u);
+
+  r.s->CursorMode = 0;
+  const auto view = r.Step(0, 0, 3);
+  EXPECT_NE(view.texts.at(0).text.find("(1:66667)"), std::string::npos) << view.texts.at(0).text;
+
+  r.s->CursorMode = 1;
+  r.s->CursorColumns[0][0] = 0;
+  r.s->CursorColumns[1][0] = 1296;
+  const auto p = r.Step(0, 0, 0);
+  EXPECT_EQ(r.s->CursorSamples[1], 66'667 * 1296);  // the last column reaches past the last sample
+  ASSERT_NE(Find(p.texts, 52 + 2 * 122, 1), nullptr);
+  EXPECT_EQ(Find(p.texts, 52 + 2 * 122, 1)->text, toolkit::FormatSignedDms(66'667 * 1296 * 0.001));
+
+  // Space zooms to the cursors: the whole day stays in view.
+  viewer_test::RecordingHost host;
+  host.width = 1296;
+  uint8_t last = 0;
+  viewer::HandleViewKey(*r.s, host, last, viewer::kKeySpace, 0);
+  EXPECT_EQ(r.s->Nn, 0);
+  EXPECT_EQ(r.s->Nk, static_cast<int32_t>(kDay - 1));
 }
 
 TEST(CursorReadout, TimesDistanceFrequencyAndAmplitudes) {

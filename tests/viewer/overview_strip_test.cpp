@@ -36,7 +36,7 @@ struct Plot {
 
 TEST(OverviewStrip, SnapshotKeepsScaleStartAndColumnsOfItsMoment) {
   Plot p;
-  ASSERT_TRUE(viewer::TakeOverviewSnapshot(*p.s, p.view, p.overview, p.snap, 98));
+  ASSERT_TRUE(viewer::TakeOverviewSnapshot(*p.s, p.view, p.overview, p.snap, 98, 1200));
   EXPECT_EQ(p.s->OverviewStart, 1000);
   EXPECT_EQ(p.s->OverviewSamplesPerColumn, 10);
   EXPECT_FLOAT_EQ(p.s->OverviewScale[1], 32.0f / 200.0f);  // row (98 - 2) / 3 = 32
@@ -49,7 +49,7 @@ TEST(OverviewStrip, SnapshotKeepsScaleStartAndColumnsOfItsMoment) {
 
   p.s->PixelsPerSample = 3;
   viewer::OverviewSnapshot other;
-  EXPECT_FALSE(viewer::TakeOverviewSnapshot(*p.s, p.view, p.overview, other, 98));
+  EXPECT_FALSE(viewer::TakeOverviewSnapshot(*p.s, p.view, p.overview, other, 98, 1200));
   EXPECT_FALSE(other.taken);
 }
 
@@ -57,7 +57,7 @@ TEST(OverviewStrip, SnapshotKeepsScaleStartAndColumnsOfItsMoment) {
 // joined to the neighbour.
 TEST(OverviewStrip, StrokesFollowTheRowsAndJoinNeighbours) {
   Plot p;
-  ASSERT_TRUE(viewer::TakeOverviewSnapshot(*p.s, p.view, p.overview, p.snap, 98));
+  ASSERT_TRUE(viewer::TakeOverviewSnapshot(*p.s, p.view, p.overview, p.snap, 98, 1200));
   const float scale = 32.0f / 200.0f;
   int prevLo = 0, prevHi = 0, seen = 0;
   viewer::ForEachOverviewStroke(*p.s, p.overview, p.snap, 98, [&](int ch, int colour, int x, int yLo, int yHi) {
@@ -80,7 +80,7 @@ TEST(OverviewStrip, StrokesFollowTheRowsAndJoinNeighbours) {
 
 TEST(OverviewStrip, FrameLinesMoveWithTheViewAndVanishOutsideIt) {
   Plot p;
-  ASSERT_TRUE(viewer::TakeOverviewSnapshot(*p.s, p.view, p.overview, p.snap, 98));
+  ASSERT_TRUE(viewer::TakeOverviewSnapshot(*p.s, p.view, p.overview, p.snap, 98, 1200));
   struct Case {
     int32_t nn, nk;
     bool first, second;
@@ -109,7 +109,7 @@ TEST(OverviewStrip, FrameLinesMoveWithTheViewAndVanishOutsideIt) {
 TEST(OverviewStrip, NoShownChannelOrZeroRangeDrawsNothingAndDoesNotDivideByZero) {
   Plot p;
   p.s->ShownEnd = 0;
-  ASSERT_TRUE(viewer::TakeOverviewSnapshot(*p.s, p.view, p.overview, p.snap, 98));
+  ASSERT_TRUE(viewer::TakeOverviewSnapshot(*p.s, p.view, p.overview, p.snap, 98, 1200));
   int strokes = 0;
   viewer::ForEachOverviewStroke(*p.s, p.overview, p.snap, 98, [&](int, int, int, int, int) { ++strokes; });
   EXPECT_EQ(strokes, 0);
@@ -117,7 +117,7 @@ TEST(OverviewStrip, NoShownChannelOrZeroRangeDrawsNothingAndDoesNotDivideByZero)
 
   Plot q;
   q.s->PlotRange = 0.0f;
-  ASSERT_TRUE(viewer::TakeOverviewSnapshot(*q.s, q.view, q.overview, q.snap, 98));
+  ASSERT_TRUE(viewer::TakeOverviewSnapshot(*q.s, q.view, q.overview, q.snap, 98, 1200));
   EXPECT_EQ(q.s->OverviewScale[0], 0.0f);
   EXPECT_EQ(viewer::OverviewY(std::numeric_limits<float>::infinity(), 1.0f, 0.0f, 98), 0);
 }

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <sstream>
 
+#include "support/address_space_limit.h"
 #include "toolkit/python_reference.h"
+#include "viewer/command_memory.h"
 #include "viewer/view_host_fake.h"
 
 namespace {
@@ -133,6 +136,34 @@ TEST(LeastSquares, AgreesWithNumpyAndRefusesDegenerateInput) {
   EXPECT_NEAR(a, std::stod(out[0]), 1e-9);
   EXPECT_NEAR(b, std::stod(out[1]), 1e-9);
 
+  // A channel at a high level with a spread of a few counts: the fit is well posed and agrees with one
+  // computed in long double from the same floats.
+  for (double offset : {1e5, 1e6, 4e6, 8e6}) {
+    std::vector<float> hx(5000), hy(5000);
+    std::uniform_int_distribution<int> counts(-4, 4);
+    for (size_t i = 0; i < hx.size(); ++i) {
+      hx[i] = static_cast<float>(offset + counts(gen));
+      hy[i] = static_cast<float>(3.0 * (hx[i] - offset) + offset + 7.0 + 0.25 * counts(gen));
+    }
+    long double mx = 0, my = 0;
+    for (size_t i = 0; i < hx.size(); ++i) {
+      mx += hx[i];
+      my += hy[i];
+    }
+    mx /= hx.size();
+    my /= hx.size();
+    long double sxx = 0, sxy = 0;
+    for (size_t i = 0; i < hx.size(); ++i) {
+      sxx += (hx[i] - mx) * (hx[i] - mx);
+      sxy += (hx[i] - mx) * (hy[i] - my);
+    }
+    const long double refA = sxy / sxx, refB = my - refA * mx;
+    ASSERT_TRUE(viewer::LeastSquares(hx.data(), hy.data(), 5000, a, b)) << offset;
+    EXPECT_NEAR(a, static_cast<double>(refA), 1e-9) << offset;
+    EXPECT_NEAR(b, static_cast<double>(refB), 1e-9 * offset) << offset;
+    EXPECT_NEAR(a, 3.0, 0.01) << offset;
+  }
+
   std::vector<float> flat(50, 3.0f);
   a = b = 99;
   EXPECT_FALSE(viewer::LeastSquares(flat.data(), y.data(), 50, a, b));
@@ -257,7 +288,7 @@ TEST(TickCheck, SawWithWrapsIsInOrder) {
   r.s->Header.Rate = 100;
   r.s->Nn = 10;
   r.s->Nk = 390;
-  const CommandResult res = viewer::CheckTicks(*r.s, r.k());
+  const CommandResult res = viewer::CheckTicks(*r.s, r.k(), 1200);
   ASSERT_EQ(res.messages.size(), 1u);
   EXPECT_EQ(res.messages[0],
             "Для проверки тиков в отмеченнои канале\nпила c шагом  5  до  500\n\n   порядок");
@@ -274,7 +305,7 @@ TEST(TickCheck, TenAnomaliesListSevenLines) {
   r.s->SamplesPerColumn = 2;
   r.s->Nn = 0;
   r.s->Nk = 399;
-  const std::string text = viewer::CheckTicks(*r.s, r.k()).messages.at(0);
+  const std::string text = viewer::CheckTicks(*r.s, r.k(), 1200).messages.at(0);
   size_t lines = 0;
   for (size_t p = 0; (p = text.find("\nточка графика", p)) != std::string::npos; ++p) ++lines;
   EXPECT_EQ(lines, 7u);
@@ -285,16 +316,16 @@ TEST(TickCheck, TenAnomaliesListSevenLines) {
 TEST(TickCheck, RefusedForAllChannelsOrWithMeanRemoval) {
   Record r(2, 100);
   r.s->Channel = 2;
-  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k()).messages,
+  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k(), 1200).messages,
             (std::vector<std::string>{"тики: выберите один канал"}));
   r.s->RemoveMean = 1;
-  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k()).messages,
+  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k(), 1200).messages,
             (std::vector<std::string>{"убери НЧ фильтр в установках"}));
   r.s->RemoveMean = 0;
   r.s->Channel = 0;
   r.s->Nn = 50;
   r.s->Nk = 51;
-  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k()).messages, (std::vector<std::string>{"пустой участок!!"}));
+  EXPECT_EQ(viewer::CheckTicks(*r.s, r.k(), 1200).messages, (std::vector<std::string>{"пустой участок!!"}));
 }
 
 TEST(InterpolationTest, AgreesWithAnIndependentComputation) {
@@ -397,6 +428,43 @@ TEST(Filters, TimeDomainFilterDrawsEachChannelThenWaitsAndRedraws) {
   viewer::FinishCommand(host, {{"c"}, false}, *r.s);
   EXPECT_EQ(host.calls,
             (std::vector<std::string>{"message a", "message b", "for_curs", "DrawChannels", "message c"}));
+}
+
+// Memory running out inside a command (the transform of a long channel): the command says so, the
+// channel and the settings are as they were, and the program goes on.
+TEST(Filters, OutOfMemoryLeavesChannelsAndSettings) {
+  if (!support::kAddressSpaceLimitWorks) GTEST_SKIP() << "the sanitizers reserve the address space";
+  // Its transform needs 64 MiB, more than the memory earlier tests may have left free in the heap (which
+  // the limit does not count).
+  constexpr uint32_t kSamples = uint32_t{1} << 23;
+  toolkit::TFunk funk;
+  Record r(2, kSamples);
+  for (uint32_t n = 0; n < kSamples; ++n) r.data[0][n] = r.data[1][n] = static_cast<float>(n % 97);
+  r.s->Channel = 0;
+  r.s->FilterLow = 5.0;
+  r.s->PotterHalfLength = 100;
+  const std::vector<float> before = r.data[0];
+  const auto setupBefore = std::make_unique<toolkit::SetupRecord>(*r.s);
+  auto unchanged = [&] {
+    return r.data[0] == before &&
+           std::memcmp(r.s.get(), setupBefore.get(), sizeof(toolkit::SetupRecord)) == 0;
+  };
+  support::ExpectWithinAddressSpace(size_t{8} << 20, [&] {
+    const CommandResult res = viewer::RunWithinMemory(*r.s, [&] {
+      r.s->Channel = 1;  // a setting changed before the allocation is put back
+      return viewer::FrequencyDomainCommand(*r.s, r.k(), funk, 0);
+    });
+    return res.messages == std::vector<std::string>{viewer::kCommandOutOfMemoryText} && !res.redraw &&
+           unchanged();
+  });
+  support::ExpectWithinAddressSpace(size_t{8} << 20, [&] {
+    viewer_test::RecordingHost host;
+    viewer::RunTimeDomainFilter(*r.s, r.k(), funk, false, host);
+    return host.calls.size() > 2 && host.calls[0].find("Не хватает памяти") != std::string::npos &&
+           host.calls[1] == "message жми" && unchanged();
+  });
+  EXPECT_EQ(viewer::RunCatchingOutOfMemory([] { throw std::bad_alloc(); }), viewer::kOutOfMemoryStoppedText);
+  EXPECT_EQ(viewer::RunCatchingOutOfMemory([] {}), "");
 }
 
 }  // namespace

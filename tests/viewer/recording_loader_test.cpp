@@ -157,6 +157,24 @@ TEST_F(LoaderTest, FrameCountOfTheChoiceBoundsTheReadBothWays) {
   ASSERT_EQ(Load().status, LoadStatus::Ok);
   EXPECT_EQ(setup_->Samples, 10u);
   EXPECT_EQ(samples_.Capacity(0), 10u + ChannelSamples::kSpare);
+  EXPECT_EQ(Load().samplesLeftOut, 0u);
+
+  // Beyond what a record may hold (its 32-bit range; here a limit a test can reach) the first samples
+  // are read and the rest is said, by file and count; a count the chooser capped at 32 bits is the file's.
+  for (uint32_t chosen : {50u, UINT32_MAX}) {
+    Choose("f.dat", Recording({{"a", 1.0}}, 50, Pattern), chosen, {0});
+    const viewer::LoadReport r = viewer::LoadRecording(*setup_, samples_, funk_, 20);
+    ASSERT_EQ(r.status, LoadStatus::Ok);
+    EXPECT_EQ(r.samplesLeftOut, 30u);
+    EXPECT_EQ(setup_->Samples, 20u);
+    EXPECT_EQ(setup_->Nk, 19);
+    EXPECT_EQ(samples_[0][19], static_cast<float>(Pattern(0, 19)));
+    EXPECT_EQ(viewer::SamplesLeftOutText(*setup_, r.samplesLeftOut),
+              "Файл " + (dir_ / "f.dat").string() +
+                  " длиннее, чем может показать программа: прочитаны первые 20 отсчётов каждого канала, "
+                  "последние 30 отсчётов не прочитаны.");
+  }
+  static_assert(viewer::kMaxRecordSamples + ChannelSamples::kSpare <= INT32_MAX);
 }
 
 TEST_F(LoaderTest, SecondLoadFreesEveryArrayOfTheFirst) {
@@ -249,17 +267,47 @@ TEST_F(LoaderTest, RefusedOrUnreadableFilesLeaveThePreviousRecordInPlace) {
 }
 
 TEST_F(LoaderTest, ChannelsThatGetNoArrayAreDroppedAndReported) {
-  ChannelSamples small(2 * (10 + ChannelSamples::kSpare));  // room for two arrays only
-  Choose("j.dat", Recording({{"a", 1.0}, {"b", 1.0}, {"c", 1.0}}, 10, Pattern), 10, {0, 1, 2});
-  const auto r = viewer::LoadRecording(*setup_, small, funk_);
-  ASSERT_EQ(r.status, LoadStatus::Ok);
-  EXPECT_TRUE(r.memoryShort);
-  EXPECT_EQ(r.channelsKept, 2);
-  EXPECT_EQ(setup_->ChannelCount, 2);
-  EXPECT_EQ(setup_->ArraysAllocated, 2);
-  EXPECT_EQ(small[2], nullptr);
-  EXPECT_EQ(small[1][9], static_cast<float>(Pattern(1, 9)));
+  constexpr uint64_t kArrayBytes = (10 + ChannelSamples::kSpare) * sizeof(float);
+  // Room for two arrays: an allocation that fails, or a system that can give only that much (with
+  // overcommit the allocation itself would succeed and the read would exhaust the memory).
+  ChannelSamples failing(2 * (10 + ChannelSamples::kSpare));
+  ChannelSamples lowMemory(SIZE_MAX, [] { return 2 * kArrayBytes + kArrayBytes / 2; });
+  for (ChannelSamples* small : {&failing, &lowMemory}) {
+    Choose("j.dat", Recording({{"a", 1.0}, {"b", 1.0}, {"c", 1.0}}, 10, Pattern), 10, {0, 1, 2});
+    const auto r = viewer::LoadRecording(*setup_, *small, funk_);
+    ASSERT_EQ(r.status, LoadStatus::Ok);
+    EXPECT_TRUE(r.memoryShort);
+    EXPECT_EQ(r.channelsKept, 2);
+    EXPECT_EQ(setup_->ChannelCount, 2);
+    EXPECT_EQ(setup_->ArraysAllocated, 2);
+    EXPECT_EQ((*small)[2], nullptr);
+    EXPECT_EQ((*small)[1][9], static_cast<float>(Pattern(1, 9)));
+  }
   EXPECT_EQ(viewer::MemoryShortText(2), " память на 2");
+  // Reading the record again takes its arrays over: no new memory is needed for them.
+  ChannelSamples none(SIZE_MAX, [] { return uint64_t{0}; });
+  EXPECT_EQ(none.Provide(2, 100), 0u);
+  ChannelSamples held(SIZE_MAX, [n = 0]() mutable { return n++ == 0 ? uint64_t{800} : uint64_t{0}; });
+  EXPECT_EQ(held.Provide(2, 100), 2u);
+  EXPECT_EQ(held.Provide(2, 100), 2u);
+  EXPECT_EQ(held.Provide(1, 100), 1u);
+  EXPECT_EQ(held[1], nullptr);
+}
+
+TEST(MemoryRule, MemAvailableLessTheMargin) {
+  struct Case {
+    const char* text;
+    std::optional<uint64_t> bytes;
+  } cases[] = {
+      {"MemTotal:       32768000 kB\nMemFree:  100 kB\nMemAvailable:   24576000 kB\n",
+       uint64_t{24576000} * 1024},
+      {"MemAvailable: 0 kB", uint64_t{0}},
+      {"MemTotal:       32768000 kB\nMemFree:  100 kB\n", std::nullopt},
+      {"MemAvailable:   lots kB\n", std::nullopt},
+      {"MemAvailable:   99999999999999999999 kB\n", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(viewer::MemAvailableBytes(c.text), c.bytes) << c.text;
+  EXPECT_LT(viewer::SystemMemoryForArrays(), UINT64_MAX);  // this machine's /proc/meminfo was read
 }
 
 TEST_F(LoaderTest, AbsoluteFileNamesIgnoreTheDataDirectory) {

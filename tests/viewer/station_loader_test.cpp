@@ -208,6 +208,37 @@ TEST_F(StationTest, MemoryRuleCutsOrRefusesTheInterval) {
   }
 }
 
+// What the system can give shortens the interval to whole hours, down to one; below one hour of all
+// channels fewer channels are read.
+TEST_F(StationTest, AvailableMemoryShortensTheIntervalOrKeepsFewerChannels) {
+  const uint64_t hour = uint64_t{4} * 100 * 3600;  // one channel at 100 Hz
+  struct Case {
+    uint64_t room;
+    uint16_t hours, hoursAfter, channels;
+    const char* message;
+  } cases[] = {{hour * 3 * 5 / 2, 4, 2, 3, "можно показать только 120 минут"},
+               {hour * 3 * 5 / 2, 2, 2, 3, nullptr},
+               {hour * 5 / 2, 3, 1, 2, "можно показать только 60 минут"}};
+  for (const Case& c : cases) {
+    ChannelSamples system(SIZE_MAX, [&] { return c.room; });
+    s->StationHours = c.hours;
+    s->LoadChannels = 3;
+    const auto out = viewer::CheckStationReadLimits(*s, system, funk, dir.path());
+    EXPECT_FALSE(out.refused);
+    EXPECT_EQ(s->StationHours, c.hoursAfter) << c.hours;
+    EXPECT_EQ(s->ChannelCount, c.channels) << c.hours;
+    if (c.message != nullptr) {
+      ASSERT_FALSE(out.messages.empty());
+      EXPECT_EQ(out.messages[0].text, c.message);
+    } else {
+      EXPECT_TRUE(out.messages.empty());
+    }
+    if (c.channels < 3) {
+      EXPECT_EQ(out.messages.back().text, " память на 2");
+    }
+  }
+}
+
 TEST_F(StationTest, AllocationFailureKeepsTheArraysObtained) {
   ChannelSamples two((360000 + ChannelSamples::kSpare) * 2);
   FilePlan p;

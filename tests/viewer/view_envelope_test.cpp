@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <random>
 
@@ -96,7 +97,7 @@ TEST_F(EnvelopeTest, NarrowRangesTakeOneSamplePerColumnOrStretch) {
   const float* x = samples_[0] + 1000;
   for (int c = 0; c < 1200; ++c) {
     const float expect =
-        c % 2 == 0 ? x[c / 2] : static_cast<float>(x[c / 2] + 0.5 * (x[c / 2 + 1] - x[c / 2]));
+        c % 2 == 0 ? x[c / 2] : static_cast<float>(x[c / 2] + 0.5 * (double{x[c / 2 + 1]} - x[c / 2]));
     ASSERT_EQ(envelope_[0][c], expect) << c;
     ASSERT_EQ(envelope_[0][c + 1400], expect) << c;
   }
@@ -216,6 +217,18 @@ TEST(Interpolation, BothFormsPassThroughTheSamplesAndTheCubicIsExactForCubics) {
   EXPECT_EQ(viewer::InterpolateSample(30.0, x, 12, false), x[11]);
   // Too few samples for four points: linear.
   EXPECT_FLOAT_EQ(viewer::InterpolateSample(0.5, x, 3, true), 0.5f * (x[0] + x[1]));
+
+  // Finite samples near the float range give finite values: the midpoint of -3e38 and 3e38 is 0, and a
+  // curve that overshoots the range stays at its edge.
+  const float big[6] = {3e38f, -3e38f, 3e38f, -3e38f, 3e38f, -3e38f};
+  EXPECT_EQ(viewer::InterpolateSample(1.5, big, 6, false), 0.0f);
+  for (double p : {0.5, 1.5, 2.25, 2.5, 3.75}) {
+    for (bool cubic : {false, true}) {
+      EXPECT_TRUE(std::isfinite(viewer::InterpolateSample(p, big, 6, cubic))) << p << cubic;
+    }
+  }
+  const float bump[6] = {-3e38f, -3e38f, 3e38f, 3e38f, -3e38f, -3e38f};  // the curve peaks at 3.75e38
+  EXPECT_EQ(viewer::InterpolateSample(2.5, bump, 6, true), std::numeric_limits<float>::max());
 }
 
 }  // namespace

@@ -58,9 +58,10 @@ TEST(ViewZoom, LargeSpansZoomInByWholeWidthsAndOutByAFifth) {
 TEST(ViewZoom, ZoomNeverLeavesTheRecord) {
   Plot p(2, 5000);
   p.Range(4900, 4990);
-  p.Key(viewer::kKeyPlus);  // 150 samples do not fit after Nn: the range ends at the record's end
+  p.Key(
+      viewer::kKeyPlus);  // 150 samples do not fit after Nn: the range keeps Nn and ends at the record's end
+  EXPECT_EQ(p.setup->Nn, 4900);
   EXPECT_EQ(p.setup->Nk, 4999);
-  EXPECT_EQ(p.Span(), 150);
   p.Range(4000, 4999);
   for (int i = 0; i < 5; ++i) p.Key(viewer::kKeyMinus);
   EXPECT_EQ(p.setup->Nn, 0);
@@ -239,17 +240,26 @@ TEST(CursorKeys, SpaceZoomsBetweenTheCursors) {
 }
 
 TEST(CursorKeys, ZoomToCursorsStaysInsideTheRecord) {
-  // Near the end a whole plot width does not fit after the first cursor: it ends at the second.
-  auto r = viewer::ZoomToCursors(99000, 99900, 100000, 1200);
-  EXPECT_EQ(r.Nk, 99900);
-  EXPECT_EQ(r.Nn, 99900 - 1200);
-  // A second cursor past the last sample, and an eighth of the width running past the end.
-  r = viewer::ZoomToCursors(99950, 100800, 100000, 1200);
-  EXPECT_EQ(r.Nk, 99999);
-  EXPECT_EQ(r.Nn, 99999 - 150);
-  r = viewer::ZoomToCursors(250, 290, 300, 1200);  // the record is shorter than a plot width
-  EXPECT_EQ(r.Nn, 299 - 150);
-  EXPECT_EQ(r.Nk, 299);
+  struct Case {
+    int32_t first, second;
+    int64_t samples;
+    int width;
+    int32_t nn, nk;
+  } cases[] = {
+      // Near the end a whole plot width does not fit after the first cursor: it ends at the second.
+      {99000, 99900, 100000, 1200, 99900 - 1200, 99900},
+      // A second cursor past the last sample: the range is laid out from the cursors as they stand,
+      // then its end is brought to the last sample.
+      {99950, 100800, 100000, 1200, 100800 - 1200, 99999},
+      {5900, 6480, 6000, 1200, 5900, 5999},  // a quarter of the width from the first cursor
+      {250, 290, 300, 1200, 250, 299},       // the record is shorter than a plot width
+      {100, 5000, 6000, 1296, 100, 100 + 4 * 1296},
+  };
+  for (const Case& c : cases) {
+    const auto r = viewer::ZoomToCursors(c.first, c.second, c.samples, c.width);
+    EXPECT_EQ(r.Nn, c.nn) << c.first << " " << c.second;
+    EXPECT_EQ(r.Nk, c.nk) << c.first << " " << c.second;
+  }
 }
 
 TEST(CursorKeys, MarkerChannelOutsideTheShownOnesIsBroughtBack) {

@@ -105,8 +105,8 @@ void TForm1::BuildMenus() {
   N_obzor->setStatusTip("открываем окно с общей картиной и указываем на ней место обрабатываемого участка");
   N_OB_edin_ = N_read->addAction("объединить");
   N_OB_edin_->setStatusTip("обединение двух файлов, пишем в директорию последнего.");
-  connect(read_1_fil, &QAction::triggered, this, &TForm1::read_1_filClick);
-  connect(N_OB_edin_, &QAction::triggered, this, &TForm1::N_OB_edin_Click);
+  connect(read_1_fil, &QAction::triggered, this, Guarded([this] { read_1_filClick(); }));
+  connect(N_OB_edin_, &QAction::triggered, this, Guarded([this] { N_OB_edin_Click(); }));
 
   N_save = menuBar()->addMenu("сохранить");
   iz_file = N_save->addAction("из файла");
@@ -116,7 +116,7 @@ void TForm1::BuildMenus() {
   iz_file_B_txt_16 = N_save->addAction("из файла в текст_16");
   N_kazan = N_save->addAction("казань");
   N_miniseed1 = N_save->addAction("miniseed");
-  connect(N_miniseed1, &QAction::triggered, this, &TForm1::N_miniseed1Click);
+  connect(N_miniseed1, &QAction::triggered, this, Guarded([this] { N_miniseed1Click(); }));
 
   N_fft = menuBar()->addMenu("спектр.опер.");
   men_fft_oper = N_fft->addAction("фильтр");
@@ -170,17 +170,17 @@ void TForm1::BuildMenus() {
 
   N20 = menuBar()->addAction("спектр");
   N20->setEnabled(false);
-  connect(N20, &QAction::triggered, this, &TForm1::N20Click);
+  connect(N20, &QAction::triggered, this, Guarded([this] { N20Click(); }));
   YCTAHOBKA = menuBar()->addAction("установки");
   open = menuBar()->addAction("open");
-  connect(YCTAHOBKA, &QAction::triggered, this, &TForm1::YCTAHOBKAClick);
-  connect(open, &QAction::triggered, this, &TForm1::openClick);
+  connect(YCTAHOBKA, &QAction::triggered, this, Guarded([this] { YCTAHOBKAClick(); }));
+  connect(open, &QAction::triggered, this, Guarded([this] { openClick(); }));
 
   PopupMenu1 = new QMenu(this);
   INFO = PopupMenu1->addAction("информация");
   Help2 = PopupMenu1->addAction("Help");
   Help2->setEnabled(false);
-  connect(INFO, &QAction::triggered, this, &TForm1::INFOClick);
+  connect(INFO, &QAction::triggered, this, Guarded([this] { INFOClick(); }));
 }
 
 void TForm1::MakeLineBitmaps() {
@@ -501,7 +501,7 @@ void TForm1::PB3Click() {
 }
 
 void TForm1::FormKeyDown(int key, int ctrl) {
-  if (Loaded && key != 0) HandleViewKey(*Setup, *host_, lastViewKey_, key, ctrl);
+  if (Loaded && key != 0) RunGuarded([&] { HandleViewKey(*Setup, *host_, lastViewKey_, key, ctrl); });
 }
 
 // Keys no child took (no widget of the window has the focus) reach the form itself.

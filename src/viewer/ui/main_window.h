@@ -211,6 +211,12 @@ class TForm1 : public QMainWindow {
   // Runs a command on the channel arrays of a loaded record, shows its messages and brings the view up
   // to date when the channels changed.
   void RunCommand(const std::function<CommandResult(float* const*)>& command);
+  // A slot that runs `command`; when memory runs out inside it, the user is told and the program goes on.
+  template <class F>
+  auto Guarded(F command) {
+    return [this, command] { RunGuarded(command); };
+  }
+  void RunGuarded(const std::function<void()>& command);
   void MakeLineBitmaps();
   // Reads the current file; when that fails the record in memory stays and `before` (the settings as
   // they described it) gives back its description.

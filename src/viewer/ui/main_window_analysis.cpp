@@ -31,12 +31,13 @@ constexpr int kSearchColour = 14;  // ChannelColors entry of the search curve (y
 }  // namespace
 
 void TForm1::ConnectAnalysisCommands() {
-  connect(N9, &QAction::triggered, this, &TForm1::N9Click);
-  for (QAction* a : {N15, N28}) connect(a, &QAction::triggered, this, [this, a] { N_korrelClick(a); });
-  connect(N22, &QAction::triggered, this, &TForm1::N22Click);
-  connect(Gist_c, &QAction::triggered, this, &TForm1::Gist_cClick);
+  connect(N9, &QAction::triggered, this, Guarded([this] { N9Click(); }));
+  for (QAction* a : {N15, N28})
+    connect(a, &QAction::triggered, this, Guarded([this, a] { N_korrelClick(a); }));
+  connect(N22, &QAction::triggered, this, Guarded([this] { N22Click(); }));
+  connect(Gist_c, &QAction::triggered, this, Guarded([this] { Gist_cClick(); }));
   for (QAction* a : {iz_file, c_ekrana, iz_file_B_txt, c_ekrana_B_txt, iz_file_B_txt_16, N_kazan})
-    connect(a, &QAction::triggered, this, [this, a] { iz_fileClick(a); });
+    connect(a, &QAction::triggered, this, Guarded([this, a] { iz_fileClick(a); }));
 }
 
 void TForm1::ShowProgress(int position) {
@@ -96,8 +97,8 @@ void TForm1::N22Click() {
   const QColor colour = platform::ui::ColorFromBgr(ChannelColors[kSearchColour]);
   for (int c = span.first; c < span.end; ++c) {
     if (all && (c < Setup->FirstChannel || c >= Setup->ShownEnd)) continue;
-    const analysis::SearchDrawing d =
-        analysis::SearchSpectralChange(*Setup, k[c], c, Plot.PlotHeight, toolkit::GlobalFunk());
+    const analysis::SearchDrawing d = analysis::SearchSpectralChange(*Setup, k[c], c, Plot.PlotWidth,
+                                                                     Plot.PlotHeight, toolkit::GlobalFunk());
     {
       QPainter p(&PB1->Image());
       p.setPen(colour);

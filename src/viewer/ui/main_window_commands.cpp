@@ -12,8 +12,10 @@
 #include <algorithm>
 #include <charconv>
 
+#include "platform/ui/message_box.h"
 #include "toolkit/funk.h"
 #include "viewer/channel_samples.h"
+#include "viewer/command_memory.h"
 #include "viewer/processing_commands.h"
 #include "viewer/ui/main_window.h"
 #include "viewer/ui/plot_view_host.h"
@@ -43,18 +45,18 @@ void ShowValue(QLineEdit* edit, float v) {
 
 void TForm1::ConnectCommands() {
   for (QAction* a : {men_fft_oper, fft_integ, fft_diff})
-    connect(a, &QAction::triggered, this, [this, a] { men_fft_operClick(a); });
+    connect(a, &QAction::triggered, this, Guarded([this, a] { men_fft_operClick(a); }));
   for (QAction* a : {N_Batter, N_Potter})
-    connect(a, &QAction::triggered, this, [this, a] { N_BatterClick(a); });
-  connect(N10, &QAction::triggered, this, &TForm1::N10Click);
-  connect(N38, &QAction::triggered, this, &TForm1::oper_c_kan);
-  connect(NN, &QAction::triggered, this, &TForm1::NNClick);
-  connect(N23, &QAction::triggered, this, &TForm1::N23Click);
-  connect(N5, &QAction::triggered, this, &TForm1::N5Click);
-  connect(N_test_TIKOB, &QAction::triggered, this, &TForm1::N_test_TIKOBClick);
-  connect(N_abs, &QAction::triggered, this, &TForm1::N_absClick);
-  connect(N7, &QAction::triggered, this, &TForm1::N7Click);
-  connect(N2, &QAction::triggered, this, &TForm1::N2Click);
+    connect(a, &QAction::triggered, this, Guarded([this, a] { N_BatterClick(a); }));
+  connect(N10, &QAction::triggered, this, Guarded([this] { N10Click(); }));
+  connect(N38, &QAction::triggered, this, Guarded([this] { oper_c_kan(); }));
+  connect(NN, &QAction::triggered, this, Guarded([this] { NNClick(); }));
+  connect(N23, &QAction::triggered, this, Guarded([this] { N23Click(); }));
+  connect(N5, &QAction::triggered, this, Guarded([this] { N5Click(); }));
+  connect(N_test_TIKOB, &QAction::triggered, this, Guarded([this] { N_test_TIKOBClick(); }));
+  connect(N_abs, &QAction::triggered, this, Guarded([this] { N_absClick(); }));
+  connect(N7, &QAction::triggered, this, Guarded([this] { N7Click(); }));
+  connect(N2, &QAction::triggered, this, Guarded([this] { N2Click(); }));
 }
 
 void TForm1::BuildChannelOperationPanel() {
@@ -93,14 +95,23 @@ void TForm1::BuildChannelOperationPanel() {
     connect(e, &QLineEdit::textChanged, this, [this] { C_oper_c_kanChange(); });
   for (QComboBox* c : {C_oper_c_kan, C_oper_c_kan_sign})
     connect(c, &QComboBox::currentIndexChanged, this, [this] { C_oper_c_kanChange(); });
-  connect(B_oper_c_kan_yes, &QPushButton::clicked, this, &TForm1::B_oper_c_kan_yesClick);
+  connect(B_oper_c_kan_yes, &QPushButton::clicked, this, Guarded([this] { B_oper_c_kan_yesClick(); }));
   connect(B_oper_c_kan_no, &QPushButton::clicked, this, &TForm1::B_oper_c_kan_noClick);
 }
 
 void TForm1::RunCommand(const std::function<CommandResult(float* const*)>& command) {
   if (!HaveSamples()) return;
   auto k = ChannelPointers(GlobalChannelSamples());
-  FinishCommand(*host_, command(k.data()), *Setup);
+  const CommandResult result = RunWithinMemory(*Setup, [&] { return command(k.data()); });
+  ShowProgress(-1);
+  FinishCommand(*host_, result, *Setup);
+}
+
+void TForm1::RunGuarded(const std::function<void()>& command) {
+  const std::string stopped = RunCatchingOutOfMemory(command);
+  if (stopped.empty()) return;
+  ShowProgress(-1);
+  platform::ui::ShowMessage(stopped);
 }
 
 // ---- "спектр.опер." and "врем.опер." ----
@@ -189,7 +200,7 @@ void TForm1::N5Click() {
 }
 
 void TForm1::N_test_TIKOBClick() {
-  RunCommand([this](float* const* k) { return CheckTicks(*Setup, k); });
+  RunCommand([this](float* const* k) { return CheckTicks(*Setup, k, Plot.PlotWidth); });
 }
 
 void TForm1::N_absClick() {

@@ -28,10 +28,10 @@ constexpr int kListingHeight = 222;
 
 void TForm1::ConnectRecordCommands() {
   for (QAction* a : {read_buf, N_Bce_st})
-    connect(a, &QAction::triggered, this, [this, a] { read_bufClick(a); });
-  connect(N_obzor, &QAction::triggered, this, &TForm1::N_obzorClick);
-  connect(N_ACH, &QAction::triggered, this, &TForm1::N_ACHClick);
-  connect(N_disp_dir, &QAction::triggered, this, &TForm1::N_disp_dirClick);
+    connect(a, &QAction::triggered, this, Guarded([this, a] { read_bufClick(a); }));
+  connect(N_obzor, &QAction::triggered, this, Guarded([this] { N_obzorClick(); }));
+  connect(N_ACH, &QAction::triggered, this, Guarded([this] { N_ACHClick(); }));
+  connect(N_disp_dir, &QAction::triggered, this, Guarded([this] { N_disp_dirClick(); }));
 }
 
 void TForm1::ShowStationOutcome(const StationReadOutcome& outcome) {
@@ -106,7 +106,8 @@ void TForm1::N_obzorClick() {
   N_obzor->setText("Внести в обзор");
   OB3OP->FitTo(*this);
   OB3OP->show();
-  TakeOverviewSnapshot(*Setup, *ViewEnvelope, *OverviewEnvelope, Overview, OB3OP->PB_BCE->height());
+  TakeOverviewSnapshot(*Setup, *ViewEnvelope, *OverviewEnvelope, Overview, OB3OP->PB_BCE->height(),
+                       Plot.PlotWidth);
   OB3OP->DrawOverview();
   // The main window goes below the strip and shrinks to stay on the screen.
   move(x(), 100);

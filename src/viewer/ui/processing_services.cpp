@@ -33,6 +33,7 @@ ReloadOutcome ReloadRecording(toolkit::SetupRecord& setup, ChannelSamples& sampl
                              platform::ui::MsgIcon::Error);
     return outcome;
   }
+  if (report.samplesLeftOut != 0) platform::ui::ShowMessage(SamplesLeftOutText(setup, report.samplesLeftOut));
   if (report.memoryShort) platform::ui::ShowMessage(MemoryShortText(report.channelsKept));
   if (!report.testSignalText.empty()) platform::ui::ShowMessage(report.testSignalText);
   if (setup.Samples == 0) platform::ui::ShowMessage(kNoSamplesText);

@@ -29,7 +29,7 @@ void DrawFilteredChannel(ChannelPlotView& view, toolkit::SetupRecord& setup, con
   const EnvelopeLayout layout{view.PlotWidth, setup.PixelsPerSample > 0 ? setup.PixelsPerSample : 1,
                               setup.Cubic != 0, setup.Samples};
   setup.ColumnCount[ch] = 0;
-  DecimateChannel(layout, setup.SamplesPerColumn > 0 ? setup.SamplesPerColumn : 1, setup.Nn, setup.Nk,
+  DecimateChannel(layout, SamplesPerColumnOf(setup, view.PlotWidth), setup.Nn, setup.Nk,
                   setup.ColumnCount[ch], data, envelope[ch], setup.ChannelMin[ch], setup.ChannelMax[ch]);
   QImage& image = view.PB1->Image();
   const PixelTarget target{reinterpret_cast<uint32_t*>(image.bits()),

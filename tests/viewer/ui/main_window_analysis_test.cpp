@@ -64,7 +64,8 @@ TEST_F(AnalysisWindowTest, SearchDrawsItsCurveOverTheChannelRow) {
   S().SearchBandLow = 2;
   S().SearchBandHigh = 8;
   toolkit::TFunk funk;
-  const analysis::SearchDrawing d = analysis::SearchSpectralChange(S(), K(1), 1, form->Plot.PlotHeight, funk);
+  const analysis::SearchDrawing d =
+      analysis::SearchSpectralChange(S(), K(1), 1, form->Plot.PlotWidth, form->Plot.PlotHeight, funk);
   ASSERT_EQ(d.error, "");
   form->N22->trigger();
   EXPECT_TRUE(platform::ui::GrabToPng(*form, QString::fromStdString((workDir_ / "search_sta_lta.png").string())));

@@ -9,10 +9,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <vector>
 
 #include "platform/ui/grab.h"
+#include "support/address_space_limit.h"
 #include "viewer/channel_samples.h"
 #include "viewer/ui/main_window.h"
 #include "viewer/ui/main_window_fixture.h"
@@ -395,6 +397,30 @@ TEST_F(CommandWindowTest, CommandsOfPartsNotBuiltStayDisabledAndTheOthersAreEnab
                      form->N7, form->N2, form->read_buf, form->N_Bce_st, form->N_obzor, form->N_disp_dir,
                      form->N_ACH, form->N_miniseed1, form->N_OB_edin_, form->N20})
     EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+}
+
+// The transform of a long channel needs more memory than the process may take: the window says so,
+// the channel and the settings are as they were, and the window goes on taking commands.
+TEST_F(CommandWindowTest, CommandThatRunsOutOfMemoryLeavesTheRecordAndTheProgramGoesOn) {
+  if (!support::kAddressSpaceLimitWorks) GTEST_SKIP() << "the sanitizers reserve the address space";
+  toolkit::SampleRecordingPlan plan;
+  plan.channels = 1;
+  // Its transform needs 64 MiB, more than the memory earlier tests may have left free in the heap
+  // (which the limit does not count).
+  plan.frames = uint32_t{1} << 23;
+  OpenForm(plan, 1);
+  ASSERT_EQ(S().Samples, plan.frames);
+  const std::vector<float> k0 = Copy(0);
+  const auto before = std::make_unique<toolkit::SetupRecord>(S());
+  support::ExpectWithinAddressSpace(size_t{4} << 20, [&] {
+    Ui().ExpectMessage(MsgAnswer::Ok, "Не хватает памяти");
+    form->men_fft_oper->trigger();
+    Ui().ExpectMessage(MsgAnswer::Ok, "мало каналов");  // the next command runs
+    form->N23->trigger();
+    return Ui().UnusedSteps().empty() && Ui().TakeFailures().empty() &&
+           std::equal(k0.begin(), k0.end(), K(0)) &&
+           std::memcmp(&S(), before.get(), sizeof(toolkit::SetupRecord)) == 0;
+  });
 }
 
 }  // namespace
