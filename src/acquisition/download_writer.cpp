@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "acquisition/channel_header.h"
+#include "platform/output_file.h"
 #include "recorder/recorder_time.h"
 #include "toolkit/civil_date.h"
 #include "toolkit/format_text.h"
@@ -262,14 +263,15 @@ bool DownloadWriter::OpenDataFile(uint32_t pageNumber, long double correction, c
   std::FILE* f = nullptr;
   for (unsigned suffix = 2; f == nullptr; ++suffix) {
     const std::string path = settings_.DataDir.empty() ? name : settings_.DataDir + "/" + name;
-    f = std::fopen(path.c_str(), "wbx");
+    platform::OutputError error;
+    f = platform::CreateNewFile(path, &error);
     if (f != nullptr) {
       filePath_ = path;
       break;
     }
-    if (errno != EEXIST || suffix > 999) {
+    if (error.code != EEXIST || suffix > 999) {
       Log(FormatText("\n\n\n\n\n   error open file %s.                   E X I T !", name.c_str()));
-      failure_ = FormatText("Не создаётся файл %s: %s", path.c_str(), std::strerror(errno));
+      failure_ = FormatText("Не создаётся файл %s: %s", path.c_str(), std::strerror(error.code));
       return false;
     }
     name = base + FormatText("_%u", suffix);

@@ -116,6 +116,22 @@ std::FILE* OpenForAppend(const std::string& path, OutputError* error) {
   return FileOfFd(fd, "ab", path, error);
 }
 
+std::FILE* OpenForUpdate(const std::string& path, OutputError* error) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    SetError(error, path, errno);
+    return nullptr;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    SetError(error, path, EINVAL);
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, O_RDWR);
+  return FileOfFd(fd, "r+b", path, error);
+}
+
 ReplacingFile::~ReplacingFile() { Abandon(); }
 
 bool ReplacingFile::Open(const std::string& path, OutputError* error) {

@@ -36,6 +36,9 @@ int CreateNewFd(const std::string& path, OutputError* error = nullptr);
 // regular file.
 std::FILE* OpenForAppend(const std::string& path, OutputError* error = nullptr);
 
+// An existing regular file opened to be rewritten in place (mode "r+b"), never through a link.
+std::FILE* OpenForUpdate(const std::string& path, OutputError* error = nullptr);
+
 // Writes a file that replaces `path` (or creates it): the data goes to a fresh temporary file beside
 // it, which Commit flushes to the disk and renames over `path`. A `path` that is a symbolic link or
 // anything but a regular file is refused. Destroyed without Commit, the temporary file is removed and

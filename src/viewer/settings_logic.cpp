@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/output_file.h"
 #include "toolkit/format_text.h"
 #include "toolkit/parse_number.h"
 #include "toolkit/recording_chooser.h"
@@ -97,7 +98,7 @@ HeaderRewrite RewriteFileHeaders(const FileHeaders& headers) {
   if (headers.path.empty() || !std::filesystem::exists(headers.path, ec)) return HeaderRewrite::NoFile;
   // Only headers read from this very file go back into it.
   if (!headers.read || headers.channels.size() != headers.main.Channels) return HeaderRewrite::NotRead;
-  std::FILE* f = std::fopen(headers.path.c_str(), "r+b");
+  std::FILE* f = platform::OpenForUpdate(headers.path);
   if (f == nullptr) return HeaderRewrite::CannotOpen;
   toolkit::MAIN_HEADER present;
   if (toolkit::ReadMainHeader(f, present) != toolkit::HeaderIo::Ok || present.Channels != headers.main.Channels ||

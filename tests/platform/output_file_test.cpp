@@ -55,6 +55,12 @@ bool Append(const std::string& p, OutputError* e) {
   return std::fclose(f) == 0 && ok;
 }
 bool Replace(const std::string& p, OutputError* e) { return ReplaceFileContent(p, "new", 3, e); }
+bool Update(const std::string& p, OutputError* e) {
+  std::FILE* f = OpenForUpdate(p, e);
+  if (!f) return false;
+  const bool ok = std::fputs("n", f) >= 0;
+  return std::fclose(f) == 0 && ok;
+}
 
 TEST_F(OutputFileTest, NoWriteGoesThroughALinkOrOverAnExistingEntry) {
   using Write = std::function<bool(const std::string&, OutputError*)>;
@@ -80,6 +86,10 @@ TEST_F(OutputFileTest, NoWriteGoesThroughALinkOrOverAnExistingEntry) {
       {"replace", Replace, "link", false, ELOOP, "precious"},
       {"replace", Replace, "dangling", false, ELOOP, ""},
       {"replace", Replace, "folder", false, EINVAL, ""},
+      {"update", Update, "plain", true, 0, "nld"},
+      {"update", Update, "link", false, ELOOP, "precious"},
+      {"update", Update, "dangling", false, ELOOP, ""},
+      {"update", Update, "folder", false, EISDIR, ""},
   };
   for (const Row& r : rows) {
     TearDown();  // a fresh folder for each row
