@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "toolkit/fft_core.h"
 #include "toolkit/format_text.h"
 
 namespace analysis {
@@ -45,19 +46,21 @@ void CrossSpectrum(float* re, float* im, uint32_t L) {
 
 }  // namespace
 
-uint32_t CorrelationLength(uint32_t n) { return toolkit::TFunk::TransformLength(2 * n); }
+uint64_t CorrelationLength(uint32_t n) { return toolkit::TFunk::TransformLength(2 * uint64_t{n}); }
 
 std::string CorrelateChannels(float* a, const float* b, uint32_t n, toolkit::TFunk& funk,
                               const Progress& progress) {
   if (a == nullptr || b == nullptr || n < 2) return "корреляция: мало отсчётов";
-  if (n > (1u << 30)) return "корреляция: слишком длинная запись";
+  if (CorrelationLength(n) > toolkit::fft::kMaxLength)
+    return toolkit::FormatText("корреляция: %u отсчётов, длина БПФ больше %u точек; канал не изменён", n,
+                               toolkit::fft::kMaxLength);
   const bool cross = a != b;
   const double ea = Energy(a, n);
   const double eb = cross ? Energy(b, n) : ea;
   if (!(ea > 0.0) || !(eb > 0.0) || !std::isfinite(ea) || !std::isfinite(eb))
     return toolkit::FormatText("корреляция: нет сигнала в канале (энергия %g); канал не изменён",
                                ea > 0.0 && std::isfinite(ea) ? eb : ea);
-  const uint32_t L = CorrelationLength(n);
+  const auto L = static_cast<uint32_t>(CorrelationLength(n));
   std::vector<float> re, im;
   try {
     re.assign(size_t{L} + 10, 0.0f);

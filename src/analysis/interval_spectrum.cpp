@@ -27,8 +27,8 @@ IntervalSpectrum::IntervalSpectrum(SpectrumBuffers& out, const IntervalSpectrumI
   re_.resize(in.N);
   im_.resize(in.N);
   sum_.assign(half_, 0.0);
-  power_.assign(half_, 0.0f);
-  pendingPower_.assign(half_, 0.0f);
+  power_.assign(half_, 0.0);
+  pendingPower_.assign(half_, 0.0);
   amplitude_.assign(half_, 0.0f);
   norm_ = ApplySpectrumWindow(in.windowType, window_.data(), in.N, out_.Window);
 }
@@ -56,17 +56,17 @@ void IntervalSpectrum::Count() {
 
 const std::vector<float>& IntervalSpectrum::Amplitudes() {
   if (!amplitudeValid_) {
-    for (int32_t k = 0; k < half_; ++k) amplitude_[k] = std::sqrt(power_[k]);
+    for (int32_t k = 0; k < half_; ++k) amplitude_[k] = static_cast<float>(std::sqrt(power_[k]));
     amplitudeValid_ = true;
   }
   return amplitude_;
 }
 
 float IntervalSpectrum::LargestAmplitude(int32_t last) const {
-  float largest = 0.0f;
+  double largest = 0.0;
   for (int32_t k = 0; k <= last && k < half_; ++k)
     if (power_[k] > largest) largest = power_[k];  // a NaN never wins
-  return std::sqrt(largest);
+  return static_cast<float>(std::sqrt(largest));
 }
 
 void IntervalSpectrum::Next() {
@@ -90,33 +90,38 @@ void IntervalSpectrum::Next() {
     std::fill(im_.begin(), im_.end(), 0.0f);
   }
   toolkit::fft::PlanFor<float>(static_cast<uint32_t>(n)).Run(-1, re_.data(), im_.data());
-  const float norm = static_cast<float>(norm_);
+  const double norm = norm_;
   const float* re = re_.data();
   const float* im = im_.data();
-  // Bin 0 is counted a quarter: a constant then reads its value.
+  double* __restrict power = power_.data();
+  // Bin 0 is counted a quarter: a constant then reads its value. Squares are taken in double: the
+  // amplitudes of samples beyond ~1e17 square past the float range.
   if (pair) {
     // Z = A + iB: A_k = (Z_k + conj Z_{n-k}) / 2, B_k = (Z_k - conj Z_{n-k}) / 2i.
-    const float quarter = 0.25f * norm;
-    power_[0] = re[0] * re[0] * quarter;
-    pendingPower_[0] = im[0] * im[0] * quarter;
-    sum_[0] += static_cast<double>(power_[0]) + pendingPower_[0];
+    double* __restrict pending = pendingPower_.data();
+    double* __restrict sum = sum_.data();
+    const double quarter = 0.25 * norm;
+    power[0] = double{re[0]} * re[0] * quarter;
+    pending[0] = double{im[0]} * im[0] * quarter;
+    sum[0] += power[0] + pending[0];
     for (int32_t k = 1; k < half_; ++k) {
-      const float zr = re[k], zi = im[k], wr = re[n - k], wi = im[n - k];
-      const float pa = ((zr + wr) * (zr + wr) + (zi - wi) * (zi - wi)) * quarter;
-      const float pb = ((zi + wi) * (zi + wi) + (wr - zr) * (wr - zr)) * quarter;
-      power_[k] = pa;
-      pendingPower_[k] = pb;
-      sum_[k] += static_cast<double>(pa) + pb;
+      const double zr = re[k], zi = im[k], wr = re[n - k], wi = im[n - k];
+      const double pa = ((zr + wr) * (zr + wr) + (zi - wi) * (zi - wi)) * quarter;
+      const double pb = ((zi + wi) * (zi + wi) + (wr - zr) * (wr - zr)) * quarter;
+      power[k] = pa;
+      pending[k] = pb;
+      sum[k] += pa + pb;
     }
     pending_ = true;
     pendingStart_ = static_cast<int32_t>(q);
   } else {
-    power_[0] = (re[0] * re[0] + im[0] * im[0]) * norm * 0.25f;
-    sum_[0] += power_[0];
+    double* __restrict sum = sum_.data();
+    power[0] = (double{re[0]} * re[0] + double{im[0]} * im[0]) * norm * 0.25;
+    sum[0] += power[0];
     for (int32_t k = 1; k < half_; ++k) {
-      const float pk = (re[k] * re[k] + im[k] * im[k]) * norm;
-      power_[k] = pk;
-      sum_[k] += pk;
+      const double pk = (double{re[k]} * re[k] + double{im[k]} * im[k]) * norm;
+      power[k] = pk;
+      sum[k] += pk;
     }
   }
   lastStart_ = p;

@@ -13,9 +13,15 @@ namespace toolkit::fft {
 // True for 1, 2, 4, ...
 constexpr bool IsPowerOfTwo(uint64_t n) { return n != 0 && (n & (n - 1)) == 0; }
 
-// The least power of two at or above n (1 for n = 0); n at most 2^31.
-constexpr uint32_t NextPowerOfTwo(uint32_t n) {
-  uint32_t p = 1;
+// The longest transform made: TFunk::Fft takes its length as a 32-bit signed number. Callers refuse
+// longer ones with a message.
+constexpr uint32_t kMaxLength = uint32_t{1} << 30;
+
+// The least power of two at or above n (1 for n = 0), exact for every n up to 2^63; 2^64 does not
+// fit, so larger n give 0, which no caller can mistake for a length that fits.
+constexpr uint64_t NextPowerOfTwo(uint64_t n) {
+  if (n > (uint64_t{1} << 63)) return 0;
+  uint64_t p = 1;
   while (p < n) p <<= 1;
   return p;
 }

@@ -53,7 +53,9 @@ void ConvolveFast(const std::vector<double>& h, const std::vector<float>& padded
                   uint32_t count) {
   const uint32_t N = static_cast<uint32_t>(h.size() - 1);
   const uint32_t taps = 2 * N + 1;
-  const uint32_t L = fft::NextPowerOfTwo(std::max(2 * taps, std::min(8 * taps, count + 2 * N)));
+  // At most 8 x 6001 taps: far below the longest transform.
+  const auto L = static_cast<uint32_t>(
+      fft::NextPowerOfTwo(std::max<uint64_t>(2 * taps, std::min<uint64_t>(8 * taps, uint64_t{count} + 2 * N))));
   const uint32_t step = L - 2 * N;  // outputs per segment
   const fft::Plan<double>& plan = fft::PlanFor<double>(L);
 
@@ -171,8 +173,9 @@ bool TFunk::FftFilter(int32_t mode, uint32_t n, float* const* channels, int32_t 
   if (!(band.Dt > 0.0) || !std::isfinite(band.Dt)) return false;
   if (mode == 0 && band.Type > kFilterBandStop) return false;
   if (n < 2) return true;  // only the last sample, which stays
+  if (TransformLength(n) > fft::kMaxLength) return false;
 
-  const uint32_t N = TransformLength(n);
+  const auto N = static_cast<uint32_t>(TransformLength(n));
   const int64_t half = N / 2;
   const double w0 = 2.0 * kPi / (N * band.Dt);
   auto bin = [&](double f) {

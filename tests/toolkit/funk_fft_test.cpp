@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dsp_reference.h"
+#include "toolkit/fft_core.h"
 #include "toolkit/funk.h"
 
 namespace toolkit {
@@ -79,12 +80,26 @@ TEST(FftTest, TransformLengthIsTheNextPowerOfTwo) {
   EXPECT_EQ(TFunk::TransformLength(0), 1u);
   EXPECT_EQ(TFunk::TransformLength(1), 1u);
   EXPECT_EQ(TFunk::TransformLength(3), 4u);
-  for (uint32_t bits = 1; bits <= 30; ++bits) {
-    const uint32_t p = 1u << bits;
+  for (uint32_t bits = 1; bits <= 63; ++bits) {
+    const uint64_t p = uint64_t{1} << bits;
     EXPECT_EQ(TFunk::TransformLength(p), p);
     EXPECT_EQ(TFunk::TransformLength(p - 1), bits == 1 ? 1u : p);
-    EXPECT_EQ(TFunk::TransformLength(p + 1), 2 * p) << bits;
+    EXPECT_EQ(TFunk::TransformLength(p + 1), bits == 63 ? 0u : 2 * p) << bits;  // 2^64 does not fit
   }
+  EXPECT_EQ(TFunk::TransformLength(UINT64_MAX), 0u);
+}
+
+// Records whose transform would be longer than the longest one made are refused before a sample is
+// read or changed (the arrays here are short: nothing may touch them).
+TEST(FftTest, FilterRefusesRecordsBeyondTheLongestTransform) {
+  TFunk funk;
+  std::vector<float> x(16, 1.0f);
+  float* channels[] = {x.data()};
+  TFunk::FftFilterBand band;
+  band.High = 10.0;
+  for (uint32_t n : {toolkit::fft::kMaxLength + 1, 0x80000000u, 0x80000001u, 0xFFFFFFFFu})
+    for (int32_t mode : {0, 1, 2}) EXPECT_FALSE(funk.FftFilter(mode, n, channels, 0, 1, band)) << n;
+  EXPECT_EQ(x, std::vector<float>(16, 1.0f));
 }
 
 }  // namespace
