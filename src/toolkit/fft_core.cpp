@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <type_traits>
 #include <utility>
 
 namespace toolkit::fft {
@@ -12,6 +13,10 @@ namespace {
 
 // Stages whose butterflies stay inside this many points run block by block.
 constexpr uint32_t kBlock = 1u << 11;
+// Up to this length the whole transform runs stage by stage over the whole array.
+constexpr uint32_t kInCache = 1u << 15;
+// From this length the first three stages run as one vector pass before the reversal.
+constexpr uint32_t kFirstEightFrom = 64;
 // The large stages run at most this many at a time, on kColumns columns of 2^kGroup rows.
 constexpr uint32_t kGroup = 6;
 constexpr uint32_t kColumns = 32;
@@ -48,48 +53,233 @@ template <typename V, typename T>
 }
 
 // count butterflies x, y := x + w y, x - w y with w = c + i s (forward: c - i s).
-template <typename T, bool Inverse, typename V>
-[[gnu::always_inline]] inline void ButterflyVec(T* xr, T* xi, T* yr, T* yi, const T* wc, const T* ws) {
+// The scaled variant multiplies the results by `scale`, a power of two: exactly what a separate
+// pass would give.
+template <typename T, bool Inverse, bool Scaled, typename V>
+[[gnu::always_inline]] inline void ButterflyVec(T* xr, T* xi, T* yr, T* yi, const T* wc, const T* ws, T scale) {
   const V c = Load<V>(wc);
   const V s = Inverse ? Load<V>(ws) : -Load<V>(ws);
   const V br = Load<V>(yr), bi = Load<V>(yi);
   const V tr = br * c - bi * s;
   const V ti = br * s + bi * c;
   const V ar = Load<V>(xr), ai = Load<V>(xi);
-  Store(yr, ar - tr);
-  Store(yi, ai - ti);
-  Store(xr, ar + tr);
-  Store(xi, ai + ti);
-}
-
-template <typename T, bool Inverse>
-[[gnu::always_inline]] inline void Butterflies(T* __restrict xr, T* __restrict xi, T* __restrict yr,
-                                               T* __restrict yi, const T* __restrict wc,
-                                               const T* __restrict ws, uint32_t count) {
-  using W = Wide<T>;
-  uint32_t j = 0;
-  for (; j + W::kLanes <= count; j += W::kLanes)
-    ButterflyVec<T, Inverse, typename W::Vec>(xr + j, xi + j, yr + j, yi + j, wc + j, ws + j);
-  for (; j + W::kLanes / 2 <= count; j += W::kLanes / 2)
-    ButterflyVec<T, Inverse, typename W::Half>(xr + j, xi + j, yr + j, yi + j, wc + j, ws + j);
-  for (; j < count; ++j) {
-    const T c = wc[j];
-    const T s = Inverse ? ws[j] : -ws[j];
-    const T tr = yr[j] * c - yi[j] * s;
-    const T ti = yr[j] * s + yi[j] * c;
-    yr[j] = xr[j] - tr;
-    yi[j] = xi[j] - ti;
-    xr[j] += tr;
-    xi[j] += ti;
+  if constexpr (Scaled) {
+    Store(yr, (ar - tr) * scale);
+    Store(yi, (ai - ti) * scale);
+    Store(xr, (ar + tr) * scale);
+    Store(xi, (ai + ti) * scale);
+  } else {
+    Store(yr, ar - tr);
+    Store(yi, ai - ti);
+    Store(xr, ar + tr);
+    Store(xi, ai + ti);
   }
 }
 
-// Stages of half length 1 .. len / 2 over len points in cache.
+template <typename T, bool Inverse, bool Scaled = false>
+[[gnu::always_inline]] inline void Butterflies(T* __restrict xr, T* __restrict xi, T* __restrict yr,
+                                               T* __restrict yi, const T* __restrict wc,
+                                               const T* __restrict ws, uint32_t count, T scale = T(1)) {
+  using W = Wide<T>;
+  uint32_t j = 0;
+  for (; j + W::kLanes <= count; j += W::kLanes)
+    ButterflyVec<T, Inverse, Scaled, typename W::Vec>(xr + j, xi + j, yr + j, yi + j, wc + j, ws + j, scale);
+  for (; j + W::kLanes / 2 <= count; j += W::kLanes / 2)
+    ButterflyVec<T, Inverse, Scaled, typename W::Half>(xr + j, xi + j, yr + j, yi + j, wc + j, ws + j, scale);
+  for (; j < count; ++j) ButterflyVec<T, Inverse, Scaled, T>(xr + j, xi + j, yr + j, yi + j, wc + j, ws + j, scale);
+}
+
+// The first three stages, run before the bit reversal on the samples in natural order: what the
+// reversal would bring together at positions 8q .. 8q + 7 lies at r, r + n/8, ... r + 7n/8, so
+// consecutive r fill whole vectors. The same butterflies in the same order as after the reversal,
+// only on other addresses, so the results are those of the plain order to the bit.
+template <typename T, bool Inverse, typename V>
+[[gnu::always_inline]] inline void EightButterflies(V (&ar)[8], V (&ai)[8], const T* c, const T* s) {
+  #pragma GCC unroll 8
+  for (uint32_t k = 0; k < 4; ++k) {  // half length 1: partners n/2 apart
+    const V xr = ar[k], xi = ai[k];
+    ar[k] = xr + ar[k + 4];
+    ai[k] = xi + ai[k + 4];
+    ar[k + 4] = xr - ar[k + 4];
+    ai[k + 4] = xi - ai[k + 4];
+  }
+  #pragma GCC unroll 8
+  for (uint32_t k : {0u, 1u, 4u, 5u}) {  // half length 2: n/4 apart, twiddle 1 or -+i
+    V tr = ar[k + 2], ti = ai[k + 2];
+    if (k >= 4) {
+      const V r3 = tr, i3 = ti;
+      tr = Inverse ? -i3 : i3;
+      ti = Inverse ? r3 : -r3;
+    }
+    const V xr = ar[k], xi = ai[k];
+    ar[k] = xr + tr;
+    ai[k] = xi + ti;
+    ar[k + 2] = xr - tr;
+    ai[k + 2] = xi - ti;
+  }
+  constexpr uint32_t kTwiddle[4] = {0, 2, 1, 3};  // k = 0, 2, 4, 6: the reversed high bits
+  #pragma GCC unroll 8
+  for (uint32_t p = 0; p < 4; ++p) {  // half length 4: n/8 apart
+    const uint32_t k = 2 * p;
+    const T wc = c[4 + kTwiddle[p]];
+    const T ws = Inverse ? s[4 + kTwiddle[p]] : -s[4 + kTwiddle[p]];
+    const V br = ar[k + 1], bi = ai[k + 1];
+    const V tr = br * wc - bi * ws;
+    const V ti = br * ws + bi * wc;
+    const V xr = ar[k], xi = ai[k];
+    ar[k + 1] = xr - tr;
+    ai[k + 1] = xi - ti;
+    ar[k] = xr + tr;
+    ai[k] = xi + ti;
+  }
+}
+
+template <typename T, bool Inverse, typename V>
+[[gnu::always_inline]] inline void FirstEight(T* re, T* im, uint32_t r, uint32_t step, const T* c, const T* s) {
+  V ar[8], ai[8];
+  #pragma GCC unroll 8
+  for (uint32_t k = 0; k < 8; ++k) {
+    ar[k] = Load<V>(re + r + k * step);
+    ai[k] = Load<V>(im + r + k * step);
+  }
+  EightButterflies<T, Inverse, V>(ar, ai, c, s);
+  #pragma GCC unroll 8
+  for (uint32_t k = 0; k < 8; ++k) {
+    Store(re + r + k * step, ar[k]);
+    Store(im + r + k * step, ai[k]);
+  }
+}
+
+using Floats = Wide<float>::Vec;
+typedef int32_t Indices __attribute__((vector_size(32)));
+
+// Rows v[0] .. v[7] become columns.
+[[gnu::always_inline]] inline void Transpose(Floats (&v)[8]) {
+  Floats t[8], u[8];
+  #pragma GCC unroll 8
+  for (uint32_t i = 0; i < 8; i += 2) {
+    t[i] = __builtin_shuffle(v[i], v[i + 1], Indices{0, 8, 1, 9, 4, 12, 5, 13});
+    t[i + 1] = __builtin_shuffle(v[i], v[i + 1], Indices{2, 10, 3, 11, 6, 14, 7, 15});
+  }
+  #pragma GCC unroll 8
+  for (uint32_t i : {0u, 4u}) {
+    u[i] = __builtin_shuffle(t[i], t[i + 2], Indices{0, 1, 8, 9, 4, 5, 12, 13});
+    u[i + 1] = __builtin_shuffle(t[i], t[i + 2], Indices{2, 3, 10, 11, 6, 7, 14, 15});
+    u[i + 2] = __builtin_shuffle(t[i + 1], t[i + 3], Indices{0, 1, 8, 9, 4, 5, 12, 13});
+    u[i + 3] = __builtin_shuffle(t[i + 1], t[i + 3], Indices{2, 3, 10, 11, 6, 7, 14, 15});
+  }
+  #pragma GCC unroll 8
+  for (uint32_t i = 0; i < 4; ++i) {
+    v[i] = __builtin_shuffle(u[i], u[i + 4], Indices{0, 1, 2, 3, 8, 9, 10, 11});
+    v[i + 4] = __builtin_shuffle(u[i], u[i + 4], Indices{4, 5, 6, 7, 12, 13, 14, 15});
+  }
+}
+
+// FirstEight for 8 consecutive r at once, written out of place where the bit reversal puts them:
+// the eight results of r go to 8 rev(r) + rev3(k), one contiguous run, so a transposed tile of the
+// eight vectors is eight stores and the reversal needs no pass of its own.
+template <bool Inverse>
+[[gnu::always_inline]] inline void FirstEightReversedPass(const float* re, const float* im, float* outRe,
+                                                          float* outIm, uint32_t n, const float* c,
+                                                          const float* s, const uint32_t* reversed) {
+  const uint32_t step = n / 8;
+  constexpr uint32_t kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+  for (uint32_t r = 0; r < step; r += 8) {
+    Floats ar[8], ai[8];
+    #pragma GCC unroll 8
+    for (uint32_t k = 0; k < 8; ++k) {
+      ar[k] = Load<Floats>(re + r + k * step);
+      ai[k] = Load<Floats>(im + r + k * step);
+    }
+    EightButterflies<float, Inverse, Floats>(ar, ai, c, s);
+    Floats tr[8], ti[8];
+    #pragma GCC unroll 8
+    for (uint32_t p = 0; p < 8; ++p) {
+      tr[p] = ar[kRev3[p]];
+      ti[p] = ai[kRev3[p]];
+    }
+    Transpose(tr);
+    Transpose(ti);
+    #pragma GCC unroll 8
+    for (uint32_t lane = 0; lane < 8; ++lane) {
+      const uint32_t to = reversed[r + lane];
+      Store(outRe + to, tr[lane]);
+      Store(outIm + to, ti[lane]);
+    }
+  }
+}
+
 template <typename T, bool Inverse>
-[[gnu::always_inline]] inline void SmallStages(T* re, T* im, uint32_t len, const T* cosTable,
-                                               const T* sinTable) {
-  uint32_t h = 1;
-  if (len >= 4) {
+[[gnu::always_inline]] inline void FirstEightPass(T* re, T* im, uint32_t n, const T* c, const T* s) {
+  using W = Wide<T>;
+  const uint32_t step = n / 8;
+  uint32_t r = 0;
+  for (; r + W::kLanes <= step; r += W::kLanes) FirstEight<T, Inverse, typename W::Vec>(re, im, r, step, c, s);
+  for (; r < step; ++r) FirstEight<T, Inverse, T>(re, im, r, step, c, s);
+}
+
+template <typename T, bool Inverse, bool Scaled, typename V>
+[[gnu::always_inline]] inline void TwoStagesVec(T* re, T* im, uint32_t j, uint32_t h, const T* ct, const T* st,
+                                                T scale) {
+  V ar[4], ai[4];
+#pragma GCC unroll 4
+  for (uint32_t q = 0; q < 4; ++q) {
+    ar[q] = Load<V>(re + j + q * h);
+    ai[q] = Load<V>(im + j + q * h);
+  }
+  auto butterfly = [](V& xr, V& xi, V& yr, V& yi, const V c, const V s) {
+    const V tr = yr * c - yi * s;
+    const V ti = yr * s + yi * c;
+    yr = xr - tr;
+    yi = xi - ti;
+    xr = xr + tr;
+    xi = xi + ti;
+  };
+  {
+    const V c = Load<V>(ct + h + j);
+    const V s = Inverse ? Load<V>(st + h + j) : -Load<V>(st + h + j);
+    butterfly(ar[0], ai[0], ar[1], ai[1], c, s);
+    butterfly(ar[2], ai[2], ar[3], ai[3], c, s);
+  }
+  {
+    const V c0 = Load<V>(ct + 2 * h + j), c1 = Load<V>(ct + 3 * h + j);
+    const V s0 = Inverse ? Load<V>(st + 2 * h + j) : -Load<V>(st + 2 * h + j);
+    const V s1 = Inverse ? Load<V>(st + 3 * h + j) : -Load<V>(st + 3 * h + j);
+    butterfly(ar[0], ai[0], ar[2], ai[2], c0, s0);
+    butterfly(ar[1], ai[1], ar[3], ai[3], c1, s1);
+  }
+#pragma GCC unroll 4
+  for (uint32_t q = 0; q < 4; ++q) {
+    if constexpr (Scaled) {
+      Store(re + j + q * h, ar[q] * scale);
+      Store(im + j + q * h, ai[q] * scale);
+    } else {
+      Store(re + j + q * h, ar[q]);
+      Store(im + j + q * h, ai[q]);
+    }
+  }
+}
+
+// Stages h and 2h over one block of 4h points.
+template <typename T, bool Inverse, bool Scaled>
+[[gnu::always_inline]] inline void TwoStages(T* __restrict re, T* __restrict im, uint32_t h, const T* ct,
+                                             const T* st, T scale) {
+  using W = Wide<T>;
+  uint32_t j = 0;
+  for (; j + W::kLanes <= h; j += W::kLanes)
+    TwoStagesVec<T, Inverse, Scaled, typename W::Vec>(re, im, j, h, ct, st, scale);
+  for (; j + W::kLanes / 2 <= h; j += W::kLanes / 2)
+    TwoStagesVec<T, Inverse, Scaled, typename W::Half>(re, im, j, h, ct, st, scale);
+  for (; j < h; ++j) TwoStagesVec<T, Inverse, Scaled, T>(re, im, j, h, ct, st, scale);
+}
+
+// Stages of half length from .. len / 2 over len points in cache (from 1, or 8 after FirstEightPass);
+// a scale other than 0 multiplies the results of the last stage by it.
+template <typename T, bool Inverse>
+[[gnu::always_inline]] inline void SmallStages(T* re, T* im, uint32_t len, uint32_t from, const T* cosTable,
+                                               const T* sinTable, T scale) {
+  uint32_t h = from;
+  if (from == 1 && len >= 4) {
     // The first two stages together; the second one's twiddles are 1 and +-i.
     for (uint32_t i = 0; i < len; i += 4) {
       const T r0 = re[i] + re[i + 1], i0 = im[i] + im[i + 1];
@@ -109,17 +299,47 @@ template <typename T, bool Inverse>
       im[i + 3] = i1 - ti;
     }
     h = 4;
-  } else if (len == 2) {
+  } else if (from == 1 && len == 2) {
     const T ar = re[0], ai = im[0], br = re[1], bi = im[1];
     re[0] = ar + br;
     im[0] = ai + bi;
     re[1] = ar - br;
     im[1] = ai - bi;
+    if (scale != T(0)) {
+      for (uint32_t i = 0; i < 2; ++i) {
+        re[i] *= scale;
+        im[i] *= scale;
+      }
+    }
     return;
   }
-  for (; h < len; h *= 2)
-    for (uint32_t blk = 0; blk < len; blk += 2 * h)
-      Butterflies<T, Inverse>(re + blk, im + blk, re + blk + h, im + blk + h, cosTable + h, sinTable + h, h);
+  // Two stages per pass while two remain: the butterflies of h and 2h on the four quarters of each
+  // block of 4h, the same operations as two passes with half the loads and stores.
+  for (; 4 * h <= len; h *= 4) {
+    const bool last = 4 * h == len && scale != T(0);
+    for (uint32_t blk = 0; blk < len; blk += 4 * h) {
+      if (last)
+        TwoStages<T, Inverse, true>(re + blk, im + blk, h, cosTable, sinTable, scale);
+      else
+        TwoStages<T, Inverse, false>(re + blk, im + blk, h, cosTable, sinTable, scale);
+    }
+  }
+  for (; h < len; h *= 2) {
+    const bool last = 2 * h == len && scale != T(0);
+    for (uint32_t blk = 0; blk < len; blk += 2 * h) {
+      if (last)
+        Butterflies<T, Inverse, true>(re + blk, im + blk, re + blk + h, im + blk + h, cosTable + h, sinTable + h,
+                                      h, scale);
+      else
+        Butterflies<T, Inverse>(re + blk, im + blk, re + blk + h, im + blk + h, cosTable + h, sinTable + h, h);
+    }
+  }
+  if (len == 4 && scale != T(0)) {  // only the joined first two stages ran
+    for (uint32_t i = 0; i < 4; ++i) {
+      re[i] *= scale;
+      im[i] *= scale;
+    }
+  }
 }
 
 // Twiddles of one stage above the table: pi j / h = pi a kFine / h + pi b / h.
@@ -200,11 +420,18 @@ template <typename T, bool Inverse>
 // starts. Both do the same operations in the same order, so their results agree to the bit.
 #define FFT_KERNELS(T, Suffix)                                                                      \
   __attribute__((target_clones("avx2", "default"))) void SmallStages##Suffix(                      \
-      bool inverse, T* re, T* im, uint32_t len, const T* c, const T* s) {                           \
+      bool inverse, T* re, T* im, uint32_t len, uint32_t from, const T* c, const T* s, T scale) {    \
     if (inverse)                                                                                    \
-      SmallStages<T, true>(re, im, len, c, s);                                                      \
+      SmallStages<T, true>(re, im, len, from, c, s, scale);                                         \
     else                                                                                            \
-      SmallStages<T, false>(re, im, len, c, s);                                                     \
+      SmallStages<T, false>(re, im, len, from, c, s, scale);                                        \
+  }                                                                                                 \
+  __attribute__((target_clones("avx2", "default"))) void FirstEight##Suffix(                       \
+      bool inverse, T* re, T* im, uint32_t n, const T* c, const T* s) {                             \
+    if (inverse)                                                                                    \
+      FirstEightPass<T, true>(re, im, n, c, s);                                                     \
+    else                                                                                            \
+      FirstEightPass<T, false>(re, im, n, c, s);                                                    \
   }                                                                                                 \
   __attribute__((target_clones("avx2", "default"))) void GroupPass##Suffix(bool inverse, T* re, T* im, \
                                                                            const GroupJob& job) {   \
@@ -212,29 +439,38 @@ template <typename T, bool Inverse>
       GroupPass<T, true>(re, im, job);                                                              \
     else                                                                                            \
       GroupPass<T, false>(re, im, job);                                                             \
-  }                                                                                                 \
-  __attribute__((target_clones("avx2", "default"))) void Scale##Suffix(T* re, T* im, uint32_t n) { \
-    const T scale = T(1) / static_cast<T>(n);                                                       \
-    for (uint32_t i = 0; i < n; ++i) {                                                              \
-      re[i] *= scale;                                                                               \
-      im[i] *= scale;                                                                               \
-    }                                                                                               \
   }
 
 FFT_KERNELS(float, F)
 FFT_KERNELS(double, D)
 #undef FFT_KERNELS
 
-void SmallStagesOf(bool inverse, float* re, float* im, uint32_t len, const float* c, const float* s) {
-  SmallStagesF(inverse, re, im, len, c, s);
+__attribute__((target_clones("avx2", "default"))) void FirstEightReversed(bool inverse, const float* re,
+                                                                          const float* im, float* outRe,
+                                                                          float* outIm, uint32_t n, const float* c,
+                                                                          const float* s, const uint32_t* reversed) {
+  if (inverse)
+    FirstEightReversedPass<true>(re, im, outRe, outIm, n, c, s, reversed);
+  else
+    FirstEightReversedPass<false>(re, im, outRe, outIm, n, c, s, reversed);
 }
-void SmallStagesOf(bool inverse, double* re, double* im, uint32_t len, const double* c, const double* s) {
-  SmallStagesD(inverse, re, im, len, c, s);
+
+void SmallStagesOf(bool inverse, float* re, float* im, uint32_t len, uint32_t from, const float* c,
+                   const float* s, float scale) {
+  SmallStagesF(inverse, re, im, len, from, c, s, scale);
+}
+void SmallStagesOf(bool inverse, double* re, double* im, uint32_t len, uint32_t from, const double* c,
+                   const double* s, double scale) {
+  SmallStagesD(inverse, re, im, len, from, c, s, scale);
+}
+void FirstEightOf(bool inverse, float* re, float* im, uint32_t n, const float* c, const float* s) {
+  FirstEightF(inverse, re, im, n, c, s);
+}
+void FirstEightOf(bool inverse, double* re, double* im, uint32_t n, const double* c, const double* s) {
+  FirstEightD(inverse, re, im, n, c, s);
 }
 void GroupPassOf(bool inverse, float* re, float* im, const GroupJob& job) { GroupPassF(inverse, re, im, job); }
 void GroupPassOf(bool inverse, double* re, double* im, const GroupJob& job) { GroupPassD(inverse, re, im, job); }
-void ScaleOf(float* re, float* im, uint32_t n) { ScaleF(re, im, n); }
-void ScaleOf(double* re, double* im, uint32_t n) { ScaleD(re, im, n); }
 
 // cos and sin of pi k / h for k = 0 .. count - 1 (k < h), in double: the angle split as
 // k = a * 64 + b and the product of two short tables, as exact as a direct cos/sin.
@@ -308,7 +544,8 @@ Plan<T>::Plan(uint32_t n) : n_(n), table_(SharedTable<T>(n)) {
       for (uint32_t b = 0; b < midBits; ++b) r |= ((i >> b) & 1u) << (midBits - 1 - b);
       reversedMiddle_[i] = r;
     }
-  } else if (n > 2) {
+  }
+  if (n > 2 && n <= kInCache) {
     reversed_.resize(n);
     uint32_t bits = 0;
     while ((1u << bits) < n) ++bits;
@@ -371,16 +608,42 @@ template <typename T>
 void Plan<T>::Run(int direction, T* re, T* im) const {
   const uint32_t n = n_;
   if (n < 2) return;
-  Reverse(re, im);
   const bool inverse = direction > 0;
   const T* c = table_->cos.data();
   const T* s = table_->sin.data();
-  const uint32_t block = std::min(n, kBlock);
-  for (uint32_t b = 0; b < n; b += block) SmallStagesOf(inverse, re + b, im + b, block, c, s);
-  if (n == block) {
-    if (inverse) ScaleOf(re, im, n);
+  if (n <= kInCache) {
+    // All of it stays in cache: the first three stages before the reversal, the rest in place, the
+    // inverse's 1/n in the last stage.
+    const T scale = inverse ? T(1) / static_cast<T>(n) : T(0);
+    if constexpr (std::is_same_v<T, float>) {
+      if (n >= kFirstEightFrom) {
+        thread_local std::vector<float> scratch;
+        if (scratch.size() < 2 * size_t{n}) scratch.resize(2 * size_t{kInCache});
+        float* sr = scratch.data();
+        float* si = sr + n;
+        FirstEightReversed(inverse, re, im, sr, si, n, c, s, reversed_.data());
+        // The stages inside a block while it is in the first-level cache, then the rest.
+        const uint32_t block = std::min(n, kBlock);
+        for (uint32_t b = 0; b < n; b += block)
+          SmallStagesOf(inverse, sr + b, si + b, block, 8, c, s, block == n ? scale : 0.0f);
+        if (block < n) SmallStagesOf(inverse, sr, si, n, block, c, s, scale);
+        std::memcpy(re, sr, sizeof(float) * n);
+        std::memcpy(im, si, sizeof(float) * n);
+        return;
+      }
+    }
+    uint32_t from = 1;
+    if (n >= kFirstEightFrom) {
+      FirstEightOf(inverse, re, im, n, c, s);
+      from = 8;
+    }
+    Reverse(re, im);
+    SmallStagesOf(inverse, re, im, n, from, c, s, scale);
     return;
   }
+  Reverse(re, im);
+  const uint32_t block = kBlock;
+  for (uint32_t b = 0; b < n; b += block) SmallStagesOf(inverse, re + b, im + b, block, 1, c, s, T(0));
   // Stages above the table get their twiddles from two short tables each.
   std::vector<LargeStage> large;
   for (uint32_t h = 2 * kTabledHalf; h < n && h != 0; h *= 2) {
