@@ -14,9 +14,9 @@ namespace {
 // Stages whose butterflies stay inside this many points run block by block.
 constexpr uint32_t kBlock = 1u << 11;
 // Up to this length the whole transform runs stage by stage over the whole array.
-constexpr uint32_t kInCache = 1u << 15;
+constexpr uint32_t kInCache = 1u << 13;
 // From this length the first three stages run as one vector pass before the reversal.
-constexpr uint32_t kFirstEightFrom = 64;
+constexpr uint32_t kFirstEightFrom = 128;  // 16 r per step of the reordered pass
 // The large stages run at most this many at a time, on kColumns columns of 2^kGroup rows.
 constexpr uint32_t kGroup = 6;
 constexpr uint32_t kColumns = 32;
@@ -184,27 +184,35 @@ template <bool Inverse>
                                                           const float* s, const uint32_t* reversed) {
   const uint32_t step = n / 8;
   constexpr uint32_t kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-  for (uint32_t r = 0; r < step; r += 8) {
-    Floats ar[8], ai[8];
-    #pragma GCC unroll 8
+  // Sixteen r at a time: every line of the eight rows is read whole at once. The rows lie a power
+  // of two apart and share their cache set, so a line read in halves would be gone for the second.
+  for (uint32_t r = 0; r < step; r += 16) {
+    Floats ar[2][8], ai[2][8];
+#pragma GCC unroll 8
     for (uint32_t k = 0; k < 8; ++k) {
-      ar[k] = Load<Floats>(re + r + k * step);
-      ai[k] = Load<Floats>(im + r + k * step);
+#pragma GCC unroll 2
+      for (uint32_t h = 0; h < 2; ++h) {
+        ar[h][k] = Load<Floats>(re + r + 8 * h + k * step);
+        ai[h][k] = Load<Floats>(im + r + 8 * h + k * step);
+      }
     }
-    EightButterflies<float, Inverse, Floats>(ar, ai, c, s);
-    Floats tr[8], ti[8];
-    #pragma GCC unroll 8
-    for (uint32_t p = 0; p < 8; ++p) {
-      tr[p] = ar[kRev3[p]];
-      ti[p] = ai[kRev3[p]];
-    }
-    Transpose(tr);
-    Transpose(ti);
-    #pragma GCC unroll 8
-    for (uint32_t lane = 0; lane < 8; ++lane) {
-      const uint32_t to = reversed[r + lane];
-      Store(outRe + to, tr[lane]);
-      Store(outIm + to, ti[lane]);
+#pragma GCC unroll 2
+    for (uint32_t h = 0; h < 2; ++h) {
+      EightButterflies<float, Inverse, Floats>(ar[h], ai[h], c, s);
+      Floats tr[8], ti[8];
+#pragma GCC unroll 8
+      for (uint32_t p = 0; p < 8; ++p) {
+        tr[p] = ar[h][kRev3[p]];
+        ti[p] = ai[h][kRev3[p]];
+      }
+      Transpose(tr);
+      Transpose(ti);
+#pragma GCC unroll 8
+      for (uint32_t lane = 0; lane < 8; ++lane) {
+        const uint32_t to = reversed[r + 8 * h + lane];
+        Store(outRe + to, tr[lane]);
+        Store(outIm + to, ti[lane]);
+      }
     }
   }
 }
@@ -641,9 +649,10 @@ void Plan<T>::Run(int direction, T* re, T* im) const {
     SmallStagesOf(inverse, re, im, n, from, c, s, scale);
     return;
   }
+  FirstEightOf(inverse, re, im, n, c, s);
   Reverse(re, im);
   const uint32_t block = kBlock;
-  for (uint32_t b = 0; b < n; b += block) SmallStagesOf(inverse, re + b, im + b, block, 1, c, s, T(0));
+  for (uint32_t b = 0; b < n; b += block) SmallStagesOf(inverse, re + b, im + b, block, 8, c, s, T(0));
   // Stages above the table get their twiddles from two short tables each.
   std::vector<LargeStage> large;
   for (uint32_t h = 2 * kTabledHalf; h < n && h != 0; h *= 2) {

@@ -6,6 +6,7 @@
 #include "toolkit/fft_core.h"
 #include "toolkit/funk.h"
 #include "toolkit/section_filter.h"
+#include "toolkit/work_buffer.h"
 
 namespace toolkit {
 
@@ -186,7 +187,9 @@ bool TFunk::FftFilter(int32_t mode, uint32_t n, float* const* channels, int32_t 
   if (lo < 1) lo = 1;
   if (hi > half - 2) hi = half - 2;
 
-  std::vector<float> re(N), im(N);
+  WorkBuffer work(2 * sizeof(float) * N);
+  float* re = work.As<float>();
+  float* im = re + N;
   auto zero = [&](int64_t k) {
     re[k] = im[k] = 0.0f;
     if (k != 0) re[N - k] = im[N - k] = 0.0f;
@@ -199,10 +202,10 @@ bool TFunk::FftFilter(int32_t mode, uint32_t n, float* const* channels, int32_t 
   for (int32_t c = first; c < last; ++c) {
     float* x = channels[c];
     if (!x) continue;
-    std::copy(x, x + (n - 1), re.begin());
-    std::fill(re.begin() + (n - 1), re.end(), 0.0f);
-    std::fill(im.begin(), im.end(), 0.0f);
-    Fft(-1, static_cast<int32_t>(N), re.data(), im.data());
+    std::copy(x, x + (n - 1), re);
+    std::fill(re + (n - 1), re + N, 0.0f);
+    std::fill(im, im + N, 0.0f);
+    Fft(-1, static_cast<int32_t>(N), re, im);
     if (mode == 0) {
       switch (band.Type) {
         case kFilterLowPass:
@@ -241,8 +244,8 @@ bool TFunk::FftFilter(int32_t mode, uint32_t n, float* const* channels, int32_t 
         im[N - k] = -im[k];
       }
     }
-    Fft(1, static_cast<int32_t>(N), re.data(), im.data());
-    std::copy(re.begin(), re.begin() + (n - 1), x);
+    Fft(1, static_cast<int32_t>(N), re, im);
+    std::copy(re, re + (n - 1), x);
   }
   return true;
 }
