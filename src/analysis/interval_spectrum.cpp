@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "analysis/spectrum_limits.h"
+#include "analysis/spectrum_sums.h"
 #include "toolkit/fft_core.h"
 
 namespace analysis {
@@ -36,11 +37,7 @@ IntervalSpectrum::IntervalSpectrum(SpectrumBuffers& out, const IntervalSpectrumI
 void IntervalSpectrum::Fill(int32_t p, float* dst) const {
   const int32_t n = in_.N;
   const int32_t avail = static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(in_.Nk) - p, 0, n));
-  const float* __restrict x = in_.x + p;
-  const float* __restrict w = window_.data();
-  float* __restrict d = dst;
-  for (int32_t i = 0; i < avail; ++i) d[i] = x[i] * w[i];
-  std::fill(dst + avail, dst + n, 0.0f);
+  WindowedSamples(in_.x + p, window_.data(), avail, n, dst);
 }
 
 void IntervalSpectrum::Count() {
@@ -104,25 +101,14 @@ void IntervalSpectrum::Next() {
     power[0] = double{re[0]} * re[0] * quarter;
     pending[0] = double{im[0]} * im[0] * quarter;
     sum[0] += power[0] + pending[0];
-    for (int32_t k = 1; k < half_; ++k) {
-      const double zr = re[k], zi = im[k], wr = re[n - k], wi = im[n - k];
-      const double pa = ((zr + wr) * (zr + wr) + (zi - wi) * (zi - wi)) * quarter;
-      const double pb = ((zi + wi) * (zi + wi) + (wr - zr) * (wr - zr)) * quarter;
-      power[k] = pa;
-      pending[k] = pb;
-      sum[k] += pa + pb;
-    }
+    PairPowers(re, im, n, quarter, power, pending, sum);
     pending_ = true;
     pendingStart_ = static_cast<int32_t>(q);
   } else {
     double* __restrict sum = sum_.data();
     power[0] = (double{re[0]} * re[0] + double{im[0]} * im[0]) * norm * 0.25;
     sum[0] += power[0];
-    for (int32_t k = 1; k < half_; ++k) {
-      const double pk = (double{re[k]} * re[k] + double{im[k]} * im[k]) * norm;
-      power[k] = pk;
-      sum[k] += pk;
-    }
+    Powers(re, im, half_, norm, power, sum);
   }
   lastStart_ = p;
   Count();

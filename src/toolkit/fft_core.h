@@ -47,6 +47,9 @@ class Plan {
   uint32_t Size() const { return n_; }
   // direction -1: sum x[k] e^(-2 pi i jk / n) without scaling; +1: the inverse divided by n.
   void Run(int direction, T* re, T* im) const;
+  // Memory the plan keeps: its own bit-reversal index, and the entries of the twiddle table it shares.
+  size_t IndexBytes() const { return sizeof(uint32_t) * (reversed_.size() + reversedMiddle_.size()); }
+  size_t TableEntries() const { return table_->cos.size(); }
 
  private:
   void Reverse(T* re, T* im) const;

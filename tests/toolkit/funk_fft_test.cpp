@@ -77,6 +77,23 @@ TEST(FftTest, RefusesLengthsThatAreNotPowersOfTwo) {
   EXPECT_EQ(re, std::vector<float>(12, 1.0f));
 }
 
+// What a plan keeps after its transform: the twiddle table stops at 2^20 entries whatever the length,
+// and a long plan's own index is 1/64 byte a point, so the plans of a day-long channel hold little.
+TEST(FftTest, PlansKeepLittleMemoryAtAnyLength) {
+  struct Row {
+    uint32_t n;
+    size_t table, indexAtMost;
+  };
+  const Row rows[] = {{1u << 10, 1u << 10, 4u << 10}, {1u << 20, 1u << 20, (1u << 20) / 64},
+                      {1u << 23, 1u << 20, (1u << 23) / 64}};
+  for (const Row& r : rows) {
+    const fft::Plan<float> plan(r.n);
+    EXPECT_GE(plan.TableEntries(), r.table) << r.n;
+    EXPECT_LE(plan.TableEntries(), size_t{1} << 20) << r.n;
+    EXPECT_LE(plan.IndexBytes(), r.indexAtMost) << r.n;
+  }
+}
+
 TEST(FftTest, TransformLengthIsTheNextPowerOfTwo) {
   EXPECT_EQ(TFunk::TransformLength(0), 1u);
   EXPECT_EQ(TFunk::TransformLength(1), 1u);
