@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/python_timing.h"
 #include "analysis/correlation.h"
 #include "toolkit/funk.h"
 
@@ -125,13 +126,7 @@ void BM_ScipyCorrelate(benchmark::State& state) {
           "  best = min(best, time.perf_counter() - t)\n"
           "print(best)\n";
   }
-  for (auto _ : state) {
-    FILE* p = ::popen(("/usr/bin/python3 " + dir + "/corr.py").c_str(), "r");
-    double seconds = 0;
-    if (p == nullptr || std::fscanf(p, "%lf", &seconds) != 1) state.SkipWithError("python failed");
-    if (p != nullptr) ::pclose(p);
-    state.SetIterationTime(seconds);
-  }
+  bench_support::TimePythonScript(state, dir + "/corr.py");
   std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_ScipyCorrelate)->Apply(Sizes)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();

@@ -13,7 +13,8 @@ namespace {
 
 // Stages whose butterflies stay inside this many points run block by block.
 constexpr uint32_t kBlock = 1u << 11;
-// Up to this length the whole transform runs stage by stage over the whole array.
+// Up to this length input, output and a scratch copy stay in cache together: the first pass writes
+// into the scratch copy in bit-reversed order, so no reversal pass runs. Longer ones run in place.
 constexpr uint32_t kInCache = 1u << 13;
 // From this length the first three stages run as one vector pass before the reversal.
 constexpr uint32_t kFirstEightFrom = 128;  // 16 r per step of the reordered pass
@@ -48,7 +49,7 @@ template <typename V, typename T>
 }
 
 template <typename V, typename T>
-[[gnu::always_inline]] inline void Store(T* p, V v) {
+[[gnu::always_inline]] inline void Store(T* p, const V& v) {
   std::memcpy(p, &v, sizeof v);
 }
 
@@ -226,6 +227,17 @@ template <typename T, bool Inverse>
   for (; r < step; ++r) FirstEight<T, Inverse, T>(re, im, r, step, c, s);
 }
 
+// x, y := x + w y, x - w y, w = c + i s, on registers.
+template <typename V>
+[[gnu::always_inline]] inline void Butterfly(V& xr, V& xi, V& yr, V& yi, const V& c, const V& s) {
+  const V tr = yr * c - yi * s;
+  const V ti = yr * s + yi * c;
+  yr = xr - tr;
+  yi = xi - ti;
+  xr = xr + tr;
+  xi = xi + ti;
+}
+
 template <typename T, bool Inverse, bool Scaled, typename V>
 [[gnu::always_inline]] inline void TwoStagesVec(T* re, T* im, uint32_t j, uint32_t h, const T* ct, const T* st,
                                                 T scale) {
@@ -235,26 +247,18 @@ template <typename T, bool Inverse, bool Scaled, typename V>
     ar[q] = Load<V>(re + j + q * h);
     ai[q] = Load<V>(im + j + q * h);
   }
-  auto butterfly = [](V& xr, V& xi, V& yr, V& yi, const V c, const V s) {
-    const V tr = yr * c - yi * s;
-    const V ti = yr * s + yi * c;
-    yr = xr - tr;
-    yi = xi - ti;
-    xr = xr + tr;
-    xi = xi + ti;
-  };
   {
     const V c = Load<V>(ct + h + j);
     const V s = Inverse ? Load<V>(st + h + j) : -Load<V>(st + h + j);
-    butterfly(ar[0], ai[0], ar[1], ai[1], c, s);
-    butterfly(ar[2], ai[2], ar[3], ai[3], c, s);
+    Butterfly<V>(ar[0], ai[0], ar[1], ai[1], c, s);
+    Butterfly<V>(ar[2], ai[2], ar[3], ai[3], c, s);
   }
   {
     const V c0 = Load<V>(ct + 2 * h + j), c1 = Load<V>(ct + 3 * h + j);
     const V s0 = Inverse ? Load<V>(st + 2 * h + j) : -Load<V>(st + 2 * h + j);
     const V s1 = Inverse ? Load<V>(st + 3 * h + j) : -Load<V>(st + 3 * h + j);
-    butterfly(ar[0], ai[0], ar[2], ai[2], c0, s0);
-    butterfly(ar[1], ai[1], ar[3], ai[3], c1, s1);
+    Butterfly<V>(ar[0], ai[0], ar[2], ai[2], c0, s0);
+    Butterfly<V>(ar[1], ai[1], ar[3], ai[3], c1, s1);
   }
 #pragma GCC unroll 4
   for (uint32_t q = 0; q < 4; ++q) {
@@ -620,8 +624,8 @@ void Plan<T>::Run(int direction, T* re, T* im) const {
   const T* c = table_->cos.data();
   const T* s = table_->sin.data();
   if (n <= kInCache) {
-    // All of it stays in cache: the first three stages before the reversal, the rest in place, the
-    // inverse's 1/n in the last stage.
+    // All of it stays in cache: the first three stages before the reversal (single precision: on the
+    // way into the scratch copy, reversed), the rest in place, the inverse's 1/n in the last stage.
     const T scale = inverse ? T(1) / static_cast<T>(n) : T(0);
     if constexpr (std::is_same_v<T, float>) {
       if (n >= kFirstEightFrom) {
