@@ -16,6 +16,9 @@ constexpr uint32_t kBlock = 1u << 11;
 // Up to this length input, output and a scratch copy stay in cache together: the first pass writes
 // into the scratch copy in bit-reversed order, so no reversal pass runs. Longer ones run in place.
 constexpr uint32_t kInCache = 1u << 13;
+// Up to this length the stages above the blocks run over the whole array, which stays in the
+// second-level cache; longer ones in passes over gathered rows.
+constexpr uint32_t kInSecondLevel = 1u << 18;
 // From this length the first three stages run as one vector pass before the reversal.
 constexpr uint32_t kFirstEightFrom = 128;  // 16 r per step of the reordered pass
 // The large stages run at most this many at a time, on kColumns columns of 2^kGroup rows.
@@ -657,6 +660,11 @@ void Plan<T>::Run(int direction, T* re, T* im) const {
   Reverse(re, im);
   const uint32_t block = kBlock;
   for (uint32_t b = 0; b < n; b += block) SmallStagesOf(inverse, re + b, im + b, block, 8, c, s, T(0));
+  if (n <= kInSecondLevel) {
+    // Still in the second-level cache: the rest two stages per pass, in place.
+    SmallStagesOf(inverse, re, im, n, block, c, s, inverse ? T(1) / static_cast<T>(n) : T(0));
+    return;
+  }
   // Stages above the table get their twiddles from two short tables each.
   std::vector<LargeStage> large;
   for (uint32_t h = 2 * kTabledHalf; h < n && h != 0; h *= 2) {
