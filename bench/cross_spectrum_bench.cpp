@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/python_timing.h"
 #include "analysis/cross_spectrum.h"
 
 namespace {
@@ -105,13 +106,7 @@ void BM_ScipyCsdCoherence(benchmark::State& state) {
           "  s.coherence(x[0], x[c], **a)\n"
           "print(time.perf_counter() - t)\n";
   }
-  for (auto _ : state) {
-    FILE* p = ::popen(("/usr/bin/python3 " + dir + "/csd.py").c_str(), "r");
-    double seconds = 0;
-    if (p == nullptr || std::fscanf(p, "%lf", &seconds) != 1) state.SkipWithError("python failed");
-    if (p != nullptr) ::pclose(p);
-    state.SetIterationTime(seconds);
-  }
+  bench_support::TimePythonScript(state, dir + "/csd.py");
   std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_ScipyCsdCoherence)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();

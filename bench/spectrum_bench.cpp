@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/python_timing.h"
 #include "bench/offscreen_app.h"
 #include "analysis/interval_spectrum.h"
 #include "analysis/ui/spectrum_form.h"
@@ -91,13 +92,7 @@ void BM_ScipyWelch(benchmark::State& state) {
           "s.welch(x, fs=1, window='hann', nperseg=4096, noverlap=4096-256, detrend=False)\n"
           "print(time.perf_counter() - t)\n";
   }
-  for (auto _ : state) {
-    FILE* p = ::popen(("/usr/bin/python3 " + dir + "/welch.py").c_str(), "r");
-    double seconds = 0;
-    if (p == nullptr || std::fscanf(p, "%lf", &seconds) != 1) state.SkipWithError("python failed");
-    if (p != nullptr) ::pclose(p);
-    state.SetIterationTime(seconds);
-  }
+  bench_support::TimePythonScript(state, dir + "/welch.py");
   std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_ScipyWelch)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();

@@ -1,10 +1,14 @@
 #include "analysis/correlation.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
 #include <vector>
 
+#include "toolkit/fft_core.h"
 #include "toolkit/format_text.h"
+#include "toolkit/work_buffer.h"
 
 namespace analysis {
 
@@ -45,42 +49,45 @@ void CrossSpectrum(float* re, float* im, uint32_t L) {
 
 }  // namespace
 
-uint32_t CorrelationLength(uint32_t n) { return toolkit::TFunk::TransformLength(2 * n); }
+uint64_t CorrelationLength(uint32_t n) { return toolkit::TFunk::TransformLength(2 * uint64_t{n}); }
 
 std::string CorrelateChannels(float* a, const float* b, uint32_t n, toolkit::TFunk& funk,
                               const Progress& progress) {
   if (a == nullptr || b == nullptr || n < 2) return "корреляция: мало отсчётов";
-  if (n > (1u << 30)) return "корреляция: слишком длинная запись";
+  if (CorrelationLength(n) > toolkit::fft::kMaxLength)
+    return toolkit::FormatText("корреляция: %u отсчётов, длина БПФ больше %u точек; канал не изменён", n,
+                               toolkit::fft::kMaxLength);
   const bool cross = a != b;
   const double ea = Energy(a, n);
   const double eb = cross ? Energy(b, n) : ea;
   if (!(ea > 0.0) || !(eb > 0.0) || !std::isfinite(ea) || !std::isfinite(eb))
     return toolkit::FormatText("корреляция: нет сигнала в канале (энергия %g); канал не изменён",
                                ea > 0.0 && std::isfinite(ea) ? eb : ea);
-  const uint32_t L = CorrelationLength(n);
-  std::vector<float> re, im;
+  const auto L = static_cast<uint32_t>(CorrelationLength(n));
+  // Zeroed: only the samples are written.
+  std::unique_ptr<toolkit::WorkBuffer> work;
   try {
-    re.assign(size_t{L} + 10, 0.0f);
-    im.assign(size_t{L} + 10, 0.0f);
+    work = std::make_unique<toolkit::WorkBuffer>(2 * sizeof(float) * L);
   } catch (const std::bad_alloc&) {
     return "Нет памяти для массивов";
   }
+  float* re = work->As<float>();
+  float* im = re + L;
   Report(progress, 5);
-  for (uint32_t i = 0; i < n; ++i) re[i] = a[i];
-  if (cross)
-    for (uint32_t i = 0; i < n; ++i) im[i] = b[i];
+  std::copy(a, a + n, re);
+  if (cross) std::copy(b, b + n, im);
   Report(progress, 15);
-  funk.Fft(-1, static_cast<int32_t>(L), re.data(), im.data());
+  funk.Fft(-1, static_cast<int32_t>(L), re, im);
   Report(progress, 50);
   if (cross) {
-    CrossSpectrum(re.data(), im.data(), L);
+    CrossSpectrum(re, im, L);
   } else {
     for (uint32_t k = 0; k < L; ++k) {
       re[k] = static_cast<float>(double{re[k]} * re[k] + double{im[k]} * im[k]);
       im[k] = 0.0f;
     }
   }
-  funk.Fft(1, static_cast<int32_t>(L), re.data(), im.data());
+  funk.Fft(1, static_cast<int32_t>(L), re, im);
   Report(progress, 90);
   const double norm = cross ? 1.0 / (std::sqrt(ea) * std::sqrt(eb)) : 1.0 / ea;
   const auto m = static_cast<uint32_t>(0.9 * n);

@@ -14,12 +14,13 @@ namespace analysis {
 using Progress = std::function<void(int)>;
 
 // Transform length of a correlation of n samples: the least power of two not below 2n.
-uint32_t CorrelationLength(uint32_t n);
+uint64_t CorrelationLength(uint32_t n);
 
 // CorrelateChannels over the first n samples: `b` equal to `a` gives the auto-correlation r[m] / E,
 // otherwise the cross-correlation r[m] = sum a[i] b[i + m] / sqrt(Ea Eb); lags from 0.9 n on are 0.
 // The result replaces `a`. Returns the message to show ("" done); a channel without energy, fewer than
-// 2 samples or no memory for the work arrays leave `a` unchanged.
+// 2 samples, a transform longer than the longest one made or no memory for the work arrays leave `a`
+// unchanged.
 std::string CorrelateChannels(float* a, const float* b, uint32_t n, toolkit::TFunk& funk, const Progress& progress);
 
 // DifferentiateChannel: the windowed-sinc low-pass of the "интеграл" page, then the backward difference

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "analysis/spectrum_sums.h"
 #include "toolkit/fft_core.h"
 
 namespace analysis {
@@ -13,8 +14,7 @@ namespace {
 // Windowed samples of x from p, zero beyond Nk.
 void FillWindowed(const float* x, int32_t p, int32_t Nk, int32_t n, const float* w, float* dst) {
   const int32_t avail = static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(Nk) - p, 0, n));
-  for (int32_t i = 0; i < avail; ++i) dst[i] = x[p + i] * w[i];
-  std::fill(dst + avail, dst + n, 0.0f);
+  WindowedSamples(x + p, w, avail, n, dst);
 }
 
 }  // namespace
@@ -48,21 +48,8 @@ CrossSums ComputeCrossSums(const CrossInput& in, DataWindowInfo& window, Spectru
     FillWindowed(in.x0, static_cast<int32_t>(p), in.Nk, n, w.data(), re.data());
     FillWindowed(in.x1, static_cast<int32_t>(p), in.Nk, n, w.data(), im.data());
     plan.Run(-1, re.data(), im.data());
-    // Each interval's products in float (as exact as the transform), their sums over the intervals in
-    // double.
-    const float qf = static_cast<float>(q);
-    const float* __restrict zr = re.data();
-    const float* __restrict zi = im.data();
-    for (int32_t k = 2; k <= half - 2; ++k) {
-      const float a = zr[k] + zr[n - k];
-      const float b = zi[k] - zi[n - k];
-      const float u = zr[n - k] - zr[k];
-      const float v = zi[k] + zi[n - k];
-      s00[k] += (a * a + b * b) * qf;
-      s11[k] += (u * u + v * v) * qf;
-      cc[k] += (b * u + a * v) * qf;
-      qq[k] += (b * v - a * u) * qf;
-    }
+    // Products and sums in double: the squares of the amplitudes of large samples leave the float range.
+    CrossProducts(re.data(), im.data(), n, q, s00, s11, cc, qq);
     if (reference != nullptr && count < kSpectraCount) {
       float* cells = reference->Spectra[count].data();
       const double inv = 1.0 / cell;

@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "analysis/spectrum_limits.h"
+#include "analysis/spectrum_sums.h"
 #include "toolkit/fft_core.h"
 
 namespace analysis {
@@ -27,8 +28,8 @@ IntervalSpectrum::IntervalSpectrum(SpectrumBuffers& out, const IntervalSpectrumI
   re_.resize(in.N);
   im_.resize(in.N);
   sum_.assign(half_, 0.0);
-  power_.assign(half_, 0.0f);
-  pendingPower_.assign(half_, 0.0f);
+  power_.assign(half_, 0.0);
+  pendingPower_.assign(half_, 0.0);
   amplitude_.assign(half_, 0.0f);
   norm_ = ApplySpectrumWindow(in.windowType, window_.data(), in.N, out_.Window);
 }
@@ -36,11 +37,7 @@ IntervalSpectrum::IntervalSpectrum(SpectrumBuffers& out, const IntervalSpectrumI
 void IntervalSpectrum::Fill(int32_t p, float* dst) const {
   const int32_t n = in_.N;
   const int32_t avail = static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(in_.Nk) - p, 0, n));
-  const float* __restrict x = in_.x + p;
-  const float* __restrict w = window_.data();
-  float* __restrict d = dst;
-  for (int32_t i = 0; i < avail; ++i) d[i] = x[i] * w[i];
-  std::fill(dst + avail, dst + n, 0.0f);
+  WindowedSamples(in_.x + p, window_.data(), avail, n, dst);
 }
 
 void IntervalSpectrum::Count() {
@@ -56,17 +53,17 @@ void IntervalSpectrum::Count() {
 
 const std::vector<float>& IntervalSpectrum::Amplitudes() {
   if (!amplitudeValid_) {
-    for (int32_t k = 0; k < half_; ++k) amplitude_[k] = std::sqrt(power_[k]);
+    for (int32_t k = 0; k < half_; ++k) amplitude_[k] = static_cast<float>(std::sqrt(power_[k]));
     amplitudeValid_ = true;
   }
   return amplitude_;
 }
 
 float IntervalSpectrum::LargestAmplitude(int32_t last) const {
-  float largest = 0.0f;
+  double largest = 0.0;
   for (int32_t k = 0; k <= last && k < half_; ++k)
     if (power_[k] > largest) largest = power_[k];  // a NaN never wins
-  return std::sqrt(largest);
+  return static_cast<float>(std::sqrt(largest));
 }
 
 void IntervalSpectrum::Next() {
@@ -90,34 +87,28 @@ void IntervalSpectrum::Next() {
     std::fill(im_.begin(), im_.end(), 0.0f);
   }
   toolkit::fft::PlanFor<float>(static_cast<uint32_t>(n)).Run(-1, re_.data(), im_.data());
-  const float norm = static_cast<float>(norm_);
+  const double norm = norm_;
   const float* re = re_.data();
   const float* im = im_.data();
-  // Bin 0 is counted a quarter: a constant then reads its value.
+  double* __restrict power = power_.data();
+  // Bin 0 is counted a quarter: a constant then reads its value. Squares are taken in double: the
+  // amplitudes of samples beyond ~1e17 square past the float range.
   if (pair) {
     // Z = A + iB: A_k = (Z_k + conj Z_{n-k}) / 2, B_k = (Z_k - conj Z_{n-k}) / 2i.
-    const float quarter = 0.25f * norm;
-    power_[0] = re[0] * re[0] * quarter;
-    pendingPower_[0] = im[0] * im[0] * quarter;
-    sum_[0] += static_cast<double>(power_[0]) + pendingPower_[0];
-    for (int32_t k = 1; k < half_; ++k) {
-      const float zr = re[k], zi = im[k], wr = re[n - k], wi = im[n - k];
-      const float pa = ((zr + wr) * (zr + wr) + (zi - wi) * (zi - wi)) * quarter;
-      const float pb = ((zi + wi) * (zi + wi) + (wr - zr) * (wr - zr)) * quarter;
-      power_[k] = pa;
-      pendingPower_[k] = pb;
-      sum_[k] += static_cast<double>(pa) + pb;
-    }
+    double* __restrict pending = pendingPower_.data();
+    double* __restrict sum = sum_.data();
+    const double quarter = 0.25 * norm;
+    power[0] = double{re[0]} * re[0] * quarter;
+    pending[0] = double{im[0]} * im[0] * quarter;
+    sum[0] += power[0] + pending[0];
+    PairPowers(re, im, n, quarter, power, pending, sum);
     pending_ = true;
     pendingStart_ = static_cast<int32_t>(q);
   } else {
-    power_[0] = (re[0] * re[0] + im[0] * im[0]) * norm * 0.25f;
-    sum_[0] += power_[0];
-    for (int32_t k = 1; k < half_; ++k) {
-      const float pk = (re[k] * re[k] + im[k] * im[k]) * norm;
-      power_[k] = pk;
-      sum_[k] += pk;
-    }
+    double* __restrict sum = sum_.data();
+    power[0] = (double{re[0]} * re[0] + double{im[0]} * im[0]) * norm * 0.25;
+    sum[0] += power[0];
+    Powers(re, im, half_, norm, power, sum);
   }
   lastStart_ = p;
   Count();

@@ -54,8 +54,8 @@ class IntervalSpectrum {
   int32_t lastStart_ = 0;
   std::vector<float> window_, re_, im_;
   std::vector<double> sum_;     // power summed over the intervals
-  std::vector<float> power_;    // power of the last interval
-  std::vector<float> pendingPower_;  // power of the second interval of a shared transform
+  std::vector<double> power_;   // power of the last interval (squares of float amplitudes overflow float)
+  std::vector<double> pendingPower_;  // power of the second interval of a shared transform
   std::vector<float> amplitude_;  // its square roots, taken when asked for
   bool amplitudeValid_ = false;
   // Two real intervals share one complex transform; the second waits here.

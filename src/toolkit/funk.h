@@ -71,8 +71,9 @@ class TFunk {
   // the arrays alone when n is not a power of two. Plans are kept per thread.
   bool Fft(int32_t direction, int32_t n, float* re, float* im);
 
-  // Transform length for n samples: the least power of two at or above n (n at most 2^31).
-  static uint32_t TransformLength(uint32_t n);
+  // Transform length for n samples: the least power of two at or above n. Lengths above
+  // fft::kMaxLength cannot be made; FftFilter refuses them.
+  static uint64_t TransformLength(uint64_t n);
 
   // Half kernel h[0..N] of a windowed-sinc low-pass at fc Hz for the sampling interval dt, with unit
   // gain at 0 Hz (h[0] + 2 sum h[k] = 1). A cut-off of 0 Hz gives the all-zero kernel.
@@ -90,7 +91,8 @@ class TFunk {
   // Band filter (mode 0), integration (mode 1) or differentiation (mode 2) in the frequency domain
   // over the first n samples of channels[first] .. channels[end - 1] (at least channels[first]); the
   // transform length is TransformLength(n) and sample n - 1 is left alone. Returns false, changing
-  // nothing, for another mode, an unknown filter type or a sampling interval that is not positive.
+  // nothing, for another mode, an unknown filter type, a sampling interval that is not positive or a
+  // transform longer than fft::kMaxLength.
   bool FftFilter(int32_t mode, uint32_t n, float* const* channels, int32_t first, int32_t end,
                  const FftFilterBand& band);
 

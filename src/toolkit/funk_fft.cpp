@@ -9,6 +9,6 @@ bool TFunk::Fft(int32_t direction, int32_t n, float* re, float* im) {
   return true;
 }
 
-uint32_t TFunk::TransformLength(uint32_t n) { return fft::NextPowerOfTwo(n); }
+uint64_t TFunk::TransformLength(uint64_t n) { return fft::NextPowerOfTwo(n); }
 
 }  // namespace toolkit

@@ -6,6 +6,7 @@
 #include "toolkit/fft_core.h"
 #include "toolkit/funk.h"
 #include "toolkit/section_filter.h"
+#include "toolkit/work_buffer.h"
 
 namespace toolkit {
 
@@ -53,7 +54,9 @@ void ConvolveFast(const std::vector<double>& h, const std::vector<float>& padded
                   uint32_t count) {
   const uint32_t N = static_cast<uint32_t>(h.size() - 1);
   const uint32_t taps = 2 * N + 1;
-  const uint32_t L = fft::NextPowerOfTwo(std::max(2 * taps, std::min(8 * taps, count + 2 * N)));
+  // At most 8 x 6001 taps: far below the longest transform.
+  const auto L = static_cast<uint32_t>(
+      fft::NextPowerOfTwo(std::max<uint64_t>(2 * taps, std::min<uint64_t>(8 * taps, uint64_t{count} + 2 * N))));
   const uint32_t step = L - 2 * N;  // outputs per segment
   const fft::Plan<double>& plan = fft::PlanFor<double>(L);
 
@@ -171,8 +174,9 @@ bool TFunk::FftFilter(int32_t mode, uint32_t n, float* const* channels, int32_t 
   if (!(band.Dt > 0.0) || !std::isfinite(band.Dt)) return false;
   if (mode == 0 && band.Type > kFilterBandStop) return false;
   if (n < 2) return true;  // only the last sample, which stays
+  if (TransformLength(n) > fft::kMaxLength) return false;
 
-  const uint32_t N = TransformLength(n);
+  const auto N = static_cast<uint32_t>(TransformLength(n));
   const int64_t half = N / 2;
   const double w0 = 2.0 * kPi / (N * band.Dt);
   auto bin = [&](double f) {
@@ -183,7 +187,9 @@ bool TFunk::FftFilter(int32_t mode, uint32_t n, float* const* channels, int32_t 
   if (lo < 1) lo = 1;
   if (hi > half - 2) hi = half - 2;
 
-  std::vector<float> re(N), im(N);
+  WorkBuffer work(2 * sizeof(float) * N);
+  float* re = work.As<float>();
+  float* im = re + N;
   auto zero = [&](int64_t k) {
     re[k] = im[k] = 0.0f;
     if (k != 0) re[N - k] = im[N - k] = 0.0f;
@@ -196,10 +202,10 @@ bool TFunk::FftFilter(int32_t mode, uint32_t n, float* const* channels, int32_t 
   for (int32_t c = first; c < last; ++c) {
     float* x = channels[c];
     if (!x) continue;
-    std::copy(x, x + (n - 1), re.begin());
-    std::fill(re.begin() + (n - 1), re.end(), 0.0f);
-    std::fill(im.begin(), im.end(), 0.0f);
-    Fft(-1, static_cast<int32_t>(N), re.data(), im.data());
+    std::copy(x, x + (n - 1), re);
+    std::fill(re + (n - 1), re + N, 0.0f);
+    std::fill(im, im + N, 0.0f);
+    Fft(-1, static_cast<int32_t>(N), re, im);
     if (mode == 0) {
       switch (band.Type) {
         case kFilterLowPass:
@@ -238,8 +244,8 @@ bool TFunk::FftFilter(int32_t mode, uint32_t n, float* const* channels, int32_t 
         im[N - k] = -im[k];
       }
     }
-    Fft(1, static_cast<int32_t>(N), re.data(), im.data());
-    std::copy(re.begin(), re.begin() + (n - 1), x);
+    Fft(1, static_cast<int32_t>(N), re, im);
+    std::copy(re, re + (n - 1), x);
   }
   return true;
 }

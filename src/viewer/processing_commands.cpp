@@ -8,6 +8,7 @@
 
 #include "toolkit/civil_date.h"
 #include "toolkit/fil_batt.h"
+#include "toolkit/fft_core.h"
 #include "toolkit/format_text.h"
 #include "viewer/view_envelope.h"
 
@@ -379,6 +380,11 @@ CommandResult FrequencyDomainCommand(SetupRecord& setup, float* const* channels,
   const ChannelSpan span = ProcessedChannels(setup);
   res.redraw = true;
   if (span.end <= span.first) return res;
+  if (toolkit::TFunk::TransformLength(setup.Samples) > toolkit::fft::kMaxLength) {
+    res.messages.push_back(FormatText("спектр.опер.: %u отсчётов, длина БПФ больше %u точек; каналы не изменены",
+                                      setup.Samples, toolkit::fft::kMaxLength));
+    return res;
+  }
   if (!funk.FftFilter(mode, setup.Samples, channels, span.first, span.end,
                       toolkit::TFunk::FftFilterBandOf(setup, mode)))
     res.messages.push_back(kBadSettings);

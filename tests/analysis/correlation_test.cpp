@@ -17,6 +17,22 @@ TEST(CorrelationTest, TransformHoldsTwiceTheSamples) {
   EXPECT_EQ(analysis::CorrelationLength(1000), 2048u);
   EXPECT_EQ(analysis::CorrelationLength(1024), 2048u);
   EXPECT_EQ(analysis::CorrelationLength(1025), 4096u);
+  EXPECT_EQ(analysis::CorrelationLength(1u << 29), 1u << 30);
+  EXPECT_EQ(analysis::CorrelationLength((1u << 29) + 1), uint64_t{1} << 31);
+  EXPECT_EQ(analysis::CorrelationLength(0x80000001u), uint64_t{1} << 33);
+}
+
+// Lengths whose transform cannot be made are refused before a sample is read (the arrays are short).
+TEST(CorrelationTest, RefusesRecordsBeyondTheLongestTransform) {
+  std::vector<float> a(8, 1.0f), b(8, 2.0f);
+  toolkit::TFunk funk;
+  for (uint32_t n : {(1u << 29) + 1, 1u << 30, 0x80000001u, 0xFFFFFFFFu}) {
+    for (const float* other : {a.data(), b.data()}) {
+      const std::string refused = CorrelateChannels(a.data(), other, n, funk, nullptr);
+      EXPECT_NE(refused.find("длина БПФ больше"), std::string::npos) << n << refused;
+    }
+  }
+  EXPECT_EQ(a, std::vector<float>(8, 1.0f));
 }
 
 // b is a copied `delay` samples later (positive) or earlier (negative) plus a little noise: numpy's

@@ -148,6 +148,21 @@ TEST(CrossSpectrum, SilentChannelsGiveZeroNotDivisions) {
   }
 }
 
+// Channels near 1e18 have amplitudes whose squares leave the float range: the sums stay finite and
+// identical channels still give H = G = 1.
+TEST(CrossSpectrum, HugeSamplesGiveFiniteSums) {
+  const int32_t n = 512, bin = 40;
+  std::vector<float> x(4 * n);
+  for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<float>(1e18 * std::sin(2 * M_PI * bin * i / n));
+  DataWindowInfo w;
+  const CrossSums sums = analysis::ComputeCrossSums({x.data(), x.data(), 0, 4 * n, n, n, 0}, w, nullptr);
+  EXPECT_NEAR(std::sqrt(sums.S00[bin]), 1e18, 1e13);
+  EXPECT_NEAR(std::sqrt(sums.S11[bin]), 1e18, 1e13);
+  const analysis::TransferCurves t = analysis::Transfer(sums, n / 2 - 1, false);
+  EXPECT_NEAR(t.H[bin], 1.0, 1e-6);
+  EXPECT_NEAR(t.G[bin], 1.0, 1e-6);
+}
+
 TEST(CrossSpectrum, PhaseKeepsItsQuadrant) {
   struct Case {
     double C, Q, phase;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "spectrum_reference.h"
@@ -161,3 +162,24 @@ TEST(SingleSpectrum, MatchesNumpyFftOfTheWindowedZeroPaddedData) {
 }
 
 }  // namespace
+
+// Samples near 1e18 have amplitudes whose squares leave the float range: the powers stay finite, in
+// the shared transform of two intervals and in the last one alone.
+TEST(IntervalSpectrum, HugeSamplesGiveFiniteAmplitudes) {
+  const int32_t n = 1024, bin = 64;
+  std::vector<float> x(3 * n);
+  for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<float>(1e18 * std::sin(2 * M_PI * bin * i / n));
+  for (int32_t Nk : {2 * n, 3 * n}) {  // two intervals in one transform; then a third alone
+    SpectrumBuffers b;
+    IntervalSpectrumInput in{x.data(), 0, Nk, n, n, 0};
+    IntervalSpectrum run(b, in);
+    while (run.More()) {
+      run.Next();
+      EXPECT_NEAR(run.Amplitudes()[bin], 1e18, 1e13) << Nk;
+      EXPECT_NEAR(run.LargestAmplitude(n / 2 - 1), 1e18, 1e13) << Nk;
+    }
+    run.Finish();
+    EXPECT_NEAR(b.WorkBuffer[bin], 1e18, 1e13) << Nk;
+    EXPECT_TRUE(std::isfinite(b.Spectra[0][bin])) << Nk;
+  }
+}

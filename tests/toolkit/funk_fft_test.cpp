@@ -7,18 +7,20 @@
 #include <vector>
 
 #include "dsp_reference.h"
+#include "toolkit/fft_core.h"
 #include "toolkit/funk.h"
 
 namespace toolkit {
 namespace {
 
-// Both directions of the transform against numpy for every length 2^6 .. 2^20, on the same random
-// input; the error is measured against the largest magnitude of the reference.
+// Both directions of the transform against numpy for every length 2^6 .. 2^20 and for 2^22, whose top
+// stages take their twiddles from products of two short tables; the error is measured against the
+// largest magnitude of the reference.
 TEST(FftTest, MatchesNumpyInBothDirections) {
   TFunk funk;
   std::mt19937 rng(7);
   std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-  for (int bits = 6; bits <= 20; ++bits) {
+  for (int bits = 6; bits <= 22; bits += bits == 20 ? 2 : 1) {
     const int n = 1 << bits;
     std::vector<float> re(n), im(n);
     std::vector<double> pairs(2 * static_cast<size_t>(n));
@@ -75,16 +77,47 @@ TEST(FftTest, RefusesLengthsThatAreNotPowersOfTwo) {
   EXPECT_EQ(re, std::vector<float>(12, 1.0f));
 }
 
+// What a plan keeps after its transform: the twiddle table stops at 2^20 entries whatever the length,
+// and a long plan's own index is 1/64 byte a point, so the plans of a day-long channel hold little.
+TEST(FftTest, PlansKeepLittleMemoryAtAnyLength) {
+  struct Row {
+    uint32_t n;
+    size_t table, indexAtMost;
+  };
+  const Row rows[] = {{1u << 10, 1u << 10, 4u << 10}, {1u << 20, 1u << 20, (1u << 20) / 64},
+                      {1u << 23, 1u << 20, (1u << 23) / 64}};
+  for (const Row& r : rows) {
+    const fft::Plan<float> plan(r.n);
+    EXPECT_GE(plan.TableEntries(), r.table) << r.n;
+    EXPECT_LE(plan.TableEntries(), size_t{1} << 20) << r.n;
+    EXPECT_LE(plan.IndexBytes(), r.indexAtMost) << r.n;
+  }
+}
+
 TEST(FftTest, TransformLengthIsTheNextPowerOfTwo) {
   EXPECT_EQ(TFunk::TransformLength(0), 1u);
   EXPECT_EQ(TFunk::TransformLength(1), 1u);
   EXPECT_EQ(TFunk::TransformLength(3), 4u);
-  for (uint32_t bits = 1; bits <= 30; ++bits) {
-    const uint32_t p = 1u << bits;
+  for (uint32_t bits = 1; bits <= 63; ++bits) {
+    const uint64_t p = uint64_t{1} << bits;
     EXPECT_EQ(TFunk::TransformLength(p), p);
     EXPECT_EQ(TFunk::TransformLength(p - 1), bits == 1 ? 1u : p);
-    EXPECT_EQ(TFunk::TransformLength(p + 1), 2 * p) << bits;
+    EXPECT_EQ(TFunk::TransformLength(p + 1), bits == 63 ? 0u : 2 * p) << bits;  // 2^64 does not fit
   }
+  EXPECT_EQ(TFunk::TransformLength(UINT64_MAX), 0u);
+}
+
+// Records whose transform would be longer than the longest one made are refused before a sample is
+// read or changed (the arrays here are short: nothing may touch them).
+TEST(FftTest, FilterRefusesRecordsBeyondTheLongestTransform) {
+  TFunk funk;
+  std::vector<float> x(16, 1.0f);
+  float* channels[] = {x.data()};
+  TFunk::FftFilterBand band;
+  band.High = 10.0;
+  for (uint32_t n : {toolkit::fft::kMaxLength + 1, 0x80000000u, 0x80000001u, 0xFFFFFFFFu})
+    for (int32_t mode : {0, 1, 2}) EXPECT_FALSE(funk.FftFilter(mode, n, channels, 0, 1, band)) << n;
+  EXPECT_EQ(x, std::vector<float>(16, 1.0f));
 }
 
 }  // namespace

@@ -387,6 +387,17 @@ TEST(Filters, ActOnTheProcessedChannelOrOnAll) {
   viewer::FrequencyDomainCommand(*r.s, r.k(), funk, 0);
   EXPECT_LT(amplitude(r.data[0]), 0.3f);
   EXPECT_LT(amplitude(r.data[2]), 0.3f);
+  // A record whose transform cannot be made: a message, and no channel touched.
+  fill(r);
+  const float before = r.data[1][5];
+  for (uint32_t samples : {(1u << 30) + 1, 0x80000001u, 0xFFFFFFFFu}) {
+    r.s->Samples = samples;
+    const auto refused = viewer::FrequencyDomainCommand(*r.s, r.k(), funk, 1).messages;
+    ASSERT_EQ(refused.size(), 1u) << samples;
+    EXPECT_NE(refused[0].find("длина БПФ больше 1073741824 точек"), std::string::npos) << refused[0];
+  }
+  r.s->Samples = 1024;
+  EXPECT_EQ(r.data[1][5], before);
 
   for (bool butterworth : {true, false}) {
     fill(r);
