@@ -99,9 +99,12 @@ std::FILE* CreateNewFile(const std::string& path, OutputError* error) {
   return FileOfFd(CreateNewFd(path, error), "wb", path, error);
 }
 
-std::FILE* OpenForAppend(const std::string& path, OutputError* error) {
-  // O_NONBLOCK: a FIFO planted at the name must not hang the writer; it is refused below.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
+namespace {
+
+// Opens `path` with `flags` (access mode included), never through a link, and only when it is a regular
+// file. O_NONBLOCK: a FIFO planted at the name must not hang the writer; it is refused after the open.
+std::FILE* OpenRegular(const std::string& path, int flags, const char* mode, OutputError* error) {
+  const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) {
     SetError(error, path, errno);
     return nullptr;
@@ -112,24 +115,18 @@ std::FILE* OpenForAppend(const std::string& path, OutputError* error) {
     SetError(error, path, EINVAL);
     return nullptr;
   }
-  ::fcntl(fd, F_SETFL, O_WRONLY | O_APPEND);
-  return FileOfFd(fd, "ab", path, error);
+  ::fcntl(fd, F_SETFL, flags & ~O_CREAT);
+  return FileOfFd(fd, mode, path, error);
+}
+
+}  // namespace
+
+std::FILE* OpenForAppend(const std::string& path, OutputError* error) {
+  return OpenRegular(path, O_WRONLY | O_APPEND | O_CREAT, "ab", error);
 }
 
 std::FILE* OpenForUpdate(const std::string& path, OutputError* error) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    SetError(error, path, errno);
-    return nullptr;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    SetError(error, path, EINVAL);
-    return nullptr;
-  }
-  ::fcntl(fd, F_SETFL, O_RDWR);
-  return FileOfFd(fd, "r+b", path, error);
+  return OpenRegular(path, O_RDWR, "r+b", error);
 }
 
 ReplacingFile::~ReplacingFile() { Abandon(); }
