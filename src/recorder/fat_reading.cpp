@@ -73,8 +73,8 @@ FatReadingResult ReadFat(FatLinkOps& link, FatTable& table, StatusBlock& status,
 
   std::unique_ptr<std::FILE, FileCloser> log(platform::OpenForAppend(options.LogFileName));
   if (!log) {
+    // Nothing has been asked of the recorder yet: the message, and the window goes on.
     ui.Message("не открылся лог-file!", "Error", Icon::Error);
-    ui.Terminate(1);
     return out;
   }
   bool logFailed = std::fputs("\nчтение FATа: \n", log.get()) < 0;

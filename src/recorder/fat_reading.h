@@ -33,12 +33,11 @@ class FatLinkOps {
 
 struct FatReadingResult;
 
-// The window's services: message boxes, the Yes/No question and the program end.
+// The window's services: message boxes and the Yes/No question.
 struct FatReadingUi {
   enum class Icon { None, Error };
   std::function<void(const std::string& text, const std::string& title, Icon icon)> Message;
   std::function<bool(const std::string& text, const std::string& title)> AskYesNo;
-  std::function<void(int exitCode)> Terminate;
   // Optional: shows the listing and the grid of a finished reading, before the advice boxes come up.
   std::function<void(const FatReadingResult& result)> ShowResult;
 };

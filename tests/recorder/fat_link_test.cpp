@@ -59,7 +59,6 @@ TEST_F(FatOverLink, ReadsTheEmulatedCard) {
     boxes.push_back("ask|" + text);
     return true;
   };
-  ui.Terminate = [](int) { FAIL() << "no program end expected"; };
   UnitLinkFatOps ops(link);
   // At the line's own rate the FAT ends two pages into its batch of 256: the rest of the stream is
   // stopped, so the drains find the line quiet and the next command is answered at once.

@@ -108,7 +108,6 @@ class FatReading : public ::testing::Test {
       questions_.push_back(text);
       return true;
     };
-    ui_.Terminate = [this](int code) { exitCode_ = code; };
   }
   ~FatReading() override { std::filesystem::remove(log_); }
 
@@ -146,7 +145,6 @@ class FatReading : public ::testing::Test {
   FatReadingOptions options_;
   FatReadingUi ui_;
   std::vector<std::string> messages_, questions_;
-  int exitCode_ = -1;
   FatTable table_;
 };
 
@@ -288,13 +286,12 @@ TEST_F(FatReading, AStreamStillRunningIsStoppedAndNeverTakenForTheFat) {
   }
 }
 
-TEST_F(FatReading, LogThatCannotOpenEndsTheProgram) {
+TEST_F(FatReading, LogThatCannotOpenIsReportedAndNothingIsAsked) {
   options_.LogFileName = (log_ / "missing-dir" / "log.txt").string();
   FakeLink link = Link(ThreeFiles());
   StatusBlock status{};
   EXPECT_FALSE(ReadFat(link, table_, status, options_, ui_).Read);
   EXPECT_EQ(messages_, std::vector<std::string>{"не открылся лог-file! | Error"});
-  EXPECT_EQ(exitCode_, 1);
   EXPECT_TRUE(link.requests.empty());
 }
 

@@ -20,7 +20,6 @@
 #include "platform/clock.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/synchronize.h"
-#include "platform/ui/terminator.h"
 #include "recorder/fat_grid.h"
 #include "recorder/session_texts.h"
 #include "recorder/status_block.h"
@@ -211,10 +210,8 @@ void Trecorder::B_readClick() {
 }
 
 void Trecorder::DownloadDone() {
-  bool logFailed = false;
   if (ReadThread) {
     platform::ui::JoinServing(ReadThread->Thread());
-    logFailed = ReadThread->End() == acquisition::DownloadEnd::LogFailed;
     ReadThread.reset();
   }
   downloadHook_.Release();
@@ -226,9 +223,8 @@ void Trecorder::DownloadDone() {
     w->setEnabled(true);
   }
   P_rd->hide();
+  // A download whose work log did not open has said so and read nothing: the window goes on.
   platform::ui::NotifyGuiWaiters();
-  // A download that could not open the work log ends the program.
-  if (logFailed) platform::ui::ExitProgram(1);
 }
 
 void Trecorder::B_dl_readClick() {

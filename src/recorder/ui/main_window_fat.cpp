@@ -17,7 +17,6 @@
 #include <QToolButton>
 
 #include "platform/ui/message_box.h"
-#include "platform/ui/terminator.h"
 #include "recorder/fat_grid_marks.h"
 #include "recorder/fat_link.h"
 #include "recorder/page_boxes.h"
@@ -109,7 +108,6 @@ void Trecorder::B_fatClick() {
   ui.AskYesNo = [](const std::string& text, const std::string& title) {
     return MessageBox(text, title, MsgButtons::YesNo) == MsgAnswer::Yes;
   };
-  ui.Terminate = [](int code) { platform::ui::ExitProgram(code); };
   // The list and the grid are on the screen before the advice boxes come up.
   ui.ShowResult = [this](const FatReadingResult& r) {
     if (P_dop->isVisible() || r.Listing.ShowList) SB->show();

@@ -198,7 +198,6 @@ TEST_F(LibftdiBackend, OpensWithThePortSettingsAndReadsStatusAndFat) {
     boxes.push_back(text);
     return true;
   };
-  ui.Terminate = [](int) { FAIL() << "no program end expected"; };
   recorder::UnitLinkFatOps ops(*link);
   const recorder::FatReadingResult r = recorder::ReadFat(ops, table, status, options, ui);
   std::filesystem::remove(options.LogFileName);

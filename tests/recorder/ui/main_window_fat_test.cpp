@@ -288,12 +288,22 @@ TEST_F(FatWindowTest, RefusalsLeaveTheGridAndTheDownloadAsTheyWere) {
   status[2] = 0x01;  // the card taken out
   Ui().ExpectMessage(MsgAnswer::Ok, "В Unite нет карты;");
   w->B_fatClick();
+  // A work log that does not open: the message, no program end, and the window stays in use.
+  status[2] = 0x21;  // idle with its card again
+  const std::string logFile = w->LogFileName;
+  w->LogFileName = logFile + ".missing/log.txt";
+  Ui().ExpectMessage(MsgAnswer::Ok, "не открылся лог-file!");
+  w->B_fatClick();
+  w->LogFileName = logFile;
 
   const auto messages = Ui().Messages();
-  ASSERT_EQ(messages.size(), 3u);
+  ASSERT_EQ(messages.size(), 4u);
   EXPECT_EQ(messages[0].caption, "н е л ь з я !");
   EXPECT_EQ(messages[1].caption, "н е л ь з я !");
   EXPECT_EQ(messages[2].caption, "Error");
+  EXPECT_EQ(messages[3].caption, "Error");
+  EXPECT_TRUE(Ui().Exits().empty());
+  EXPECT_TRUE(w->B_fat->isEnabled());
   EXPECT_EQ(w->SG_f->columnCount(), 2);
   EXPECT_EQ(w->Fat.FatCount, 0);
   EXPECT_FALSE(w->B_read->isEnabled());
