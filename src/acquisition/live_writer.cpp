@@ -8,12 +8,12 @@
 #include <cstring>
 #include <filesystem>
 #include <numbers>
-#include <system_error>
 
 #include "acquisition/channel_header.h"
 #include "platform/cp1251.h"
 #include "platform/output_file.h"
 #include "recorder/recorder_time.h"
+#include "recorder/session_texts.h"
 #include "toolkit/civil_date.h"
 #include "toolkit/format_text.h"
 
@@ -157,8 +157,13 @@ void LiveWriter::OpenFile() {
     lastDay_ = static_cast<uint16_t>(t.Date.Day);
     dirName_ = (fs::path(setup_.DataDir) / FormatText("_%02u_%02u", t.Date.Month, t.Date.Day)).string();
     Log(dirName_ + "         * * *");
-    std::error_code ec;
-    fs::create_directories(dirName_, ec);
+  }
+  // The day directory is made when missing; a link planted at its name, a plain file there or another
+  // user's directory is refused and never written through. Each next block tries again.
+  if (const std::string refusal = recorder::PrepareDataDirectory(dirName_); !refusal.empty()) {
+    Log(refusal);
+    Tell(refusal);
+    return;
   }
   const std::string base =
       FormatText("%02u%02u%02u.%u", t.Date.Day, t.Time.Hour, t.Time.Minute, t.Time.Second / 10);

@@ -17,7 +17,8 @@ std::string LogFileBaseName(uint8_t series, uint8_t number);
 // The data directory under `startDir` and the log inside it, joined with '/'.
 std::string DataDirPath(const std::string& startDir, uint8_t series, uint8_t number);
 std::string LogFilePath(const std::string& dataDir, uint8_t series, uint8_t number);
-// Creates the data directory `dir` (and its parents) when missing. "" when it is a directory of the
+// Creates the data directory `dir` (and its parents) when missing; the live writer's day directories
+// under it go through the same check. "" when it is a directory of the
 // user's own (or could not be made: the files' own failures tell); otherwise the message that refuses it (a symbolic link, not a directory, another user's):
 // nothing is written there.
 std::string PrepareDataDirectory(const std::string& dir);

@@ -265,6 +265,56 @@ TEST_F(LiveWriterTest, FileThatCannotBeCreatedIsToldOnceAndRetried) {
   EXPECT_NE(told[0].find(kLiveCreateFailed), std::string::npos);
 }
 
+TEST_F(LiveWriterTest, ADayDirectoryPlantedAtItsNameIsRefusedAndNeverWrittenThrough) {
+  const fs::path day = dir.path() / "_03_15";
+  const fs::path elsewhere = dir.path() / "elsewhere";
+  const bool root = ::geteuid() == 0;
+  struct Row {
+    const char* name;
+    std::function<void()> plant;
+    const char* why;
+  } rows[] = {
+      {"a link to a directory",
+       [&] {
+         fs::create_directory(elsewhere);
+         fs::create_directory_symlink(elsewhere, day);
+       },
+       "символическая ссылка"},
+      {"a dangling link", [&] { fs::create_directory_symlink(elsewhere, day); }, "символическая ссылка"},
+      {"a plain file", [&] { std::ofstream(day) << "x"; }, "не папка"},
+      {"another user's directory",
+       [&] {
+         fs::create_directory(day);
+         if (root) {
+           ASSERT_EQ(::chown(day.c_str(), 65534, 65534), 0);
+         }
+       },
+       root ? "другому пользователю" : nullptr},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    if (!r.why) continue;  // only root can give a directory away
+    fs::remove_all(day);
+    fs::remove_all(elsewhere);
+    told.clear();
+    log.clear();
+    r.plant();
+    auto w = Make(100, 1);
+    ASSERT_TRUE(w);
+    const auto h = BlockHeader(UnitSeconds(2026, 3, 15, 1, 0, 0), 0, 1, 10);
+    w->Prime(h);
+    EXPECT_FALSE(w->WriteLiveBlock(std::vector<int32_t>(10, 1)));
+    EXPECT_FALSE(w->WriteLiveBlock(std::vector<int32_t>(10, 1)));
+    EXPECT_FALSE(w->FileOpen());
+    ASSERT_EQ(told.size(), 1u) << "told once, not at every block";
+    EXPECT_NE(told[0].find(r.why), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find(day.string()), std::string::npos) << told[0];
+    EXPECT_TRUE(LogHas(told[0]));
+    EXPECT_FALSE(fs::exists(elsewhere) && !fs::is_empty(elsewhere)) << "nothing written through the link";
+    EXPECT_TRUE(fs::is_symlink(day) || fs::is_regular_file(day) || fs::is_empty(day)) << "left as it was";
+  }
+}
+
 TEST_F(LiveWriterTest, DiskFullIsLoggedClosesTheFileAtWholeFramesAndTellsTheUser) {
   auto w = Make(100, 2);
   const uint32_t t0 = UnitSeconds(2026, 3, 15, 12, 0, 0);
