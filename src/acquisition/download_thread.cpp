@@ -21,6 +21,9 @@ constexpr uint32_t kMostLoggedErrors = 200;
 // A frame garbled at the end of a request leaves the line quiet: after this long the rest of the request
 // is taken as lost on the line, well before the time-out that ends a download.
 constexpr uint32_t kLostTailMs = 500;
+// After a download ended by time-out the recorder has sent nothing for seconds: its stop echo is awaited
+// only while the line still brings something, and given up after this long of silence.
+constexpr uint32_t kSilentStopQuietMs = 2000;
 // The bytes of one page reply frame: header, 512-byte body, check byte.
 constexpr uint32_t kPageFrameBytes = 6 + 512 + 1;
 // The back ends fail a queue-status request only when the device has gone; a few in a row make sure.
@@ -407,7 +410,8 @@ void TrdBce::StopStream() {
   // echo follows the last page sent, and the drain of the finish takes what is left.
   if (!requestOpen_ || end_ == DownloadEnd::DeviceGone) return;
   requestOpen_ = false;
-  if (recorder::SetTransmission(link_, recorder::kModeStop) != recorder::kDone)
+  const uint32_t quiet = end_ == DownloadEnd::TimedOut ? kSilentStopQuietMs : 0;
+  if (recorder::SetTransmission(link_, recorder::kModeStop, quiet) != recorder::kDone)
     Log("\nостановка передачи страниц: нет ответа Unit'a");
 }
 

@@ -65,6 +65,21 @@ bool AwaitReply(UnitLink& link, uint32_t limitMs, Match match) {
   return AwaitReply(link, limitMs, match, [](const Reply&) {});
 }
 
+// As AwaitReply, and also given up once the line has brought nothing, not even a dropped byte, for
+// `quietMs` (0: no such limit).
+template <typename Match>
+bool AwaitReplyWhileHeard(UnitLink& link, uint32_t limitMs, uint32_t quietMs, Match match) {
+  const uint32_t start = platform::GetTickCount();
+  uint32_t heard = start;
+  Reply r;
+  while (Since(start) < limitMs && (quietMs == 0 || Since(heard) < quietMs)) {
+    r.count = link.ReceiveMessage(r.error, link.Dropped, r.type, r.code, link.Buffer);
+    if (r.count != 0 || link.Dropped != 0) heard = platform::GetTickCount();
+    if (r.error == kReceiveOk && r.count != 0 && match(r)) return true;
+  }
+  return false;
+}
+
 // Places the page request payload: first page (uint32 LE) and count (uint16 LE).
 bool SendPageRequest(UnitLink& link, uint32_t firstPage, uint16_t count) {
   link.Log = "чтение стр. k\n";
@@ -136,7 +151,7 @@ uint8_t WaitStatus(UnitLink& link, StatusBlock& destination) {
   return result;
 }
 
-uint8_t SetTransmission(UnitLink& link, uint8_t mode) {
+uint8_t SetTransmission(UnitLink& link, uint8_t mode, uint32_t quietMs) {
   link.Log = "transl\n";
   Payload(link)[0] = kStatusPayload;
   const bool failed = link.SendCommand(static_cast<uint8_t>(UnitCommand::Mode), kModeCode, mode, 1);
@@ -146,7 +161,7 @@ uint8_t SetTransmission(UnitLink& link, uint8_t mode) {
     link.Log += " error!;";
     return kNotWritten;
   }
-  const bool echoed = AwaitReply(link, kModeWaitMs, [&](const Reply& r) {
+  const bool echoed = AwaitReplyWhileHeard(link, kModeWaitMs, quietMs, [&](const Reply& r) {
     return r.type == static_cast<uint8_t>(UnitCommand::Mode) && r.count == kAckCount &&
            link.Buffer[0] == kModeCode && link.Buffer[1] == mode;
   });

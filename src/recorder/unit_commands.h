@@ -53,8 +53,10 @@ uint8_t ReadStatus(UnitLink& link, StatusBlock& destination);
 uint8_t WaitStatus(UnitLink& link, uint8_t* destination);
 uint8_t WaitStatus(UnitLink& link, StatusBlock& destination);
 
-// Mode change 0..3, awaiting the recorder's echo of the same mode.
-uint8_t SetTransmission(UnitLink& link, uint8_t mode);
+// Mode change 0..3, awaiting the recorder's echo of the same mode for up to kModeWaitMs. With `quietMs`
+// above 0 the wait also ends once nothing at all has come for that long: a recorder that has fallen
+// silent is not waited for, one still sending (the rest of a stream ahead of the echo) is.
+uint8_t SetTransmission(UnitLink& link, uint8_t mode, uint32_t quietMs = 0);
 
 // Asks for `count` card pages from `firstPage`; the caller receives them. True when the write failed.
 bool RequestPages(UnitLink& link, uint32_t firstPage, uint16_t count);

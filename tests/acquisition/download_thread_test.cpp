@@ -426,6 +426,59 @@ TEST_F(DownloadOverLink, AStallARequestFailureAndAMissingLogEndTheDownload) {
   EXPECT_EQ(done, 1);
 }
 
+TEST_F(DownloadOverLink, AfterATimeOutTheStopWaitsOnlyWhileTheRecorderIsHeard) {
+  Record(3, kT0, 5);
+  Burn();
+  settings.SelFiles = {Entry(0, kT0)};
+  constexpr uint8_t kModeCode = 35;  // the mode command's code byte
+  const auto ignorePages = [this] { device.recorder.SetHandler(emulator::kCommandPages, 0, {}); };
+  struct Row {
+    const char* name;
+    std::function<void()> plant;
+    bool stopAnswered;
+    uint32_t mostMs;  // from the request to the end, the finish's drain and pause included
+  } rows[] = {
+      // Silent: the echo is given up after 2 s of silence, not 13 s.
+      {"a recorder that answers nothing", [this] { device.recorder.SetAnswering(false); }, false,
+       3000 + 2000 + 2000 + 1000 + 500},
+      {"pages that stop, a stop answered at once", ignorePages, true, 3000 + 300 + 2000 + 1000 + 500},
+      // Bytes keep coming ahead of the echo: it is still awaited and taken, 6 s after the stop.
+      {"a stop answered after 6 s of line noise",
+       [this, ignorePages] {
+         ignorePages();
+         device.recorder.SetHandler(emulator::kCommandMode, kModeCode,
+                                    [](emulator::Recorder& r, const emulator::Command& c) {
+                                      const uint8_t noise[4] = {0x11, 0x22, 0x33, 0x44};
+                                      for (int i = 0; i < 6; ++i) {
+                                        r.SendRaw(noise);
+                                        r.SendGap(1000);
+                                      }
+                                      const uint8_t body[2] = {kModeCode, c.subCode};
+                                      r.SendReply(emulator::kReplyMode, 0, body);
+                                    });
+       },
+       true, 3000 + 6000 + 2000 + 1000 + 500},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    device.recorder.SetAnswering(true);
+    set = emulator::CommandSet::Install(device.recorder);
+    r.plant();
+    device.recorder.ClearReceived();
+    log.clear();
+    const uint32_t before = clock.GetTickCount();
+    EXPECT_EQ(Run(), DownloadEnd::TimedOut) << log;
+    const uint32_t elapsed = clock.GetTickCount() - before;
+    EXPECT_LE(elapsed, r.mostMs);
+    bool stopSent = false;
+    for (const auto& c : device.recorder.Received())
+      stopSent |= c.type == emulator::kCommandMode && c.subCode == 0;
+    EXPECT_TRUE(stopSent);
+    EXPECT_EQ(log.find("нет ответа Unit'a") == std::string::npos, r.stopAnswered) << log;
+    EXPECT_TRUE(files.empty());
+  }
+}
+
 TEST_F(DownloadOverLink, APulledCableEndsTheDownloadAtOnceAndTheReportSaysSo) {
   Record(3, kT0, 50);
   Record(3, kT0 + 100, 20);
