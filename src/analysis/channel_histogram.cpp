@@ -5,6 +5,7 @@
 #include <new>
 
 #include "analysis/checked_file.h"
+#include "analysis/finite_cells.h"
 #include "analysis/file_name_text.h"
 #include "toolkit/format_text.h"
 
@@ -122,6 +123,7 @@ HistogramReport ChannelHistogram(const SetupRecord& setup, const float* const* c
     return rep;
   }
   rep.list = {"убрать - двойной Щелчок по тексту", "ЗАПИСЬ  В  " + rep.fileName, "ОКНО - на вкладке   <ПОИСК>"};
+  FiniteCells v;  // a channel holding inf or nan has no finite mean: written as 0
   auto both = [&](const std::string& line) {
     rep.list.push_back(line);
     file.Line(line);
@@ -153,7 +155,8 @@ HistogramReport ChannelHistogram(const SetupRecord& setup, const float* const* c
                     static_cast<long long>(st.min)));
     both(FormatText("D = сум{Nn=%d : Nk=%d} (Ai-cpед)*(Ai-cpед);", setup.Nn, setup.Nk));
     both("Sкв = KOPЕНЬ( C / (Nn - Nk)");
-    both(FormatText("cp.: %.4e/%.4e;     Sкв: %.4e/%.4e", st.mean, st.mean / coef, st.sq, st.sq / coef));
+    both(FormatText("cp.: %.4e/%.4e;     Sкв: %.4e/%.4e", v(st.mean), v(st.mean / coef), v(st.sq),
+                    v(st.sq / coef)));
     if (st.sq > 1e-23) {
       const double big = 0x400000 * std::sqrt(2.0) * coef / st.sq;
       rep.list.push_back(FormatText("N = 0x400000 * sqrt(2) / Sкв = %.4f", big));
@@ -172,11 +175,12 @@ HistogramReport ChannelHistogram(const SetupRecord& setup, const float* const* c
       int k = 0;
       for (const auto& [len, acc] : st.windows) {
         const double rms = std::sqrt(acc / static_cast<double>(len));
-        both(FormatText("%03d:  %.5e; / %.5e;", ++k, rms, rms * inv));
+        both(FormatText("%03d:  %.5e; / %.5e;", ++k, v(rms), v(rms * inv)));
       }
     }
   }
   if (!file.Close() && rep.error.empty()) rep.error = "gistogramma: ошибка записи в файл\n" + rep.fileName;
+  if (rep.error.empty()) rep.error = ZeroedCellsNote(rep.fileName, v.Count());
   return rep;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/finite_cells.h"
 #include "platform/cp1251.h"
 #include "toolkit/format_text.h"
 #include "toolkit/recording_chooser.h"
@@ -21,7 +22,8 @@ std::string ChannelLine(const toolkit::SetupRecord& s, int i) {
 std::string CrossFileName(const toolkit::SetupRecord& s) { return toolkit::CurrentFilePath(s) + ".kog"; }
 
 std::string PairCrossText(const toolkit::SetupRecord& s, int ch0, const CrossSums& sums, const TransferCurves& t,
-                          int32_t last) {
+                          int32_t last, int64_t* zeroed) {
+  FiniteCells v;
   std::string text = "Спектpы и взаимный спектp.\n";
   text += ChannelLine(s, ch0);
   text += ChannelLine(s, ch0 + 1);
@@ -34,15 +36,17 @@ std::string PairCrossText(const toolkit::SetupRecord& s, int ch0, const CrossSum
     const double reH = s00 < kCrossGuard ? 0.0 : sums.C[k] / s00;
     const double imH = s00 < kCrossGuard ? 0.0 : -sums.Q[k] / s00;
     text += toolkit::FormatText(
-        "%8.3f  %15.6f  %15.6f  %15.6f  %15.6f  %15.6f  %15.6f  %15.6f  %15.6f  %5d\n", k * step, std::sqrt(s00),
-        std::sqrt(sums.S11[k]), std::sqrt(std::hypot(sums.C[k], sums.Q[k])), t.H[k], t.G[k], t.Phase[k], reH, imH,
-        static_cast<int>(k));
+        "%8.3f  %15.6f  %15.6f  %15.6f  %15.6f  %15.6f  %15.6f  %15.6f  %15.6f  %5d\n", v(k * step), v(std::sqrt(s00)),
+        v(std::sqrt(sums.S11[k])), v(std::sqrt(std::hypot(sums.C[k], sums.Q[k]))), v(t.H[k]), v(t.G[k]),
+        v(t.Phase[k]), v(reH), v(imH), static_cast<int>(k));
   }
+  v.Report(zeroed);
   return text;
 }
 
 std::string AllCrossText(const toolkit::SetupRecord& s, int32_t n, const std::vector<TransferCurves>& curves,
-                         int32_t last) {
+                         int32_t last, int64_t* zeroed) {
+  FiniteCells v;
   std::string text = "передаточная функция, функция когерентности и фазовый спектp.\n";
   for (int i = 0; i < s.ChannelCount && i < 64; ++i) text += ChannelLine(s, i);
   text += "    f ";
@@ -54,11 +58,12 @@ std::string AllCrossText(const toolkit::SetupRecord& s, int32_t n, const std::ve
   int32_t rows = last - 2;
   for (const TransferCurves& t : curves) rows = std::min<int32_t>(rows, static_cast<int32_t>(t.H.size()) - 1);
   for (int32_t k = 1; k <= rows; ++k) {
-    text += toolkit::FormatText("\n%8.3f", k * step);
+    text += toolkit::FormatText("\n%8.3f", v(k * step));
     for (const TransferCurves& t : curves)
-      text += toolkit::FormatText("%15.6f  %15.6f  %15.6f ;", t.H[k], t.Phase[k], t.G[k]);
+      text += toolkit::FormatText("%15.6f  %15.6f  %15.6f ;", v(t.H[k]), v(t.Phase[k]), v(t.G[k]));
     text += toolkit::FormatText("  %05d", static_cast<int>(k));
   }
+  v.Report(zeroed);
   return text;
 }
 

@@ -5,14 +5,16 @@
 #include <cstdio>
 
 #include "analysis/checked_file.h"
+#include "analysis/finite_cells.h"
 
 namespace analysis {
 
 namespace {
 
-std::string Format(const char* format, double a, double b = 0.0, double c = 0.0) {
+// The numbers pass through `v`: one that is not finite is written as 0 and counted.
+std::string Format(FiniteCells& v, const char* format, double a, double b = 0.0, double c = 0.0) {
   char buf[128];
-  std::snprintf(buf, sizeof buf, format, a, b, c);
+  std::snprintf(buf, sizeof buf, format, v(a), v(b), v(c));
   return buf;
 }
 
@@ -33,7 +35,8 @@ ChannelPeaks ResponsePeaks(const float* s, int32_t L, double dt) {
 }
 
 std::string ResponseText(const std::string& recording, const std::vector<std::string>& channelNames,
-                         const std::vector<ChannelPeaks>& channels) {
+                         const std::vector<ChannelPeaks>& channels, int64_t* zeroed) {
+  FiniteCells v;
   std::string list;
   for (size_t c = 0; c < channelNames.size(); ++c) {
     char buf[96];
@@ -44,7 +47,7 @@ std::string ResponseText(const std::string& recording, const std::vector<std::st
   std::string line;
   size_t rows = 0;
   for (const ChannelPeaks& ch : channels) {
-    line += Format("%12.5f;     *  ", ch.largest);
+    line += Format(v, "%12.5f;     *  ", ch.largest);
     rows = std::max(rows, ch.peaks.size());
   }
   text += "\n" + line;
@@ -52,10 +55,11 @@ std::string ResponseText(const std::string& recording, const std::vector<std::st
     line.clear();
     for (const ChannelPeaks& ch : channels) {
       const Peak p = r < ch.peaks.size() ? ch.peaks[r] : Peak{};
-      line += Format("%7.2f - %7.4f;  ", p.frequency, p.value);
+      line += Format(v, "%7.2f - %7.4f;  ", p.frequency, p.value);
     }
     text += "\n" + line;
   }
+  v.Report(zeroed);
   return text;
 }
 
@@ -84,12 +88,15 @@ double PeaksLargest(const std::vector<Peak>& peaks) {
 }
 
 std::string PeaksAboveText(const std::string& recording, int channel, const std::string& channelName,
-                           const std::vector<Peak>& peaks) {
+                           const std::vector<Peak>& peaks, int64_t* zeroed) {
+  FiniteCells v;
   char head[256];
   std::snprintf(head, sizeof head, "\n\n   %s:  канал %d - %s\n", recording.c_str(), channel, channelName.c_str());
   std::string text = head;
   const double largest = PeaksLargest(peaks);
-  for (const Peak& p : peaks) text += Format("\n%08.4f;   %08.4f;   %08.4f;", p.frequency, p.value / largest, p.value);
+  for (const Peak& p : peaks)
+    text += Format(v, "\n%08.4f;   %08.4f;   %08.4f;", p.frequency, p.value / largest, p.value);
+  v.Report(zeroed);
   return text;
 }
 
@@ -107,18 +114,20 @@ std::string RatioFileHead(int32_t n, const std::string& recording) {
 }
 
 std::string RatioFileTable(const std::vector<double>* powers, const std::vector<float>& ratio, int32_t n,
-                           double dt, int32_t intervals) {
+                           double dt, int32_t intervals, int64_t* zeroed) {
+  FiniteCells v;
   std::string text =
       "  N            f                   S0                    S1                    S2                     "
       "АЧХ_WZ \n";
   const double count = std::max(intervals, 1);
   for (int32_t k = 1; k <= n / 2 / 3 - 1; ++k) {
     char buf[192];
-    std::snprintf(buf, sizeof buf, "%04d  %13.3f   %20.5f   %20.5f   %20.5f   %20.5f \n", k, k / (n * dt),
-                  std::sqrt(powers[0][k] / count), std::sqrt(powers[1][k] / count), std::sqrt(powers[2][k] / count),
-                  static_cast<double>(ratio[k]));
+    std::snprintf(buf, sizeof buf, "%04d  %13.3f   %20.5f   %20.5f   %20.5f   %20.5f \n", k, v(k / (n * dt)),
+                  v(std::sqrt(powers[0][k] / count)), v(std::sqrt(powers[1][k] / count)),
+                  v(std::sqrt(powers[2][k] / count)), v(ratio[k]));
     text += buf;
   }
+  v.Report(zeroed);
   return text;
 }
 

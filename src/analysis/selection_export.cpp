@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/checked_file.h"
+#include "analysis/finite_cells.h"
 #include "analysis/file_name_text.h"
 #include "platform/cp1251.h"
 #include "toolkit/format_text.h"
@@ -159,10 +160,12 @@ void WriteText(const SetupRecord& s, const float* const* channels, int mode, con
       file.Print("%s // tip\n", platform::FieldToTextLine(ch.tip).c_str());
     }
     const Range r = MemoryRange(s);
+    FiniteCells v;
     for (int64_t n = r.nn; n < r.nk && file.Good(); ++n) {
-      for (int c = 0; c < count; ++c) file.Print("%+.5e   ", channels[c] != nullptr ? double{channels[c][n]} : 0.0);
+      for (int c = 0; c < count; ++c) file.Print("%+.5e   ", channels[c] != nullptr ? v(channels[c][n]) : 0.0);
       if (file.Print("    // %6lld\n", static_cast<long long>(n - r.nn))) ++out.frames;
     }
+    out.zeroed = v.Count();
   } else {
     const uint16_t count = h.Channels;
     file.Print("%d // число каналов\n", int{count});
@@ -204,11 +207,13 @@ void WriteColumns(const SetupRecord& s, const float* const* channels, const MAIN
   const double t0 = static_cast<double>(whole) + funk.Calendar.Microseconds * 1e-6;
   const int count = std::min<int>(s.ChannelCount, toolkit::kMaxChannels);
   const Range r = MemoryRange(s);
+  FiniteCells v;
   for (int64_t n = r.nn; n < r.nk && file.Good(); ++n) {
     file.Print("%14.4f ", static_cast<double>(n) * s.Dt + t0);
-    for (int c = 0; c < count; ++c) file.Print(" %13.6e", channels[c] != nullptr ? double{channels[c][n]} : 0.0);
+    for (int c = 0; c < count; ++c) file.Print(" %13.6e", channels[c] != nullptr ? v(channels[c][n]) : 0.0);
     if (file.Print("\n")) ++out.frames;
   }
+  out.zeroed = v.Count();
   if (!file.Close()) out.error = WriteFailure(out.path, out.frames);
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/checked_file.h"
+#include "analysis/finite_cells.h"
 #include "toolkit/fft_core.h"
 #include "toolkit/format_text.h"
 #include "toolkit/funk.h"
@@ -244,7 +245,7 @@ SwanPlacement SwanPlacementOf(int width, int height) {
   return g;
 }
 
-bool WriteSwanFile(const std::string& path, const SwanMap& map, std::string& error) {
+bool WriteSwanFile(const std::string& path, const SwanMap& map, std::string& error, int64_t* zeroed) {
   CheckedFile f;
   error.clear();
   if (!f.Open(path, "w")) {
@@ -254,11 +255,11 @@ bool WriteSwanFile(const std::string& path, const SwanMap& map, std::string& err
   const double max = map.maxValue;
   // Numbers of the table as integers; a value beyond their range (a frequency far above any record's)
   // is written at the range's end.
-  const auto whole = [](double v) {
-    return static_cast<int>(std::clamp(std::isfinite(v) ? v : 0.0, -1e9, 1e9));
-  };
-  f.Print("веpхняя стpока - частота, умноженная на 100;    вниз идет вpемя c dt = %.5f", map.M * map.dt);
-  f.Print("\nчисла надо умножить на max/10000 = %.5f \n", 0.0001 * max);
+  // is written at the range's end; one that is not a finite number (a map of a signal holding inf) as 0.
+  FiniteCells finite;
+  const auto whole = [&finite](double v) { return static_cast<int>(std::clamp(finite(v), -1e9, 1e9)); };
+  f.Print("веpхняя стpока - частота, умноженная на 100;    вниз идет вpемя c dt = %.5f", finite(map.M * map.dt));
+  f.Print("\nчисла надо умножить на max/10000 = %.5f \n", finite(0.0001 * max));
   f.Print("\n     ");
   for (int r = 1; r < kSwanRows - 1; ++r) f.Print("%5d", r);
   f.Print("\n");
@@ -275,6 +276,7 @@ bool WriteSwanFile(const std::string& path, const SwanMap& map, std::string& err
     error = "ошибка записи в файл " + path;
     return false;
   }
+  finite.Report(zeroed);
   return true;
 }
 

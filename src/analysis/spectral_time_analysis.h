@@ -97,7 +97,8 @@ struct SwanPlacement {
 SwanPlacement SwanPlacementOf(int width, int height);
 
 // Writes the map as the text table "cwan"; false with `error` naming the path when any write fails.
-bool WriteSwanFile(const std::string& path, const SwanMap& map, std::string& error);
+// Values that are not finite numbers are written as 0; their count goes to `zeroed`.
+bool WriteSwanFile(const std::string& path, const SwanMap& map, std::string& error, int64_t* zeroed = nullptr);
 
 // The filter legend and the smoothing legend (empty for passes <= 1).
 std::string SwanFilterLegend(int32_t shape, double g);

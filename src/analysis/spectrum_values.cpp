@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "analysis/checked_file.h"
+#include "analysis/finite_cells.h"
 #include "toolkit/format_text.h"
 #include "toolkit/recording_chooser.h"
 
@@ -78,13 +79,7 @@ std::vector<std::string> SpectrumValueLines(const SpectrumBuffers& b, const tool
 std::string SpectrumFileText(const SpectrumBuffers& b, const toolkit::SetupRecord& s, const std::string& recording,
                              bool intervalMode, int32_t start, const std::string& startText, int64_t* zeroed) {
   using toolkit::FormatText;
-  // A cell that is not a number (an overflowed spectrum) is written as 0 and counted.
-  int64_t nonFinite = 0;
-  const auto value = [&nonFinite](float v) {
-    if (std::isfinite(v)) return v;
-    ++nonFinite;
-    return 0.0f;
-  };
+  FiniteCells value;
   const int n = b.N;
   const double dt = s.Dt;
   std::string t;
@@ -112,7 +107,7 @@ std::string SpectrumFileText(const SpectrumBuffers& b, const toolkit::SetupRecor
         t += FormatText("%5d", M > 0.0f ? static_cast<int>(1000.0 * value(b.Spectra[tt][i]) / M) : 0);
     }
   }
-  if (zeroed != nullptr) *zeroed = nonFinite;
+  value.Report(zeroed);
   return t;
 }
 

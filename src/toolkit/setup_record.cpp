@@ -205,6 +205,32 @@ int SanitizeSetup(SetupRecord& s) {
   f.Finite(s.SpectralChangeWindow, -typed, typed, 30.0);
   f.Finite(s.DerivativePotterPoints, 20.0, 2147483647.0, 100.0);
   f.Finite(s.DerivativeCutoff, 0.001, typed, 20.0);
+
+  // The main window's filter corners (the filter page keeps them at least 0.005 Hz), the integration and
+  // differentiation values (the integral page raises them to at least 0.001; the two never shown start at
+  // 0), the test signal and the channel arithmetic.
+  f.Finite(s.FilterLow, 0.005, typed, 20.0);
+  f.Finite(s.FilterHigh, 0.005, typed, 25.0);
+  f.Finite(s.Integral1, 0.0, typed, 0.0);
+  f.Finite(s.Integral2, 0.0, typed, 0.0);
+  f.Finite(s.IntegralCorner, 0.001, typed, 0.1);
+  f.Finite(s.IntegralDecay, 0.001, typed, 1.0);
+  f.Finite(s.StoredCornerLow, 0.001, typed, 0.1);
+  f.Finite(s.StoredCornerHigh, 0.001, typed, 20.0);
+  f.Finite(s.FreqIntegrationLow, 0.001, typed, 0.1);
+  f.Finite(s.FreqIntegrationHigh, 0.001, typed, 20.0);
+  f.Finite(s.FreqDifferentiationLow, 0.001, typed, 0.1);
+  f.Finite(s.FreqDifferentiationHigh, 0.001, typed, 20.0);
+  f.Finite(s.SweepAmplitude, -typed, typed, 300.0);
+  f.Finite(s.SweepFrequency, -typed, typed, 0.390625);
+  f.Finite(s.SweepRate, -typed, typed, 0.0);
+  f.Finite(s.SineAmplitude, -typed, typed, 100.0);
+  f.Finite(s.SineFrequency, -typed, typed, 1.5625);
+  f.Finite(s.SearchStoredLow, -typed, typed, 0.8);
+  f.Finite(s.SearchStoredHigh, -typed, typed, 1.5);
+  f.Finite(s.ArithmeticA, -typed, typed, 1.0);
+  f.Finite(s.ArithmeticB, -typed, typed, 1.0);
+  f.Finite(s.ArithmeticC, -typed, typed, 1.0);
   return f.changes;
 }
 

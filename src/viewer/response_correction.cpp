@@ -113,7 +113,10 @@ std::string CorrectResponse(float* channel, uint32_t n, double dt, const Respons
   if (pair < 0 || pair >= kResponseChannels) return "не больше 6 !";
   const int m = static_cast<int>(table.rows.size());
   if (m < 3) return "BOOK: нужно не меньше 3 строк, частоты по возрастанию";
-  if (channel == nullptr || n < 9 || n > (uint32_t{1} << 30) || !(dt > 0.0)) return "мало точек для БПФ";
+  if (n > toolkit::fft::kMaxLength)
+    return toolkit::FormatText("запись длиннее %u точек - наибольшего БПФ; канал не исправлен",
+                               toolkit::fft::kMaxLength);
+  if (channel == nullptr || n < 9 || !(dt > 0.0)) return "мало точек для БПФ";
   std::vector<double> xs(m), amp(m), phase(m);
   for (int r = 0; r < m; ++r) {
     xs[r] = table.rows[r][0];

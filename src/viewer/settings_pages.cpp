@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "toolkit/format_text.h"
+#include "toolkit/parse_number.h"
 
 namespace viewer {
 
@@ -96,6 +98,16 @@ void RaiseIntegralFloor(SetupRecord& s) {
   for (double* v : values) {
     if (!(*v >= 0.001)) *v = 0.001;
   }
+}
+
+bool ReadIntegralNumber(const std::string& text, double& value, std::string& message) {
+  const double v = std::strtod(text.c_str(), nullptr);
+  if (!(std::fabs(v) < toolkit::kMaxTypedNumber)) {
+    message = FormatText("\"%s\": нужно число от -1e10 до 1e10; значение не изменено", text.c_str());
+    return false;
+  }
+  value = v;
+  return true;
 }
 
 std::string IntegralExponentText(double exponent) {

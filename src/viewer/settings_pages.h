@@ -63,6 +63,10 @@ std::string TestChannelsCaption(int channels);            // GB_tst_kan
 
 // Raises every one of the twelve integration values (+14024 ... +14112) below 0.001 to 0.001.
 void RaiseIntegralFloor(toolkit::SetupRecord& setup);
+// The value of a number typed into one of its edits, read by the C conversion (leading blanks skipped,
+// the longest number taken, 0 without one); false, with `message`, when that value is not a finite
+// number of magnitude below what any typed number can be (1e10).
+bool ReadIntegralNumber(const std::string& text, double& value, std::string& message);
 std::string IntegralExponentText(double exponent);
 
 // ---- Station page ----

@@ -4,8 +4,10 @@
 
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
+#include "analysis/finite_cells.h"
 #include "reference_arrays.h"
 #include "scoped_work_dir.h"
 #include "toolkit/format_text.h"
@@ -139,6 +141,21 @@ TEST(HistogramTest, WindowLinesAreBoundedTo720) {
     for (const std::string& l : r.list) windows += l.size() > 4 && l[3] == ':' && l.find("; / ") != std::string::npos;
     EXPECT_EQ(windows, c.windows);
   }
+}
+
+// A channel holding inf has no finite mean or deviation: the file writes them as 0 and the count is told.
+TEST(HistogramTest, NonFiniteMomentsAreWrittenAsZeroAndCounted) {
+  analysis_test::ScopedWorkDir work;
+  toolkit::SetupRecord s = Record(1000, 100, 2);
+  std::vector<float> x(1000, 1.0f), y(1000, 2.0f);
+  x[500] = std::numeric_limits<float>::infinity();
+  const float* channels[2] = {x.data(), y.data()};
+  const analysis::HistogramReport r = ChannelHistogram(s, channels, nullptr);
+  const std::string name = analysis::HistogramFileName(s.Header);
+  EXPECT_EQ(r.error, analysis::ZeroedCellsNote(name, 4));
+  const std::string text = FileText(name);
+  for (const char* word : {"inf", "nan", "INF", "NAN"}) EXPECT_EQ(text.find(word), std::string::npos) << word;
+  EXPECT_NE(text.find("cp.: 2.0000e+00/2.0000e+00;"), std::string::npos);
 }
 
 TEST(HistogramTest, RefusalsNameTheProblem) {

@@ -107,6 +107,14 @@ TEST(DamagedSettings, CwanHeaderOfFrequenciesBeyondTheIntegerRange) {
   const std::string text = Read("cwan");
   ExpectOnlyFiniteNumbers(text, "cwan");
   EXPECT_NE(text.find("1000000000"), std::string::npos);
+
+  // A map of a signal holding inf: its largest value and cells are not numbers, written as 0 and counted.
+  map.maxValue = std::numeric_limits<float>::infinity();
+  map.at(5, 7) = std::numeric_limits<float>::quiet_NaN();
+  int64_t zeroed = 0;
+  ASSERT_TRUE(analysis::WriteSwanFile("cwan", map, error, &zeroed)) << error;
+  ExpectOnlyFiniteNumbers(Read("cwan"), "cwan of inf");
+  EXPECT_EQ(zeroed, 2);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 
 #include "reference_arrays.h"
 #include "scoped_work_dir.h"
@@ -169,6 +170,25 @@ TEST(SelectionExportTest, ColumnTextBesideTheRecording) {
   std::getline(in, line);
   EXPECT_EQ(line, toolkit::FormatText("%14.4f  %13.6e %13.6e %13.6e", 1000.5 + 10 * 0.01, rec.samples[0][10],
                                       rec.samples[1][10], rec.samples[2][10]));
+}
+
+// Samples in memory that are not finite numbers are written as 0 by the text modes of the memory, and
+// counted.
+TEST(SelectionExportTest, NonFiniteSamplesAreWrittenAsZeroAndCounted) {
+  analysis_test::ScopedWorkDir work;
+  for (int mode : {3, 5}) {
+    Loaded rec(work.dir().path(), "NF" + std::to_string(mode) + ".X01", 50);
+    rec.samples[0][10] = std::numeric_limits<float>::infinity();
+    rec.samples[1][11] = -std::numeric_limits<float>::infinity();
+    rec.samples[2][12] = std::numeric_limits<float>::quiet_NaN();
+    toolkit::TFunk funk;
+    const analysis::ExportResult r = ExportRecording(rec.s, rec.channels.data(), mode, funk);
+    ASSERT_EQ(r.error, "") << mode;
+    EXPECT_EQ(r.frames, 50u) << mode;
+    EXPECT_EQ(r.zeroed, 3) << mode;
+    const std::string text = Bytes(r.path);
+    for (const char* word : {"inf", "nan", "INF", "NAN"}) EXPECT_EQ(text.find(word), std::string::npos) << mode;
+  }
 }
 
 TEST(SelectionExportTest, FailuresAreReportedNotTakenForSuccess) {

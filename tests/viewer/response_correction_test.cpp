@@ -179,6 +179,22 @@ TEST(ResponseCorrection, RefusedTablesAndAmplitudesChangeNothing) {
     EXPECT_NE(CorrectResponse(y.data(), 100, 0.01, zero.table, 1, funk), "");
     for (float v : y) ASSERT_EQ(v, 3.0f);
   }
+
+  // Too few samples and more than the longest transform are refused each with its own reason, before
+  // any sample is read.
+  const viewer::ResponseTable unit = ParseResponseTable("1 1 0\n2 1 0\n3 1 0\n").table;
+  struct Length {
+    uint32_t n;
+    const char* message;
+  };
+  for (const Length& l : {Length{8, "мало точек для БПФ"},
+                          Length{(uint32_t{1} << 30) + 1,
+                                 "запись длиннее 1073741824 точек - наибольшего БПФ; канал не исправлен"}}) {
+    std::vector<float> y(16, 3.0f);
+    toolkit::TFunk funk;
+    EXPECT_EQ(CorrectResponse(y.data(), l.n, 0.01, unit, 0, funk), l.message) << l.n;
+    for (float v : y) ASSERT_EQ(v, 3.0f);
+  }
 }
 
 TEST(ResponseCorrection, InterpolationUsesTheRowsAroundX) {

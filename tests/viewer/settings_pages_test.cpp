@@ -96,6 +96,31 @@ TEST(IntegralPage, FloorCoversAllTwelveValues) {
   EXPECT_EQ(IntegralExponentText(0.5), "интеграл   f ( t ) * exp { -0.5000 * t } dt");
 }
 
+// The integral page's edits are read by the C conversion; what is not a finite number a user could type
+// is refused with a message and the value kept.
+TEST(IntegralPage, NumbersBeyondWhatCanBeTypedAreRefused) {
+  struct Row {
+    const char* text;
+    bool ok;
+    double value;
+  };
+  const Row rows[] = {
+      {" 2.5", true, 2.5},  {"1e3", true, 1000.0},     {"-7x", true, -7.0},   {"abc", true, 0.0},
+      {"inf", false, 9.0},  {"-INFINITY", false, 9.0}, {"nan", false, 9.0},   {"1e300", false, 9.0},
+      {"1e10", false, 9.0}, {"-1e10", false, 9.0},     {"9999999999", true, 9999999999.0},
+  };
+  for (const Row& r : rows) {
+    double v = 9.0;
+    std::string message;
+    EXPECT_EQ(ReadIntegralNumber(r.text, v, message), r.ok) << r.text;
+    EXPECT_EQ(v, r.value) << r.text;
+    EXPECT_EQ(message.empty(), r.ok) << r.text;
+    if (!r.ok) {
+      EXPECT_NE(message.find(r.text), std::string::npos) << message;
+    }
+  }
+}
+
 TEST(StationPage, MemoryCheckIn64Bits) {
   EXPECT_TRUE(StationHoursFit(8, 24, 0.01));    // 276,480,000 bytes
   EXPECT_FALSE(StationHoursFit(8, 24, 0.001));  // 2,764,800,000: wraps in 32 bits

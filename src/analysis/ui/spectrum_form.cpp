@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <new>
 
+#include "analysis/finite_cells.h"
 #include "analysis/spectrum_menus.h"
 #include "analysis/spectrum_values.h"
 #include "platform/ui/colors.h"
@@ -345,8 +346,7 @@ void TForm_spek::WriteSpectrumFile(int channel) {
   if (!WriteTextFile(path, text, error))
     platform::ui::ShowMessage(error);
   else if (zeroed > 0)
-    platform::ui::ShowMessage(path + ": " + std::to_string(zeroed) +
-                              " значений спектра не числа (переполнение), записаны нулями");
+    platform::ui::ShowMessage(ZeroedCellsNote(path, zeroed));
 }
 
 }  // namespace analysis

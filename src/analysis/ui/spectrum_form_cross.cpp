@@ -9,6 +9,7 @@
 
 #include "analysis/cross_spectrum.h"
 #include "analysis/cross_spectrum_file.h"
+#include "analysis/finite_cells.h"
 #include "analysis/spectrum_limits.h"
 #include "analysis/spectrum_values.h"
 #include "analysis/ui/spectrum_form.h"
@@ -40,9 +41,12 @@ void PressAnyKey() {
   platform::ui::MessageBox(kPressAnyKey, "", platform::ui::MsgButtons::Ok, platform::ui::MsgIcon::Question);
 }
 
-void WriteCrossFile(const toolkit::SetupRecord& s, const std::string& text) {
+void WriteCrossFile(const toolkit::SetupRecord& s, const std::string& text, int64_t zeroed) {
   std::string error;
-  if (!WriteTextFile(CrossFileName(s), text, error)) platform::ui::ShowMessage(error);
+  if (!WriteTextFile(CrossFileName(s), text, error))
+    platform::ui::ShowMessage(error);
+  else if (zeroed > 0)
+    platform::ui::ShowMessage(ZeroedCellsNote(CrossFileName(s), zeroed));
 }
 
 }  // namespace
@@ -201,7 +205,9 @@ bool TForm_spek::H_i_kog() {
     DrawHeights(*this, t.G, 5, hi, scale, colour(13));
   }
   Present();
-  WriteCrossFile(s, PairCrossText(s, ch, sums, t, last));
+  int64_t zeroed = 0;
+  const std::string text = PairCrossText(s, ch, sums, t, last, &zeroed);
+  WriteCrossFile(s, text, zeroed);
   s.SpectrumFirstBin = 0;
   s.SpectrumCount = t.GmaxBin;
   s.SpectrumMax = static_cast<float>(scale);
@@ -268,7 +274,9 @@ bool TForm_spek::H_i_kog_all() {
     }
   }
   Present();
-  WriteCrossFile(s, AllCrossText(s, n, curves, last));
+  int64_t zeroed = 0;
+  const std::string text = AllCrossText(s, n, curves, last, &zeroed);
+  WriteCrossFile(s, text, zeroed);
   s.SpectrumFirstBin = 0;
   s.SpectrumCount = sums.intervals;
   s.SpectrumMax = static_cast<float>(scale);

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "platform/cp1251.h"
+#include "analysis/finite_cells.h"
 #include "analysis/interval_spectrum.h"
 #include "analysis/response_tables.h"
 #include "analysis/spectrum_colors.h"
@@ -76,9 +77,14 @@ void TForm_spek::forACHClick() {
   lastMode_ = 1;
   EnableSpectrumMenus(1);
   std::string error;
-  if (!AppendTextFile(toolkit::ProgramDir + "for_ACF.txt",
-                      ResponseText(platform::WithoutControlCharacters(toolkit::FieldText(s.FileName)), names, tables), error))
+  int64_t zeroed = 0;
+  const std::string path = toolkit::ProgramDir + "for_ACF.txt";
+  const std::string text =
+      ResponseText(platform::WithoutControlCharacters(toolkit::FieldText(s.FileName)), names, tables, &zeroed);
+  if (!AppendTextFile(path, text, error))
     platform::ui::ShowMessage(error);
+  else if (zeroed > 0)
+    platform::ui::ShowMessage(ZeroedCellsNote(path, zeroed));
 }
 
 void TForm_spek::N_XYZClick() {
@@ -177,11 +183,13 @@ void TForm_spek::ComputeRatioWZ() {
   s.SpectrumEnd = static_cast<uint32_t>(lastStart + n);
   ProgressBar1->hide();
   Present();
-  const std::string text = RatioFileHead(n, recording) + RatioFileTable(power, ratio, n, s.Dt, count);
+  int64_t zeroed = 0;
+  const std::string text = RatioFileHead(n, recording) + RatioFileTable(power, ratio, n, s.Dt, count, &zeroed);
   if (!WriteTextFile(path, text, error)) {
     platform::ui::ShowMessage(error);
     return;
   }
+  if (zeroed > 0) platform::ui::ShowMessage(ZeroedCellsNote(path, zeroed));
   platform::ui::ShowMessage("записан файл " + path);
 }
 
@@ -197,12 +205,14 @@ void TForm_spek::N_formaClick() {
   const std::vector<Peak> peaks =
       PeaksAboveLevel(Buffers.WorkBuffer.data(), first, half - 2, T, std::max(Buffers.N, 1), s.Dt);
   std::string error;
-  if (!AppendTextFile("for_ACF.txt",
-                      PeaksAboveText(platform::WithoutControlCharacters(toolkit::FieldText(s.FileName)), s.Channel, ChannelNameText(s, s.Channel), peaks),
-                      error)) {
+  int64_t zeroed = 0;
+  const std::string list = PeaksAboveText(platform::WithoutControlCharacters(toolkit::FieldText(s.FileName)),
+                                          s.Channel, ChannelNameText(s, s.Channel), peaks, &zeroed);
+  if (!AppendTextFile("for_ACF.txt", list, error)) {
     platform::ui::ShowMessage(error);
     return;
   }
+  if (zeroed > 0) platform::ui::ShowMessage(ZeroedCellsNote("for_ACF.txt", zeroed));
   if (peaks.empty()) return;
   const double largest = PeaksLargest(peaks);
   const double floor = s.LogFloor > 0.0 ? s.LogFloor : 1e-13;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <new>
 
+#include "analysis/finite_cells.h"
 #include "analysis/spectral_time_analysis.h"
 #include "analysis/spectrum_axes.h"
 #include "analysis/spectrum_colors.h"
@@ -137,7 +138,8 @@ void TForm_spek::RunSpectralTemporalAnalysis(int32_t first, int32_t end, float d
   E_mi->setText(QString::fromStdString(ScaleLabelText(scale.log ? scale.hi / scale.lo : scale.lo)));
 
   std::string fileError;
-  const bool written = WriteSwanFile("cwan", map, fileError);
+  int64_t zeroed = 0;
+  const bool written = WriteSwanFile("cwan", map, fileError, &zeroed);
 
   image.fill(Bgr(Background));
   {
@@ -174,7 +176,10 @@ void TForm_spek::RunSpectralTemporalAnalysis(int32_t first, int32_t end, float d
   const std::string smoothing = SwanSmoothingLegend(settings.passes);
   if (!smoothing.empty()) text(geo.left, geo.Bottom() + 4 + 2 * (line + 4), smoothing);
   Present();
-  if (!written) platform::ui::ShowMessage(fileError);
+  if (!written)
+    platform::ui::ShowMessage(fileError);
+  else if (zeroed > 0)
+    platform::ui::ShowMessage(ZeroedCellsNote("cwan", zeroed));
 }
 
 }  // namespace analysis

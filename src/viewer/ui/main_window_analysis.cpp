@@ -13,6 +13,7 @@
 #include "analysis/channel_histogram.h"
 #include "analysis/correlation.h"
 #include "analysis/event_search.h"
+#include "analysis/finite_cells.h"
 #include "analysis/selection_export.h"
 #include "platform/ui/colors.h"
 #include "platform/ui/message_box.h"
@@ -146,7 +147,10 @@ void TForm1::iz_fileClick(QAction* sender) {
   while (mode < 5 && items[mode] != sender) ++mode;
   const auto k = ChannelPointers(GlobalChannelSamples());
   const analysis::ExportResult r = analysis::ExportRecording(*Setup, k.data(), mode, toolkit::GlobalFunk());
-  if (!r.error.empty()) platform::ui::ShowMessage(r.error);
+  if (!r.error.empty())
+    platform::ui::ShowMessage(r.error);
+  else if (r.zeroed > 0)
+    platform::ui::ShowMessage(analysis::ZeroedCellsNote(r.path, r.zeroed));
 }
 
 }  // namespace viewer

@@ -1,8 +1,9 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QVBoxLayout>
-#include <cstdlib>
+#include <algorithm>
 
+#include "platform/ui/message_box.h"
 #include "toolkit/format_text.h"
 #include "viewer/filter_design.h"
 #include "viewer/settings_pages.h"
@@ -14,9 +15,6 @@ namespace viewer {
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-// C text-to-number conversion (the program keeps numbers in the C locale).
-double CNumber(const QLineEdit* e) { return std::atof(TextOf(e).c_str()); }
 
 constexpr int kMinDerivativePoints = 20;
 constexpr int kMaxDerivativePoints = 3000;  // the Potter filter's longest kernel
@@ -85,7 +83,8 @@ void TSh_operPage::TSh_operShow() {
   show(Ed_filtr_10, s.FreqDifferentiationLow);
   show(Ed_filtr_11, s.FreqDifferentiationHigh);
   P_opic_Bp_Oper->setText(Q(IntegralExponentText(s.IntegralDecay)));
-  SetRedText(Ed_filtr_4, false);
+  for (QLineEdit* e : {Ed_filtr_2, Ed_filtr_3, Ed_filtr_4, Ed_filtr_5, Ed_filtr_8, Ed_filtr_9, Ed_filtr_10, Ed_filtr_11})
+    SetRedText(e, false);
   filling_ = false;
 }
 
@@ -97,19 +96,30 @@ void TSh_operPage::Ed_filtr_3Change() {
 
 bool TSh_operPage::TSh_operExit() {
   toolkit::SetupRecord& s = Copy();
-  s.IntegralCorner = CNumber(Ed_filtr_2);
-  s.IntegralDecay = CNumber(Ed_filtr_3);
+  // A number that is not finite or beyond what can be typed is refused: its edit turns red, the stored
+  // value stays and the page is not left.
+  std::string refused;
+  const auto read = [&refused](QLineEdit* e, double& field) {
+    std::string message;
+    const bool ok = ReadIntegralNumber(TextOf(e), field, message);
+    SetRedText(e, !ok);
+    if (!ok && refused.empty()) refused = message;
+  };
+  read(Ed_filtr_2, s.IntegralCorner);
+  read(Ed_filtr_3, s.IntegralDecay);
   long long n = 0;
   const bool pointsOk = StrictInteger(TextOf(Ed_filtr_4), n) && n <= kMaxDerivativePoints;
   if (pointsOk) s.DerivativePotterPoints = static_cast<double>(std::max<long long>(n, kMinDerivativePoints));
   SetRedText(Ed_filtr_4, !pointsOk);
-  s.DerivativeCutoff = CNumber(Ed_filtr_5);
-  s.FreqIntegrationLow = CNumber(Ed_filtr_8);
-  s.FreqIntegrationHigh = CNumber(Ed_filtr_9);
-  s.FreqDifferentiationLow = CNumber(Ed_filtr_10);
-  s.FreqDifferentiationHigh = CNumber(Ed_filtr_11);
+  read(Ed_filtr_5, s.DerivativeCutoff);
+  read(Ed_filtr_8, s.FreqIntegrationLow);
+  read(Ed_filtr_9, s.FreqIntegrationHigh);
+  read(Ed_filtr_10, s.FreqDifferentiationLow);
+  read(Ed_filtr_11, s.FreqDifferentiationHigh);
   RaiseIntegralFloor(s);
-  return true;
+  if (refused.empty()) return true;
+  platform::ui::ShowMessage(refused);
+  return false;
 }
 
 }  // namespace viewer

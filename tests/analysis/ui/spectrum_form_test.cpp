@@ -380,7 +380,7 @@ TEST_F(SpectrumFormTest, ValuesListTogglesWithThePlotAndTheFileIsWritten) {
   EXPECT_TRUE(std::filesystem::exists(dir + "/rec.xx.s0"));
   // An overflowed bin is written as 0, and said once.
   form->Buffers.WorkBuffer[7] = std::numeric_limits<float>::infinity();
-  support::Ui().ExpectMessage(MsgAnswer::Ok, "1 значений спектра не числа");
+  support::Ui().ExpectMessage(MsgAnswer::Ok, "1 значений не числа");
   form->ToFile->trigger();
   form->Buffers.WorkBuffer[7] = 0.0f;
   // A single spectrum from the first cursor: the file's start and length are those of its samples.

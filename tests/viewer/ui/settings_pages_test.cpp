@@ -314,6 +314,17 @@ TEST_F(SettingsPagesTest, IntegralStationAndSpectrumPagesStoreTheirValues) {
   oper.Ed_filtr_4->setText("4000");
   oper.TSh_operExit();
   EXPECT_EQ(form.Copy().DerivativePotterPoints, 20);
+  // A typed infinity is refused with a message: the page is not left and the stored corner stays.
+  const double corner = form.Copy().IntegralCorner;
+  oper.Ed_filtr_2->setText("inf");
+  Ui().ExpectMessage(MsgAnswer::Ok, "\"inf\": нужно число от -1e10 до 1e10");
+  EXPECT_FALSE(oper.TSh_operExit());
+  EXPECT_EQ(form.Copy().IntegralCorner, corner);
+  EXPECT_TRUE(IsRedText(oper.Ed_filtr_2));
+  oper.Ed_filtr_2->setText("0.5");
+  EXPECT_TRUE(oper.TSh_operExit());
+  EXPECT_EQ(form.Copy().IntegralCorner, 0.5);
+  EXPECT_FALSE(IsRedText(oper.Ed_filtr_2));
 
   auto& buf = static_cast<TS_bufPage&>(*form.TSh_station);
   buf.TS_bufShow();
