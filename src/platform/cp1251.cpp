@@ -132,4 +132,44 @@ std::string FieldToTextLine(const char* field, std::size_t size) {
   return WithoutControlCharacters(FieldToUtf8(field, size));
 }
 
+namespace {
+
+// True when `s` is well-formed UTF-8 (no overlong forms, surrogates or code points above U+10FFFF).
+bool WellFormedUtf8(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const auto lead = static_cast<unsigned char>(s[i]);
+    std::size_t n = 1;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      n = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      n = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      n = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (s.size() - i < n) return false;
+    const auto second = static_cast<unsigned char>(s[i + 1]);
+    if (second < low || second > high) return false;
+    for (std::size_t k = 2; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string NameToTextLine(std::string_view name) {
+  return WithoutControlCharacters(WellFormedUtf8(name) ? std::string(name) : Cp1251ToUtf8(name));
+}
+
 }  // namespace platform
