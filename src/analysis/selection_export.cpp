@@ -12,6 +12,7 @@
 #include "analysis/finite_cells.h"
 #include "analysis/file_name_text.h"
 #include "platform/cp1251.h"
+#include "platform/output_file.h"
 #include "toolkit/format_text.h"
 #include "viewer/recording_loader.h"
 
@@ -253,6 +254,13 @@ ExportResult ExportRecording(const SetupRecord& s, const float* const* channels,
   out.path = ExportFileName(s, header, mode, funk);
   if (SameFile(out.path, viewer::RecordingPath(s))) {
     out.error = "сохранить: " + out.path + " - это читаемая запись; она не перезаписывается";
+    return out;
+  }
+  // Names repeat: two stations of one start share the first letter, or the same selection is saved
+  // again. An existing file is never replaced.
+  if (platform::NameTaken(out.path)) {
+    out.error = "сохранить: файл " + out.path +
+                " уже есть и не заменяется.\nПеренесите или переименуйте его и сохраните снова.";
     return out;
   }
   if (mode <= 1) {
