@@ -17,6 +17,7 @@ const struct {
     {"r", "r"},
     {"re\nc\xE0.xx", "re cа.xx"},  // a newline and Windows-1251 "а"
     {"запись\t.rec", "запись .rec"},  // a name in UTF-8 stays UTF-8
+    {"\xE0\x80\xAF.x", "аЂЇ.x"},     // an overlong "/" is not UTF-8: Windows-1251
 };
 
 TEST(PeaksAboveLevel, CrossingsOpenAndCloseThePeaks) {
