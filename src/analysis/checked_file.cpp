@@ -1,5 +1,8 @@
 #include "analysis/checked_file.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace analysis {
 
 CheckedFile::~CheckedFile() {
@@ -8,7 +11,13 @@ CheckedFile::~CheckedFile() {
 
 bool CheckedFile::Open(const std::string& path, const char* mode) {
   appending_ = mode[0] == 'a';
-  if (appending_) {
+  creating_ = std::strchr(mode, 'x') != nullptr;
+  path_ = path;
+  written_.clear();
+  if (creating_ && platform::NameTaken(path)) {
+    error_ = {EEXIST, platform::OutputErrorText(path, EEXIST)};
+    f_ = nullptr;
+  } else if (appending_) {
     f_ = platform::OpenForAppend(path, &error_);
   } else {
     f_ = replacing_.Open(path, &error_) ? replacing_.get() : nullptr;
@@ -46,7 +55,12 @@ bool CheckedFile::Close() {
       replacing_.Abandon();  // the earlier file of that name stays as it was
       return false;
     }
-    ok_ = replacing_.Commit(&error_);
+    if (creating_) {
+      written_ = replacing_.CommitToFreeName(path_, &error_);
+      ok_ = !written_.empty();
+    } else {
+      ok_ = replacing_.Commit(&error_);
+    }
     return ok_;
   }
   if (std::fflush(f_) != 0) ok_ = false;

@@ -1,7 +1,9 @@
 #pragma once
 // A result file that remembers whether every write reached it: each write, the flush and the close are
 // checked, so a full disk or a size limit is never taken for success. A file opened with "w" replaces
-// its name only when closed whole (through a fresh temporary file); none is opened through a link.
+// its name only when closed whole (through a fresh temporary file); one opened with "wx" replaces nothing:
+// it is refused when its name is taken, and takes a free name when the name is taken while it is written.
+// None is opened through a link.
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
@@ -18,8 +20,11 @@ class CheckedFile {
   CheckedFile(const CheckedFile&) = delete;
   CheckedFile& operator=(const CheckedFile&) = delete;
 
-  // Opens `path` to replace ("w", "wb") or to append to ("a", "ab"); false when it cannot be opened.
+  // Opens `path` to replace ("w", "wb"), to create ("wx", "wbx") or to append to ("a", "ab"); false when
+  // it cannot be opened.
   bool Open(const std::string& path, const char* mode);
+  // The name a created file took when closed: its path, or a free name beside it ("" when not closed).
+  const std::string& Written() const { return written_; }
   // Why Open or Close failed, naming the file.
   const std::string& ErrorText() const { return error_.text; }
   // Each returns false once any write has failed (later writes are then skipped).
@@ -35,7 +40,10 @@ class CheckedFile {
   platform::ReplacingFile replacing_;
   platform::OutputError error_;
   std::FILE* f_ = nullptr;  // the appended file, or the replacing one's temporary
+  std::string path_;
+  std::string written_;
   bool appending_ = false;
+  bool creating_ = false;
   bool ok_ = true;
 };
 

@@ -6,6 +6,8 @@
 
 #include "analysis/checked_file.h"
 #include "analysis/finite_cells.h"
+#include "platform/cp1251.h"
+#include "toolkit/format_text.h"
 
 namespace analysis {
 
@@ -43,7 +45,7 @@ std::string ResponseText(const std::string& recording, const std::vector<std::st
     std::snprintf(buf, sizeof buf, "   %d - %s;", static_cast<int>(c), channelNames[c].c_str());
     list += buf;
   }
-  std::string text = "\n\n      " + recording + ":\n" + list + "\n";
+  std::string text = "\n\n      " + platform::NameToTextLine(recording) + ":\n" + list + "\n";
   std::string line;
   size_t rows = 0;
   for (const ChannelPeaks& ch : channels) {
@@ -90,9 +92,8 @@ double PeaksLargest(const std::vector<Peak>& peaks) {
 std::string PeaksAboveText(const std::string& recording, int channel, const std::string& channelName,
                            const std::vector<Peak>& peaks, int64_t* zeroed) {
   FiniteCells v;
-  char head[256];
-  std::snprintf(head, sizeof head, "\n\n   %s:  канал %d - %s\n", recording.c_str(), channel, channelName.c_str());
-  std::string text = head;
+  std::string text = toolkit::FormatText("\n\n   %s:  канал %d - %s\n", platform::NameToTextLine(recording).c_str(),
+                                         channel, channelName.c_str());
   const double largest = PeaksLargest(peaks);
   for (const Peak& p : peaks)
     text += Format(v, "\n%08.4f;   %08.4f;   %08.4f;", p.frequency, p.value / largest, p.value);
@@ -108,9 +109,8 @@ float ComponentRatio(double p0, double p1, double p2, int32_t intervals) {
 }
 
 std::string RatioFileHead(int32_t n, const std::string& recording) {
-  char buf[160];
-  std::snprintf(buf, sizeof buf, "A[i] * exp { 2*3.14*i/%d }   из  <%s> \n\n", n, recording.c_str());
-  return buf;
+  return toolkit::FormatText("A[i] * exp { 2*3.14*i/%d }   из  <%s> \n\n", n,
+                             platform::NameToTextLine(recording).c_str());
 }
 
 std::string RatioFileTable(const std::vector<double>* powers, const std::vector<float>& ratio, int32_t n,

@@ -25,7 +25,7 @@ struct ChannelPeaks {
 ChannelPeaks ResponsePeaks(const float* s, int32_t L, double dt);
 
 // The texts below write a value that is not a finite number as 0 and give the count of such values in
-// `zeroed`.
+// `zeroed`. `recording` is the recording's file name as stored; it enters the text as one line of UTF-8.
 
 // The lines appended for the response by period: recording name, the channel list, the largest
 // amplitudes and one row per peak up to the largest peak count (missing entries as zeros).

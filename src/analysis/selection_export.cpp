@@ -12,6 +12,7 @@
 #include "analysis/finite_cells.h"
 #include "analysis/file_name_text.h"
 #include "platform/cp1251.h"
+#include "platform/output_file.h"
 #include "toolkit/format_text.h"
 #include "viewer/recording_loader.h"
 
@@ -84,6 +85,19 @@ std::string ReadFrames(const SetupRecord& s, uint16_t channels, Range r, Take&& 
 
 std::string WriteFailure(const std::string& path, uint64_t frames) { return "ошибка записи: " + path + Frames(frames); }
 
+// Closes the output. An export replaces nothing: a name taken while the file was written leaves the file
+// under a free name beside it, and the message says so.
+void Finish(CheckedFile& file, ExportResult& out) {
+  if (!file.Close()) {
+    if (out.error.empty()) out.error = WriteFailure(out.path, out.frames);
+    return;
+  }
+  if (file.Written() == out.path) return;
+  if (!out.error.empty()) out.error += "\n";
+  out.error += "сохранить: имя " + out.path + " заняли во время записи; файл записан как " + file.Written();
+  out.path = file.Written();
+}
+
 // Modes 0 and 1: a recording data file.
 void WriteRecording(const SetupRecord& s, const float* const* channels, int mode, MAIN_HEADER header,
                     ExportResult& out) {
@@ -99,7 +113,7 @@ void WriteRecording(const SetupRecord& s, const float* const* channels, int mode
   }
   header.Channels = count;
   CheckedFile file;
-  if (!file.Open(out.path, "wb")) {
+  if (!file.Open(out.path, "wbx")) {
     out.error = "wr: error open file from disk_1\n" + out.path;
     return;
   }
@@ -134,14 +148,14 @@ void WriteRecording(const SetupRecord& s, const float* const* channels, int mode
       if (file.Write(frame.data(), 4u * count)) ++out.frames;
     }
   }
-  if (!file.Close() && out.error.empty()) out.error = WriteFailure(out.path, out.frames);
+  Finish(file, out);
 }
 
 // Modes 2, 3 and 4: the commented text.
 void WriteText(const SetupRecord& s, const float* const* channels, int mode, const MAIN_HEADER& h,
                toolkit::TFunk& funk, ExportResult& out) {
   CheckedFile file;
-  if (!file.Open(out.path, "w")) {
+  if (!file.Open(out.path, "wx")) {
     out.error = "wr: error open file from disk_1\n" + out.path;
     return;
   }
@@ -191,14 +205,14 @@ void WriteText(const SetupRecord& s, const float* const* channels, int mode, con
         },
         out.frames);
   }
-  if (!file.Close() && out.error.empty()) out.error = WriteFailure(out.path, out.frames);
+  Finish(file, out);
 }
 
 // Mode 5: seconds since 2000-01-01 and the samples in memory, one line per sample.
 void WriteColumns(const SetupRecord& s, const float* const* channels, const MAIN_HEADER& h, toolkit::TFunk& funk,
                   ExportResult& out) {
   CheckedFile file;
-  if (!file.Open(out.path, "w")) {
+  if (!file.Open(out.path, "wx")) {
     out.error = "сохранить: error open file  " + out.path;
     return;
   }
@@ -214,7 +228,7 @@ void WriteColumns(const SetupRecord& s, const float* const* channels, const MAIN
     if (file.Print("\n")) ++out.frames;
   }
   out.zeroed = v.Count();
-  if (!file.Close()) out.error = WriteFailure(out.path, out.frames);
+  Finish(file, out);
 }
 
 }  // namespace
@@ -253,6 +267,13 @@ ExportResult ExportRecording(const SetupRecord& s, const float* const* channels,
   out.path = ExportFileName(s, header, mode, funk);
   if (SameFile(out.path, viewer::RecordingPath(s))) {
     out.error = "сохранить: " + out.path + " - это читаемая запись; она не перезаписывается";
+    return out;
+  }
+  // Names repeat: two stations of one start share the first letter, or the same selection is saved
+  // again. An existing file is never replaced.
+  if (platform::NameTaken(out.path)) {
+    out.error = "сохранить: файл " + out.path +
+                " уже есть и не заменяется.\nПеренесите или переименуйте его и сохраните снова.";
     return out;
   }
   if (mode <= 1) {

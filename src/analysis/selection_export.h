@@ -25,8 +25,9 @@ std::string ExportFileName(const toolkit::SetupRecord& setup, const toolkit::MAI
                            toolkit::TFunk& funk);
 
 // ExportRecording of `mode`; `channels` are the arrays in memory (as the processing commands take them).
-// Nothing is written when the header fails its check, when the output would be the recording itself, or
-// when a mode that reads the file follows a station read.
+// Nothing is written when the header fails its check, when the output would be the recording itself or
+// its name is taken (the message names the file and what to do), or when a mode that reads the file
+// follows a station read.
 ExportResult ExportRecording(const toolkit::SetupRecord& setup, const float* const* channels, int mode,
                              toolkit::TFunk& funk);
 

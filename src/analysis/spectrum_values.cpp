@@ -8,6 +8,7 @@
 
 #include "analysis/checked_file.h"
 #include "analysis/finite_cells.h"
+#include "platform/cp1251.h"
 #include "toolkit/format_text.h"
 #include "toolkit/recording_chooser.h"
 
@@ -83,7 +84,8 @@ std::string SpectrumFileText(const SpectrumBuffers& b, const toolkit::SetupRecor
   const int n = b.N;
   const double dt = s.Dt;
   std::string t;
-  t += FormatText(" спектp A[i] * exp { 2*3.14*i/%d }   из  <%s> \n\n", n, recording.c_str());
+  t += FormatText(" спектp A[i] * exp { 2*3.14*i/%d }   из  <%s> \n\n", n,
+                  platform::NameToTextLine(recording).c_str());
   t += WindowNameText(b.Window) + "\n";
   t += FormatText("начало pеализации: %s;  длинa: %.3f (выделено %.3f)\n", startText.c_str(),
                   (static_cast<double>(s.SpectrumEnd) - start) * dt, (static_cast<double>(s.Nk) - s.Nn) * dt);

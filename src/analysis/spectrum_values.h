@@ -12,7 +12,8 @@ namespace analysis {
 // Lines of the values list for the spectrum in `b`.
 std::vector<std::string> SpectrumValueLines(const SpectrumBuffers& b, const toolkit::SetupRecord& s);
 
-// Text of the spectrum file: `recording` the recording's name, `intervalMode` true after an interval
+// Text of the spectrum file: `recording` the recording's file name as stored (it enters the text as one
+// line of UTF-8), `intervalMode` true after an interval
 // computation (the matrix follows only then, with more than 5 intervals), `start` the first sample the
 // computation used (Nn, or the first cursor's sample of a single spectrum) and `startText` its
 // date-time text. Cells that are not finite numbers are written as 0; their count goes to `zeroed`.

@@ -63,22 +63,43 @@ Converter& ToCp1251() {
   return c;
 }
 
-// Length of the well-formed UTF-8 sequence at the start of `s`, or 1 when it is malformed.
+// Length of the well-formed UTF-8 sequence at the start of `s`, or 1 when it is malformed (an overlong
+// form, a surrogate and a code point above U+10FFFF are malformed).
 std::size_t Utf8SequenceLength(std::string_view s) {
   const auto lead = static_cast<unsigned char>(s[0]);
   std::size_t n = 1;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
   if (lead >= 0xC2 && lead <= 0xDF) {
     n = 2;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
     n = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     n = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
   }
   if (n > s.size()) return 1;
   for (std::size_t i = 1; i < n; ++i) {
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 1;
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (i == 1 ? b < low || b > high : (b & 0xC0) != 0x80) return 1;
   }
   return n;
+}
+
+// True when `s` is well-formed UTF-8 throughout.
+bool WellFormedUtf8(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();) {
+    if (static_cast<unsigned char>(s[i]) < 0x80) {
+      ++i;
+    } else if (const std::size_t n = Utf8SequenceLength(s.substr(i)); n > 1) {
+      i += n;
+    } else {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -130,6 +151,10 @@ std::string WithoutControlCharacters(std::string_view utf8) {
 
 std::string FieldToTextLine(const char* field, std::size_t size) {
   return WithoutControlCharacters(FieldToUtf8(field, size));
+}
+
+std::string NameToTextLine(std::string_view name) {
+  return WithoutControlCharacters(WellFormedUtf8(name) ? std::string(name) : Cp1251ToUtf8(name));
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/cp1251.h"
 #include "platform/output_file.h"
 #include "toolkit/civil_date.h"
 #include "toolkit/format_text.h"
@@ -189,7 +190,8 @@ DirectoryVarianceOutcome DirectoryVariance(const toolkit::SetupRecord& s, const 
         std::fill(squares, squares + channels, 0.0);
         frames = 0;
         if (k == 0)
-          text += "; " + DateTimeText1899(static_cast<int64_t>(std::llround(a.start * 86400.0))) + "; " + a.name + ";";
+          text += "; " + DateTimeText1899(static_cast<int64_t>(std::llround(a.start * 86400.0))) + "; " +
+                  platform::NameToTextLine(a.name) + ";";
         ++k;
       }
     });

@@ -70,5 +70,25 @@ TEST(CheckedFileTest, AFailedReplacementKeepsTheEarlierFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
 }
 
+// "wx" replaces nothing: a taken name is refused, and a name taken while the file is written leaves the
+// new file beside it.
+TEST(CheckedFileTest, ACreatedFileReplacesNothing) {
+  support::TempDir dir;
+  const std::string path = dir.File("12310000.0A");
+  std::ofstream(path) << "first";
+  CheckedFile taken;
+  EXPECT_FALSE(taken.Open(path, "wbx"));
+  EXPECT_NE(taken.ErrorText().find(path + " — такое имя уже занято"), std::string::npos) << taken.ErrorText();
+  fs::remove(path);
+  CheckedFile f;
+  ASSERT_TRUE(f.Open(path, "wbx"));
+  f.Write("second", 6);
+  std::ofstream(path) << "first";
+  EXPECT_TRUE(f.Close());
+  EXPECT_EQ(f.Written(), path + "_2");
+  EXPECT_EQ(Read(path), "first");
+  EXPECT_EQ(Read(path + "_2"), "second");
+}
+
 }  // namespace
 }  // namespace analysis

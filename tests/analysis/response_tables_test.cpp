@@ -3,11 +3,22 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
 
 using analysis::Peak;
+
+// Recording names as stored and the line each makes in a text file.
+const struct {
+  std::string stored, line;
+} kNames[] = {
+    {"r", "r"},
+    {"re\nc\xE0.xx", "re cа.xx"},  // a newline and Windows-1251 "а"
+    {"запись\t.rec", "запись .rec"},  // a name in UTF-8 stays UTF-8
+    {"\xE0\x80\xAF.x", "аЂЇ.x"},     // an overlong "/" is not UTF-8: Windows-1251
+};
 
 TEST(PeaksAboveLevel, CrossingsOpenAndCloseThePeaks) {
   struct Case {
@@ -31,7 +42,9 @@ TEST(PeaksAboveLevel, CrossingsOpenAndCloseThePeaks) {
   const std::vector<Peak> p = analysis::PeaksAboveLevel(s.data(), 2, 5, 1.0, 1000, 0.01);
   ASSERT_EQ(p.size(), 1u);
   EXPECT_DOUBLE_EQ(p[0].frequency, 3 / 10.0);
-  EXPECT_EQ(analysis::PeaksAboveText("r", 2, "Z", p), "\n\n   r:  канал 2 - Z\n\n000.3000;   001.0000;   005.0000;");
+  for (const auto& n : kNames)
+    EXPECT_EQ(analysis::PeaksAboveText(n.stored, 2, "Z", p),
+              "\n\n   " + n.line + ":  канал 2 - Z\n\n000.3000;   001.0000;   005.0000;");
 }
 
 TEST(PeaksAboveLevel, StopsAfter200Peaks) {
@@ -51,9 +64,11 @@ TEST(ResponsePeaks, NeverReadsPastTheComputedHalf) {
   // A silent channel has no peaks and prints zeros in the rows of the others.
   const analysis::ChannelPeaks silent = analysis::ResponsePeaks(std::vector<float>(5, 0.0f).data(), 8, 0.125);
   EXPECT_TRUE(silent.peaks.empty());
-  EXPECT_EQ(analysis::ResponseText("r", {"a", "b"}, {c, silent}),
-            "\n\n      r:\n   0 - a;   1 - b;\n\n     2.00000;     *       0.00000;     *  "
-            "\n   1.00 -  0.5000;     0.00 -  0.0000;  ");
+  for (const auto& n : kNames)
+    EXPECT_EQ(analysis::ResponseText(n.stored, {"a", "b"}, {c, silent}),
+              "\n\n      " + n.line +
+                  ":\n   0 - a;   1 - b;\n\n     2.00000;     *       0.00000;     *  "
+                  "\n   1.00 -  0.5000;     0.00 -  0.0000;  ");
 }
 
 TEST(ResponsePeaks, KeepsTheFirst199PeaksOfAChannelWithMore) {
@@ -71,6 +86,8 @@ TEST(ComponentRatio, FallsBackToOneOverASilentVerticalComponent) {
   EXPECT_FLOAT_EQ(analysis::ComponentRatio(4.0, 16.0, 1.0, 1), 3.0f);
   EXPECT_FLOAT_EQ(analysis::ComponentRatio(8.0, 32.0, 2.0, 2), 3.0f);
   EXPECT_FLOAT_EQ(analysis::ComponentRatio(4.0, 16.0, 0.0, 1), 1.0f);
+  for (const auto& n : kNames)
+    EXPECT_EQ(analysis::RatioFileHead(1024, n.stored), "A[i] * exp { 2*3.14*i/1024 }   из  <" + n.line + "> \n\n");
 }
 
 }  // namespace

@@ -89,8 +89,10 @@ TEST(SelectionExportTest, FileModeCopiesFramesAndShiftsTheStart) {
   EXPECT_EQ(rec.s.Header.Bits, 16);  // only the written copy says 24 bits
 }
 
-// Re-exporting an exported file from its start would write over the file being read.
-TEST(SelectionExportTest, TheRecordingItselfIsNeverTheOutput) {
+// Re-exporting an exported file from its start would write over the file being read; two stations of one
+// start share the name of modes 0 ... 4 ("A" of ALPHA and ABCD, or "tx"), two recordings REC.X01 and
+// REC.X02 that of mode 5. The second export is refused and the first file stays as it was.
+TEST(SelectionExportTest, NeitherTheRecordingNorAnEarlierExportIsReplaced) {
   analysis_test::ScopedWorkDir work;
   Loaded rec(work.dir().path(), "src.rec");
   toolkit::TFunk funk;
@@ -104,6 +106,23 @@ TEST(SelectionExportTest, TheRecordingItselfIsNeverTheOutput) {
     EXPECT_NE(r.error.find("не перезаписывается"), std::string::npos) << mode;
   }
   EXPECT_EQ(Bytes(first.path), before);
+
+  Loaded alpha(work.dir().path(), "REC.X01", 50), abcd(work.dir().path(), "REC.X02", 50);
+  toolkit::SetFieldText(alpha.s.Header.Station, "ALPHA");
+  toolkit::SetFieldText(abcd.s.Header.Station, "ABCD");
+  abcd.samples[0][0] = 7.0f;  // a different first value in every mode
+  for (int mode = 0; mode <= 5; ++mode) {
+    const analysis::ExportResult a = ExportRecording(alpha.s, alpha.channels.data(), mode, funk);
+    ASSERT_EQ(a.error, "") << mode;
+    const std::string written = Bytes(a.path);
+    const analysis::ExportResult b = ExportRecording(abcd.s, abcd.channels.data(), mode, funk);
+    EXPECT_EQ(b.path, a.path) << mode;
+    EXPECT_EQ(b.error, "сохранить: файл " + a.path +
+                           " уже есть и не заменяется.\nПеренесите или переименуйте его и сохраните снова.");
+    EXPECT_EQ(b.frames, 0u);
+    EXPECT_EQ(Bytes(a.path), written) << mode;
+    std::filesystem::remove(a.path);
+  }
 }
 
 TEST(SelectionExportTest, MemoryModeRoundsHalfAwayAndClamps) {
@@ -151,6 +170,7 @@ TEST(SelectionExportTest, TextModesReadBackInPython) {
         const double want = mode == 3 ? static_cast<float>(counts * 1e-3) : counts;
         ASSERT_NEAR(got[2 + n * 3 + c], want, 1e-5 * std::fabs(want) + 1e-9) << mode << " " << n;
       }
+    std::filesystem::remove(r.path);  // the three modes share the name
   }
 }
 

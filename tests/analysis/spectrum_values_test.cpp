@@ -182,6 +182,9 @@ TEST(SpectrumFile, NoMatrixForFewIntervalsOrDirectTransformsAndZerosForASilentRe
   const std::string zero = analysis::SpectrumFileText(b, s, "r", true, 0, "t");
   EXPECT_NE(zero.find(" max - 0.00000000\n"), std::string::npos);
   EXPECT_NE(zero.find("\n    0    0    0    0    0    0    0"), std::string::npos);
+  // The recording's name makes one line of UTF-8: a newline blanked, Windows-1251 "а" converted.
+  const std::string named = analysis::SpectrumFileText(b, s, "re\nc\xE0.xx", true, 0, "t");
+  EXPECT_EQ(named.substr(0, named.find('\n')), " спектp A[i] * exp { 2*3.14*i/64 }   из  <re cа.xx> ");
 }
 
 TEST(SpectrumFile, CellsThatAreNotNumbersAreWrittenAsZerosAndCounted) {

@@ -151,6 +151,11 @@ print(out)
   EXPECT_NE(got.find("  * остаток 600 точек"), std::string::npos);
   EXPECT_NE(got.find("; 020%; "), std::string::npos);
   EXPECT_NE(got.find("; 01.01.2001 00:30:00; a.dat;"), std::string::npos);
+  // A file name enters the text as one line of UTF-8: a newline blanked, Windows-1251 "а" converted.
+  std::filesystem::rename(dir.File("a.dat"), dir.File("a\n\xE0.dat"));
+  ASSERT_TRUE(viewer::DirectoryVariance(*s, dir.path(), nullptr).written);
+  EXPECT_NE(ReadText(dir.File(viewer::kDirectoryVarianceFile)).find("; 01.01.2001 00:30:00; a а.dat;\n"),
+            std::string::npos);
 
   // A link planted at the result's name is not written through.
   std::filesystem::remove(dir.File(viewer::kDirectoryVarianceFile));

@@ -79,8 +79,7 @@ void TForm_spek::forACHClick() {
   std::string error;
   int64_t zeroed = 0;
   const std::string path = toolkit::ProgramDir + "for_ACF.txt";
-  const std::string text =
-      ResponseText(platform::WithoutControlCharacters(toolkit::FieldText(s.FileName)), names, tables, &zeroed);
+  const std::string text = ResponseText(toolkit::FieldText(s.FileName), names, tables, &zeroed);
   if (!AppendTextFile(path, text, error))
     platform::ui::ShowMessage(error);
   else if (zeroed > 0)
@@ -206,8 +205,8 @@ void TForm_spek::N_formaClick() {
       PeaksAboveLevel(Buffers.WorkBuffer.data(), first, half - 2, T, std::max(Buffers.N, 1), s.Dt);
   std::string error;
   int64_t zeroed = 0;
-  const std::string list = PeaksAboveText(platform::WithoutControlCharacters(toolkit::FieldText(s.FileName)),
-                                          s.Channel, ChannelNameText(s, s.Channel), peaks, &zeroed);
+  const std::string list =
+      PeaksAboveText(toolkit::FieldText(s.FileName), s.Channel, ChannelNameText(s, s.Channel), peaks, &zeroed);
   if (!AppendTextFile("for_ACF.txt", list, error)) {
     platform::ui::ShowMessage(error);
     return;

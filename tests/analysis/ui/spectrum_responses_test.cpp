@@ -149,7 +149,9 @@ for r in range(rows):
 
 TEST_F(SpectrumResponsesTest, ComponentRatioFileAgreesWithNumpyFromTheSegmentPowers) {
   FillChannels(3, 8192, {{{50, 1.0}, {100, 0.2}}, {{50, 0.5}}, {{50, 0.25}, {100, 1.0}}});
-  std::strcpy(S().FileName, (work_.dir().path() + "/rec.xx").c_str());
+  // A name with a newline and Windows-1251 "а": the file is made at the name's own bytes, and the name
+  // enters its text as one line of UTF-8.
+  std::strcpy(S().FileName, (work_.dir().path() + "/re\nc\xE0.xx").c_str());
   S().FftLength = 1024;
   S().SpectrumShift = 512;
   S().SpectrumLastBin = 300;
@@ -160,8 +162,9 @@ TEST_F(SpectrumResponsesTest, ComponentRatioFileAgreesWithNumpyFromTheSegmentPow
   EXPECT_EQ(S().SpectrumEnd, 14u * 512 + 1024);
   EXPECT_TRUE(form->Fft1->isEnabled());
   ASSERT_TRUE(platform::ui::GrabToPng(*form, Png("spectrum_ratio_wz.png")));
-  const std::string text = ReadAll(work_.dir().path() + "/rec.xx_АЧХ_WZ.txt");
-  ASSERT_EQ(text.rfind("A[i] * exp { 2*3.14*i/1024 }   из  <", 0), 0u) << text.substr(0, 100);
+  const std::string text = ReadAll(work_.dir().path() + "/re\nc\xE0.xx_АЧХ_WZ.txt");
+  ASSERT_EQ(text.rfind("A[i] * exp { 2*3.14*i/1024 }   из  <" + work_.dir().path() + "/re cа.xx> \n", 0), 0u)
+      << text.substr(0, 100);
   const std::vector<double> ref = analysis_test::PythonNumbers("ratio_wz", R"(
 import numpy as np
 x = np.fromfile('channels.f32', dtype=np.float32).astype(np.float64).reshape(3, 8192)

@@ -143,12 +143,19 @@ TEST_F(AnalysisWindowTest, ExportItemsDispatchBySender) {
   };
   form->iz_file->trigger();
   EXPECT_EQ(first(), toolkit::SampleValue(toolkit::SampleRecordingPlan{}, 0, 0));
+  // The name is taken now: "с экрана" says so, naming the file, and leaves it as it is.
+  support::Ui().ExpectMessage(platform::ui::MsgAnswer::Ok, binary + " уже есть и не заменяется");
+  form->c_ekrana->trigger();
+  EXPECT_EQ(first(), toolkit::SampleValue(toolkit::SampleRecordingPlan{}, 0, 0));
+  std::filesystem::remove(binary);
   form->c_ekrana->trigger();
   EXPECT_EQ(first(), 12345);
   form->iz_file_B_txt->trigger();
   EXPECT_EQ(FirstDataLine(texts, 4), toolkit::FormatText("%+9d  %+9d  %+9d      // %7d", 0, 0, 0, 0));
+  std::filesystem::remove(texts);
   form->c_ekrana_B_txt->trigger();
   EXPECT_EQ(FirstDataLine(texts, 3).rfind("+1.23450e+01   ", 0), 0u) << FirstDataLine(texts, 3);
+  std::filesystem::remove(texts);
   form->iz_file_B_txt_16->trigger();
   EXPECT_EQ(FirstDataLine(texts, 4).rfind("00000000  00000000  00000000", 0), 0u) << FirstDataLine(texts, 4);
   form->N_kazan->trigger();
