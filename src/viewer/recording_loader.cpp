@@ -104,10 +104,19 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
     report.status = LoadStatus::ShortChannelHeader;
     return report;
   }
-  if (const int bad = FirstUnusableCoefficient(std::span(channels, width)); bad >= 0) {
-    report.status = LoadStatus::BadCoefficient;
-    report.checkText = LoadFailureText(report.status, s) + UnusableCoefficientText(bad, channels[bad].Coef);
-    return report;
+  // The file channel of each channel in memory; a map entry beyond the file takes its last channel.
+  const uint16_t chosen = std::min<uint16_t>(s.LoadChannels, toolkit::kMaxChannels);
+  uint16_t fileChannel[toolkit::kMaxChannels];
+  for (uint16_t j = 0; j < chosen; ++j) fileChannel[j] = std::min<uint16_t>(s.ChannelMap[j], width - 1);
+  // Only a coefficient that would scale samples refuses the file; the others stay in the headers as they
+  // are, for the header editor to mend.
+  if (s.UseCoefficients != 0) {
+    if (const int bad = FirstUnusableCoefficient(std::span(channels, width), std::span(fileChannel, chosen));
+        bad >= 0) {
+      report.status = LoadStatus::BadCoefficient;
+      report.checkText = LoadFailureText(report.status, s) + UnusableCoefficientText(bad, channels[bad].Coef);
+      return report;
+    }
   }
   const uint64_t framesInFile = FramesInFile(file.get(), width);
   // The read's own memory is taken before the record changes, so that running out of it leaves the
@@ -115,7 +124,7 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
   std::vector<int32_t> portion(PortionFrames(width) * width);
 
   // Everything is read that can fail without a way on; now the record in memory is replaced.
-  s.ChannelCount = std::min<uint16_t>(s.LoadChannels, toolkit::kMaxChannels);
+  s.ChannelCount = chosen;
   s.StationMode = 0;
   s.CursorMode = 0;
 
@@ -146,9 +155,7 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
     s.FileChannels[k] = channels[k];
     s.FileChannels[k].Name[22] = 0;  // names keep at most 22 characters
   }
-  uint16_t fileChannel[toolkit::kMaxChannels];
   for (uint16_t j = 0; j < s.ChannelCount; ++j) {
-    fileChannel[j] = std::min<uint16_t>(s.ChannelMap[j], width - 1);
     s.MemChannels[j] = s.FileChannels[fileChannel[j]];
     s.MemCoef[j] = s.UseCoefficients != 0 ? s.MemChannels[j].Coef : 1.0;
   }

@@ -94,14 +94,18 @@ int LoadStationFiles(SetupRecord& s, const std::string& dir, const std::string& 
       out.listing.push_back(name + ": заголовки каналов не прочитаны, файл пропущен");
       continue;
     }
-    if (const int bad = FirstUnusableCoefficient(std::span(heads, h.Channels)); bad >= 0) {
-      out.listing.push_back(name + ": " + UnusableCoefficientText(bad, heads[bad].Coef) + ", файл пропущен");
-      continue;
-    }
     const bool mapFits = std::all_of(map, map + channels, [&](uint16_t c) { return c < h.Channels; });
     if (!mapFits) {
       out.listing.push_back(toolkit::FormatText("%s: в файле %u каналов, файл пропущен", name.c_str(),
                                                 unsigned{h.Channels}));
+      continue;
+    }
+    // Only a coefficient that would scale samples of the interval passes the file over.
+    if (const int bad = s.UseCoefficients != 0
+                            ? FirstUnusableCoefficient(std::span(heads, h.Channels), std::span(map, channels))
+                            : -1;
+        bad >= 0) {
+      out.listing.push_back(name + ": " + UnusableCoefficientText(bad, heads[bad].Coef) + ", файл пропущен");
       continue;
     }
     for (uint16_t k = 0; k < h.Channels; ++k) heads[k].Name[22] = 0;

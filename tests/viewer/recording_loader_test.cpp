@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -248,16 +249,39 @@ TEST_F(LoaderTest, RefusedOrUnreadableFilesLeaveThePreviousRecordInPlace) {
   EXPECT_EQ(setup_->ChannelCount, 2);
   EXPECT_EQ(samples_[1], kept);
 
-  // A coefficient no instrument has refuses the file, also on a channel that would not be loaded.
+  // A coefficient no instrument has refuses the file only where it would scale a loaded channel (a map
+  // entry beyond the file takes the last one); elsewhere, or with coefficients off, the file opens with
+  // the coefficient kept in its header for the header editor.
+  struct CoefCase {
+    std::vector<uint16_t> map;
+    uint16_t useCoefficients;
+    bool refused;
+  };
+  const CoefCase coefCases[] = {{{1}, 1, true}, {{0, 7}, 1, true}, {{0}, 1, false}, {{0, 1}, 0, false}};
   for (const double coef : {double{NAN}, double{INFINITY}, -double{INFINITY}, 2e9, -1.5e300}) {
-    Choose("damaged файл.dat", Recording({{"a", 1.0}, {"b", coef}}, 4, Pattern), 4, {0});
-    r = Load();
-    EXPECT_EQ(r.status, LoadStatus::BadCoefficient) << coef;
-    EXPECT_NE(r.checkText.find("damaged файл.dat"), std::string::npos) << r.checkText;
-    EXPECT_NE(r.checkText.find("коэффициент канала 1 не годится"), std::string::npos) << r.checkText;
-    EXPECT_EQ(setup_->ChannelCount, 2);
-    EXPECT_EQ(samples_[1], kept);
-    EXPECT_EQ(samples_[1][5], static_cast<float>(Pattern(1, 5)));
+    for (const CoefCase& c : coefCases) {
+      Choose("good.dat", Recording({{"a", 1.0}, {"b", 1.0}}, 6, Pattern), 6, {0, 1});
+      ASSERT_EQ(Load().status, LoadStatus::Ok);
+      const float* held = samples_[1];
+      Choose("damaged файл.dat", Recording({{"a", 0.5}, {"b", coef}}, 4, Pattern), 4, c.map);
+      setup_->UseCoefficients = c.useCoefficients;
+      r = Load();
+      if (c.refused) {
+        EXPECT_EQ(r.status, LoadStatus::BadCoefficient) << coef << " " << c.map.size();
+        EXPECT_NE(r.checkText.find("damaged файл.dat"), std::string::npos) << r.checkText;
+        EXPECT_NE(r.checkText.find("коэффициент канала 1 не годится"), std::string::npos) << r.checkText;
+        EXPECT_EQ(setup_->ChannelCount, 2);
+        EXPECT_EQ(samples_[1], held);
+        EXPECT_EQ(samples_[1][5], static_cast<float>(Pattern(1, 5)));
+        continue;
+      }
+      ASSERT_EQ(r.status, LoadStatus::Ok) << coef << " " << c.map.size();
+      EXPECT_EQ(samples_[0][3], static_cast<float>(Pattern(0, 3) * (c.useCoefficients ? 0.5 : 1.0)));
+      if (c.map.size() > 1) {
+        EXPECT_EQ(samples_[1][3], static_cast<float>(Pattern(1, 3)));
+      }
+      EXPECT_EQ(std::bit_cast<uint64_t>(setup_->FileChannels[1].Coef), std::bit_cast<uint64_t>(coef));
+    }
   }
   // The largest coefficient taken keeps every scaled sample's square finite.
   Choose("large.dat", Recording({{"a", -1e9}}, 4, [](uint16_t, uint32_t) { return INT32_MIN; }), 4, {0});

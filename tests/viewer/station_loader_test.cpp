@@ -288,17 +288,29 @@ TEST_F(StationTest, CoefficientsScaleAndAFileThatDisagreesIsLeftOut) {
   p.coefs = {0.5, 2.5, 1.0};
   p.startTicks += 100 * kTicksPerSample100;
   Write("b", p, 1);
-  // A damaged coefficient skips its file with a line, whichever channel holds it.
+  // A damaged coefficient skips its file with a line where it would scale a channel of the interval; on a
+  // channel not read, or with coefficients off, the file is read.
   p.coefs = {0.5, 2.0, NAN};
   p.startTicks += 100 * kTicksPerSample100;
   Write("c", p, 2);
-  const auto out = Read();
-  EXPECT_EQ(out.filesLoaded, 1);
-  EXPECT_EQ(samples[1][2], Value(0, 1, 2) * 2.0f);
-  EXPECT_EQ(samples[1][102], 0.0f);
-  EXPECT_EQ(samples[1][202], 0.0f);
-  EXPECT_NE(std::find(out.listing.begin(), out.listing.end(), "c: коэффициент канала 2 не годится: nan, файл пропущен"),
-            out.listing.end());
+  struct Case {
+    uint16_t loadChannels, useCoefficients;
+    int files;
+    bool cSkipped;
+  } cases[] = {{3, 1, 1, true}, {2, 1, 2, false}, {3, 0, 3, false}};
+  for (const Case& c : cases) {
+    s->LoadChannels = c.loadChannels;
+    s->UseCoefficients = c.useCoefficients;
+    const auto out = Read();
+    const float coef = c.useCoefficients ? 2.0f : 1.0f;
+    EXPECT_EQ(out.filesLoaded, c.files) << c.loadChannels << " " << c.useCoefficients;
+    EXPECT_EQ(samples[1][2], Value(0, 1, 2) * coef);
+    EXPECT_EQ(samples[1][102], c.useCoefficients ? 0.0f : Value(1, 1, 2));
+    EXPECT_EQ(samples[1][202], c.cSkipped ? 0.0f : Value(2, 1, 2) * coef);
+    const bool listed = std::find(out.listing.begin(), out.listing.end(),
+                                  "c: коэффициент канала 2 не годится: nan, файл пропущен") != out.listing.end();
+    EXPECT_EQ(listed, c.cSkipped);
+  }
 }
 
 }  // namespace
