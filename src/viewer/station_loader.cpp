@@ -9,6 +9,7 @@
 #include "viewer/channel_coefficients.h"
 #include "viewer/directory_recordings.h"
 #include "viewer/frame_convert.h"
+#include "viewer/recording_loader.h"
 #include "viewer/test_signal.h"
 
 namespace viewer {
@@ -221,6 +222,9 @@ StationReadOutcome CheckStationReadLimits(SetupRecord& s, ChannelSamples& sample
   // allocation keeps fewer channels.
   const uint64_t room = samples.RoomForArrays();
   if (hours * perHour > room) hours = static_cast<uint16_t>(std::max<uint64_t>(room / perHour, 1));
+  // Not even one channel of the interval fits: said before anything is freed or read.
+  const uint64_t arrayBytes = (uint64_t{hours} * rate * 3600 + ChannelSamples::kSpare) * sizeof(float);
+  if (arrayBytes > room) return refuse("нельзя показать: " + NoRoomForAChannelText(arrayBytes, room));
   if (hours < s.StationHours)
     out.messages.push_back(
         {toolkit::FormatText("можно показать только %u минут", unsigned{hours} * 60), kLimitCaption, true});

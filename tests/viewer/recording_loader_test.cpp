@@ -1,7 +1,11 @@
 // Loading a recording into memory: files built byte by byte here, read back through the loader.
 #include "viewer/recording_loader.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cmath>
@@ -9,6 +13,8 @@
 #include <memory>
 #include <random>
 
+#include "platform/memory_budget.h"
+#include "support/temp_dir.h"
 #include "toolkit/header_bytes.h"
 
 namespace fs = std::filesystem;
@@ -308,6 +314,24 @@ TEST_F(LoaderTest, ChannelsThatGetNoArrayAreDroppedAndReported) {
     EXPECT_EQ((*small)[1][9], static_cast<float>(Pattern(1, 9)));
   }
   EXPECT_EQ(viewer::MemoryShortText(2), " память на 2");
+  // Room for not even one array (the arrays held count, as the load would free them): said before the
+  // file is read, and the record in memory stays.
+  uint64_t room = UINT64_MAX;
+  ChannelSamples tight(SIZE_MAX, [&room] { return room; });
+  Choose("k.dat", Recording({{"a", 1.0}}, 1, Pattern), 1, {0});
+  ASSERT_EQ(viewer::LoadRecording(*setup_, tight, funk_).status, LoadStatus::Ok);
+  const float* kept = tight[0];
+  room = kArrayBytes - (1 + ChannelSamples::kSpare) * sizeof(float) - 1;
+  Choose("j.dat", Recording({{"a", 1.0}, {"b", 1.0}, {"c", 1.0}}, 10, Pattern), 10, {0, 1, 2});
+  const auto refused = viewer::LoadRecording(*setup_, tight, funk_);
+  EXPECT_EQ(refused.status, LoadStatus::NoMemory);
+  EXPECT_EQ(refused.checkText, "Файл " + (dir_ / "j.dat").string() +
+                                   " не прочитан: памяти не хватает ни на один канал (нужно 0.0 МБ, можно взять 0.0 "
+                                   "МБ); в памяти осталась прежняя запись.");
+  EXPECT_EQ(setup_->ChannelCount, 1);
+  EXPECT_EQ(setup_->Samples, 1u);
+  EXPECT_EQ(tight[0], kept);
+  EXPECT_EQ(tight[0][0], static_cast<float>(Pattern(0, 0)));
   // Reading the record again takes its arrays over: no new memory is needed for them.
   ChannelSamples none(SIZE_MAX, [] { return uint64_t{0}; });
   EXPECT_EQ(none.Provide(2, 100), 0u);
@@ -330,8 +354,101 @@ TEST(MemoryRule, MemAvailableLessTheMargin) {
       {"MemAvailable:   lots kB\n", std::nullopt},
       {"MemAvailable:   99999999999999999999 kB\n", std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(viewer::MemAvailableBytes(c.text), c.bytes) << c.text;
-  EXPECT_LT(viewer::SystemMemoryForArrays(), UINT64_MAX);  // this machine's /proc/meminfo was read
+  for (const Case& c : cases) EXPECT_EQ(platform::MemAvailableBytes(c.text), c.bytes) << c.text;
+  EXPECT_LT(platform::MemoryBudget(), UINT64_MAX);  // this machine's /proc/meminfo was read
+}
+
+// The budget is the least of MemAvailable and the room of every level of the process's memory cgroups,
+// from figures laid in a folder ("@" stands for it): v2 and v1, a parent's limit, "max", the inactive file
+// cache, usage beyond the limit, missing files.
+TEST(MemoryRule, CgroupLimitsBoundTheBudget) {
+  constexpr uint64_t kGiB = uint64_t{1} << 30, kMiB = uint64_t{1} << 20;
+  const std::string meminfo20 = "MemAvailable: 20971520 kB\n";  // 20 GiB
+  const std::string v2 = "0::/user/app\n", v2Mount = "cgroup2 @/u cgroup2 rw,nosuid 0 0\n";
+  const std::string v1 = "4:memory:/sess\n0::/\n", v1Mount = "cgroup @/m cgroup rw,relatime,memory 0 0\n";
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  struct Case {
+    const char* what;
+    Files files;
+    uint64_t budget;
+  } cases[] = {
+      {"v2", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "2147483648\n"},
+              {"u/user/app/memory.current", "1073741824\n"}}, kGiB},
+      {"v2 parent", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "max\n"},
+                     {"u/user/app/memory.current", "100\n"}, {"u/user/memory.max", "1073741824\n"},
+                     {"u/user/memory.current", "536870912\n"}}, 512 * kMiB},
+      {"v2 max", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "max\n"},
+                  {"u/user/app/memory.current", "100\n"}, {"u/memory.max", "max\n"}}, 20 * kGiB},
+      {"v2 cache", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "2147483648\n"},
+                    {"u/user/app/memory.current", "2147483648\n"},
+                    {"u/user/app/memory.stat", "anon 1\nactive_file 5\ninactive_file 1073741824\n"}}, kGiB},
+      {"v2 over", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "1000\n"},
+                   {"u/user/app/memory.current", "5000\n"}}, 0},
+      {"v2 MemAvailable", {{"meminfo", "MemAvailable: 524288 kB\n"}, {"cgroup", v2}, {"mounts", v2Mount},
+                           {"u/user/app/memory.max", "2147483648\n"}, {"u/user/app/memory.current", "0\n"}}, 512 * kMiB},
+      {"v1", {{"meminfo", meminfo20}, {"cgroup", v1}, {"mounts", v1Mount},
+              {"m/sess/memory.limit_in_bytes", "2147483648\n"}, {"m/sess/memory.usage_in_bytes", "1610612736\n"},
+              {"m/sess/memory.stat", "cache 9\ntotal_inactive_file 268435456\n"},
+              {"m/memory.limit_in_bytes", "9223372036854771712\n"}, {"m/memory.usage_in_bytes", "99999999\n"}},
+       768 * kMiB},
+      {"missing cgroup files", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}}, 20 * kGiB},
+      {"no usage", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "1000\n"}},
+       20 * kGiB},
+      {"nothing", {}, UINT64_MAX},
+  };
+  for (const Case& c : cases) {
+    support::TempDir dir;
+    for (auto [name, text] : c.files) {
+      for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, dir.path());
+      fs::create_directories(fs::path(dir.File(name)).parent_path());
+      toolkit_test::WriteFile(dir.File(name), std::vector<uint8_t>(text.begin(), text.end()));
+    }
+    const platform::MemoryFiles files{dir.File("meminfo"), dir.File("cgroup"), dir.File("mounts")};
+    EXPECT_EQ(platform::MemoryBudget(files), c.budget) << c.what;
+  }
+}
+
+// A real memory cgroup with a limit: a child process moved into it finds a budget within the limit.
+// Skipped where the process may not make a cgroup with the memory controller.
+TEST(MemoryRule, RealCgroupLimitBoundsTheBudgetOfAProcessInIt) {
+  constexpr uint64_t kLimit = uint64_t{256} << 20;
+  const auto groups = platform::ProcessMemoryCgroups({});
+  if (groups.empty()) GTEST_SKIP() << "no memory cgroup is mounted";
+  const platform::MemoryCgroup& own = groups.front();
+  const std::string child = own.dir + "/suite_budget_" + std::to_string(::getpid());
+  if (::mkdir(child.c_str(), 0755) != 0) GTEST_SKIP() << "cannot make a cgroup under " << own.dir;
+  auto write = [&](const std::string& file, const std::string& text) {
+    const int fd = ::open((child + "/" + file).c_str(), O_WRONLY | O_CLOEXEC);
+    const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (fd >= 0) ::close(fd);
+    return ok;
+  };
+  if (!write(own.v2 ? "memory.max" : "memory.limit_in_bytes", std::to_string(kLimit))) {
+    ::rmdir(child.c_str());
+    GTEST_SKIP() << "the memory controller is not enabled for " << child;
+  }
+  int go[2], back[2];
+  ASSERT_EQ(::pipe(go), 0);
+  ASSERT_EQ(::pipe(back), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    char token = 0;
+    const uint64_t budget = ::read(go[0], &token, 1) == 1 ? platform::MemoryBudget() : 0;
+    _exit(::write(back[1], &budget, sizeof budget) == sizeof budget ? 0 : 1);
+  }
+  const bool moved = write("cgroup.procs", std::to_string(pid));
+  ASSERT_EQ(::write(go[1], "g", 1), 1);
+  uint64_t budget = 0;
+  const bool got = ::read(back[0], &budget, sizeof budget) == sizeof budget;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  for (int fd : {go[0], go[1], back[0], back[1]}) ::close(fd);
+  ::rmdir(child.c_str());
+  if (!moved) GTEST_SKIP() << "cannot move a process into " << child;
+  ASSERT_TRUE(got);
+  EXPECT_LE(budget, kLimit);
+  EXPECT_GT(budget, 0u);
 }
 
 TEST_F(LoaderTest, AbsoluteFileNamesIgnoreTheDataDirectory) {
