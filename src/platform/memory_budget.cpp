@@ -98,9 +98,9 @@ std::string JoinCgroupPath(std::string_view mount, std::string_view path) {
 
 // Room one cgroup folder allows, or nothing when it sets no limit there.
 std::optional<uint64_t> LevelRoom(const std::string& dir, bool v2) {
+  // "max" (no limit) is no number, as a missing file is none.
   const auto limitText = ReadSmallFile(dir + (v2 ? "/memory.max" : "/memory.limit_in_bytes"));
-  if (!limitText || Trimmed(*limitText) == "max") return std::nullopt;
-  const auto limit = Number(*limitText);
+  const auto limit = limitText ? Number(*limitText) : std::nullopt;
   const auto usageText = ReadSmallFile(dir + (v2 ? "/memory.current" : "/memory.usage_in_bytes"));
   const auto usage = usageText ? Number(*usageText) : std::nullopt;
   if (!limit || !usage) return std::nullopt;

@@ -359,52 +359,50 @@ TEST(MemoryRule, MemAvailableLessTheMargin) {
 }
 
 // The budget is the least of MemAvailable and the room of every level of the process's memory cgroups,
-// from figures laid in a folder ("@" stands for it): v2 and v1, a parent's limit, "max", the inactive file
-// cache, usage beyond the limit, missing files.
+// from figures laid in a folder: v2 and v1, a parent's limit, "max", the inactive file cache, usage beyond
+// the limit, missing files. The process is in "/user/app" of a v2 hierarchy at "u" (in "/sess" of a v1
+// memory hierarchy at "m" for the v1 rows); MemAvailable is 20 GiB unless a row gives "meminfo".
 TEST(MemoryRule, CgroupLimitsBoundTheBudget) {
   constexpr uint64_t kGiB = uint64_t{1} << 30, kMiB = uint64_t{1} << 20;
-  const std::string meminfo20 = "MemAvailable: 20971520 kB\n";  // 20 GiB
-  const std::string v2 = "0::/user/app\n", v2Mount = "cgroup2 @/u cgroup2 rw,nosuid 0 0\n";
-  const std::string v1 = "4:memory:/sess\n0::/\n", v1Mount = "cgroup @/m cgroup rw,relatime,memory 0 0\n";
   using Files = std::vector<std::pair<std::string, std::string>>;
   struct Case {
     const char* what;
+    bool v1;
     Files files;
     uint64_t budget;
   } cases[] = {
-      {"v2", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "2147483648\n"},
-              {"u/user/app/memory.current", "1073741824\n"}}, kGiB},
-      {"v2 parent", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "max\n"},
-                     {"u/user/app/memory.current", "100\n"}, {"u/user/memory.max", "1073741824\n"},
-                     {"u/user/memory.current", "536870912\n"}}, 512 * kMiB},
-      {"v2 max", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "max\n"},
-                  {"u/user/app/memory.current", "100\n"}, {"u/memory.max", "max\n"}}, 20 * kGiB},
-      {"v2 cache", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "2147483648\n"},
-                    {"u/user/app/memory.current", "2147483648\n"},
-                    {"u/user/app/memory.stat", "anon 1\nactive_file 5\ninactive_file 1073741824\n"}}, kGiB},
-      {"v2 over", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "1000\n"},
-                   {"u/user/app/memory.current", "5000\n"}}, 0},
-      {"v2 MemAvailable", {{"meminfo", "MemAvailable: 524288 kB\n"}, {"cgroup", v2}, {"mounts", v2Mount},
-                           {"u/user/app/memory.max", "2147483648\n"}, {"u/user/app/memory.current", "0\n"}}, 512 * kMiB},
-      {"v1", {{"meminfo", meminfo20}, {"cgroup", v1}, {"mounts", v1Mount},
-              {"m/sess/memory.limit_in_bytes", "2147483648\n"}, {"m/sess/memory.usage_in_bytes", "1610612736\n"},
-              {"m/sess/memory.stat", "cache 9\ntotal_inactive_file 268435456\n"},
-              {"m/memory.limit_in_bytes", "9223372036854771712\n"}, {"m/memory.usage_in_bytes", "99999999\n"}},
-       768 * kMiB},
-      {"missing cgroup files", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}}, 20 * kGiB},
-      {"no usage", {{"meminfo", meminfo20}, {"cgroup", v2}, {"mounts", v2Mount}, {"u/user/app/memory.max", "1000\n"}},
+      {"v2", false, {{"u/user/app/memory.max", "2147483648\n"}, {"u/user/app/memory.current", "1073741824\n"}}, kGiB},
+      {"v2 parent", false, {{"u/user/app/memory.max", "max\n"}, {"u/user/app/memory.current", "100\n"},
+                            {"u/user/memory.max", "1073741824\n"}, {"u/user/memory.current", "536870912\n"}}, 512 * kMiB},
+      {"v2 max", false, {{"u/user/app/memory.max", "max\n"}, {"u/user/app/memory.current", "1\n"}, {"u/memory.max", "max"}},
        20 * kGiB},
-      {"nothing", {}, UINT64_MAX},
+      {"v2 cache", false, {{"u/user/app/memory.max", "2147483648\n"}, {"u/user/app/memory.current", "2147483648\n"},
+                           {"u/user/app/memory.stat", "anon 1\nactive_file 5\ninactive_file 1073741824\n"}}, kGiB},
+      {"v2 over", false, {{"u/user/app/memory.max", "1000\n"}, {"u/user/app/memory.current", "5000\n"}}, 0},
+      {"v2 MemAvailable", false, {{"meminfo", "MemAvailable: 524288 kB\n"}, {"u/user/app/memory.max", "2147483648\n"},
+                                  {"u/user/app/memory.current", "0\n"}}, 512 * kMiB},
+      {"v1", true, {{"m/sess/memory.limit_in_bytes", "2147483648\n"}, {"m/sess/memory.usage_in_bytes", "1610612736\n"},
+                    {"m/sess/memory.stat", "cache 9\ntotal_inactive_file 268435456\n"},
+                    {"m/memory.limit_in_bytes", "9223372036854771712\n"}, {"m/memory.usage_in_bytes", "99999999\n"}},
+       768 * kMiB},
+      {"missing cgroup files", false, {}, 20 * kGiB},
+      {"no usage", false, {{"u/user/app/memory.max", "1000\n"}}, 20 * kGiB},
+      {"nothing", false, {{"meminfo", ""}, {"cgroup", ""}}, UINT64_MAX},
   };
   for (const Case& c : cases) {
     support::TempDir dir;
-    for (auto [name, text] : c.files) {
-      for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, dir.path());
+    Files files = {{"meminfo", "MemAvailable: 20971520 kB\n"},
+                   {"cgroup", c.v1 ? "4:memory:/sess\n0::/\n" : "0::/user/app\n"},
+                   {"mounts", c.v1 ? "cgroup " + dir.File("m") + " cgroup rw,relatime,memory 0 0\n"
+                                   : "cgroup2 " + dir.File("u") + " cgroup2 rw,nosuid 0 0\n"}};
+    files.insert(files.begin(), c.files.begin(), c.files.end());  // the row's own figures come first
+    for (const auto& [name, text] : files) {
+      if (fs::exists(dir.File(name))) continue;
       fs::create_directories(fs::path(dir.File(name)).parent_path());
       toolkit_test::WriteFile(dir.File(name), std::vector<uint8_t>(text.begin(), text.end()));
     }
-    const platform::MemoryFiles files{dir.File("meminfo"), dir.File("cgroup"), dir.File("mounts")};
-    EXPECT_EQ(platform::MemoryBudget(files), c.budget) << c.what;
+    const platform::MemoryFiles where{dir.File("meminfo"), dir.File("cgroup"), dir.File("mounts")};
+    EXPECT_EQ(platform::MemoryBudget(where), c.budget) << c.what;
   }
 }
 
