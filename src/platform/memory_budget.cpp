@@ -100,9 +100,9 @@ std::string JoinCgroupPath(std::string_view mount, std::string_view path) {
 std::optional<uint64_t> LevelRoom(const std::string& dir, bool v2) {
   // "max" (no limit) is no number, as a missing file is none.
   const auto limitText = ReadSmallFile(dir + (v2 ? "/memory.max" : "/memory.limit_in_bytes"));
-  const auto limit = limitText ? Number(*limitText) : std::nullopt;
   const auto usageText = ReadSmallFile(dir + (v2 ? "/memory.current" : "/memory.usage_in_bytes"));
-  const auto usage = usageText ? Number(*usageText) : std::nullopt;
+  if (!limitText || !usageText) return std::nullopt;
+  const std::optional<uint64_t> limit = Number(*limitText), usage = Number(*usageText);
   if (!limit || !usage) return std::nullopt;
   uint64_t used = *usage;
   if (const auto stat = ReadSmallFile(dir + "/memory.stat")) {
