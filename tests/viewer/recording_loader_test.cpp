@@ -387,7 +387,7 @@ TEST(MemoryRule, CgroupLimitsBoundTheBudget) {
        768 * kMiB},
       {"missing cgroup files", false, {}, 20 * kGiB},
       {"no usage", false, {{"u/user/app/memory.max", "1000\n"}}, 20 * kGiB},
-      {"nothing", false, {{"meminfo", ""}, {"cgroup", ""}}, UINT64_MAX},
+      {"nothing", false, {{"meminfo", "\n"}, {"cgroup", "\n"}}, UINT64_MAX},
   };
   for (const Case& c : cases) {
     support::TempDir dir;
