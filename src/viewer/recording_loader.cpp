@@ -139,7 +139,6 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
   const uint64_t room = samples.RoomForArrays();
   if (chosen > 0 && capacity * sizeof(float) > room) {
     report.status = LoadStatus::NoMemory;
-    report.samplesLeftOut = 0;
     report.checkText = LoadFailureText(report.status, s) + NoRoomForAChannelText(capacity * sizeof(float), room);
     return report;
   }
