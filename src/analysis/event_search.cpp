@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/memory_budget.h"
 #include "toolkit/format_text.h"
 #include "viewer/view_envelope.h"
 
@@ -76,7 +77,11 @@ void Method0(const SetupRecord& s, const float* x, const Geometry& g, toolkit::T
   // times the filter itself.
   static thread_local std::vector<float> scratch;
   try {
-    if (scratch.size() < size_t{s.Samples} + 50) {
+    // The ratios come one a short window; the copy only when the kept one is too short.
+    const bool grow = scratch.size() < size_t{s.Samples} + 50;
+    platform::CheckWorkingSpace(static_cast<uint64_t>((s.Nk - g.nn) / S + 1) * sizeof(double) +
+                                (grow ? (uint64_t{s.Samples} + 50) * sizeof(float) : 0));
+    if (grow) {
       scratch.clear();
       scratch.shrink_to_fit();
       scratch.resize(size_t{s.Samples} + 50);
@@ -123,6 +128,8 @@ void Method1(const SetupRecord& s, const float* x, const Geometry& g, toolkit::T
   }
   std::vector<double> r;
   try {
+    platform::CheckWorkingSpace(static_cast<uint64_t>((s.Nk - g.nn) / std::max(n / 32, 1) + 1) * sizeof(double) +
+                                2 * (uint64_t(n) + 10) * sizeof(float));
     r = SpectralRatios(x, g.nn, s.Nk, n, k1, k2, funk);
   } catch (const std::bad_alloc&) {
     out.error = "Нет памяти для массивов";

@@ -5,6 +5,7 @@
 
 #include "analysis/checked_file.h"
 #include "analysis/finite_cells.h"
+#include "platform/memory_budget.h"
 #include "toolkit/fft_core.h"
 #include "toolkit/format_text.h"
 #include "toolkit/funk.h"
@@ -102,6 +103,9 @@ void SmoothThreePoint(float* y, int32_t n, int passes) {
 SwanMap ComputeSwanMap(const float* x, int64_t available, int64_t start, double dt, const SwanSettings& s,
                        const std::function<void(const SwanRowView&)>& onRow) {
   const int32_t N = s.N;
+  // The map, the signal, four transforms, the filter and the complex response.
+  platform::CheckWorkingSpace(uint64_t{kSwanRows} * kSwanColumns * sizeof(float) +
+                              uint64_t(std::max(N, 0)) * (6 * sizeof(float) + sizeof(std::complex<double>)));
   SwanMap map;
   map.N = N;
   map.M = N / kSwanColumns;

@@ -3,6 +3,7 @@
 #include <numbers>
 #include <vector>
 
+#include "platform/memory_budget.h"
 #include "toolkit/fft_core.h"
 #include "toolkit/funk.h"
 #include "toolkit/section_filter.h"
@@ -134,6 +135,7 @@ void TFunk::PotterFilter(float* data, uint32_t samples, int16_t N, uint16_t type
   const std::vector<double> h = PotterTaps(n, type, f1, f2, dt);
 
   // Copy with n repetitions of the first and last sample on either side.
+  platform::CheckWorkingSpace((uint64_t{samples} + 2 * uint64_t(n)) * sizeof(float));
   std::vector<float> padded(static_cast<size_t>(samples) + 2 * static_cast<size_t>(n));
   std::fill(padded.begin(), padded.begin() + n, data[0]);
   std::copy(data, data + samples, padded.begin() + n);

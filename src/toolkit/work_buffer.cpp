@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "platform/memory_budget.h"
+
 namespace toolkit {
 
 namespace {
@@ -13,6 +15,7 @@ constexpr size_t kMappedFrom = 2 * kHugePage;
 }  // namespace
 
 WorkBuffer::WorkBuffer(size_t bytes) {
+  platform::CheckWorkingSpace(bytes);
   if (bytes < kMappedFrom) {
     data_ = std::calloc(bytes == 0 ? 1 : bytes, 1);
     if (data_ == nullptr) throw std::bad_alloc();

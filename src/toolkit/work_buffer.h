@@ -9,7 +9,9 @@ namespace toolkit {
 
 class WorkBuffer {
  public:
-  // Zeroed memory of the given size. Throws std::bad_alloc when it cannot be had.
+  // Zeroed memory of the given size. Throws std::bad_alloc when it cannot be had, or when it is more
+  // than the memory budget allows (platform::CheckWorkingSpace): under a memory limit an allocation
+  // does not fail, the process is killed when the pages are touched.
   explicit WorkBuffer(size_t bytes);
   ~WorkBuffer();
   WorkBuffer(const WorkBuffer&) = delete;

@@ -15,6 +15,13 @@ int FirstUnusableCoefficient(std::span<const toolkit::CHANNEL_HEADER> channels) 
   return -1;
 }
 
+int FirstUnusableCoefficient(std::span<const toolkit::CHANNEL_HEADER> channels, std::span<const uint16_t> used) {
+  for (const uint16_t c : used) {
+    if (c < channels.size() && !UsableCoefficient(channels[c].Coef)) return c;
+  }
+  return -1;
+}
+
 std::string UnusableCoefficientText(int channel, double coef) {
   return toolkit::FormatText("коэффициент канала %d не годится: %g", channel, coef);
 }

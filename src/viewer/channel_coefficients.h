@@ -1,5 +1,6 @@
 #pragma once
 // The conversion coefficients of a file's channel headers that the loaders may scale samples by.
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -16,6 +17,10 @@ bool UsableCoefficient(double coef);
 
 // The first channel header whose coefficient is not usable; -1 when every one is.
 int FirstUnusableCoefficient(std::span<const toolkit::CHANNEL_HEADER> channels);
+// The first file channel among `used` (indices into `channels`) whose coefficient is not usable; -1 when
+// every one is. A load asks only for the channels whose samples it scales, so a damaged coefficient of a
+// channel left out, or of a file read without coefficients, keeps the file readable (and repairable).
+int FirstUnusableCoefficient(std::span<const toolkit::CHANNEL_HEADER> channels, std::span<const uint16_t> used);
 
 // Why a file is refused: "коэффициент канала <c> не годится: <value>".
 std::string UnusableCoefficientText(int channel, double coef);

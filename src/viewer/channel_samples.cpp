@@ -3,10 +3,9 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
 #include <cstdlib>
-#include <string>
+
+#include "platform/memory_budget.h"
 
 namespace viewer {
 
@@ -28,35 +27,6 @@ float* AllocateFloats(size_t count) {
 }
 
 }  // namespace
-
-std::optional<uint64_t> MemAvailableBytes(std::string_view meminfo) {
-  constexpr std::string_view kKey = "MemAvailable:";
-  for (size_t at = 0; at < meminfo.size();) {
-    size_t end = meminfo.find('\n', at);
-    if (end == std::string_view::npos) end = meminfo.size();
-    std::string_view line = meminfo.substr(at, end - at);
-    at = end + 1;
-    if (!line.starts_with(kKey)) continue;
-    line.remove_prefix(kKey.size());
-    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
-    uint64_t kib = 0;
-    const auto r = std::from_chars(line.data(), line.data() + line.size(), kib);
-    if (r.ec != std::errc() || kib > UINT64_MAX / 1024) return std::nullopt;
-    return kib * 1024;
-  }
-  return std::nullopt;
-}
-
-uint64_t SystemMemoryForArrays() {
-  std::FILE* f = std::fopen("/proc/meminfo", "r");
-  if (f == nullptr) return UINT64_MAX;
-  std::string text(8192, '\0');
-  text.resize(std::fread(text.data(), 1, text.size(), f));
-  std::fclose(f);
-  const std::optional<uint64_t> available = MemAvailableBytes(text);
-  if (!available) return UINT64_MAX;
-  return *available > kMemoryMargin ? *available - kMemoryMargin : 0;
-}
 
 bool ChannelSamples::Allocate(size_t i, size_t count) {
   if (i >= arrays_.size()) return false;
@@ -90,10 +60,11 @@ size_t ChannelSamples::Provide(size_t wanted, size_t count) {
 }
 
 uint64_t ChannelSamples::RoomForArrays() const {
-  if (!memory_) return UINT64_MAX;
+  const uint64_t floats = budget_ > UINT64_MAX / sizeof(float) ? UINT64_MAX : uint64_t{budget_} * sizeof(float);
+  if (!memory_) return floats;
   const uint64_t held = uint64_t{held_} * sizeof(float);
   const uint64_t room = memory_();
-  return room > UINT64_MAX - held ? UINT64_MAX : room + held;
+  return std::min(floats, room > UINT64_MAX - held ? UINT64_MAX : room + held);
 }
 
 void ChannelSamples::Free(size_t i) {
@@ -109,7 +80,7 @@ void ChannelSamples::FreeAll() {
 }
 
 ChannelSamples& GlobalChannelSamples() {
-  static ChannelSamples samples(SIZE_MAX, SystemMemoryForArrays);
+  static ChannelSamples samples(SIZE_MAX, platform::MemoryForNewData);
   return samples;
 }
 

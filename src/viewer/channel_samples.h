@@ -7,23 +7,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <string_view>
 #include <utility>
 
 #include "toolkit/recording_file.h"
 
 namespace viewer {
-
-// Memory kept free for the rest of the program and the system when channel arrays are sized.
-inline constexpr uint64_t kMemoryMargin = uint64_t{256} << 20;
-
-// Bytes of MemAvailable in the text of /proc/meminfo, or nothing when the line is missing.
-std::optional<uint64_t> MemAvailableBytes(std::string_view meminfo);
-// Bytes new channel arrays may take now: the system's MemAvailable less kMemoryMargin (no bound when
-// /proc/meminfo cannot be read). With overcommit an allocation never fails by itself, so this is what
-// decides how much a load may take before the read touches the pages.
-uint64_t SystemMemoryForArrays();
 
 class ChannelSamples {
  public:
@@ -34,8 +22,8 @@ class ChannelSamples {
   using MemorySource = std::function<uint64_t()>;
 
   // `floatBudget` bounds the floats all arrays together may hold (an allocation beyond it fails as if
-  // memory had run out); `memory` says what the system can give (the program's table asks the system,
-  // SystemMemoryForArrays; without it there is no bound).
+  // memory had run out); `memory` says what the system can give (the program's table asks the memory
+  // budget, platform::MemoryForNewData; without it there is no bound).
   explicit ChannelSamples(size_t floatBudget = SIZE_MAX, MemorySource memory = {})
       : budget_(floatBudget), memory_(std::move(memory)) {}
   ~ChannelSamples() { FreeAll(); }
@@ -57,7 +45,8 @@ class ChannelSamples {
   // array; every place above is empty.
   size_t Provide(size_t wanted, size_t count);
   // Bytes a load may give its arrays: what the system can give plus the arrays held, which the load
-  // frees or takes over (UINT64_MAX without a bound).
+  // frees or takes over, within the float budget (UINT64_MAX without a bound). A load that cannot have
+  // one array of this size refuses before it frees anything.
   uint64_t RoomForArrays() const;
   // Frees the array of place `i`.
   void Free(size_t i);
@@ -72,7 +61,7 @@ class ChannelSamples {
   MemorySource memory_;
 };
 
-// The program-wide table (bounded by SystemMemoryForArrays), read by the main window, the processing commands
+// The program-wide table (bounded by platform::MemoryForNewData), read by the main window, the processing commands
 // and the analysis windows.
 ChannelSamples& GlobalChannelSamples();
 

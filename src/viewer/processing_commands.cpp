@@ -6,6 +6,7 @@
 #include <new>
 #include <numbers>
 
+#include "platform/memory_budget.h"
 #include "toolkit/civil_date.h"
 #include "toolkit/fil_batt.h"
 #include "toolkit/fft_core.h"
@@ -84,6 +85,7 @@ CommandResult FitCommand(SetupRecord& setup, float* const* k, bool sumOf12) {
   std::vector<float> x;
   const float* xs = k[1] + r.first;
   if (sumOf12) {
+    platform::CheckWorkingSpace(static_cast<uint64_t>(r.size()) * sizeof(float));
     x.resize(static_cast<size_t>(r.size()));
     for (int64_t n = 0; n < r.size(); ++n) x[n] = k[1][r.first + n] + k[2][r.first + n];
     xs = x.data();

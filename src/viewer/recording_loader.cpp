@@ -104,20 +104,24 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
     report.status = LoadStatus::ShortChannelHeader;
     return report;
   }
-  if (const int bad = FirstUnusableCoefficient(std::span(channels, width)); bad >= 0) {
-    report.status = LoadStatus::BadCoefficient;
-    report.checkText = LoadFailureText(report.status, s) + UnusableCoefficientText(bad, channels[bad].Coef);
-    return report;
+  // The file channel of each channel in memory; a map entry beyond the file takes its last channel.
+  const uint16_t chosen = std::min<uint16_t>(s.LoadChannels, toolkit::kMaxChannels);
+  uint16_t fileChannel[toolkit::kMaxChannels];
+  for (uint16_t j = 0; j < chosen; ++j) fileChannel[j] = std::min<uint16_t>(s.ChannelMap[j], width - 1);
+  // Only a coefficient that would scale samples refuses the file; the others stay in the headers as they
+  // are, for the header editor to mend.
+  if (s.UseCoefficients != 0) {
+    if (const int bad = FirstUnusableCoefficient(std::span(channels, width), std::span(fileChannel, chosen));
+        bad >= 0) {
+      report.status = LoadStatus::BadCoefficient;
+      report.checkText = LoadFailureText(report.status, s) + UnusableCoefficientText(bad, channels[bad].Coef);
+      return report;
+    }
   }
   const uint64_t framesInFile = FramesInFile(file.get(), width);
   // The read's own memory is taken before the record changes, so that running out of it leaves the
   // record as it was.
   std::vector<int32_t> portion(PortionFrames(width) * width);
-
-  // Everything is read that can fail without a way on; now the record in memory is replaced.
-  s.ChannelCount = std::min<uint16_t>(s.LoadChannels, toolkit::kMaxChannels);
-  s.StationMode = 0;
-  s.CursorMode = 0;
 
   // Arrays are sized from the file's frame count as chosen, but never beyond what the file holds; a
   // count the record's 32 bits could not hold is the file's own. What a record may hold is read, and the
@@ -130,6 +134,19 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
     frames = limit;
   }
   const uint64_t capacity = frames + ChannelSamples::kSpare;
+  // Not even one channel fits in what memory allows: said before a frame is read, and the record in
+  // memory stays.
+  const uint64_t room = samples.RoomForArrays();
+  if (chosen > 0 && capacity * sizeof(float) > room) {
+    report.status = LoadStatus::NoMemory;
+    report.checkText = LoadFailureText(report.status, s) + NoRoomForAChannelText(capacity * sizeof(float), room);
+    return report;
+  }
+
+  // Everything is read that can fail without a way on; now the record in memory is replaced.
+  s.ChannelCount = chosen;
+  s.StationMode = 0;
+  s.CursorMode = 0;
   const uint16_t wanted = s.ChannelCount;
   // The previous load's arrays go from the top down; those of the same size are taken over.
   const auto obtained = static_cast<uint16_t>(samples.Provide(wanted, capacity));
@@ -146,15 +163,16 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
     s.FileChannels[k] = channels[k];
     s.FileChannels[k].Name[22] = 0;  // names keep at most 22 characters
   }
-  uint16_t fileChannel[toolkit::kMaxChannels];
   for (uint16_t j = 0; j < s.ChannelCount; ++j) {
-    fileChannel[j] = std::min<uint16_t>(s.ChannelMap[j], width - 1);
     s.MemChannels[j] = s.FileChannels[fileChannel[j]];
     s.MemCoef[j] = s.UseCoefficients != 0 ? s.MemChannels[j].Coef : 1.0;
   }
   funk.DecodeTimeStamp(header.StartTicks, 0.0, 0);
 
-  s.Samples = ReadFrames(file.get(), s, width, fileChannel, samples, static_cast<uint32_t>(frames), portion);
+  // Without a single array (an allocation that failed all the same) the file is not read.
+  s.Samples = s.ChannelCount == 0
+                  ? 0
+                  : ReadFrames(file.get(), s, width, fileChannel, samples, static_cast<uint32_t>(frames), portion);
   // The floats past the samples read hold zeros rather than whatever the allocation left there.
   for (uint16_t j = 0; j < s.ChannelCount; ++j) {
     std::fill(samples[j] + s.Samples, samples[j] + samples.Capacity(j), 0.0f);
@@ -185,6 +203,7 @@ std::string LoadFailureText(LoadStatus status, const SetupRecord& s) {
     case LoadStatus::ShortChannelHeader:
       return toolkit::FormatText("Файл %s обрывается в заголовках CHANNEL_HEADER", name.c_str());
     case LoadStatus::BadCoefficient:
+    case LoadStatus::NoMemory:
       return toolkit::FormatText("Файл %s не прочитан: ", name.c_str());
   }
   return {};
@@ -206,6 +225,13 @@ std::string SamplesLeftOutText(const SetupRecord& s, uint64_t leftOut) {
       "Файл %s длиннее, чем может показать программа: прочитаны первые %u отсчётов каждого канала, "
       "последние %llu отсчётов не прочитаны.",
       RecordingPath(s).c_str(), s.Samples, static_cast<unsigned long long>(leftOut));
+}
+
+std::string NoRoomForAChannelText(uint64_t arrayBytes, uint64_t room) {
+  constexpr double kMiB = 1024.0 * 1024.0;
+  return toolkit::FormatText("памяти не хватает ни на один канал (нужно %.1f МБ, можно взять %.1f МБ); "
+                             "в памяти осталась прежняя запись.",
+                             static_cast<double>(arrayBytes) / kMiB, static_cast<double>(room) / kMiB);
 }
 
 std::string MemoryShortText(int channelsKept) { return toolkit::FormatText(" память на %d", channelsKept); }

@@ -16,7 +16,8 @@ enum class LoadStatus {
   ShortMainHeader,     // the file ends inside its main header
   BadHeader,           // CheckMainHeader refuses the main header (text in LoadReport::checkText)
   ShortChannelHeader,  // the file ends inside its channel headers
-  BadCoefficient,      // a channel's coefficient is not a number or absurdly large (text in checkText)
+  BadCoefficient,      // a loaded channel's coefficient is not a number or absurdly large (text in checkText)
+  NoMemory,            // memory allows not even one channel's array (text in checkText)
 };
 
 // Samples per channel a record in memory may hold: the visible range Nn ... Nk and every index into the
@@ -25,7 +26,8 @@ inline constexpr uint64_t kMaxRecordSamples = INT32_MAX - ChannelSamples::kSpare
 
 struct LoadReport {
   LoadStatus status = LoadStatus::Ok;
-  std::string checkText;     // CheckMainHeader's text for the file's header; for BadCoefficient the refusal
+  std::string checkText;     // CheckMainHeader's text for the file's header; for BadCoefficient and
+                             // NoMemory the refusal
   bool memoryShort = false;  // fewer arrays were obtained than channels chosen
   int channelsKept = 0;      // channels in memory after the load
   std::string testSignalText;  // why the test signal could not be made (empty: made or not asked for)
@@ -60,6 +62,9 @@ LoadReport LoadRecording(toolkit::SetupRecord& setup, ChannelSamples& samples, t
 
 // The message after a load that left the end of the file out: the file, the samples read and those not.
 std::string SamplesLeftOutText(const toolkit::SetupRecord& setup, uint64_t leftOut);
+
+// Why a read takes nothing: one array of `arrayBytes` is more than the `room` memory allows.
+std::string NoRoomForAChannelText(uint64_t arrayBytes, uint64_t room);
 
 // The message shown when fewer arrays than channels could be allocated.
 std::string MemoryShortText(int channelsKept);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/cp1251.h"
+#include "platform/memory_budget.h"
 #include "toolkit/fft_core.h"
 #include "toolkit/format_text.h"
 
@@ -128,6 +129,7 @@ std::string CorrectResponse(float* channel, uint32_t n, double dt, const Respons
 
   // The transform is the power of two that holds n samples, although samples 0 ... n - 2 go into it.
   const uint32_t N = toolkit::fft::NextPowerOfTwo(n);
+  platform::CheckWorkingSpace(2 * (uint64_t{N} + 10) * sizeof(float));
   std::vector<float> re(N + 10, 0.0f), im(N + 10, 0.0f);
   std::copy(channel, channel + (n - 1), re.begin());
   funk.Fft(-1, static_cast<int32_t>(N), re.data(), im.data());

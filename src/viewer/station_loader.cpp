@@ -9,6 +9,7 @@
 #include "viewer/channel_coefficients.h"
 #include "viewer/directory_recordings.h"
 #include "viewer/frame_convert.h"
+#include "viewer/recording_loader.h"
 #include "viewer/test_signal.h"
 
 namespace viewer {
@@ -94,14 +95,18 @@ int LoadStationFiles(SetupRecord& s, const std::string& dir, const std::string& 
       out.listing.push_back(name + ": заголовки каналов не прочитаны, файл пропущен");
       continue;
     }
-    if (const int bad = FirstUnusableCoefficient(std::span(heads, h.Channels)); bad >= 0) {
-      out.listing.push_back(name + ": " + UnusableCoefficientText(bad, heads[bad].Coef) + ", файл пропущен");
-      continue;
-    }
     const bool mapFits = std::all_of(map, map + channels, [&](uint16_t c) { return c < h.Channels; });
     if (!mapFits) {
       out.listing.push_back(toolkit::FormatText("%s: в файле %u каналов, файл пропущен", name.c_str(),
                                                 unsigned{h.Channels}));
+      continue;
+    }
+    // Only a coefficient that would scale samples of the interval passes the file over.
+    if (const int bad = s.UseCoefficients != 0
+                            ? FirstUnusableCoefficient(std::span(heads, h.Channels), std::span(map, channels))
+                            : -1;
+        bad >= 0) {
+      out.listing.push_back(name + ": " + UnusableCoefficientText(bad, heads[bad].Coef) + ", файл пропущен");
       continue;
     }
     for (uint16_t k = 0; k < h.Channels; ++k) heads[k].Name[22] = 0;
@@ -217,6 +222,9 @@ StationReadOutcome CheckStationReadLimits(SetupRecord& s, ChannelSamples& sample
   // allocation keeps fewer channels.
   const uint64_t room = samples.RoomForArrays();
   if (hours * perHour > room) hours = static_cast<uint16_t>(std::max<uint64_t>(room / perHour, 1));
+  // Not even one channel of the interval fits: said before anything is freed or read.
+  const uint64_t arrayBytes = (uint64_t{hours} * rate * 3600 + ChannelSamples::kSpare) * sizeof(float);
+  if (arrayBytes > room) return refuse("нельзя показать: " + NoRoomForAChannelText(arrayBytes, room));
   if (hours < s.StationHours)
     out.messages.push_back(
         {toolkit::FormatText("можно показать только %u минут", unsigned{hours} * 60), kLimitCaption, true});

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "platform/memory_budget.h"
 #include "reference_arrays.h"
 
 namespace {
@@ -90,6 +91,11 @@ TEST(CorrelationTest, RefusedInputsLeaveTheChannel) {
   EXPECT_EQ(a, before);
   EXPECT_NE(CorrelateChannels(silent.data(), silent.data(), 500, funk, nullptr), "");
   EXPECT_EQ(silent, std::vector<float>(500, 0.0f));
+  {
+    const platform::ScopedMemoryForNewData budget(0);  // the transform's arrays are beyond the budget
+    EXPECT_EQ(CorrelateChannels(a.data(), a.data(), 500, funk, nullptr), "Нет памяти для массивов");
+    EXPECT_EQ(a, before);
+  }
   std::vector<float> one{5.0f, 7.0f};
   EXPECT_NE(CorrelateChannels(one.data(), one.data(), 1, funk, nullptr), "");
   EXPECT_EQ(one[0], 5.0f);

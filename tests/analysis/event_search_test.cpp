@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "platform/memory_budget.h"
 #include "reference_arrays.h"
 #include "toolkit/format_text.h"
 
@@ -149,6 +150,7 @@ TEST(EventSearchTest, RefusedInputsDrawNothing) {
   struct Case {
     const char* what;
     void (*change)(toolkit::SetupRecord&);
+    uint64_t memory = UINT64_MAX;  // what the memory budget gives for working space
   };
   const Case cases[] = {
       {"STA below one sample", [](toolkit::SetupRecord& s) { s.StaWindow = 0.0; }},
@@ -157,10 +159,13 @@ TEST(EventSearchTest, RefusedInputsDrawNothing) {
       {"hidden channel", [](toolkit::SetupRecord& s) { s.ShownEnd = 0; }},
       {"selection shorter than the windows", [](toolkit::SetupRecord& s) { s.Nk = 1050; }},
       {"method 1 window past the selection", [](toolkit::SetupRecord& s) { s.SearchMethod = 1; s.Nk = 200; }},
+      {"STA/LTA beyond the memory budget", [](toolkit::SetupRecord&) {}, 0},
+      {"spectral change beyond the memory budget", [](toolkit::SetupRecord& s) { s.SearchMethod = 1; }, 0},
   };
   for (const Case& c : cases) {
     toolkit::SetupRecord s = base;
     c.change(s);
+    const platform::ScopedMemoryForNewData budget(c.memory);
     const analysis::SearchDrawing d = SearchSpectralChange(s, x.data(), 0, 1200, 455, funk);
     EXPECT_NE(d.error, "") << c.what;
     EXPECT_TRUE(d.curve.empty()) << c.what;

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "../toolkit/python_reference.h"
+#include "platform/memory_budget.h"
 #include "scoped_work_dir.h"
 #include "toolkit/format_text.h"
 #include "toolkit/setup_record.h"
@@ -174,6 +175,9 @@ TEST(SpectralTimeAnalysis, LargeCountsAndSilenceAndFarFilters) {
     for (float v : map.cells) ASSERT_TRUE(std::isfinite(v));
     EXPECT_EQ(map.maxValue, 0.0f);
   }
+  // Working space beyond the memory budget is refused before it is taken.
+  const platform::ScopedMemoryForNewData budget(0);
+  EXPECT_THROW(analysis::ComputeSwanMap(x.data(), 4096, 0, 0.01, s), std::bad_alloc);
 }
 
 TEST(SpectralTimeAnalysis, SettingsAreBoundedAtUse) {

@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <sstream>
 
+#include "platform/memory_budget.h"
 #include "support/address_space_limit.h"
 #include "toolkit/python_reference.h"
 #include "viewer/command_memory.h"
@@ -442,38 +444,50 @@ TEST(Filters, TimeDomainFilterDrawsEachChannelThenWaitsAndRedraws) {
 }
 
 // Memory running out inside a command (the transform of a long channel): the command says so, the
-// channel and the settings are as they were, and the program goes on.
+// channel and the settings are as they were, and the program goes on. Under a memory limit nothing fails
+// to allocate: the working space beyond the memory budget is refused before it is taken.
 TEST(Filters, OutOfMemoryLeavesChannelsAndSettings) {
-  if (!support::kAddressSpaceLimitWorks) GTEST_SKIP() << "the sanitizers reserve the address space";
   // Its transform needs 64 MiB, more than the memory earlier tests may have left free in the heap (which
   // the limit does not count).
   constexpr uint32_t kSamples = uint32_t{1} << 23;
   toolkit::TFunk funk;
-  Record r(2, kSamples);
-  for (uint32_t n = 0; n < kSamples; ++n) r.data[0][n] = r.data[1][n] = static_cast<float>(n % 97);
+  Record r(3, kSamples);
+  for (uint32_t n = 0; n < kSamples; ++n) r.data[0][n] = r.data[1][n] = r.data[2][n] = static_cast<float>(n % 97);
   r.s->Channel = 0;
   r.s->FilterLow = 5.0;
   r.s->PotterHalfLength = 100;
-  const std::vector<float> before = r.data[0];
+  r.s->Nn = 0;
+  r.s->Nk = static_cast<int32_t>(kSamples);
+  const std::vector<std::vector<float>> before = r.data;
   const auto setupBefore = std::make_unique<toolkit::SetupRecord>(*r.s);
   auto unchanged = [&] {
-    return r.data[0] == before &&
-           std::memcmp(r.s.get(), setupBefore.get(), sizeof(toolkit::SetupRecord)) == 0;
+    return r.data == before && std::memcmp(r.s.get(), setupBefore.get(), sizeof(toolkit::SetupRecord)) == 0;
   };
-  support::ExpectWithinAddressSpace(size_t{8} << 20, [&] {
+  auto refusedWithin = [&](const std::function<CommandResult()>& command) {
     const CommandResult res = viewer::RunWithinMemory(*r.s, [&] {
       r.s->Channel = 1;  // a setting changed before the allocation is put back
-      return viewer::FrequencyDomainCommand(*r.s, r.k(), funk, 0);
+      return command();
     });
     return res.messages == std::vector<std::string>{viewer::kCommandOutOfMemoryText} && !res.redraw &&
            unchanged();
-  });
-  support::ExpectWithinAddressSpace(size_t{8} << 20, [&] {
+  };
+  auto filterRefused = [&] {
     viewer_test::RecordingHost host;
     viewer::RunTimeDomainFilter(*r.s, r.k(), funk, false, host);
     return host.calls.size() > 2 && host.calls[0].find("Не хватает памяти") != std::string::npos &&
            host.calls[1] == "message жми" && unchanged();
+  };
+  {
+    const platform::ScopedMemoryForNewData budget(size_t{8} << 20);
+    EXPECT_TRUE(refusedWithin([&] { return viewer::FrequencyDomainCommand(*r.s, r.k(), funk, 0); }));
+    EXPECT_TRUE(refusedWithin([&] { return viewer::SubtractDifferenceChannels(*r.s, r.k()); }));
+    EXPECT_TRUE(filterRefused());
+  }
+  if (!support::kAddressSpaceLimitWorks) GTEST_SKIP() << "the sanitizers reserve the address space";
+  support::ExpectWithinAddressSpace(size_t{8} << 20, [&] {
+    return refusedWithin([&] { return viewer::FrequencyDomainCommand(*r.s, r.k(), funk, 0); });
   });
+  support::ExpectWithinAddressSpace(size_t{8} << 20, filterRefused);
   EXPECT_EQ(viewer::RunCatchingOutOfMemory([] { throw std::bad_alloc(); }), viewer::kOutOfMemoryStoppedText);
   EXPECT_EQ(viewer::RunCatchingOutOfMemory([] {}), "");
 }

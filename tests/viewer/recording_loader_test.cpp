@@ -1,13 +1,20 @@
 // Loading a recording into memory: files built byte by byte here, read back through the loader.
 #include "viewer/recording_loader.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <bit>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 #include <random>
 
+#include "platform/memory_budget.h"
+#include "support/temp_dir.h"
 #include "toolkit/header_bytes.h"
 
 namespace fs = std::filesystem;
@@ -248,16 +255,39 @@ TEST_F(LoaderTest, RefusedOrUnreadableFilesLeaveThePreviousRecordInPlace) {
   EXPECT_EQ(setup_->ChannelCount, 2);
   EXPECT_EQ(samples_[1], kept);
 
-  // A coefficient no instrument has refuses the file, also on a channel that would not be loaded.
+  // A coefficient no instrument has refuses the file only where it would scale a loaded channel (a map
+  // entry beyond the file takes the last one); elsewhere, or with coefficients off, the file opens with
+  // the coefficient kept in its header for the header editor.
+  struct CoefCase {
+    std::vector<uint16_t> map;
+    uint16_t useCoefficients;
+    bool refused;
+  };
+  const CoefCase coefCases[] = {{{1}, 1, true}, {{0, 7}, 1, true}, {{0}, 1, false}, {{0, 1}, 0, false}};
   for (const double coef : {double{NAN}, double{INFINITY}, -double{INFINITY}, 2e9, -1.5e300}) {
-    Choose("damaged файл.dat", Recording({{"a", 1.0}, {"b", coef}}, 4, Pattern), 4, {0});
-    r = Load();
-    EXPECT_EQ(r.status, LoadStatus::BadCoefficient) << coef;
-    EXPECT_NE(r.checkText.find("damaged файл.dat"), std::string::npos) << r.checkText;
-    EXPECT_NE(r.checkText.find("коэффициент канала 1 не годится"), std::string::npos) << r.checkText;
-    EXPECT_EQ(setup_->ChannelCount, 2);
-    EXPECT_EQ(samples_[1], kept);
-    EXPECT_EQ(samples_[1][5], static_cast<float>(Pattern(1, 5)));
+    for (const CoefCase& c : coefCases) {
+      Choose("good.dat", Recording({{"a", 1.0}, {"b", 1.0}}, 6, Pattern), 6, {0, 1});
+      ASSERT_EQ(Load().status, LoadStatus::Ok);
+      const float* held = samples_[1];
+      Choose("damaged файл.dat", Recording({{"a", 0.5}, {"b", coef}}, 4, Pattern), 4, c.map);
+      setup_->UseCoefficients = c.useCoefficients;
+      r = Load();
+      if (c.refused) {
+        EXPECT_EQ(r.status, LoadStatus::BadCoefficient) << coef << " " << c.map.size();
+        EXPECT_NE(r.checkText.find("damaged файл.dat"), std::string::npos) << r.checkText;
+        EXPECT_NE(r.checkText.find("коэффициент канала 1 не годится"), std::string::npos) << r.checkText;
+        EXPECT_EQ(setup_->ChannelCount, 2);
+        EXPECT_EQ(samples_[1], held);
+        EXPECT_EQ(samples_[1][5], static_cast<float>(Pattern(1, 5)));
+        continue;
+      }
+      ASSERT_EQ(r.status, LoadStatus::Ok) << coef << " " << c.map.size();
+      EXPECT_EQ(samples_[0][3], static_cast<float>(Pattern(0, 3) * (c.useCoefficients ? 0.5 : 1.0)));
+      if (c.map.size() > 1) {
+        EXPECT_EQ(samples_[1][3], static_cast<float>(Pattern(1, 3)));
+      }
+      EXPECT_EQ(std::bit_cast<uint64_t>(setup_->FileChannels[1].Coef), std::bit_cast<uint64_t>(coef));
+    }
   }
   // The largest coefficient taken keeps every scaled sample's square finite.
   Choose("large.dat", Recording({{"a", -1e9}}, 4, [](uint16_t, uint32_t) { return INT32_MIN; }), 4, {0});
@@ -284,6 +314,24 @@ TEST_F(LoaderTest, ChannelsThatGetNoArrayAreDroppedAndReported) {
     EXPECT_EQ((*small)[1][9], static_cast<float>(Pattern(1, 9)));
   }
   EXPECT_EQ(viewer::MemoryShortText(2), " память на 2");
+  // Room for not even one array (the arrays held count, as the load would free them): said before the
+  // file is read, and the record in memory stays.
+  uint64_t room = UINT64_MAX;
+  ChannelSamples tight(SIZE_MAX, [&room] { return room; });
+  Choose("k.dat", Recording({{"a", 1.0}}, 1, Pattern), 1, {0});
+  ASSERT_EQ(viewer::LoadRecording(*setup_, tight, funk_).status, LoadStatus::Ok);
+  const float* kept = tight[0];
+  room = kArrayBytes - (1 + ChannelSamples::kSpare) * sizeof(float) - 1;
+  Choose("j.dat", Recording({{"a", 1.0}, {"b", 1.0}, {"c", 1.0}}, 10, Pattern), 10, {0, 1, 2});
+  const auto refused = viewer::LoadRecording(*setup_, tight, funk_);
+  EXPECT_EQ(refused.status, LoadStatus::NoMemory);
+  EXPECT_EQ(refused.checkText, "Файл " + (dir_ / "j.dat").string() +
+                                   " не прочитан: памяти не хватает ни на один канал (нужно 0.0 МБ, можно взять 0.0 "
+                                   "МБ); в памяти осталась прежняя запись.");
+  EXPECT_EQ(setup_->ChannelCount, 1);
+  EXPECT_EQ(setup_->Samples, 1u);
+  EXPECT_EQ(tight[0], kept);
+  EXPECT_EQ(tight[0][0], static_cast<float>(Pattern(0, 0)));
   // Reading the record again takes its arrays over: no new memory is needed for them.
   ChannelSamples none(SIZE_MAX, [] { return uint64_t{0}; });
   EXPECT_EQ(none.Provide(2, 100), 0u);
@@ -306,8 +354,99 @@ TEST(MemoryRule, MemAvailableLessTheMargin) {
       {"MemAvailable:   lots kB\n", std::nullopt},
       {"MemAvailable:   99999999999999999999 kB\n", std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(viewer::MemAvailableBytes(c.text), c.bytes) << c.text;
-  EXPECT_LT(viewer::SystemMemoryForArrays(), UINT64_MAX);  // this machine's /proc/meminfo was read
+  for (const Case& c : cases) EXPECT_EQ(platform::MemAvailableBytes(c.text), c.bytes) << c.text;
+  EXPECT_LT(platform::MemoryBudget(), UINT64_MAX);  // this machine's /proc/meminfo was read
+}
+
+// The budget is the least of MemAvailable and the room of every level of the process's memory cgroups,
+// from figures laid in a folder: v2 and v1, a parent's limit, "max", the inactive file cache, usage beyond
+// the limit, missing files. The process is in "/user/app" of a v2 hierarchy at "u" (in "/sess" of a v1
+// memory hierarchy at "m" for the v1 rows); MemAvailable is 20 GiB unless a row gives "meminfo".
+TEST(MemoryRule, CgroupLimitsBoundTheBudget) {
+  constexpr uint64_t kGiB = uint64_t{1} << 30, kMiB = uint64_t{1} << 20;
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  struct Case {
+    const char* what;
+    bool v1;
+    Files files;
+    uint64_t budget;
+  } cases[] = {
+      {"v2", false, {{"u/user/app/memory.max", "2147483648\n"}, {"u/user/app/memory.current", "1073741824\n"}}, kGiB},
+      {"v2 parent", false, {{"u/user/app/memory.max", "max\n"}, {"u/user/app/memory.current", "100\n"},
+                            {"u/user/memory.max", "1073741824\n"}, {"u/user/memory.current", "536870912\n"}}, 512 * kMiB},
+      {"v2 max", false, {{"u/user/app/memory.max", "max\n"}, {"u/user/app/memory.current", "1\n"}, {"u/memory.max", "max"}},
+       20 * kGiB},
+      {"v2 cache", false, {{"u/user/app/memory.max", "2147483648\n"}, {"u/user/app/memory.current", "2147483648\n"},
+                           {"u/user/app/memory.stat", "anon 1\nactive_file 5\ninactive_file 1073741824\n"}}, kGiB},
+      {"v2 over", false, {{"u/user/app/memory.max", "1000\n"}, {"u/user/app/memory.current", "5000\n"}}, 0},
+      {"v2 MemAvailable", false, {{"meminfo", "MemAvailable: 524288 kB\n"}, {"u/user/app/memory.max", "2147483648\n"},
+                                  {"u/user/app/memory.current", "0\n"}}, 512 * kMiB},
+      {"v1", true, {{"m/sess/memory.limit_in_bytes", "2147483648\n"}, {"m/sess/memory.usage_in_bytes", "1610612736\n"},
+                    {"m/sess/memory.stat", "cache 9\ntotal_inactive_file 268435456\n"},
+                    {"m/memory.limit_in_bytes", "9223372036854771712\n"}, {"m/memory.usage_in_bytes", "99999999\n"}},
+       768 * kMiB},
+      {"missing cgroup files", false, {}, 20 * kGiB},
+      {"no usage", false, {{"u/user/app/memory.max", "1000\n"}}, 20 * kGiB},
+      {"nothing", false, {{"meminfo", "\n"}, {"cgroup", "\n"}}, UINT64_MAX},
+  };
+  for (const Case& c : cases) {
+    support::TempDir dir;
+    Files files = {{"meminfo", "MemAvailable: 20971520 kB\n"},
+                   {"cgroup", c.v1 ? "4:memory:/sess\n0::/\n" : "0::/user/app\n"},
+                   {"mounts", c.v1 ? "cgroup " + dir.File("m") + " cgroup rw,relatime,memory 0 0\n"
+                                   : "cgroup2 " + dir.File("u") + " cgroup2 rw,nosuid 0 0\n"}};
+    files.insert(files.begin(), c.files.begin(), c.files.end());  // the row's own figures come first
+    for (const auto& [name, text] : files) {
+      if (fs::exists(dir.File(name))) continue;
+      fs::create_directories(fs::path(dir.File(name)).parent_path());
+      toolkit_test::WriteFile(dir.File(name), std::vector<uint8_t>(text.begin(), text.end()));
+    }
+    const platform::MemoryFiles where{dir.File("meminfo"), dir.File("cgroup"), dir.File("mounts")};
+    EXPECT_EQ(platform::MemoryBudget(where), c.budget) << c.what;
+  }
+}
+
+// A real memory cgroup with a limit: a child process moved into it finds a budget within the limit.
+// Skipped where the process may not make a cgroup with the memory controller.
+TEST(MemoryRule, RealCgroupLimitBoundsTheBudgetOfAProcessInIt) {
+  constexpr uint64_t kLimit = uint64_t{256} << 20;
+  const auto groups = platform::ProcessMemoryCgroups({});
+  if (groups.empty()) GTEST_SKIP() << "no memory cgroup is mounted";
+  const platform::MemoryCgroup& own = groups.front();
+  const std::string child = own.dir + "/suite_budget_" + std::to_string(::getpid());
+  if (::mkdir(child.c_str(), 0755) != 0) GTEST_SKIP() << "cannot make a cgroup under " << own.dir;
+  auto write = [&](const std::string& file, const std::string& text) {
+    const int fd = ::open((child + "/" + file).c_str(), O_WRONLY | O_CLOEXEC);
+    const bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (fd >= 0) ::close(fd);
+    return ok;
+  };
+  if (!write(own.v2 ? "memory.max" : "memory.limit_in_bytes", std::to_string(kLimit))) {
+    ::rmdir(child.c_str());
+    GTEST_SKIP() << "the memory controller is not enabled for " << child;
+  }
+  int go[2], back[2];
+  ASSERT_EQ(::pipe(go), 0);
+  ASSERT_EQ(::pipe(back), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    char token = 0;
+    const uint64_t budget = ::read(go[0], &token, 1) == 1 ? platform::MemoryBudget() : 0;
+    _exit(::write(back[1], &budget, sizeof budget) == sizeof budget ? 0 : 1);
+  }
+  const bool moved = write("cgroup.procs", std::to_string(pid));
+  ASSERT_EQ(::write(go[1], "g", 1), 1);
+  uint64_t budget = 0;
+  const bool got = ::read(back[0], &budget, sizeof budget) == sizeof budget;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  for (int fd : {go[0], go[1], back[0], back[1]}) ::close(fd);
+  ::rmdir(child.c_str());
+  if (!moved) GTEST_SKIP() << "cannot move a process into " << child;
+  ASSERT_TRUE(got);
+  EXPECT_LE(budget, kLimit);
+  EXPECT_GT(budget, 0u);
 }
 
 TEST_F(LoaderTest, AbsoluteFileNamesIgnoreTheDataDirectory) {

@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "platform/memory_budget.h"
 #include "toolkit/python_reference.h"
 
 namespace {
@@ -195,6 +196,13 @@ TEST(ResponseCorrection, RefusedTablesAndAmplitudesChangeNothing) {
     EXPECT_EQ(CorrectResponse(y.data(), l.n, 0.01, unit, 0, funk), l.message) << l.n;
     for (float v : y) ASSERT_EQ(v, 3.0f);
   }
+  // The transform's arrays beyond the memory budget: refused as a failed allocation, before any sample is
+  // read.
+  const platform::ScopedMemoryForNewData budget(0);
+  std::vector<float> y(100, 3.0f);
+  toolkit::TFunk funk;
+  EXPECT_THROW(CorrectResponse(y.data(), 100, 0.01, unit, 0, funk), std::bad_alloc);
+  for (float v : y) ASSERT_EQ(v, 3.0f);
 }
 
 TEST(ResponseCorrection, InterpolationUsesTheRowsAroundX) {

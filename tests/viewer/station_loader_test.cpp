@@ -173,7 +173,8 @@ TEST_F(StationTest, PositionRoundsToTheNearestSampleAtRatesThatDoNotDivideTheTic
 }
 
 // The memory rule in 64 bits: one hour of 64 channels at 1 kHz passes, two are cut to one, one hour at
-// 10 kHz (9.2e9 bytes, beyond 32 bits) is refused and changes nothing.
+// 10 kHz (9.2e9 bytes, beyond 32 bits) is refused and changes nothing. Room for one channel-hour only:
+// the read keeps that channel.
 TEST_F(StationTest, MemoryRuleCutsOrRefusesTheInterval) {
   struct Case {
     uint16_t rate, hours;
@@ -183,33 +184,36 @@ TEST_F(StationTest, MemoryRuleCutsOrRefusesTheInterval) {
   } cases[] = {{1000, 1, false, 1, ""}, {1000, 2, false, 1, "можно показать только 60 минут"},
                {10000, 1, true, 1, "нельзя показать и одного часа"}};
   for (const Case& c : cases) {
-    ChannelSamples none(0);  // every allocation fails: only the limits are looked at
+    ChannelSamples one(3'600'000 + ChannelSamples::kSpare);  // allocations beyond one channel-hour fail
     s->Header.Rate = c.rate;
     s->LoadChannels = 64;
     s->StationHours = c.hours;
     s->ChannelCount = 5;
-    const auto out = viewer::CheckStationReadLimits(*s, none, funk, dir.path());
+    const auto out = viewer::CheckStationReadLimits(*s, one, funk, dir.path());
     EXPECT_EQ(s->StationHours, c.hoursAfter) << c.rate;
+    EXPECT_FALSE(out.recordLost);
     if (c.refused) {
       EXPECT_TRUE(out.refused);
-      EXPECT_FALSE(out.recordLost);
       EXPECT_EQ(s->ChannelCount, 5);  // the record in memory is untouched
     } else {
-      EXPECT_TRUE(out.recordLost);  // the allocation failed for every array
-      EXPECT_EQ(s->Samples, 0u);
+      EXPECT_FALSE(out.refused);
+      EXPECT_EQ(s->ChannelCount, 1);
+      EXPECT_EQ(s->Samples, 3'600'000u);
+      EXPECT_EQ(out.messages.back().text, " память на 1");
     }
     if (*c.message != 0) {
       ASSERT_FALSE(out.messages.empty());
       EXPECT_NE(out.messages[0].text.find(c.message), std::string::npos) << out.messages[0].text;
       EXPECT_EQ(out.messages[0].caption, "убавь число каналов");
     } else {
-      EXPECT_EQ(out.messages.size(), 1u);  // " память на 0" only
+      EXPECT_EQ(out.messages.size(), 1u);  // " память на 1" only
     }
   }
 }
 
 // What the system can give shortens the interval to whole hours, down to one; below one hour of all
-// channels fewer channels are read.
+// channels fewer channels are read; without room for one hour of one channel the read is refused before
+// anything is freed or read, and the record in memory stays.
 TEST_F(StationTest, AvailableMemoryShortensTheIntervalOrKeepsFewerChannels) {
   const uint64_t hour = uint64_t{4} * 100 * 3600;  // one channel at 100 Hz
   struct Case {
@@ -218,23 +222,37 @@ TEST_F(StationTest, AvailableMemoryShortensTheIntervalOrKeepsFewerChannels) {
     const char* message;
   } cases[] = {{hour * 3 * 5 / 2, 4, 2, 3, "можно показать только 120 минут"},
                {hour * 3 * 5 / 2, 2, 2, 3, nullptr},
-               {hour * 5 / 2, 3, 1, 2, "можно показать только 60 минут"}};
+               {hour * 5 / 2, 3, 1, 2, "можно показать только 60 минут"},
+               {hour / 2, 3, 3, 7, "нельзя показать: памяти не хватает ни на один канал (нужно 1.4 МБ, можно взять 0.7 МБ)"}};
+  FilePlan p;
+  p.frames = 10;
+  Write("a", p, 0);
   for (const Case& c : cases) {
     ChannelSamples system(SIZE_MAX, [&] { return c.room; });
+    ASSERT_EQ(system.Provide(1, 10), 1u);  // the record in memory
+    const float* held = system[0];
     s->StationHours = c.hours;
     s->LoadChannels = 3;
+    s->ChannelCount = 7;
     const auto out = viewer::CheckStationReadLimits(*s, system, funk, dir.path());
-    EXPECT_FALSE(out.refused);
+    EXPECT_EQ(out.refused, c.channels == 7);
+    EXPECT_FALSE(out.recordLost);
     EXPECT_EQ(s->StationHours, c.hoursAfter) << c.hours;
     EXPECT_EQ(s->ChannelCount, c.channels) << c.hours;
     if (c.message != nullptr) {
       ASSERT_FALSE(out.messages.empty());
-      EXPECT_EQ(out.messages[0].text, c.message);
+      EXPECT_EQ(out.messages[0].text.substr(0, std::string(c.message).size()), c.message);
     } else {
       EXPECT_TRUE(out.messages.empty());
     }
     if (c.channels < 3) {
       EXPECT_EQ(out.messages.back().text, " память на 2");
+    }
+    if (out.refused) {
+      EXPECT_EQ(system[0], held);
+      EXPECT_EQ(out.listing.size(), 0u);  // no file was looked at
+    } else {
+      EXPECT_EQ(system[1][3], Value(0, 1, 3));
     }
   }
 }
@@ -288,17 +306,29 @@ TEST_F(StationTest, CoefficientsScaleAndAFileThatDisagreesIsLeftOut) {
   p.coefs = {0.5, 2.5, 1.0};
   p.startTicks += 100 * kTicksPerSample100;
   Write("b", p, 1);
-  // A damaged coefficient skips its file with a line, whichever channel holds it.
+  // A damaged coefficient skips its file with a line where it would scale a channel of the interval; on a
+  // channel not read, or with coefficients off, the file is read.
   p.coefs = {0.5, 2.0, NAN};
   p.startTicks += 100 * kTicksPerSample100;
   Write("c", p, 2);
-  const auto out = Read();
-  EXPECT_EQ(out.filesLoaded, 1);
-  EXPECT_EQ(samples[1][2], Value(0, 1, 2) * 2.0f);
-  EXPECT_EQ(samples[1][102], 0.0f);
-  EXPECT_EQ(samples[1][202], 0.0f);
-  EXPECT_NE(std::find(out.listing.begin(), out.listing.end(), "c: коэффициент канала 2 не годится: nan, файл пропущен"),
-            out.listing.end());
+  struct Case {
+    uint16_t loadChannels, useCoefficients;
+    int files;
+    bool cSkipped;
+  } cases[] = {{3, 1, 1, true}, {2, 1, 2, false}, {3, 0, 3, false}};
+  for (const Case& c : cases) {
+    s->LoadChannels = c.loadChannels;
+    s->UseCoefficients = c.useCoefficients;
+    const auto out = Read();
+    const float coef = c.useCoefficients ? 2.0f : 1.0f;
+    EXPECT_EQ(out.filesLoaded, c.files) << c.loadChannels << " " << c.useCoefficients;
+    EXPECT_EQ(samples[1][2], Value(0, 1, 2) * coef);
+    EXPECT_EQ(samples[1][102], c.useCoefficients ? 0.0f : Value(1, 1, 2));
+    EXPECT_EQ(samples[1][202], c.cSkipped ? 0.0f : Value(2, 1, 2) * coef);
+    const bool listed = std::find(out.listing.begin(), out.listing.end(),
+                                  "c: коэффициент канала 2 не годится: nan, файл пропущен") != out.listing.end();
+    EXPECT_EQ(listed, c.cSkipped);
+  }
 }
 
 }  // namespace

@@ -27,7 +27,8 @@ ReloadOutcome ReloadRecording(toolkit::SetupRecord& setup, ChannelSamples& sampl
   const LoadReport report = LoadRecording(setup, samples, funk);
   ReloadOutcome outcome;
   if (report.status != LoadStatus::Ok) {
-    const bool own = report.status == LoadStatus::BadHeader || report.status == LoadStatus::BadCoefficient;
+    const bool own = report.status == LoadStatus::BadHeader || report.status == LoadStatus::BadCoefficient ||
+                     report.status == LoadStatus::NoMemory;
     const std::string text = own ? report.checkText : LoadFailureText(report.status, setup);
     platform::ui::MessageBox(text, toolkit::FieldText(setup.FileName), platform::ui::MsgButtons::Ok,
                              platform::ui::MsgIcon::Error);
@@ -36,7 +37,7 @@ ReloadOutcome ReloadRecording(toolkit::SetupRecord& setup, ChannelSamples& sampl
   if (report.samplesLeftOut != 0) platform::ui::ShowMessage(SamplesLeftOutText(setup, report.samplesLeftOut));
   if (report.memoryShort) platform::ui::ShowMessage(MemoryShortText(report.channelsKept));
   if (!report.testSignalText.empty()) platform::ui::ShowMessage(report.testSignalText);
-  if (setup.Samples == 0) platform::ui::ShowMessage(kNoSamplesText);
+  if (setup.Samples == 0 && report.channelsKept > 0) platform::ui::ShowMessage(kNoSamplesText);
   outcome.loaded = true;
   outcome.caption = RecordingCaption(setup);
   return outcome;
