@@ -2,7 +2,8 @@
 // Creating the files both programs write. Data folders come from the field and from colleagues, so an
 // output never goes through a symbolic link in its last component, a new file is created exclusively
 // (any directory entry of that name, a dangling link included, counts as taken), and an existing file
-// is replaced only through a fresh temporary file renamed over it. Every failure is reported.
+// is replaced only through a fresh temporary file renamed over it. Every failure is reported. The files
+// both programs read by a fixed name are opened here too, under the same rule: regular files only.
 #include <cstdio>
 #include <string>
 #include <string_view>
