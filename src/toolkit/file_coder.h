@@ -25,11 +25,9 @@ class FileCoder {
   float GetLongitude() const { return longitude_; }
   // Stores the directory and creates it (one level). A directory that cannot be made is reported by
   // the first Open that cannot create its file there; a link, a plain file or another user's folder at
-  // its name is refused by Open with OutputDirRefusal().
+  // its name is refused by Open, which names it.
   void SetOutputDir(const std::string& dir);
   const std::string& GetOutputDir() const { return outputDir_; }
-  // Why the output directory is not written into; empty when it may be.
-  const std::string& OutputDirRefusal() const { return outputDirRefusal_; }
   // Length of one output file in seconds (at least 1).
   void SetPeriod(int32_t seconds) { period_ = seconds < 1 ? 1 : seconds; }
   int32_t GetPeriod() const { return period_; }
@@ -59,7 +57,7 @@ class FileCoder {
   float latitude_ = 0;
   float longitude_ = 0;
   std::string outputDir_;
-  std::string outputDirRefusal_;
+  std::string outputDirRefusal_;  // why the output directory is not written into; empty when it may be
   int32_t period_ = 300;
   std::string error_;
 };
