@@ -129,6 +129,34 @@ std::FILE* OpenForUpdate(const std::string& path, OutputError* error) {
   return OpenRegular(path, O_RDWR, "r+b", error);
 }
 
+std::FILE* OpenForReading(const std::string& path, OutputError* error) {
+  return OpenRegular(path, O_RDONLY, "rb", error);
+}
+
+bool IsOutputTemporaryName(std::string_view fileName) {
+  const std::string_view prefix = kOutputTemporaryPrefix;
+  return fileName.size() == prefix.size() + 6 && fileName.substr(0, prefix.size()) == prefix;
+}
+
+bool ReplacingFile::SyncFolderOf(const std::string& name, OutputError* error) {
+  const size_t slash = name.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+  int code = 0;
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    code = errno;
+  } else {
+    // A file system that cannot sync a folder (EINVAL) keeps nothing back to sync.
+    if (::fsync(fd) != 0 && errno != EINVAL) code = errno;
+    ::close(fd);
+  }
+  if (code == 0) return true;
+  if (error)
+    *error = {code,
+              "Файл " + name + " записан, но его папка не сброшена на диск (" + std::strerror(code) + ")"};
+  return false;
+}
+
 ReplacingFile::~ReplacingFile() { Abandon(); }
 
 bool ReplacingFile::Open(const std::string& path, OutputError* error) {
@@ -146,7 +174,8 @@ bool ReplacingFile::Open(const std::string& path, OutputError* error) {
     }
     mode = st.st_mode & 07777;  // the replacement keeps the file's permissions
   }
-  std::string temp = path + ".XXXXXX";
+  // In the file's own folder (a rename does not cross folders), whatever the length of its name.
+  std::string temp = path.substr(0, path.rfind('/') + 1) + kOutputTemporaryPrefix + "XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
     SetError(error, path, errno);
@@ -182,6 +211,7 @@ std::string ReplacingFile::CommitToFreeName(const std::string& to, OutputError* 
   }
   if (name.empty()) ::unlink(temp_.c_str());
   temp_.clear();
+  if (!name.empty() && !SyncFolderOf(name, error)) return {};
   return name;
 }
 
@@ -200,7 +230,7 @@ bool ReplacingFile::Commit(OutputError* error) {
     return false;
   }
   temp_.clear();
-  return true;
+  return SyncFolderOf(path_, error);
 }
 
 void ReplacingFile::Abandon() {

@@ -2,9 +2,11 @@
 // Creating the files both programs write. Data folders come from the field and from colleagues, so an
 // output never goes through a symbolic link in its last component, a new file is created exclusively
 // (any directory entry of that name, a dangling link included, counts as taken), and an existing file
-// is replaced only through a fresh temporary file renamed over it. Every failure is reported.
+// is replaced only through a fresh temporary file renamed over it. Every failure is reported. The files
+// both programs read by a fixed name are opened here too, under the same rule: regular files only.
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -39,10 +41,19 @@ std::FILE* OpenForAppend(const std::string& path, OutputError* error = nullptr);
 // An existing regular file opened to be rewritten in place (mode "r+b"), never through a link.
 std::FILE* OpenForUpdate(const std::string& path, OutputError* error = nullptr);
 
-// Writes a file that replaces `path` (or creates it): the data goes to a fresh temporary file beside
-// it, which Commit flushes to the disk and renames over `path`. A `path` that is a symbolic link or
-// anything but a regular file is refused. Destroyed without Commit, the temporary file is removed and
-// `path` is left as it was.
+// An existing regular file opened for reading (mode "rb"), never through a link: a FIFO, a device or a
+// folder at the name is refused (EINVAL) without waiting on it. Files read by a fixed name open here.
+std::FILE* OpenForReading(const std::string& path, OutputError* error = nullptr);
+
+// Temporary files of replacements are hidden, of one bounded length, and named ".qtmp" and six more
+// characters; a file killed while being written leaves such a name. Readers of folders skip them.
+inline constexpr const char* kOutputTemporaryPrefix = ".qtmp";
+bool IsOutputTemporaryName(std::string_view fileName);
+
+// Writes a file that replaces `path` (or creates it): the data goes to a fresh temporary file in its
+// folder, which Commit flushes to the disk and renames over `path`, then syncs the folder so that the
+// new name survives a power cut. A `path` that is a symbolic link or anything but a regular file is
+// refused. Destroyed without Commit, the temporary file is removed and `path` is left as it was.
 class ReplacingFile {
  public:
   ReplacingFile() = default;
@@ -61,6 +72,8 @@ class ReplacingFile {
 
  private:
   int Close();  // 0 or the errno of the flush, the sync or the close
+  // After the rename into `name`: syncs its folder; false with `error` set when that fails.
+  static bool SyncFolderOf(const std::string& name, OutputError* error);
 
   std::string path_;
   std::string temp_;

@@ -1,14 +1,12 @@
 #include "recorder/session_texts.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <numbers>
 #include <system_error>
 
 #include "platform/cp1251.h"
+#include "platform/output_folder.h"
 #include "recorder/recorder_time.h"
 #include "recorder/status_panel.h"
 #include "toolkit/format_text.h"
@@ -37,14 +35,8 @@ std::string PrepareDataDirectory(const std::string& dir) {
   std::error_code ec;
   const auto parent = std::filesystem::path(dir).parent_path();
   if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-  ::mkdir(dir.c_str(), 0777);  // an existing entry is examined below
-  struct stat st {};
   // One that cannot be made shows when the log does not open and each file fails.
-  if (::lstat(dir.c_str(), &st) != 0) return {};
-  if (S_ISLNK(st.st_mode)) return "Папка данных " + dir + " — символическая ссылка; файлы в неё не пишутся";
-  if (!S_ISDIR(st.st_mode)) return "Папка данных " + dir + " — не папка; файлы в неё не пишутся";
-  if (st.st_uid != ::geteuid()) return "Папка данных " + dir + " принадлежит другому пользователю; файлы в неё не пишутся";
-  return {};
+  return platform::FolderRefusalText("Папка данных", dir, platform::PrepareOutputFolder(dir));
 }
 
 std::string PcTimeText(const platform::UtcTime& t) {

@@ -58,7 +58,7 @@ bool SaveSetupFile(const YSTANOV& s, const std::string& path, std::string& error
 }
 
 bool LoadSetupFile(YSTANOV& s, const std::string& path, SetupFilePart part, std::string& error) {
-  File f(std::fopen(path.c_str(), "rb"));
+  File f(platform::OpenForReading(path));  // a regular file only: a FIFO would hold the window up
   if (!f) {
     error = "error open  FILE <" + path + ">";
     return false;
@@ -82,7 +82,7 @@ bool LoadSetupFile(YSTANOV& s, const std::string& path, SetupFilePart part, std:
 }
 
 bool ReadKalendFile(const std::string& path, KalendFile& out, std::string& error) {
-  File f(std::fopen(path.c_str(), "rt"));
+  File f(platform::OpenForReading(path));
   if (!f) {
     error = "Open error!";
     return false;

@@ -20,7 +20,7 @@ bool SaveSetupFile(const YSTANOV& s, const std::string& path, std::string& error
 enum class SetupFilePart { Whole, Calendar };
 // Loads `path`, which must hold exactly 2560 bytes, into the block: all of it, or only the calendar
 // (bytes 512..2559). The station name the block held is kept either way. On false the block is
-// unchanged and `error` holds the message.
+// unchanged and `error` holds the message. Both files are read only when they are regular files.
 bool LoadSetupFile(YSTANOV& s, const std::string& path, SetupFilePart part, std::string& error);
 
 // The explanation shown before a schedule import (the title of its question is "продолжать?").

@@ -1,13 +1,17 @@
 #include "toolkit/file_coder.h"
 
-#include <sys/stat.h>
+#include "platform/output_folder.h"
 
 namespace toolkit {
 
 void FileCoder::SetOutputDir(const std::string& dir) {
   outputDir_ = dir;
   while (outputDir_.size() > 1 && outputDir_.back() == '/') outputDir_.pop_back();
-  if (!outputDir_.empty()) ::mkdir(outputDir_.c_str(), 0777);  // failure shows at the first Open
+  outputDirRefusal_.clear();
+  if (outputDir_.empty()) return;
+  // A folder that cannot be made shows at the first Open that cannot create its file there.
+  outputDirRefusal_ =
+      platform::FolderRefusalText("Папка", outputDir_, platform::PrepareOutputFolder(outputDir_));
 }
 
 }  // namespace toolkit

@@ -24,7 +24,8 @@ class FileCoder {
   float GetLatitude() const { return latitude_; }
   float GetLongitude() const { return longitude_; }
   // Stores the directory and creates it (one level). A directory that cannot be made is reported by
-  // the first Open that cannot create its file there.
+  // the first Open that cannot create its file there; a link, a plain file or another user's folder at
+  // its name is refused by Open, which names it.
   void SetOutputDir(const std::string& dir);
   const std::string& GetOutputDir() const { return outputDir_; }
   // Length of one output file in seconds (at least 1).
@@ -56,6 +57,7 @@ class FileCoder {
   float latitude_ = 0;
   float longitude_ = 0;
   std::string outputDir_;
+  std::string outputDirRefusal_;  // why the output directory is not written into; empty when it may be
   int32_t period_ = 300;
   std::string error_;
 };

@@ -130,6 +130,7 @@ bool MiniSEEDCoder::Open() {
   if (channels_ < 1) return Abort("miniseed: число каналов не задано");
   if (rate_ == 0) return Abort("miniseed: частота 0");
   if (rate_ > kMaxRate) return Abort(FormatText("miniseed: частоту %u Гц запись не передаст точно", rate_));
+  if (!outputDirRefusal_.empty()) return Abort("miniseed: " + outputDirRefusal_);
   if (open_ && !Close()) return false;
   buffered_ = 0;
   fileSeconds_ = seconds_;

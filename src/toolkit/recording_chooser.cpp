@@ -6,6 +6,7 @@
 #include <limits>
 #include <system_error>
 
+#include "platform/output_file.h"
 #include "toolkit/format_text.h"
 #include "toolkit/header_info.h"
 #include "toolkit/time_texts.h"
@@ -65,6 +66,8 @@ std::vector<ChooserFile> ScanRecordings(const std::string& dir, SetupRecord& set
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code entryEc;
     if (!it->is_regular_file(entryEc) || entryEc) continue;
+    // A temporary left by a replacement killed midway is no recording, however whole it looks.
+    if (platform::IsOutputTemporaryName(it->path().filename().string())) continue;
     const uint64_t size = it->file_size(entryEc);
     if (entryEc || size < kChooserMinFileSize) continue;
     const auto written = it->last_write_time(entryEc);

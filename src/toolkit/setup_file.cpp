@@ -1,5 +1,6 @@
 #include "toolkit/setup_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -16,9 +17,10 @@ enum class WriteOutcome { Ok, CannotCreate, ShortWrite };
 
 // Writes `size` bytes to a fresh temporary file beside `path`, flushes it to the disk and renames it
 // over `path`; a `path` that is a link is refused. On any failure `path` is left as it was.
-WriteOutcome WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+WriteOutcome WriteFileAtomically(const std::string& path, const void* data, size_t size,
+                                 platform::OutputError* why = nullptr) {
   platform::ReplacingFile out;
-  if (!out.Open(path)) return WriteOutcome::CannotCreate;
+  if (!out.Open(path, why)) return WriteOutcome::CannotCreate;
   if (std::fwrite(data, 1, size, out.get()) != size) return WriteOutcome::ShortWrite;
   return out.Commit() ? WriteOutcome::Ok : WriteOutcome::ShortWrite;
 }
@@ -32,7 +34,8 @@ std::string SetupFilePath(const std::string& programDir) {
 
 SetupLoadResult LoadSetupFile(const std::string& path, SetupRecord& setup, const std::string& programDir) {
   SetupLoadResult result;
-  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+  // Only a regular file is read: a FIFO or a device planted at the name would hold the start up.
+  if (std::FILE* f = platform::OpenForReading(path)) {
     long length = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) length = std::ftell(f);
     std::rewind(f);
@@ -46,8 +49,11 @@ SetupLoadResult LoadSetupFile(const std::string& path, SetupRecord& setup, const
   }
   SetSetupDefaults(setup, programDir);
   result.how = SetupLoad::Defaults;
-  if (WriteFileAtomically(path, &setup, sizeof setup) != WriteOutcome::Ok) {
+  platform::OutputError why;
+  if (WriteFileAtomically(path, &setup, sizeof setup, &why) != WriteOutcome::Ok) {
     result.error = {true, "Can't write setup file!!!", ""};
+    // What holds the name when it is no file to replace: a link, a FIFO, a folder.
+    if (why.code == ELOOP || why.code == EINVAL) result.error.text += "\n" + why.text;
   }
   return result;
 }

@@ -33,6 +33,7 @@ std::string SetupFilePath(const std::string& programDir);
 
 // Loads the record from `path`. A file of any other size than the record's (or a missing or short one) is
 // replaced by the defaults, which are written back to `path`. A file of the right size is still sanitised.
+// Only a regular file is read; a link, a FIFO or a folder at `path` is not replaced either (a failure).
 SetupLoadResult LoadSetupFile(const std::string& path, SetupRecord& setup, const std::string& programDir);
 
 // Saves the record to `path` through a temporary file in the same directory and a rename, so that an

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/output_file.h"
 #include "toolkit/format_text.h"
 #include "toolkit/start_ticks.h"
 
@@ -15,7 +16,9 @@ std::vector<std::string> RegularFileNames(const std::string& dir) {
   std::error_code ec;
   for (fs::directory_iterator it(dir.empty() ? "." : dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code entryEc;
-    if (it->is_regular_file(entryEc) && !entryEc) names.push_back(it->path().filename().string());
+    std::string name = it->path().filename().string();
+    if (it->is_regular_file(entryEc) && !entryEc && !platform::IsOutputTemporaryName(name))
+      names.push_back(std::move(name));
   }
   std::sort(names.begin(), names.end());
   return names;

@@ -16,7 +16,8 @@ struct FileCloser {
 };
 using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Names of the regular files of `dir`, sorted (empty when the directory cannot be listed).
+// Names of the regular files of `dir`, sorted (empty when the directory cannot be listed); temporaries
+// of a replacement are no recordings and are left out.
 std::vector<std::string> RegularFileNames(const std::string& dir);
 
 // Reads the main header at the start of `f` and checks it; false when it is short or refused.

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "platform/cp1251.h"
 #include "platform/memory_budget.h"
+#include "platform/output_file.h"
 #include "toolkit/fft_core.h"
 #include "toolkit/format_text.h"
 
@@ -68,6 +70,20 @@ ResponseTableRead ParseResponseTable(std::string_view text) {
   }
   out.ok = true;
   return out;
+}
+
+ResponseTableRead ReadResponseTable(const std::string& path) {
+  std::FILE* f = platform::OpenForReading(path);
+  if (f == nullptr) {
+    ResponseTableRead out;
+    out.messages.push_back("Open error!");
+    return out;
+  }
+  std::string text;
+  char block[4096];
+  for (size_t got; (got = std::fread(block, 1, sizeof block, f)) > 0;) text.append(block, got);
+  std::fclose(f);
+  return ParseResponseTable(text);
 }
 
 double InterpolateTable(double x, const double* xs, const double* ys, int m) {

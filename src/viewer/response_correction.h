@@ -40,6 +40,10 @@ std::string ResponseFileName(const toolkit::MAIN_HEADER& header);
 // fewer than 3 rows or with frequencies that do not rise strictly is refused.
 ResponseTableRead ParseResponseTable(std::string_view text);
 
+// Reads and parses the response file at `path`. A file that is missing or no regular file (a FIFO, a
+// link, a folder) gives the one message "Open error!".
+ResponseTableRead ReadResponseTable(const std::string& path);
+
 // The value at x of the function tabulated at xs[0 .. m - 1] (m >= 3, rising): quadratic Lagrange
 // through the row nearest x and its two neighbours, the first or last three at the ends.
 double InterpolateTable(double x, const double* xs, const double* ys, int m);

@@ -11,6 +11,8 @@
 #include <iterator>
 
 #include "platform/cp1251.h"
+#include "platform/output_folder.h"
+#include "support/planted_fifo.h"
 
 namespace platform {
 namespace {
@@ -55,6 +57,13 @@ bool Append(const std::string& p, OutputError* e) {
   return std::fclose(f) == 0 && ok;
 }
 bool Replace(const std::string& p, OutputError* e) { return ReplaceFileContent(p, "new", 3, e); }
+bool Read(const std::string& p, OutputError* e) {
+  std::FILE* f = OpenForReading(p, e);
+  if (!f) return false;
+  char text[8] = {};
+  const bool ok = std::fread(text, 1, sizeof text, f) == 3 && std::string(text) == "old";
+  return std::fclose(f) == 0 && ok;
+}
 bool Update(const std::string& p, OutputError* e) {
   std::FILE* f = OpenForUpdate(p, e);
   if (!f) return false;
@@ -64,6 +73,7 @@ bool Update(const std::string& p, OutputError* e) {
 
 TEST_F(OutputFileTest, NoWriteGoesThroughALinkOrOverAnExistingEntry) {
   using Write = std::function<bool(const std::string&, OutputError*)>;
+  const std::string longest(255, 'n');  // the longest name a folder holds
   struct Row {
     const char* what;
     Write write;
@@ -86,10 +96,16 @@ TEST_F(OutputFileTest, NoWriteGoesThroughALinkOrOverAnExistingEntry) {
       {"replace", Replace, "link", false, ELOOP, "precious"},
       {"replace", Replace, "dangling", false, ELOOP, ""},
       {"replace", Replace, "folder", false, EINVAL, ""},
+      {"replace", Replace, longest.c_str(), true, 0, "new"},
       {"update", Update, "plain", true, 0, "nld"},
       {"update", Update, "link", false, ELOOP, "precious"},
       {"update", Update, "dangling", false, ELOOP, ""},
       {"update", Update, "folder", false, EISDIR, ""},
+      {"read", Read, "plain", true, 0, "old"},
+      {"read", Read, "link", false, ELOOP, "precious"},
+      {"read", Read, "dangling", false, ELOOP, ""},
+      {"read", Read, "folder", false, EINVAL, ""},
+      {"read", Read, "fresh", false, ENOENT, ""},
   };
   for (const Row& r : rows) {
     TearDown();  // a fresh folder for each row
@@ -97,6 +113,7 @@ TEST_F(OutputFileTest, NoWriteGoesThroughALinkOrOverAnExistingEntry) {
     SCOPED_TRACE(std::string(r.what) + " " + r.name);
     const size_t before = Entries();
     const fs::path p = dir / r.name;
+    const bool existed = NameTaken(p.string());
     OutputError e;
     EXPECT_EQ(r.write(p.string(), &e), r.ok);
     EXPECT_EQ(e.code, r.code);
@@ -108,8 +125,39 @@ TEST_F(OutputFileTest, NoWriteGoesThroughALinkOrOverAnExistingEntry) {
     }
     EXPECT_EQ(Get(dir / "target"), "precious");
     EXPECT_FALSE(fs::exists(dir / "nowhere"));
-    EXPECT_EQ(Entries(), before + (std::string(r.name) == "fresh" ? 1 : 0));
+    EXPECT_EQ(Entries(), before + (r.ok && !existed ? 1 : 0));
   }
+  OutputError e;
+  EXPECT_TRUE(support::FifoLeftUnread(
+      (dir / "fifo").string(), [&] { EXPECT_EQ(OpenForReading((dir / "fifo").string(), &e), nullptr); }));
+  EXPECT_EQ(e.code, EINVAL);
+}
+
+TEST_F(OutputFileTest, FoldersBesideTheDataAreMadeOrRefused) {
+  const uid_t me = ::geteuid();
+  struct Row {
+    const char* name;
+    uid_t user;
+    FolderRefusal why;
+    const char* text;
+  } rows[] = {
+      {"made", me, FolderRefusal::None, ""},
+      {"folder", me, FolderRefusal::None, ""},
+      {"link", me, FolderRefusal::Link, " — символическая ссылка; файлы в неё не пишутся"},
+      {"dangling", me, FolderRefusal::Link, " — символическая ссылка; файлы в неё не пишутся"},
+      {"plain", me, FolderRefusal::NotFolder, " — не папка; файлы в неё не пишутся"},
+      {"folder", me + 1, FolderRefusal::OtherUser,
+       " принадлежит другому пользователю; файлы в неё не пишутся"},
+      {"missing/made", me, FolderRefusal::None, ""},  // cannot be made: the files written there tell
+  };
+  for (const Row& r : rows) {
+    const std::string p = (dir / r.name).string();
+    EXPECT_EQ(PrepareOutputFolder(p, r.user), r.why) << r.name;
+    EXPECT_EQ(FolderRefusalText("Папка", p, r.why), *r.text ? "Папка " + p + r.text : "") << r.name;
+  }
+  EXPECT_TRUE(fs::is_directory(dir / "made"));
+  EXPECT_FALSE(fs::exists(dir / "nowhere"));
+  EXPECT_EQ(PrepareOutputFolder((dir / "folder").string()), FolderRefusal::None);
 }
 
 TEST_F(OutputFileTest, FreeNameCountsEveryEntryAsTaken) {
@@ -134,6 +182,13 @@ TEST_F(OutputFileTest, AReplacementKeepsPermissionsAndAnAbandonedOneLeavesTheFil
     ASSERT_TRUE(out.Open((dir / "plain").string()));
     std::fputs("half", out.get());
     EXPECT_EQ(Entries(), before + 1);
+    // The temporary is hidden from every reader of the folder, whatever the file's name.
+    for (const auto& e : fs::directory_iterator(dir)) {
+      const std::string name = e.path().filename().string();
+      if (name != "plain" && !fs::is_symlink(e.path()) && !fs::is_directory(e.path()) && name != "target") {
+        EXPECT_TRUE(IsOutputTemporaryName(name)) << name;
+      }
+    }
   }
   EXPECT_EQ(Get(dir / "plain"), "x");
   EXPECT_EQ(Entries(), before);

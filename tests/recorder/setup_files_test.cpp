@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "recorder/recorder_time.h"
+#include "support/planted_fifo.h"
 
 namespace recorder {
 namespace {
@@ -79,6 +80,14 @@ TEST_F(SetupFiles, SetupFileOfAnotherSizeOrMissingIsRefused) {
     EXPECT_EQ(error, "error size  FILE <" + Path(kSetupFileName) + ">");
     EXPECT_EQ(s->SampleRate, 0x3333);
   }
+  // A FIFO at the name is refused as a missing file is, without waiting on it.
+  fs::remove(Path(kSetupFileName));
+  bool loaded = true;
+  EXPECT_TRUE(support::FifoLeftUnread(Path(kSetupFileName), [&] {
+    loaded = LoadSetupFile(*s, Path(kSetupFileName), SetupFilePart::Whole, error);
+  }));
+  EXPECT_FALSE(loaded);
+  EXPECT_EQ(error, "error open  FILE <" + Path(kSetupFileName) + ">");
 }
 
 TEST_F(SetupFiles, FailedCreateIsReported) {
@@ -174,6 +183,12 @@ TEST_F(SetupFiles, KalendWithBadDateOrNoTimesIsRefused) {
   std::string error;
   EXPECT_FALSE(ReadKalendFile(Path(kKalendFileName), k, error));
   EXPECT_EQ(error, "Open error!");
+  bool read = true;
+  EXPECT_TRUE(support::FifoLeftUnread(Path(kKalendFileName),
+                                      [&] { read = ReadKalendFile(Path(kKalendFileName), k, error); }));
+  EXPECT_FALSE(read);
+  EXPECT_EQ(error, "Open error!");
+  fs::remove(Path(kKalendFileName));
   WriteText(kKalendFileName, "");
   EXPECT_FALSE(ReadKalendFile(Path(kKalendFileName), k, error));
   EXPECT_EQ(error, "error read date!");

@@ -155,6 +155,26 @@ TEST(MiniSEEDCoderTest, FileThatCannotBeMadeFailsOpenNamingIt) {
   EXPECT_FALSE(w.AddSample(v));
   EXPECT_FALSE(w.Close());
 
+  // "Seed_files" planted as a link to another folder or as a file: refused by name and reason, nothing
+  // written anywhere (another user's folder goes through the same check, tested with the check).
+  for (const bool link : {true, false}) {
+    support::TempDir out;
+    const std::string seed = out.File("Seed_files");
+    fs::create_directory(out.File("elsewhere"));
+    if (link) fs::create_directory_symlink(out.File("elsewhere"), seed);
+    if (!link) std::ofstream(seed) << "x";
+    MiniSEEDCoder refused;
+    ASSERT_TRUE(refused.SetChannelCount(1));
+    refused.SetSampleRate(100);
+    refused.SetOutputDir(seed);
+    refused.SetTimeMark(kNoon, 0);
+    EXPECT_FALSE(refused.Open());
+    EXPECT_EQ(refused.Error(), "miniseed: Папка " + seed +
+                                   (link ? " — символическая ссылка" : " — не папка") +
+                                   "; файлы в неё не пишутся");
+    EXPECT_TRUE(FilesIn(out.File("elsewhere")).empty()) << link;
+  }
+
   // An earlier export (another station with the same start) or a planted link at a name: refused,
   // naming the file; nothing replaced, nothing of this export left.
   for (const char* planted : {"earlier", "link"}) {

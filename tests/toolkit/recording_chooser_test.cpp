@@ -56,6 +56,7 @@ TEST(RecordingChooserScan, ListsGoodHeadersOnlyUnlessAllFilesAreAsked) {
   bad.U16(22, 5);  // rate 5 Hz fails the check
   Put(dir, "badrate", bad);
   Put(dir, "text.txt", Bytes(400));  // no header at all
+  Put(dir, ".qtmpZq0PDx", Recording(3, 0));  // a replacement killed midway: no recording
   fs::create_directory(dir.File("subdir"));
 
   SetupRecord setup = FreshSetup();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/file_size_limit.h"
+#include "support/planted_fifo.h"
 #include "toolkit/funk.h"
 
 namespace fs = std::filesystem;
@@ -153,6 +154,13 @@ TEST_F(SetupFileTest, DefaultsThatCannotBeWrittenAreAFailure) {
   EXPECT_TRUE(r.error.failed);
   EXPECT_EQ(r.error.text, "Can't write setup file!!!");
   EXPECT_EQ(setup->LoadChannels, 3);  // the defaults are still in memory
+
+  // A FIFO at the name is neither waited on nor read, nor replaced: defaults, and the start is refused.
+  toolkit::SetupLoadResult fifo;
+  EXPECT_TRUE(support::FifoLeftUnread(path_, [&] { fifo = toolkit::LoadSetupFile(path_, *setup, "/d/"); }));
+  EXPECT_EQ(fifo.how, toolkit::SetupLoad::Defaults);
+  EXPECT_EQ(fifo.error.text,
+            "Can't write setup file!!!\nФайл не записан: " + path_ + " — это не обычный файл");
 }
 
 TEST_F(SetupFileTest, ReadWriteSetupUsesTheProgramDirectoryAndTheLiveRecord) {

@@ -99,6 +99,9 @@ TEST_F(VarianceTest, MeansAndWindowsMatchAPythonReading) {
   foreign.station = "st1";
   foreign.rate = 100;
   viewer_test::WriteRecording(dir.File("g_rate.dat"), foreign, [](int, uint32_t) { return 99999; });
+  // A replacement killed midway left a whole-looking temporary of the station: no recording.
+  foreign.rate = 50;
+  viewer_test::WriteRecording(dir.File(".qtmpZq0PDx"), foreign, [](int, uint32_t) { return 99999; });
 
   int lastPosition = -1, lastMaximum = 0;
   const auto out = viewer::DirectoryVariance(*s, dir.path(), [&](int p, int m) { lastPosition = p, lastMaximum = m; });
@@ -110,6 +113,7 @@ TEST_F(VarianceTest, MeansAndWindowsMatchAPythonReading) {
   const auto ref = toolkit_test::RunPython("variance", "import os, struct, numpy as np\nd = '" + dir.path() + "'\n" + R"(
 files = []
 for name in sorted(os.listdir(d)):
+    if name.startswith('.qtmp'): continue
     b = open(os.path.join(d, name), 'rb').read()
     ch, fmt, rate = struct.unpack_from('<H', b, 0)[0], struct.unpack_from('<H', b, 4)[0], struct.unpack_from('<H', b, 22)[0]
     st = b[32:48].split(b'\0')[0]

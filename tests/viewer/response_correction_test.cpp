@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <numbers>
 #include <random>
 #include <sstream>
 
 #include "platform/memory_budget.h"
+#include "support/planted_fifo.h"
+#include "support/temp_dir.h"
 #include "toolkit/python_reference.h"
 
 namespace {
@@ -170,6 +174,23 @@ TEST(ResponseCorrection, RefusedTablesAndAmplitudesChangeNothing) {
   ASSERT_EQ(r.messages.size(), 1u);
   EXPECT_EQ(r.messages[0], "BOOK: Больше 200 строк");
   EXPECT_EQ(ParseResponseTable("1 abc\n2 x\n3 1.5e1z\n").table.rows[2][1], 15.0);
+
+  // The file itself: read whole; missing or a FIFO (never waited on), "Open error!" alone.
+  support::TempDir dir;
+  const std::string book = dir.File("book.abc");
+  std::ofstream(book) << many;
+  EXPECT_EQ(viewer::ReadResponseTable(book).table.rows, r.table.rows);
+  std::filesystem::remove(book);
+  for (bool fifo : {false, true}) {
+    viewer::ResponseTableRead missing;
+    if (fifo) {
+      EXPECT_TRUE(support::FifoLeftUnread(book, [&] { missing = viewer::ReadResponseTable(book); }));
+    } else {
+      missing = viewer::ReadResponseTable(book);
+    }
+    EXPECT_FALSE(missing.ok);
+    EXPECT_EQ(missing.messages, std::vector<std::string>{"Open error!"});
+  }
 
   // Channel 1's amplitude is 0 in one row (or missing, which reads as 0): refused, samples unchanged.
   for (const char* text : {"1 1 0 1 0\n2 1 0 0 0\n3 1 0 1 0\n", "1 1 0 1 0\n2 1 0\n3 1 0 1 0\n"}) {

@@ -82,6 +82,10 @@ TEST_F(StationTest, FilesLieAtTheirTimePositionsAgainstNumpy) {
        << "for n in range(" << p.frames << "):\n"
        << "    if 0 <= pos + n < S: out[:, pos + n] = [" << i + 1 << " * 100000 + c * 10000 + n for c in range(3)]\n";
   }
+  FilePlan leftover;  // a temporary of a replacement killed midway, a whole copy of e: no recording
+  leftover.startTicks = kTicks2001 + placed[4].offsetTicks;
+  leftover.frames = placed[4].frames;
+  Write(".qtmpZq0PDx", leftover, 4);
   FilePlan two;  // 2 channels: map entry 2 cannot be read from it
   two.channels = 2;
   two.frames = 10;

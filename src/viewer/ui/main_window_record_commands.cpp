@@ -5,8 +5,6 @@
 #include <QFrame>
 #include <QListWidget>
 #include <QProgressBar>
-#include <fstream>
-#include <sstream>
 
 #include "platform/ui/message_box.h"
 #include "platform/ui/screen.h"
@@ -151,14 +149,7 @@ void TForm1::N_ACHClick() {
       break;
     }
     platform::ui::ShowMessage(ResponseNotice(name.substr(5), path));
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-      platform::ui::ShowMessage("Open error!");
-      break;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    const ResponseTableRead table = ParseResponseTable(text.str());
+    const ResponseTableRead table = ReadResponseTable(path);
     for (const std::string& m : table.messages) platform::ui::ShowMessage(m);
     if (!table.ok) break;
     const std::string refusal = CorrectResponse(GlobalChannelSamples()[static_cast<size_t>(c)], Setup->Samples,
