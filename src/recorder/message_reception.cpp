@@ -179,6 +179,7 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
     if (got > want) got = want;
     readTotal += got;
     BytesRead += got;
+    if (got != 0) LastReadTick = platform::GetTickCount();
     held_ += got;
     if (status != FT_OK || got != want) {
       Append(Log,

@@ -137,6 +137,8 @@ class UnitLink {
   // Bytes taken from the driver since the link was created: a caller sees by it whether the line
   // brought anything, also when no frame was complete.
   uint64_t BytesRead = 0;
+  // The tick count of the last read that brought bytes.
+  uint32_t LastReadTick = 0;
   // Bytes of an unfinished frame the link holds for the next reception.
   uint32_t HeldBytes() const { return held_; }
   // Forgets the bytes the link holds (the driver's queue was purged, or a drain found the line quiet).

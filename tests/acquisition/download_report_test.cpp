@@ -17,7 +17,8 @@ TEST(DownloadReport, AnythingMissingMakesItIncompleteAndLongListsAreCounted) {
     return !c.Complete();
   };
   EXPECT_TRUE(incomplete([](DownloadReport& c) { c.EndReason = "x"; }));
-  EXPECT_TRUE(incomplete([](DownloadReport& c) { c.LostPages = 1; }));
+  EXPECT_TRUE(incomplete([](DownloadReport& c) { c.Lost = {7}; }));
+  EXPECT_TRUE(incomplete([](DownloadReport& c) { c.Files[0].UnitSetup = true; }));
   EXPECT_TRUE(incomplete([](DownloadReport& c) { c.NotRead = {"стр. 1..2"}; }));
   EXPECT_TRUE(incomplete([](DownloadReport& c) { c.Files[0].CutReason = "стр. 5 не принята"; }));
 
