@@ -69,7 +69,8 @@ std::string DownloadReportText(const DownloadReport& report) {
     std::string pages;
     for (size_t i = 0; i < runs.size() && i < kMostListed; ++i) pages += (i ? ", " : "") + runs[i];
     if (runs.size() > kMostListed) pages += toolkit::FormatText(" ... и ещё %zu", runs.size() - kMostListed);
-    out += toolkit::FormatText("\nНе принято страниц: %zu (подробно в логе): ", report.Lost.size()) + pages + ".";
+    out += toolkit::FormatText("\nНе принято страниц: %zu (подробно в логе): ", report.Lost.size()) + pages +
+           ".";
   }
   return out;
 }

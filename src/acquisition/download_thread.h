@@ -126,11 +126,11 @@ class TrdBce {
   // The recorder numbers the page frames of its streams with a running reply code, across requests.
   bool codeKnown_ = false;  // nextCode_ is the code of page begin_ + PagesInPortion
   uint8_t nextCode_ = 0;
-  uint32_t skipped_ = 0;       // bytes dropped on the line since the last page frame
-  bool garbled_ = false;       // since the last page frame the line lost bytes or stopped in a frame
-  bool requestOpen_ = false;   // pages of the current request may still be streaming
-  unsigned restarts_ = 0;      // requests made again in a row because their first frame was not known
-  bool staleLogged_ = false;   // a frame of an old stream was logged for this request
+  uint32_t skipped_ = 0;         // bytes dropped on the line since the last page frame
+  bool garbled_ = false;         // since the last page frame the line lost bytes or stopped in a frame
+  bool requestOpen_ = false;     // pages of the current request may still be streaming
+  unsigned restarts_ = 0;        // requests made again in a row because their first frame was not known
+  bool staleLogged_ = false;     // a frame of an old stream was logged for this request
   bool entryUnitSetup_ = false;  // FAT mode: the current entry is headed with the recorder's setup
   unsigned statusFailures_ = 0;
   uint32_t startTick_ = 0;

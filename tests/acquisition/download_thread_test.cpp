@@ -113,7 +113,8 @@ std::set<uint32_t> NamedPages(const acquisition::DownloadReport& r) {
   for (const std::string& line : r.NotRead) {
     const size_t at = line.find("стр. ");
     unsigned a = 0, b = 0;
-    if (at != std::string::npos && std::sscanf(line.c_str() + at + std::strlen("стр. "), "%u..%u", &a, &b) == 2)
+    if (at != std::string::npos &&
+        std::sscanf(line.c_str() + at + std::strlen("стр. "), "%u..%u", &a, &b) == 2)
       for (uint32_t p = a; p <= b; ++p) pages.insert(p);
   }
   return pages;
@@ -224,7 +225,8 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
   const emulator::CardFile f[2] = {builder.Files()[0], builder.Files()[1]};
   ASSERT_EQ(f[1].SetupPage, f[0].LastPage + 1);
   using emulator::LineFault;
-  enum class Loss { None, Page, Portion };  // nothing; at most the page struck; at most the rest of its portion
+  // What a fault may cost: nothing; at most the page struck; at most the rest of its portion.
+  enum class Loss { None, Page, Portion };
   struct Row {
     const char* name;
     LineFault fault;
@@ -232,8 +234,8 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
     Loss loss;
     uint32_t pauseMs = 0;
     size_t stray = 0;
-    bool seed = false;     // the byte dropped is the card-sum seed 0x9D
-    bool cutEnd = false;   // a frame cut in its header at a stream's end is a pause that never ends
+    bool seed = false;    // the byte dropped is the card-sum seed 0x9D
+    bool cutEnd = false;  // a frame cut in its header at a stream's end is a pause that never ends
   };
   constexpr size_t kBody = 6 + 200;
   const Row rows[] = {
@@ -306,8 +308,8 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
           std::memcpy(CardPage(bad), saved.data(), saved.size());
           // The last page of a request, cut in its header, leaves a pause no byte ends.
           const uint32_t first = f[0].SetupPage;
-          const bool streamEnd = bad == f[1].LastPage || bad == f[0].LastPage ||
-                                 (portion == 16 && (bad - first) % 16 == 15);
+          const bool streamEnd =
+              bad == f[1].LastPage || bad == f[0].LastPage || (portion == 16 && (bad - first) % 16 == 15);
           if (!(row.cutEnd && streamEnd)) {
             ASSERT_EQ(log.find("выход по времени"), std::string::npos) << log << "\nLINK " << link.Log;
           }
@@ -330,7 +332,8 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
           }
           // How much the fault may cost.
           uint32_t most = bad;
-          if (row.loss == Loss::Portion) most = portion == 16 ? first + ((bad - first) / 16 + 1) * 16 - 1 : ~0u;
+          if (row.loss == Loss::Portion)
+            most = portion == 16 ? first + ((bad - first) / 16 + 1) * 16 - 1 : ~0u;
           for (uint32_t p : report.Lost) {
             EXPECT_NE(row.loss, Loss::None) << p;
             EXPECT_GE(p, bad) << log;
@@ -342,7 +345,8 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
           if (fatMode && (bad == f[0].SetupPage || bad == f[1].SetupPage) && !report.Lost.empty()) {
             // A setup page lost: the file is kept, headed with the recorder's setup, and the report says so.
             EXPECT_EQ(end, DownloadEnd::Completed) << log;
-            EXPECT_NE(messages.at(0).find("Стр. Setup не принята, в заголовке Setup Unit'a: 1"), std::string::npos)
+            EXPECT_NE(messages.at(0).find("Стр. Setup не принята, в заголовке Setup Unit'a: 1"),
+                      std::string::npos)
                 << messages[0];
           }
         }
