@@ -236,6 +236,7 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
     size_t stray = 0;
     bool seed = false;    // the byte dropped is the card-sum seed 0x9D
     bool cutEnd = false;  // a frame cut in its header at a stream's end is a pause that never ends
+    bool every = false;   // every page is struck, not one page in turn: a busy line
   };
   constexpr size_t kBody = 6 + 200;
   const Row rows[] = {
@@ -259,6 +260,8 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
       {"check byte dropped", LineFault::Drop, 6 + 512, Loss::Page},
       {"frame cut after 1 byte", LineFault::Cut, 1, Loss::Page, 0, 0, false, true},
       {"frame cut in the body", LineFault::Cut, kBody, Loss::Page},
+      {"900 ms pause in every header", LineFault::Pause, 4, Loss::None, 900, 0, false, false, true},
+      {"1.2 s pause in every body", LineFault::Pause, 6 + 400, Loss::None, 1200, 0, false, false, true},
       {"header byte flipped, then 600 ms pause", LineFault::Flip, 1, Loss::Portion, 600},
       {"header byte dropped, then 2.5 s pause", LineFault::Drop, 1, Loss::Portion, 2500},
   };
@@ -283,6 +286,10 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
           faults.PauseMs = row.pauseMs;
           faults.Stray.assign(stray.begin(), stray.begin() + static_cast<std::ptrdiff_t>(row.stray));
           faults.Pages = {bad};
+          if (row.every) {
+            if (bad != f[0].SetupPage) continue;
+            for (uint32_t p = f[0].SetupPage; p <= f[1].LastPage; ++p) faults.Pages.insert(p);
+          }
           Page saved;
           std::memcpy(saved.data(), CardPage(bad), saved.size());
           if (row.seed) {
@@ -347,7 +354,8 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
             EXPECT_TRUE(fatMode && (bad == f[0].SetupPage || bad == f[1].SetupPage)) << log;
             EXPECT_EQ(end, DownloadEnd::Completed) << log;
             ASSERT_EQ(messages.size(), 1u) << log;
-            EXPECT_NE(messages[0].find("Стр. Setup не принята, в заголовке Setup Unit'a: 1"), std::string::npos)
+            EXPECT_NE(messages[0].find("Стр. Setup не принята, в заголовке Setup Unit'a: 1"),
+                      std::string::npos)
                 << messages[0];
           }
         }
