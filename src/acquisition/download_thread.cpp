@@ -191,8 +191,9 @@ TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped) {
       writer_.FileSetup.Longitude = entry.Longitude;
       return kReceive;
     }
-    Log(FormatText("\n на стр SETUPa %u: err 0x%04x; ks %02x;  id %02x.    Пользуемся Setup'ом UNITa", p,
-                   error, ksBlock, page_[0]));
+    Log(FormatText("\n на стр SETUPa %u: ks %02x;  id %02x.    Пользуемся Setup'ом UNITa", p, ksBlock,
+                   page_[0]));
+    if (error != 0) Log(FormatText("  кадр: err 0x%04x", error));
     if (error != 0) NoteLost(p);
     UseUnitSetup();
     return kReceive;
