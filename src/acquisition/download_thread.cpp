@@ -18,21 +18,21 @@ using toolkit::FormatText;
 namespace {
 constexpr uint32_t kPageTimeoutMs = 3000;
 constexpr uint32_t kMostLoggedErrors = 200;
-// A frame garbled at the end of a request leaves the line quiet: after this long the rest of the request
-// is taken as lost on the line, well before the time-out that ends a download.
+// Bytes lost at the end of a request leave the line quiet: after this long the rest of the request is
+// taken as lost on the line, well before the time-out that ends a download. A pause with nothing lost
+// waits for the time-out.
 constexpr uint32_t kLostTailMs = 500;
+// A frame the line has stopped in for as long as a reception waits for its body is taken as cut.
+constexpr uint32_t kBodyStallMs = 1450;
 // After a download ended by time-out the recorder has sent nothing for seconds: its stop echo is awaited
 // only while the line still brings something, and given up after this long of silence.
 constexpr uint32_t kSilentStopQuietMs = 2000;
-// The bytes of one page reply frame: header, 512-byte body, check byte.
-constexpr uint32_t kPageFrameBytes = 6 + 512 + 1;
 // The back ends fail a queue-status request only when the device has gone; a few in a row make sure.
 constexpr unsigned kGoneAfterFailures = 3;
-
-// A reception that took nothing from the line: nothing pending, or less than a header stuck in the queue.
-bool NothingNew(uint16_t count, uint16_t error, uint16_t dropped) {
-  return count == 0 && dropped == 0 && (error == recorder::kReceiveOk || error == recorder::kNoHeader);
-}
+// A code this far or farther ahead of the expected one is no page of the request: it lies behind.
+constexpr uint32_t kMostCodesAhead = 128;
+// Requests made again in a row because bytes came before their first frame.
+constexpr unsigned kMostRestarts = 3;
 
 std::string FileNameOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -92,7 +92,10 @@ TrdBce::State TrdBce::RequestPortion() {
   }
   requestOpen_ = true;
   garbled_ = false;
-  lastHeardTick_ = platform::GetTickCount();
+  skipped_ = 0;
+  staleLogged_ = false;
+  // The recorder's silence is measured from the request: a stop and a new request take time of their own.
+  lastHeardTick_ = lastPageTick_ = platform::GetTickCount();
   return kReceive;
 }
 
@@ -135,9 +138,13 @@ TrdBce::State TrdBce::EndOfPortion() {
     return EndWith(DownloadEnd::Completed);
   }
   if (writer_.FileOpen() && !writer_.CloseDataFile(begin_ - 1)) return EndWith(DownloadEnd::WriteFailed);
+  MarkEntryFiles();
   writer_.ResetFileCounter();
   const uint32_t next = index + 1;
   link_.DrainMessages();
+  // Each file's stream is numbered from its own first frame.
+  codeKnown_ = false;
+  restarts_ = 0;
   // Entries whose end lies before their begin hold nothing to read.
   uint32_t n = next;
   while (n < settings_.SelFiles.size() && settings_.SelFiles[n].EndPage < settings_.SelFiles[n].BeginPage)
@@ -151,13 +158,24 @@ TrdBce::State TrdBce::EndOfPortion() {
   return EndWith(DownloadEnd::Completed);
 }
 
-void TrdBce::SetupPageLost(uint32_t p) {
-  Log(FormatText("\n на стр SETUPa %u: кадр не принят.    Пользуемся Setup'ом UNITa", p));
+void TrdBce::UseUnitSetup() {
   writer_.FileSetup = settings_.Setup;
-  ++progress_.PagesInPortion;
+  entryUnitSetup_ = true;
 }
 
-TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, uint32_t lost) {
+void TrdBce::MarkEntryFiles() {
+  const size_t n = writer_.FilesWritten().size();
+  unitSetup_.resize(n);
+  if (entryUnitSetup_)
+    for (size_t i = entryFirstFile_; i < n; ++i) unitSetup_[i] = true;
+  entryUnitSetup_ = false;
+}
+
+void TrdBce::NoteLost(uint32_t p) {
+  if (report_.Lost.empty() || report_.Lost.back() != p) report_.Lost.push_back(p);
+}
+
+TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped) {
   const recorder::FileEntry& entry = settings_.SelFiles[progress_.FileIndex];
   const uint8_t ksBlock = recorder::CardSum({page_, kCardPageSize});
   const uint8_t ksHeader = recorder::CardSum({page_, kCardPageHeaderSize});
@@ -165,32 +183,25 @@ TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, ui
   if (progress_.PagesInPortion == 0 && begin_ == entry.BeginPage) {
     // The file's first page: its setup copy.
     seq.PrevCode = seq.Code;
-    const bool setupCopy = ksBlock == 0 && page_[0] == recorder::kSetupCopyMark;
-    if (lost == 0 || setupCopy) {
-      if (setupCopy) {
-        Log(FormatText("\n стр %u - SETUP:", p));
-        std::memcpy(&writer_.FileSetup, page_, kCardPageSize);
-        writer_.FileSetup.Latitude = entry.Latitude;
-        writer_.FileSetup.Longitude = entry.Longitude;
-      } else {
-        Log(FormatText("\n на стр SETUPa %u: ks %02x;  id %02x.    Пользуемся Setup'ом UNITa", p, ksBlock,
-                       page_[0]));
-        writer_.FileSetup = settings_.Setup;
-      }
-      ++progress_.PagesInPortion;
+    ++progress_.PagesInPortion;
+    if (error == 0 && ksBlock == 0 && page_[0] == recorder::kSetupCopyMark) {
+      Log(FormatText("\n стр %u - SETUP:", p));
+      std::memcpy(&writer_.FileSetup, page_, kCardPageSize);
+      writer_.FileSetup.Latitude = entry.Latitude;
+      writer_.FileSetup.Longitude = entry.Longitude;
       return kReceive;
     }
-    // The setup page's frame was lost on the line, and this page came after it: the file goes on with
-    // the recorder's setup, and the frames lost after the setup page show as a break in the codes.
-    SetupPageLost(p);
-    ++p;
-    seq.PrevCode = static_cast<uint8_t>(seq.Code - lost);
-    dropped = 0;  // the bytes dropped were those of the lost frame; this page came whole
+    Log(FormatText("\n на стр SETUPa %u: ks %02x;  id %02x.    Пользуемся Setup'ом UNITa", p, ksBlock,
+                   page_[0]));
+    if (error != 0) Log(FormatText("  кадр: err 0x%04x", error));
+    if (error != 0) NoteLost(p);
+    UseUnitSetup();
+    return kReceive;
   }
   const uint32_t inPortion = progress_.PagesInPortion;
   const recorder::HeaderFault fault = DataHeaderFault(page_, settings_.SampleClock);
   const bool inSequence = seq.Code == static_cast<uint8_t>(seq.PrevCode + 1);
-  if (error != 0 || dropped != 0 || ksBlock != 0 || !inSequence || fault != recorder::HeaderFault::None) {
+  if (error != 0 || ksBlock != 0 || fault != recorder::HeaderFault::None) {
     const char* label = "_____";
     if (error != 0) label = "error";
     if (dropped != 0) label = "пр-ск";
@@ -206,7 +217,7 @@ TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, ui
         seq.Serial - seq.PrevSerial, seq.PrevSerial, seq.Serial, ksHeader);
     if (ksHeader == 0 && fault != recorder::HeaderFault::None) line += "  " + FaultText(fault);
     Log(line);
-    ++report_.LostPages;
+    NoteLost(p);
     if (!CloseCut(p - 1, FormatText("стр. %u не принята", p))) return EndWith(DownloadEnd::WriteFailed);
     return EndWith(DownloadEnd::Stopped);
   }
@@ -231,31 +242,34 @@ TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped) 
   const uint8_t ksBlock = recorder::CardSum({page_, kCardPageSize});
   const uint8_t ksHeader = recorder::CardSum({page_, kCardPageHeaderSize});
   ++progress_.PagesInPortion;
-  if (page_[0] == recorder::kSetupCopyMark && ksBlock == 0) {
-    std::memcpy(&writer_.FileSetup, page_, kCardPageSize);
-    return kReceive;
-  }
   const recorder::HeaderFault fault = DataHeaderFault(page_, settings_.SampleClock);
-  if (ksBlock == 0 && fault == recorder::HeaderFault::None) {
-    switch (writer_.StoreRangePage(p, page_)) {
-      case PageResult::Accepted:
-        lastPageTick_ = platform::GetTickCount();
-        return kReceive;
-      case PageResult::Finish:
-        return EndWith(DownloadEnd::Completed);
-      case PageResult::Failed:
-        MarkLastFileCut("ошибка записи");
-        return EndWith(DownloadEnd::WriteFailed);
+  // Only a page whose frame and card checks hold is taken.
+  if (error == 0 && ksBlock == 0) {
+    if (page_[0] == recorder::kSetupCopyMark) {
+      std::memcpy(&writer_.FileSetup, page_, kCardPageSize);
+      return kReceive;
+    }
+    if (fault == recorder::HeaderFault::None) {
+      switch (writer_.StoreRangePage(p, page_)) {
+        case PageResult::Accepted:
+          lastPageTick_ = platform::GetTickCount();
+          return kReceive;
+        case PageResult::Finish:
+          return EndWith(DownloadEnd::Completed);
+        case PageResult::Failed:
+          MarkLastFileCut("ошибка записи");
+          return EndWith(DownloadEnd::WriteFailed);
+      }
     }
   }
-  bool erased = true;
+  bool erased = error == 0;
   for (size_t i = 1; i < kCardPageSize && erased; ++i) erased = page_[i] == page_[0];
   if (erased) {
     Log(FormatText("\nв бл. %u конец последней записи; дальше страница из одних 0x%02x", p - 1, page_[0]));
     return EndWith(DownloadEnd::Completed);
   }
   const uint32_t errors = ++progress_.ErrorPages;
-  ++report_.LostPages;
+  NoteLost(p);
   if (errors < kMostLoggedErrors) {
     std::string line = FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  ks_блока 0x%02x  ks_заг %02x", p,
                                   error, dropped, ksBlock, ksHeader);
@@ -266,31 +280,28 @@ TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped) 
   return kReceive;
 }
 
-uint32_t TrdBce::LostBefore(uint8_t code) {
-  uint32_t lost = 0;
-  if (codeKnown_) {
-    lost = static_cast<uint8_t>(code - lastCode_ - 1);
-  } else {
-    // The first page frame of the download: the frames lost before it left their bytes on the line.
-    lost = (garbage_ + kPageFrameBytes / 2) / kPageFrameBytes;
-  }
-  codeKnown_ = true;
-  lastCode_ = code;
-  garbage_ = 0;
-  garbled_ = false;
-  // More than the request still holds (this page included): not frames of this request.
-  if (lost >= uint32_t{portion_} - progress_.PagesInPortion) lost = 0;
-  return lost;
-}
-
-TrdBce::State TrdBce::OnLostFrames(uint32_t lost, uint16_t dropped) {
-  // The recorder numbers the pages of a stream; frames whose header never came are counted by the gap,
-  // as error pages of their own numbers, so that the pages after them keep theirs.
+TrdBce::State TrdBce::OnLostPages(uint32_t lost, uint16_t dropped) {
   for (uint32_t i = 0; i < lost; ++i) {
     const uint32_t p = begin_ + progress_.PagesInPortion;
+    if (settings_.FatMode) {
+      const recorder::FileEntry& entry = settings_.SelFiles[progress_.FileIndex];
+      if (progress_.PagesInPortion == 0 && begin_ == entry.BeginPage) {
+        Log(FormatText("\n на стр SETUPa %u: кадр не принят.    Пользуемся Setup'ом UNITa", p));
+        ++progress_.PagesInPortion;
+        NoteLost(p);
+        UseUnitSetup();
+        continue;
+      }
+      // In a FAT file a page that did not arrive ends the download, as a bad page does.
+      Log(FormatText("\nпр-ск:  err 0x%04x;  проп %04u; bl %07u  кадр не принят;", recorder::kNoHeader,
+                     dropped, p));
+      NoteLost(p);
+      if (!CloseCut(p - 1, FormatText("стр. %u не принята", p))) return EndWith(DownloadEnd::WriteFailed);
+      return EndWith(DownloadEnd::Stopped);
+    }
     ++progress_.PagesInPortion;
     const uint32_t errors = ++progress_.ErrorPages;
-    ++report_.LostPages;
+    NoteLost(p);
     if (errors < kMostLoggedErrors)
       Log(FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  кадр не принят", p, recorder::kNoHeader,
                      dropped));
@@ -299,25 +310,73 @@ TrdBce::State TrdBce::OnLostFrames(uint32_t lost, uint16_t dropped) {
   return kReceive;
 }
 
-TrdBce::State TrdBce::OnLostTail() {
-  uint32_t lost = uint32_t{portion_} - progress_.PagesInPortion;
-  // The recorder sent them: the next request's first code follows theirs.
-  if (codeKnown_) lastCode_ = static_cast<uint8_t>(lastCode_ + lost);
-  garbage_ = 0;
+void TrdBce::StopAndDrain() {
+  requestOpen_ = false;
+  if (recorder::SetTransmission(link_, recorder::kModeStop, kSilentStopQuietMs) != recorder::kDone)
+    Log("\nостановка передачи страниц: нет ответа Unit'a");
+  link_.DrainMessages();
+  codeKnown_ = false;
+  skipped_ = 0;
   garbled_ = false;
-  if (!settings_.FatMode) return OnLostFrames(lost, 0);
-  const recorder::FileEntry& entry = settings_.SelFiles[progress_.FileIndex];
-  uint32_t p = begin_ + progress_.PagesInPortion;
-  if (progress_.PagesInPortion == 0 && begin_ == entry.BeginPage) {
-    SetupPageLost(p);
-    ++p;
-    if (--lost == 0) return kReceive;
+}
+
+TrdBce::State TrdBce::RestartRequest() {
+  if (++restarts_ > kMostRestarts) {
+    Log(FormatText("\n%07u: перед первым кадром потока снова сбой линии: чтение прервано", begin_));
+    return EndWith(DownloadEnd::Stopped);
   }
-  // In a FAT file a page that did not arrive ends the download, as a bad page does.
-  Log(FormatText("\nпр-ск:  err 0x%04x;  bl %07u  кадр не принят;", recorder::kNoHeader, p));
-  ++report_.LostPages;
-  if (!CloseCut(p - 1, FormatText("стр. %u не принята", p))) return EndWith(DownloadEnd::WriteFailed);
-  return EndWith(DownloadEnd::Stopped);
+  Log(FormatText("\n%07u: перед первым кадром пропуск %04ubt: запрос повторён", begin_, skipped_));
+  StopAndDrain();
+  return kRequest;
+}
+
+TrdBce::State TrdBce::OnLostTail() {
+  // Nothing of this stream was recognised yet: asking again costs no page.
+  if (!codeKnown_ && progress_.PagesInPortion == 0) return RestartRequest();
+  const uint32_t lost = uint32_t{portion_} - progress_.PagesInPortion;
+  const uint16_t dropped = static_cast<uint16_t>(skipped_ > UINT16_MAX ? UINT16_MAX : skipped_);
+  State state = OnLostPages(lost, dropped);
+  if (state == kFinish) return state;
+  // Frames of the lost tail may still come after a pause: the stream is ended and the line emptied before
+  // the next request, so that none of them is taken for a page of it.
+  StopAndDrain();
+  return EndOfPortion();
+}
+
+TrdBce::State TrdBce::OnPageFrame(uint8_t code, uint16_t error) {
+  if (!codeKnown_) {
+    if (garbled_ || skipped_ != 0) return RestartRequest();
+    codeKnown_ = true;
+    nextCode_ = code;
+  }
+  restarts_ = 0;
+  const uint32_t left = uint32_t{portion_} - progress_.PagesInPortion;
+  const uint32_t ahead = static_cast<uint8_t>(code - nextCode_);
+  if (ahead >= left || ahead >= kMostCodesAhead) {
+    // A frame of an old stream, whose code lies behind the expected one: no page of this request.
+    if (!staleLogged_)
+      Log(FormatText("\n%07u: кадр с кодом %02x вместо %02x не из этого запроса: пропущен",
+                     begin_ + progress_.PagesInPortion, code, nextCode_));
+    staleLogged_ = true;
+    return kReceive;
+  }
+  const uint16_t dropped = static_cast<uint16_t>(skipped_ > UINT16_MAX ? UINT16_MAX : skipped_);
+  skipped_ = 0;
+  garbled_ = false;
+  nextCode_ = static_cast<uint8_t>(code + 1);
+  PageSequence& seq = writer_.Sequence;
+  seq.Code = code;
+  seq.Serial = static_cast<uint16_t>(page_[8] | page_[9] << 8);
+  State state = OnLostPages(ahead, dropped);
+  if (state == kFinish) return state;
+  const uint32_t p = begin_ + progress_.PagesInPortion;
+  // Bytes skipped before a whole frame that cost no page are only logged.
+  if (ahead == 0 && dropped != 0 && error == 0)
+    Log(FormatText("\n%07u: перед кадром пропуск %04ubt", p, dropped));
+  state = settings_.FatMode ? OnFatPage(p, error, ahead == 0 ? 0 : dropped)
+                            : OnRangePage(p, error, ahead == 0 ? 0 : dropped);
+  if (state != kFinish && progress_.PagesInPortion == portion_) state = EndOfPortion();
+  return state;
 }
 
 void TrdBce::Execute(std::stop_token stop) {
@@ -360,43 +419,41 @@ void TrdBce::Execute(std::stop_token stop) {
     } else {
       uint16_t error = 0, dropped = 0;
       uint8_t type = 0xFF, code = 0;
+      const uint64_t before = link_.BytesRead;
       const uint16_t count = link_.ReceiveMessage(error, dropped, type, code, link_.Buffer);
       const uint32_t now = platform::GetTickCount();
+      if (count != 0) lastHeardTick_ = now;
       if (error == recorder::kQueueStatus) {
         // The driver cannot tell what is waiting: the device has gone. Nothing more will come.
         if (++statusFailures_ >= kGoneAfterFailures) state = DeviceGone();
       } else {
         statusFailures_ = 0;
-        if (error != 0 || dropped != 0) {
+        if (link_.BytesRead != before) lastHeardTick_ = link_.LastReadTick;
+        skipped_ += dropped;
+        // Only bytes lost count as garbling: a pause, in a header or a body, is not. A body the line has
+        // stopped in for as long as a reception waits for one is taken as cut.
+        const bool stalled =
+            error == recorder::kBodyIncomplete && platform::TicksSince(lastHeardTick_, now) >= kBodyStallMs;
+        if (dropped != 0 || stalled || (count == 0 && error != 0 && error != recorder::kBodyIncomplete))
           garbled_ = true;
-          garbage_ += dropped;
-        }
-        // A remnant of a garbled frame, too short for a header, may stay in the queue: it brings nothing.
-        if (!NothingNew(count, error, dropped)) lastHeardTick_ = now;
       }
       if (state == kFinish) {
-      } else if ((type & 0xF0) == 0x20 && count == recorder::kPageCount) {
-        writer_.Sequence.Code = code;
-        writer_.Sequence.Serial = static_cast<uint16_t>(page_[8] | page_[9] << 8);
-        const uint32_t lost = LostBefore(code);
-        if (!settings_.FatMode) state = OnLostFrames(lost, dropped);
-        if (state != kFinish) {
-          const uint32_t p = begin_ + progress_.PagesInPortion;
-          state = settings_.FatMode ? OnFatPage(p, error, dropped, lost) : OnRangePage(p, error, dropped);
-        }
-        if (state != kFinish && progress_.PagesInPortion == portion_) state = EndOfPortion();
-      } else if (NothingNew(count, error, dropped) && garbled_ && requestOpen_ &&
-                 progress_.PagesInPortion < portion_ &&
+      } else if ((type & 0xF0) == 0x20 && count == recorder::kPageCount &&
+                 (error == 0 || error == recorder::kBadBodyCheck)) {
+        state = OnPageFrame(code, error);
+      } else if (count != 0 && error != 0) {
+        garbled_ = true;
+      } else if (count == 0 && garbled_ && requestOpen_ && progress_.PagesInPortion < portion_ &&
                  platform::TicksSince(lastHeardTick_, now) >= kLostTailMs) {
         state = OnLostTail();
-        if (state != kFinish && progress_.PagesInPortion == portion_) state = EndOfPortion();
       }
     }
     if (state == kFinish) break;
     if (stop.stop_requested()) {
       Log("\n   T e r m i n a t e d !");
       state = EndWith(DownloadEnd::Cancelled);
-    } else if (platform::TicksSince(lastPageTick_, platform::GetTickCount()) > kPageTimeoutMs) {
+    } else if (state == kReceive &&
+               platform::TicksSince(lastPageTick_, platform::GetTickCount()) > kPageTimeoutMs) {
       Log("\nвыход по времени ");
       state = EndWith(DownloadEnd::TimedOut);
     }
@@ -419,14 +476,24 @@ void TrdBce::BuildReport() {
   report_.Files.clear();
   const std::vector<std::string>& files = writer_.FilesWritten();
   cuts_.resize(files.size());
-  for (size_t i = 0; i < files.size(); ++i) report_.Files.push_back({FileNameOf(files[i]), cuts_[i]});
+  if (settings_.FatMode) MarkEntryFiles();
+  unitSetup_.resize(files.size());
+  for (size_t i = 0; i < files.size(); ++i)
+    report_.Files.push_back({FileNameOf(files[i]), cuts_[i], unitSetup_[i]});
   report_.NotRead.clear();
   const bool early = end_ != DownloadEnd::Completed;
   if (settings_.FatMode) {
     if (!early) return;
-    // The entry being read when the download ended, when none of its files was begun, and all after it.
+    // The entry being read when the download ended, when none of its files was begun, else the pages of
+    // it not read; and all entries after it.
     size_t first = progress_.FileIndex;
-    if (writer_.FilesWritten().size() > entryFirstFile_) ++first;
+    if (writer_.FilesWritten().size() > entryFirstFile_ && first < settings_.SelFiles.size()) {
+      uint32_t next = begin_ + progress_.PagesInPortion;
+      if (!report_.Lost.empty() && report_.Lost.back() >= next) next = report_.Lost.back() + 1;
+      const uint32_t last = settings_.SelFiles[first].EndPage;
+      if (next <= last) report_.NotRead.push_back(FormatText("стр. %u..%u", next, last));
+      ++first;
+    }
     for (size_t i = first; i < settings_.SelFiles.size(); ++i) {
       const recorder::FileEntry& e = settings_.SelFiles[i];
       report_.NotRead.push_back(FormatText(

@@ -78,16 +78,23 @@ class TrdBce {
   enum State { kFinish = 3, kRequest = 7, kReceive = 8 };
   void Log(const std::string& text);
   State RequestPortion();
-  State OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, uint32_t lost);
+  // A page frame with reply code `code`: numbered from the request and the code, the pages lost before
+  // it named, then checked and stored.
+  State OnPageFrame(uint8_t code, uint16_t error);
+  State OnFatPage(uint32_t p, uint16_t error, uint16_t dropped);
   State OnRangePage(uint32_t p, uint16_t error, uint16_t dropped);
-  // Frames of the current request that never arrived before the page with reply code `code`.
-  uint32_t LostBefore(uint8_t code);
-  // Range mode: `lost` pages that never arrived are error pages of their own numbers.
-  State OnLostFrames(uint32_t lost, uint16_t dropped);
-  // The line fell quiet after a garbled frame: the rest of the request was lost on the line.
+  // The next `lost` pages of the request never arrived whole.
+  State OnLostPages(uint32_t lost, uint16_t dropped);
+  // The line fell quiet after bytes were lost: the rest of the request was lost on the line.
   State OnLostTail();
-  // The setup page of a FAT file did not arrive: the recorder's own setup heads the file.
-  void SetupPageLost(uint32_t p);
+  // Bytes came before the first page frame of a stream: which page that frame is cannot be told, so the
+  // request is made again.
+  State RestartRequest();
+  // Ends the recorder's stream and empties the line; the next stream's codes are learnt anew.
+  void StopAndDrain();
+  // The setup page of a FAT file did not arrive good: the recorder's own setup heads the file.
+  void UseUnitSetup();
+  void NoteLost(uint32_t p);
   State EndOfPortion();
   State EndWith(DownloadEnd end);
   State DeviceGone();
@@ -95,6 +102,8 @@ class TrdBce {
   // Closes the open file at `endPage`; it is reported as cut for `reason`. False when the close failed.
   bool CloseCut(uint32_t endPage, const std::string& reason);
   void MarkLastFileCut(const std::string& reason);
+  // FAT mode: the files of the current entry are headed with the recorder's setup when its own was lost.
+  void MarkEntryFiles();
   void StopStream();
   void BuildReport();
   // "заголовок: " and the reason a page header was refused.
@@ -115,17 +124,21 @@ class TrdBce {
   uint32_t begin_ = 0;
   uint16_t portion_ = 0;
   // The recorder numbers the page frames of its streams with a running reply code, across requests.
-  bool codeKnown_ = false;  // a page frame came: lastCode_ holds its reply code
-  uint8_t lastCode_ = 0;
-  uint32_t garbage_ = 0;      // bytes dropped on the line since the last page frame
-  bool garbled_ = false;      // a reception since the last page frame brought garbage
-  bool requestOpen_ = false;  // pages of the current request may still be streaming
+  bool codeKnown_ = false;  // nextCode_ is the code of page begin_ + PagesInPortion
+  uint8_t nextCode_ = 0;
+  uint32_t skipped_ = 0;         // bytes dropped on the line since the last page frame
+  bool garbled_ = false;         // since the last page frame the line lost bytes or stopped in a frame
+  bool requestOpen_ = false;     // pages of the current request may still be streaming
+  unsigned restarts_ = 0;        // requests made again in a row because their first frame was not known
+  bool staleLogged_ = false;     // a frame of an old stream was logged for this request
+  bool entryUnitSetup_ = false;  // FAT mode: the current entry is headed with the recorder's setup
   unsigned statusFailures_ = 0;
   uint32_t startTick_ = 0;
   uint32_t lastPageTick_ = 0;
   uint32_t lastHeardTick_ = 0;     // the last reception that brought anything
   size_t entryFirstFile_ = 0;      // FAT mode: files written before the current entry
   std::vector<std::string> cuts_;  // by file written: why it is incomplete, empty when it is not
+  std::vector<bool> unitSetup_;    // by file written: headed with the recorder's setup
   DownloadReport report_;
 };
 

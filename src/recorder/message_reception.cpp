@@ -67,6 +67,13 @@ bool UnitLink::SendCommand(uint8_t type, uint8_t code, uint8_t subCode, uint16_t
   return true;
 }
 
+void UnitLink::Consume(uint32_t n) {
+  if (n > held_) n = held_;
+  std::memmove(rx_, rx_ + n, held_ - n);
+  held_ -= n;
+  reported_ = reported_ > n ? reported_ - n : 0;
+}
+
 uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& type, uint8_t& code,
                                   uint8_t* buffer) {
   const uint32_t start = platform::GetTickCount();
@@ -74,22 +81,75 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
   error = kReceiveOk;
   dropped = 0;
   type = 0xFF;
-  bool body = false;
-  uint32_t need = sizeof(ReplyHeader);
+  bool body = false;  // the held bytes begin with a checked header of a body of `length` bytes
+  uint32_t length = 0;
   uint32_t limit = kHeaderWaitMs;
-  uint32_t held = 0;       // bytes in the buffer
   uint32_t readTotal = 0;  // bytes read in this call
   uint32_t lastSeen = 0;
+  constexpr uint32_t kHeader = sizeof(ReplyHeader);
 
   for (;;) {
+    if (!body) {
+      // Slide to a frame start: a byte that cannot begin a header, or six that fail the check, is
+      // dropped; the beginning of a header waits for the rest.
+      ReplyHeader header{};
+      while (held_ > 0 && dropped <= kMostDropped) {
+        if (rx_[0] == kFrameStart && held_ < kHeader) break;
+        if (ReadReplyHeader(rx_, held_, header)) {
+          body = true;
+          break;
+        }
+        if (reported_ == 0) ++dropped;
+        Consume(1);
+      }
+      if (body) {
+        type = header.Type;
+        code = header.Code;
+        length = BodyLength(header);
+        if (length == 0 || length > kMaxReplyBody) {
+          Append(Log, "; /error:  длина сообщения %u; ", length);
+          error = kBadLength;
+          // The hunt goes on after this header's first byte; its other bytes are not dropped again.
+          if (reported_ < kHeader) reported_ = kHeader;
+          Consume(1);
+          return 0;
+        }
+        limit = kHeaderWaitMs + kBodyWaitMs;
+      }
+    }
+    const uint32_t frameBytes = kHeader + length + 1;
+    if (body && held_ >= frameBytes) {
+      const uint32_t elapsed = platform::TicksSince(start, platform::GetTickCount());
+      if (elapsed > MaxWait) MaxWait = elapsed;
+      if (TotalWait == UINT32_MAX) TotalWait = 0;
+      TotalWait += elapsed;
+      const uint32_t count = length + 1;
+      std::memcpy(buffer, rx_ + kHeader, count);
+      const uint8_t sum = ByteSum(rx_ + kHeader, count);
+      if (sum == 0) {
+        Consume(frameBytes);
+      } else {
+        // Delivered with its count and the error word; the bytes after its first are hunted again, for
+        // a byte lost in it leaves the next frame's start among them.
+        Append(Log, "\nв прин. сообщении из %u bt   KC = 0x%02X", count, static_cast<unsigned>(sum));
+        error = kBadBodyCheck;
+        if (reported_ < frameBytes) reported_ = frameBytes;
+        Consume(1);
+      }
+      return static_cast<uint16_t>(count);
+    }
+    const uint32_t need = (body ? frameBytes : kHeader) - held_;
+
     const uint32_t elapsed = platform::TicksSince(start, platform::GetTickCount());
     if (elapsed > limit || dropped > kMostDropped) {
-      if (!body && dropped == 0 && RxQueue == 0) return 0;  // nothing pending
+      // Nothing pending, or the start of a frame the line paused in: it stays for the next call.
+      if (!body && dropped == 0) return 0;
       if (!body) {
         Append(Log, "/  error: взял %u bt, но не дожд. заголовка. В буф. %ubt; ", readTotal, RxQueue);
         error = kNoHeader;
       } else {
-        Append(Log, " /error: не дождался сообщения в %ubt. В буф. %u", need, RxQueue);
+        Append(Log, " /error: не дождался сообщения в %ubt. В буф. %u", length + 1,
+               held_ - kHeader + RxQueue);
         error = kBodyIncomplete;
       }
       return 0;
@@ -102,77 +162,39 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
       platform::Sleep(kFailurePauseMs);
       return 0;
     }
-    // Read once the queue holds comfortably more than needed, or has stopped growing between two polls
-    // with enough in it.
-    if (RxQueue <= need + 10) {
-      if (RxQueue == 0) {
-        platform::Sleep(kEmptyQueuePauseMs);
-        continue;
-      }
-      if (RxQueue != lastSeen) {
-        lastSeen = RxQueue;
-        platform::Sleep(kArrivingPauseMs);
-        continue;
-      }
-      if (RxQueue < need) {
-        platform::Sleep(kArrivingPauseMs);
-        continue;
-      }
+    // Read once the queue holds comfortably more than needed, or has stopped growing between two polls;
+    // a part of a frame is kept until the rest comes.
+    if (RxQueue == 0) {
+      platform::Sleep(kEmptyQueuePauseMs);
+      continue;
     }
-
+    if (RxQueue <= need + 10 && RxQueue != lastSeen) {
+      lastSeen = RxQueue;
+      platform::Sleep(kArrivingPauseMs);
+      continue;
+    }
+    const uint32_t want = RxQueue < need ? RxQueue : need;
     uint32_t got = 0;
-    const FtStatus status = driver_.Read(handle, buffer + held, need, got);
+    const FtStatus status = driver_.Read(handle, rx_ + held_, want, got);
+    if (got > want) got = want;
     readTotal += got;
-    if (status != FT_OK || got != need) {
+    BytesRead += got;
+    if (got != 0) LastReadTick = platform::GetTickCount();
+    held_ += got;
+    if (status != FT_OK || got != want) {
       Append(Log,
              body ? "; /error: чтение cооб. Status = %u, read %u!=%u; "
                   : "; /error: чтение заг.  Status = %u, read %u!=%u; ",
-             status, got, need);
-      error = got == need ? kReadStatus : kReadShort;
+             status, got, want);
+      error = got == want ? kReadStatus : kReadShort;
       platform::Sleep(kFailurePauseMs);
-      // The bytes this read delivered lie in the buffer after those held before it.
+      // The bytes this read delivered, at the buffer start; the link keeps them for the next hunt.
+      std::memcpy(buffer, rx_ + held_ - got, got);
       return static_cast<uint16_t>(got);
     }
-    held += got;
     // What this read left in the queue: the next poll that shows the same count sees a queue that has
     // stopped growing.
     lastSeen = RxQueue > got ? RxQueue - got : 0;
-
-    if (!body) {
-      ReplyHeader header{};
-      if (!ReadReplyHeader(buffer, held, header)) {
-        ++dropped;
-        std::memmove(buffer, buffer + 1, held - 1);
-        --held;
-        need = 1;
-        continue;
-      }
-      type = header.Type;
-      code = header.Code;
-      const uint16_t n = BodyLength(header);
-      if (n == 0 || n > kMaxReplyBody) {
-        Append(Log, "; /error:  длина сообщения %u; ", static_cast<unsigned>(n));
-        error = kBadLength;
-        return 0;
-      }
-      body = true;
-      limit += kBodyWaitMs;
-      need = n + 1u;
-      held = 0;
-      continue;
-    }
-
-    if (elapsed > MaxWait) MaxWait = elapsed;
-    if (TotalWait == UINT32_MAX) TotalWait = 0;
-    TotalWait += elapsed;
-    const uint8_t sum = ByteSum(buffer, need);
-    if (sum != 0) {
-      // Delivered with its count, so that a stream of pages stays numbered; the error word tells every
-      // caller that it is no good reply.
-      Append(Log, "\nв прин. сообщении из %u bt   KC = 0x%02X", need, static_cast<unsigned>(sum));
-      error = kBadBodyCheck;
-    }
-    return static_cast<uint16_t>(need);
   }
 }
 
@@ -181,10 +203,14 @@ uint32_t UnitLink::DrainMessages() {
   for (;;) {
     uint16_t error = 0;
     uint8_t type = 0, code = 0;
+    const uint64_t before = BytesRead;
     const uint16_t count = ReceiveMessage(error, Dropped, type, code, Buffer);
-    // Quiet only when a reception found nothing pending at all; a failed one means the line is busy or
-    // broken.
-    if (count == 0 && error == kReceiveOk) return 0;
+    // Quiet only when a reception found nothing pending, or a frame the line stopped in brought nothing
+    // more; a failed one means the line is busy or broken. What the link holds then is dropped.
+    if (count == 0 && (error == kReceiveOk || (error == kBodyIncomplete && BytesRead == before))) {
+      DropHeld();
+      return 0;
+    }
     if (platform::TicksSince(start, platform::GetTickCount()) >= kDrainMs) {
       uint32_t events = 0;
       if (driver_.GetStatus(Settings->Handle, RxQueue, TxQueue, events) != FT_OK) return 1;

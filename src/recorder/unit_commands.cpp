@@ -73,8 +73,9 @@ bool AwaitReplyWhileHeard(UnitLink& link, uint32_t limitMs, uint32_t quietMs, Ma
   uint32_t heard = start;
   Reply r;
   while (Since(start) < limitMs && (quietMs == 0 || Since(heard) < quietMs)) {
+    const uint64_t before = link.BytesRead;
     r.count = link.ReceiveMessage(r.error, link.Dropped, r.type, r.code, link.Buffer);
-    if (r.count != 0 || link.Dropped != 0) heard = platform::GetTickCount();
+    if (r.count != 0 || link.BytesRead != before) heard = platform::GetTickCount();
     if (r.error == kReceiveOk && r.count != 0 && match(r)) return true;
   }
   return false;

@@ -173,6 +173,7 @@ bool UnitLink::ConfigurePort() {
   }
   driver_.SetTimeouts(h, s.ReadTimeout, s.WriteTimeout);
   driver_.Purge(h, kPurgeRx | kPurgeTx);
+  DropHeld();
   return true;
 }
 

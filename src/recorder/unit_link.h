@@ -121,16 +121,43 @@ class UnitLink {
   // the reply type (0xFF when no header was accepted), `code` its code, `dropped` the bytes discarded
   // while hunting for the header. A failed driver call pauses a little before returning, so that
   // callers polling a pulled cable do not spin.
+  //
+  // Bytes read from the driver and not yet part of a frame stay in the link for the next reception: a
+  // frame the line pauses in is completed by a later call, and a pause with nothing dropped returns 0
+  // without an error (in a body, kBodyIncomplete after 1460 ms; the bytes are kept all the same). After
+  // a refused header or a body that failed its check the hunt goes on from the byte after that frame's
+  // start, so a frame that lost a byte costs no byte of the frame after it; bytes of a frame already
+  // delivered or refused are not counted as dropped again.
   uint16_t ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& type, uint8_t& code, uint8_t* buffer);
 
-  // Empties the line: 0 when it is quiet, else (after 2000 ms of replies or failures) the number of
-  // bytes still waiting, at least 1.
+  // Empties the line, the bytes the link holds included: 0 when it is quiet, else (after 2000 ms of
+  // replies or failures) the number of bytes still waiting, at least 1.
   uint32_t DrainMessages();
+
+  // Bytes taken from the driver since the link was created: a caller sees by it whether the line
+  // brought anything, also when no frame was complete.
+  uint64_t BytesRead = 0;
+  // The tick count of the last read that brought bytes.
+  uint32_t LastReadTick = 0;
+  // Bytes of an unfinished frame the link holds for the next reception.
+  uint32_t HeldBytes() const { return held_; }
+  // Forgets the bytes the link holds (the driver's queue was purged, or a drain found the line quiet).
+  void DropHeld() { held_ = reported_ = 0; }
 
   platform::ftdi::Driver& Driver() { return driver_; }
 
  private:
+  // Removes the first `n` held bytes.
+  void Consume(uint32_t n);
+
   platform::ftdi::Driver& driver_;
+  // The bytes read from the driver that no frame has taken yet: at most a header and a whole body.
+  static constexpr uint32_t kHeldCapacity = 1024;
+  uint8_t rx_[kHeldCapacity] = {};
+  uint32_t held_ = 0;
+  // Leading held bytes that belonged to a frame already delivered or refused: hunted through again
+  // without counting them as dropped.
+  uint32_t reported_ = 0;
 };
 
 }  // namespace recorder

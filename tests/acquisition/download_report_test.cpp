@@ -17,13 +17,16 @@ TEST(DownloadReport, AnythingMissingMakesItIncompleteAndLongListsAreCounted) {
     return !c.Complete();
   };
   EXPECT_TRUE(incomplete([](DownloadReport& c) { c.EndReason = "x"; }));
-  EXPECT_TRUE(incomplete([](DownloadReport& c) { c.LostPages = 1; }));
+  EXPECT_TRUE(incomplete([](DownloadReport& c) { c.Lost = {7}; }));
+  EXPECT_TRUE(incomplete([](DownloadReport& c) { c.Files[0].UnitSetup = true; }));
   EXPECT_TRUE(incomplete([](DownloadReport& c) { c.NotRead = {"стр. 1..2"}; }));
   EXPECT_TRUE(incomplete([](DownloadReport& c) { c.Files[0].CutReason = "стр. 5 не принята"; }));
 
   for (int i = 0; i < 23; ++i) r.NotRead.push_back("файл " + std::to_string(i));
   r.Files[1].CutReason = "до стр. 9";
+  r.Lost = {5, 7, 8, 9};
   const std::string text = DownloadReportText(r);
+  EXPECT_NE(text.find("\nНе принято страниц: 4 (подробно в логе): 5, 7..9."), std::string::npos) << text;
   EXPECT_EQ(text.rfind("Чтение закончено, но принято не всё.\n\nПолные файлы: 1\n   a\nНеполные файлы: 1\n"
                        "   b: до стр. 9\nНе прочитаны:\n   файл 0\n",
                        0),

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "live_stream.h"
+#include "toolkit/format_text.h"
 #include "toolkit/recording_file.h"
 
 namespace acquisition::testing {
 namespace {
+
+using toolkit::FormatText;
 
 std::vector<int32_t> Rows(unsigned channels, unsigned rows, int32_t base);
 
@@ -166,6 +169,84 @@ TEST_F(LiveReceptionTest, BadSumsAndSetupCopies) {
   ASSERT_EQ(bytes.size(), 120u + 2 * 72 + 30 * 2 * 4);
   EXPECT_EQ(At<int32_t>(bytes, 264 + 8 * 10), 100);
   EXPECT_EQ(At<int32_t>(bytes, 264 + 8 * 20), 400);
+}
+
+TEST_F(LiveReceptionTest, ALineFaultLosesOnlyTheBlockItStrikesAndAPauseNone) {
+  // 30 blocks of 20 rows of 2 channels at line speed; the blocks named are spoiled on the line. The files
+  // must hold every row of every other block, in order; each lost block is named in the log; a pause
+  // and stray bytes before a whole frame lose nothing and a pause logs nothing.
+  using emulator::LineFault;
+  constexpr size_t kBody = 6 + 200, kCheck = 6 + 512;
+  struct Row {
+    const char* name;
+    LineFault fault;
+    size_t offset;
+    std::vector<uint32_t> struck;
+    bool lost;  // the struck blocks are lost (else nothing is)
+    uint32_t pauseMs = 0;
+    size_t stray = 0;
+  };
+  const Row rows[] = {
+      {"a clean line", LineFault::Flip, 0, {}, false},
+      {"20 ms pause in a header", LineFault::Pause, 3, {5}, false, 20},
+      {"2.5 s pause in a header", LineFault::Pause, 3, {5}, false, 2500},
+      {"2.5 s pause in a body", LineFault::Pause, kBody, {5}, false, 2500},
+      {"3 stray bytes before a frame", LineFault::Insert, 0, {5}, false, 0, 3},
+      {"a header byte dropped", LineFault::Drop, 2, {5}, true},
+      {"a body byte dropped", LineFault::Drop, kBody, {5}, true},
+      {"the check byte dropped", LineFault::Drop, kCheck, {5}, true},
+      {"four body bytes dropped", LineFault::Drop, kBody, {5, 12, 19, 26}, true},
+      {"a header byte flipped", LineFault::Flip, 1, {5}, true},
+      {"a body byte flipped", LineFault::Flip, kBody, {5}, true},
+      {"3 stray bytes in a header", LineFault::Insert, 2, {5}, true, 0, 3},
+      {"3 stray bytes in a body", LineFault::Insert, kBody, {5}, true, 0, 3},
+      {"3 stray bytes before the check byte", LineFault::Insert, kCheck, {5}, true, 0, 3},
+  };
+  device.recorder.Line().SetRate(emulator::kLineBytesPerSecond);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove_all(dir.path());
+    fs::create_directories(dir.path());
+    log.clear();
+    sent = 0;
+    spoil.clear();
+    for (uint32_t k : row.struck)
+      spoil[k] = emulator::PageLineFaults{{},   row.fault,   row.offset,
+                                          0x10, row.pauseMs, std::vector<uint8_t>(row.stray, 0xA5)};
+    std::vector<int32_t> expected;
+    for (uint16_t k = 0; k < 30; ++k) {
+      const std::vector<int32_t> rows20 = Rows(2, 20, 1000 * k);
+      Queue(LiveBlock(t0 + k / 5, static_cast<uint16_t>(20 * (k % 5)), k + 1, 2, rows20));
+      if (!row.lost || spoil.count(k) == 0) expected.insert(expected.end(), rows20.begin(), rows20.end());
+    }
+    LiveShared shared(2);
+    th_work work(link, shared, counters, Setup(2));
+    work.Execute({});
+    std::vector<int32_t> got;
+    for (const fs::path& file : Files()) {
+      const auto bytes = FileBytes(file.string());
+      for (size_t at = 120 + 2 * 72; at + 4 <= bytes.size(); at += 4) got.push_back(At<int32_t>(bytes, at));
+    }
+    EXPECT_EQ(got, expected);
+    for (uint32_t k : row.struck)
+      EXPECT_EQ(LogCount(FormatText("бл. SN %04x не принят", k + 1)), row.lost ? 1 : 0) << k;
+    EXPECT_EQ(LogCount("не принят"), row.lost ? static_cast<int>(row.struck.size()) : 0);
+    // A pause logs nothing; stray bytes before a whole frame are logged with the frame kept.
+    if (!row.lost) {
+      EXPECT_EQ(LogCount(" work("), row.stray == 0 ? 0 : 1);
+      EXPECT_EQ(LogCount(FormatText("пропуск %zu;", row.stray)), row.stray == 0 ? 0 : 1);
+    }
+  }
+  // A block the recorder sends twice is no lost block: the time test closes the file at it.
+  log.clear();
+  spoil.clear();
+  for (uint16_t k : {0, 1, 1, 2})
+    Queue(LiveBlock(t0 + 50, static_cast<uint16_t>(20 * k), k + 1, 2, Rows(2, 20, 0)));
+  LiveShared shared(2);
+  th_work work(link, shared, counters, Setup(2));
+  work.Execute({});
+  EXPECT_EQ(LogCount("Время Unita в момент закрытия файла"), 1);
+  EXPECT_EQ(LogCount("не принят"), 0);
 }
 
 TEST_F(LiveReceptionTest, KeepAliveEvery15SecondsAndStatusChangesAreLogged) {

@@ -7,9 +7,12 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "emulator/emulated_driver.h"
+#include "emulator/page_line_faults.h"
+#include "emulator/reply_frame.h"
 #include "live_fixture.h"
 #include "platform/clock.h"
 #include "recorder/unit_link.h"
@@ -57,7 +60,14 @@ class LiveStream : public ::testing::Test {
       if (queued.empty()) return;
       if (beforeBlock) beforeBlock();
       if (queued.front().gapMs) r.SendGap(queued.front().gapMs);
-      r.SendReply(0x24, 0, queued.front().bytes);
+      const auto fault = spoil.find(sent++);
+      if (fault == spoil.end()) {
+        r.SendReply(0x24, 0, queued.front().bytes);
+      } else {
+        std::vector<uint8_t> frame;
+        emulator::AppendReply(frame, 0x24, 0, queued.front().bytes.data(), queued.front().bytes.size());
+        emulator::SendSpoiledFrame(r, std::move(frame), fault->second);
+      }
       queued.pop_front();
     });
     device.recorder.SetHandler(2, 36, [this](emulator::Recorder& r, const emulator::Command&) {
@@ -88,6 +98,9 @@ class LiveStream : public ::testing::Test {
   std::function<std::vector<uint8_t>()> endless;
   // Runs on the reading thread before each block goes out: a gate that holds the recorder's pace.
   std::function<void()> beforeBlock;
+  // Blocks spoiled on the line, by their place in the stream from 0.
+  std::map<uint32_t, emulator::PageLineFaults> spoil;
+  uint32_t sent = 0;
   std::vector<uint32_t> pollTicks;
   std::vector<uint8_t> statusBody = std::vector<uint8_t>(240, 0);
 };

@@ -172,7 +172,7 @@ TEST_F(ReceiveMessageTest, AFewStrayBytesThatNeverBecomeAHeaderTimeOut) {
   const testing::Reception r = Receive();
   EXPECT_EQ(r.count, 0u);
   EXPECT_EQ(r.error, kNoHeader);
-  EXPECT_EQ(r.dropped, 2u);
+  EXPECT_EQ(r.dropped, 7u);
 }
 
 TEST_F(ReceiveMessageTest, ABodyFailingItsCheckComesWithItsCountAndAnError) {
@@ -209,18 +209,48 @@ TEST_F(ReceiveMessageTest, AHeaderWithoutBodyTimesOutAfterAboutFourteenSixtyMill
   EXPECT_EQ(link.Log, " /error: не дождался сообщения в 513bt. В буф. 100");
 }
 
-TEST_F(ReceiveMessageTest, AnInterruptedFrameIsSlidThroughByTheNextReception) {
-  // The body comes only after the first reception has given up on it.
+TEST_F(ReceiveMessageTest, AFrameInterruptedByAPauseIsCompletedByTheNextReception) {
+  // The body comes only after the first reception has given up on it; a header cut after 3 bytes waits
+  // without an error.
   Unit().SendReply(0x20, 1, Body(40), ReplyFault{.truncateBody = 0});
   EXPECT_EQ(Receive().error, kBodyIncomplete);
   std::vector<uint8_t> rest = Body(40);
   rest.push_back(static_cast<uint8_t>(-std::accumulate(rest.begin(), rest.end(), 0)));
   Unit().SendRaw(rest);
-  Unit().SendReply(0x20, 2, Body(8));
-  const testing::Reception r = Receive();
+  const std::vector<uint8_t> next = RawReply(0x20, 2, Body(8));
+  Unit().SendRaw(std::span(next).first(3));
+  testing::Reception r = Receive();
+  EXPECT_EQ(r.count, 41u);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.dropped, 0u);
+  EXPECT_EQ(BufferBytes(41), rest);
+  link.Log.clear();
+  r = Receive();
+  EXPECT_EQ(r.count, 0u);
+  EXPECT_EQ(r.error, 0u);
+  EXPECT_TRUE(link.Log.empty());
+  Unit().SendRaw(std::span(next).subspan(3));
+  r = Receive();
   EXPECT_EQ(r.count, 9u);
   EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(r.dropped, 41u);
+  EXPECT_EQ(r.dropped, 0u);
+}
+
+TEST_F(ReceiveMessageTest, AFrameThatLostAByteCostsNoByteOfTheNextFrame) {
+  std::vector<uint8_t> first = RawReply(0x24, 1, Body(512));
+  first.erase(first.begin() + 300);
+  Unit().SendRaw(first);
+  Unit().SendRaw(RawReply(0x24, 2, Body(512, 7)));
+  testing::Reception r = Receive();
+  EXPECT_EQ(r.count, 513u);
+  EXPECT_EQ(r.error, kBadBodyCheck);
+  EXPECT_EQ(r.code, 1);
+  r = Receive();
+  EXPECT_EQ(r.count, 513u);
+  EXPECT_EQ(r.error, 0u);
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.dropped, 0u) << "the first frame's bytes were reported with it";
+  EXPECT_EQ(BufferBytes(512), Body(512, 7));
 }
 
 TEST_F(ReceiveMessageTest, AHeaderSplitAcrossTwoPollsIsJoined) {
