@@ -123,9 +123,8 @@ TEST_F(LibftdiBackend, ListsTheVendorsBridgesWithTheirDetails) {
     const char* serial;
     const char* description;
   };
-  const uint8_t first[] = {1}, second[] = {2, 3};
-  const Expected expected[] = {{5, 0x04036001, MakeLocationId(1, first, 1), "UNIT0001", "T-9XV Unit"},
-                               {9, 0x04036015, MakeLocationId(1, second, 2), "UNIT0001", "FT230X Basic UART"}};
+  const Expected expected[] = {{5, 0x04036001, 0x01100000, "UNIT0001", "T-9XV Unit"},
+                               {9, 0x04036015, 0x01230000, "UNIT0001", "FT230X Basic UART"}};
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t flags = 9, type = 0, id = 0, location = 0;
     char serial[kSerialSize], description[kDescriptionSize];
@@ -372,17 +371,41 @@ TEST_F(LibftdiBackend, ADeviceTheUserMayNotOpenIsNamedWithItsPlaceAndCause) {
 }
 
 TEST_F(LibftdiBackend, OfTwoRecordersWithOneDescriptionTheChosenOneOpens) {
-  UsbDevice& first = AddRecorder("UNIT0001", "T-9XV Unit", 1);
-  UsbDevice& second = AddRecorder("UNIT0002", "T-9XV Unit", 2);
-  first.claimedElsewhere = true;  // in use by another program
-  Open(1);
-  recorder::StatusBlock status{};
-  ASSERT_EQ(recorder::ReadStatus(*link, status), recorder::kDone) << link->Log;
-  EXPECT_EQ(status.Id & 0xFF, 2);
-  std::lock_guard lock(Bus::Instance().Mutex());
-  EXPECT_TRUE(second.open);
-  EXPECT_FALSE(first.open);
-  EXPECT_TRUE(first.recorder.Received().empty());
+  struct Row {
+    const char* name;
+    std::vector<uint8_t> first, second;
+  } rows[] = {
+      {"ports 1 and 2 of the root hub", {1}, {2}},
+      {"ports 1 and 17 of one hub", {1}, {17}},
+      {"seven levels, apart only at the last", {1, 2, 3, 4, 5, 6, 7}, {1, 2, 3, 4, 5, 6, 8}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    UsbDevice& first = AddRecorder("UNIT0001", "T-9XV Unit", 1);
+    UsbDevice& second = AddRecorder("UNIT0002", "T-9XV Unit", 2);
+    first.ports = r.first;
+    second.ports = r.second;
+    first.claimedElsewhere = true;  // in use by another program
+    Open(1);
+    EXPECT_NE(link->LocIds[0], link->LocIds[1]);
+    recorder::StatusBlock status{};
+    ASSERT_EQ(recorder::ReadStatus(*link, status), recorder::kDone) << link->Log;
+    EXPECT_EQ(status.Id & 0xFF, 2);
+    {
+      std::lock_guard lock(Bus::Instance().Mutex());
+      EXPECT_TRUE(second.open);
+      EXPECT_FALSE(first.open);
+      EXPECT_TRUE(first.recorder.Received().empty());
+    }
+    uint32_t flags = 0, type = 0, id = 0, location = 0;
+    char serial[kSerialSize], description[kDescriptionSize];
+    FtHandle handle = 0;
+    ASSERT_EQ(driver->GetDeviceInfoDetail(0, flags, type, id, location, serial, description, handle), FT_OK);
+    EXPECT_EQ(flags, 0u) << "only the device at the opened place is flagged open";
+    EXPECT_EQ(driver->Close(link->Settings->Handle), FT_OK);
+    sets.clear();
+    Bus::Instance().Clear();
+  }
 }
 
 TEST_F(LibftdiBackend, APurgeDropsWhatTheReaderHeldAndNoControlCallMeetsARead) {
