@@ -14,8 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/ftdi/device_problem.h"
 #include "platform/ftdi/line_settings.h"
+#include "platform/ftdi/read_fault_reports.h"
 #include "platform/ftdi/receive_queue.h"
 
 namespace platform::ftdi {
@@ -161,8 +163,9 @@ void Deliver(std::stop_token& stop, OpenDevice& d, const unsigned char* bytes, s
 
 void ReaderLoop(std::stop_token stop, OpenDevice* d, const LibftdiDriver::Report* report) {
   std::vector<unsigned char> chunk(kReadChunk);
-  int failures = 0;  // failed reads in a row
+  ReadFaultReports faults(d->name, *report);
   while (!stop.stop_requested()) {
+    faults.Tick(platform::GetTickCount());
     uint64_t generation = 0;
     {
       std::unique_lock lock(d->gateMutex);
@@ -188,19 +191,14 @@ void ReaderLoop(std::stop_token stop, OpenDevice* d, const LibftdiDriver::Report
     if (n < 0) {
       if (DeviceGone(n)) {
         d->gone = true;
-        (*report)(d->name + ": устройство отключено (" + ReadErrorName(n) + ")");
+        faults.Gone(ReadErrorName(n));
         return;
       }
-      if (failures++ == 0) {
-        (*report)(d->name + ": ошибка чтения USB (" + ReadErrorName(n) + "); повторяю");
-      }
+      faults.Failed(ReadErrorName(n), platform::GetTickCount());
       std::this_thread::sleep_for(kRetryPause);
       continue;
     }
-    if (failures > 0) {
-      (*report)(d->name + ": чтение USB снова идёт после " + std::to_string(failures) + " ошибок подряд");
-      failures = 0;
-    }
+    faults.Succeeded(platform::GetTickCount());
     if (n > 0) {
       Deliver(stop, *d, chunk.data(), static_cast<size_t>(n), generation);
     } else {
