@@ -20,6 +20,11 @@ void WorkLog::SetRefusedFolder(const std::string& why) {
   refusalTold_ = false;
 }
 
+std::string WorkLog::Refusal() const {
+  std::lock_guard lock(mutex_);
+  return refusal_;
+}
+
 std::string WorkLog::FileName() const {
   std::lock_guard lock(mutex_);
   return fileName_;

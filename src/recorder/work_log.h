@@ -20,6 +20,8 @@ class WorkLog {
   // No file, because the folder it belongs in was refused for `why`: every line is lost, and only the
   // first tells the failure notice, with `why`. A later SetFileName ends this.
   void SetRefusedFolder(const std::string& why);
+  // Why the folder was refused; empty when it was not.
+  std::string Refusal() const;
   std::string FileName() const;
   void SetFailureNotice(FailureNotice notice);
 
