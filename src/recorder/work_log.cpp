@@ -1,6 +1,7 @@
 #include "recorder/work_log.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "platform/output_file.h"
 
@@ -9,6 +10,19 @@ namespace recorder {
 void WorkLog::SetFileName(const std::string& path) {
   std::lock_guard lock(mutex_);
   fileName_ = path;
+  refusal_.clear();
+}
+
+void WorkLog::SetRefusedFolder(const std::string& why) {
+  std::lock_guard lock(mutex_);
+  fileName_.clear();
+  refusal_ = why;
+  refusalTold_ = false;
+}
+
+std::string WorkLog::Refusal() const {
+  std::lock_guard lock(mutex_);
+  return refusal_;
 }
 
 std::string WorkLog::FileName() const {
@@ -52,8 +66,14 @@ bool WorkLog::Write(const std::string& text) {
     std::lock_guard lock(mutex_);
     const Outcome outcome = AppendLocked(text + "\n");
     if (outcome == Outcome::Written) return true;
+    // A refused folder is told once; a file that fails is told at every line.
+    if (!refusal_.empty() && std::exchange(refusalTold_, true)) return false;
     notice = notice_;
-    message = outcome == Outcome::NotOpened ? OpenFailureText(fileName_) : WriteFailureText(fileName_);
+    if (!refusal_.empty()) {
+      message = refusal_;
+    } else {
+      message = outcome == Outcome::NotOpened ? OpenFailureText(fileName_) : WriteFailureText(fileName_);
+    }
   }
   // Outside the lock: the notice may wait for the GUI thread, which may itself be writing a line.
   if (notice) notice(message);

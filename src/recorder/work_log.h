@@ -17,6 +17,11 @@ class WorkLog {
 
   // The file the lines go to; empty: none yet (every line fails).
   void SetFileName(const std::string& path);
+  // No file, because the folder it belongs in was refused for `why`: every line is lost, and only the
+  // first tells the failure notice, with `why`. A later SetFileName ends this.
+  void SetRefusedFolder(const std::string& why);
+  // Why the folder was refused; empty when it was not.
+  std::string Refusal() const;
   std::string FileName() const;
   void SetFailureNotice(FailureNotice notice);
 
@@ -37,6 +42,8 @@ class WorkLog {
 
   mutable std::mutex mutex_;
   std::string fileName_;
+  std::string refusal_;  // why there is no file; empty when none was refused
+  bool refusalTold_ = false;
   FailureNotice notice_;
 };
 

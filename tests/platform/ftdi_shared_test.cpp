@@ -73,12 +73,26 @@ TEST(LineSettingsTest, DriverCodesAndLocationIds) {
   EXPECT_FALSE(LineFormatOf(8, 1, 0, f));
   EXPECT_FALSE(LineFormatOf(8, kStopBits1, 5, f));
 
-  const uint8_t portsA[] = {1, 4};
-  const uint8_t portsB[] = {1, 3};
-  EXPECT_NE(MakeLocationId(1, portsA, 2), 0u);
-  EXPECT_NE(MakeLocationId(1, portsA, 2), MakeLocationId(1, portsB, 2));
-  EXPECT_NE(MakeLocationId(1, portsA, 2), MakeLocationId(2, portsA, 2));
-  EXPECT_NE(MakeLocationId(1, nullptr, 0), 0u);
+  // Places of one list, and the ids they are shown and opened by: every one its own.
+  const std::vector<std::vector<uint8_t>> paths = {{1, 4}, {1, 3}, {1}, {17}, {1, 2, 3, 4, 5, 6, 7},
+                                                   {1, 2, 3, 4, 5, 6, 8}, {1, 2, 3, 4, 5, 6}, {}};
+  std::vector<UsbPlace> places;
+  for (const auto& p : paths) places.push_back(PlaceOf(1, p.data(), static_cast<int>(p.size())));
+  places.push_back(PlaceOf(2, paths[0].data(), 2));
+  const std::vector<uint32_t> ids = LocationIds(places);
+  ASSERT_EQ(ids.size(), places.size());
+  for (size_t i = 0; i < ids.size(); ++i) {
+    EXPECT_NE(ids[i], 0u) << i;
+    for (size_t j = 0; j < i; ++j) EXPECT_NE(ids[i], ids[j]) << i << " " << j;
+  }
+  EXPECT_EQ(ids[0], 0x01140000u);
+  EXPECT_EQ(ids[2], 0x01100000u);
+  EXPECT_EQ(ids[6], 0x01123456u);
+  EXPECT_EQ(ids[3] & 0xFFF00000u, 0x01000000u) << "a port above 15 is not shown as a digit";
+  EXPECT_EQ(ids[4] & 0xFFF00000u, 0x01000000u);
+  // The same places listed again have the same ids.
+  EXPECT_EQ(LocationIds(places), ids);
+  EXPECT_FALSE(places[4] == places[5]);
 
   EXPECT_EQ(DeviceTypeFromRelease(0x0600), 5u);
   EXPECT_EQ(DeviceTypeFromRelease(0x0700), 6u);

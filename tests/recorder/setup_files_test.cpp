@@ -10,6 +10,7 @@
 
 #include "recorder/recorder_time.h"
 #include "support/planted_fifo.h"
+#include "support/file_size_limit.h"
 
 namespace recorder {
 namespace {
@@ -96,10 +97,14 @@ TEST_F(SetupFiles, FailedCreateIsReported) {
   const std::string path = (dir_ / "missing" / kSetupFileName).string();
   EXPECT_FALSE(SaveSetupFile(*s, path, error));
   EXPECT_EQ(error, "error create  FILE <" + path + ">");
-  if (fs::exists("/dev/full")) {
-    EXPECT_FALSE(SaveSetupFile(*s, "/dev/full", error));
-    EXPECT_EQ(error, "error write  FILE </dev/full>");
+  // A disk that fills up: the write fails and the earlier file stays whole.
+  WriteText(kSetupFileName, "earlier");
+  {
+    support::FileSizeLimit full(100);
+    EXPECT_FALSE(SaveSetupFile(*s, Path(kSetupFileName), error));
   }
+  EXPECT_EQ(error, "error write  FILE <" + Path(kSetupFileName) + ">");
+  EXPECT_EQ(fs::file_size(Path(kSetupFileName)), 7u);
 }
 
 TEST_F(SetupFiles, KalendExampleGivesAlternatingDailyPeriods) {

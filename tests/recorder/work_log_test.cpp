@@ -77,6 +77,16 @@ TEST_F(WorkLogTest, NoFileNameYetIsAFailureToo) {
   EXPECT_FALSE(log.Write("before the session"));
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_EQ(notices[0], WorkLog::OpenFailureText(""));
+  // No file because its folder was refused: the refusal is told once, not a nameless failure a line.
+  const std::string why = "Папка данных /data/Unit_1a_005 — символическая ссылка; файлы в неё не пишутся";
+  log.SetRefusedFolder(why);
+  EXPECT_FALSE(log.Write("one"));
+  EXPECT_FALSE(log.Write("two"));
+  ASSERT_EQ(notices.size(), 2u);
+  EXPECT_EQ(notices[1], why);
+  log.SetFileName((dir / "log.txt").string());
+  EXPECT_TRUE(log.Write("three"));
+  EXPECT_EQ(notices.size(), 2u);
 }
 
 TEST_F(WorkLogTest, AFullDiskIsReportedAsAFailedWrite) {

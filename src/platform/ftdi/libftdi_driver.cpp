@@ -14,8 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/ftdi/device_problem.h"
 #include "platform/ftdi/line_settings.h"
+#include "platform/ftdi/read_fault_reports.h"
 #include "platform/ftdi/receive_queue.h"
 
 namespace platform::ftdi {
@@ -69,6 +71,7 @@ struct Listed {
   uint32_t type = 3;
   uint32_t id = 0;
   uint32_t locationId = 0;
+  UsbPlace place;
   uint8_t bus = 0;
   uint8_t address = 0;
   std::string serial;
@@ -84,7 +87,7 @@ struct OpenDevice {
   ReceiveQueue queue{kReceiveQueueBytes};
   std::atomic<bool> gone{false};
   std::atomic<uint32_t> readTimeoutMs{300};
-  uint32_t locationId = 0;
+  UsbPlace place;
   std::string name;  // for reports
 
   std::mutex gateMutex;
@@ -160,8 +163,9 @@ void Deliver(std::stop_token& stop, OpenDevice& d, const unsigned char* bytes, s
 
 void ReaderLoop(std::stop_token stop, OpenDevice* d, const LibftdiDriver::Report* report) {
   std::vector<unsigned char> chunk(kReadChunk);
-  int failures = 0;  // failed reads in a row
+  ReadFaultReports faults(d->name, *report);
   while (!stop.stop_requested()) {
+    faults.Tick(platform::GetTickCount());
     uint64_t generation = 0;
     {
       std::unique_lock lock(d->gateMutex);
@@ -187,19 +191,14 @@ void ReaderLoop(std::stop_token stop, OpenDevice* d, const LibftdiDriver::Report
     if (n < 0) {
       if (DeviceGone(n)) {
         d->gone = true;
-        (*report)(d->name + ": устройство отключено (" + ReadErrorName(n) + ")");
+        faults.Gone(ReadErrorName(n));
         return;
       }
-      if (failures++ == 0) {
-        (*report)(d->name + ": ошибка чтения USB (" + ReadErrorName(n) + "); повторяю");
-      }
+      faults.Failed(ReadErrorName(n), platform::GetTickCount());
       std::this_thread::sleep_for(kRetryPause);
       continue;
     }
-    if (failures > 0) {
-      (*report)(d->name + ": чтение USB снова идёт после " + std::to_string(failures) + " ошибок подряд");
-      failures = 0;
-    }
+    faults.Succeeded(platform::GetTickCount());
     if (n > 0) {
       Deliver(stop, *d, chunk.data(), static_cast<size_t>(n), generation);
     } else {
@@ -279,9 +278,8 @@ FtStatus LibftdiDriver::CreateDeviceInfoList(uint32_t& count) {
     }
     entry.bus = libusb_get_bus_number(item->dev);
     entry.address = libusb_get_device_address(item->dev);
-    uint8_t ports[7] = {};
-    const int depth = libusb_get_port_numbers(item->dev, ports, 7);
-    entry.locationId = MakeLocationId(entry.bus, ports, depth < 0 ? 0 : depth);
+    uint8_t ports[UsbPlace::kMaxDepth] = {};
+    entry.place = PlaceOf(entry.bus, ports, libusb_get_port_numbers(item->dev, ports, UsbPlace::kMaxDepth));
     char description[kDescriptionSize] = {};
     char serial[kSerialSize] = {};
     const int strings = ftdi_usb_get_strings(impl_->listContext, item->dev, nullptr, 0, description,
@@ -295,6 +293,10 @@ FtStatus LibftdiDriver::CreateDeviceInfoList(uint32_t& count) {
     }
     impl_->listed.push_back(std::move(entry));
   }
+  std::vector<UsbPlace> places;
+  for (const Listed& entry : impl_->listed) places.push_back(entry.place);
+  const std::vector<uint32_t> ids = LocationIds(places);
+  for (size_t i = 0; i < ids.size(); ++i) impl_->listed[i].locationId = ids[i];
   count = static_cast<uint32_t>(impl_->listed.size());
   return FT_OK;
 }
@@ -308,7 +310,7 @@ FtStatus LibftdiDriver::GetDeviceInfoDetail(uint32_t index, uint32_t& flags, uin
   flags = 0;
   handle = 0;
   for (auto& [h, d] : impl_->open) {
-    if (d->locationId == entry.locationId) {
+    if (d->place == entry.place) {
       flags = 1;  // opened
       handle = h;
     }
@@ -336,7 +338,7 @@ FtStatus LibftdiDriver::Impl::OpenListed(const Listed& entry, FtHandle& handle) 
   std::snprintf(name, sizeof name, "USB %03u:%03u", static_cast<unsigned>(entry.bus),
                 static_cast<unsigned>(entry.address));
   auto device = std::make_unique<OpenDevice>();
-  device->locationId = entry.locationId;
+  device->place = entry.place;
   device->name = name;
   if (!(device->context = ftdi_new())) {
     openProblem = DeviceProblemText(entry.bus, entry.address, "нет памяти для libftdi");

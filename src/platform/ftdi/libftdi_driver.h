@@ -14,8 +14,8 @@ namespace platform::ftdi {
 
 class LibftdiDriver final : public Driver {
  public:
-  // Where the reader thread reports failed reads (once per run of failures) and a device gone; the
-  // default writes a line to stderr.
+  // Where the reader thread reports failed reads (the first at once, then at most one line every few
+  // seconds with what happened since) and a device gone; the default writes a line to stderr.
   using Report = std::function<void(const std::string& line)>;
 
   explicit LibftdiDriver(Report report = {});

@@ -1,5 +1,7 @@
 #include "platform/ftdi/line_settings.h"
 
+#include <algorithm>
+
 #include "platform/ftdi/driver.h"
 
 namespace platform::ftdi {
@@ -29,10 +31,48 @@ bool LineFormatOf(uint8_t wordLength, uint8_t stopBits, uint8_t parity, LineForm
   return true;
 }
 
-uint32_t MakeLocationId(uint8_t bus, const uint8_t* ports, int depth) {
-  uint32_t id = static_cast<uint32_t>(bus) << 24;
-  for (int i = 0; i < depth && i < 6; ++i) id |= static_cast<uint32_t>(ports[i] & 0x0F) << (20 - 4 * i);
-  return id;
+UsbPlace PlaceOf(uint8_t bus, const uint8_t* ports, int depth) {
+  UsbPlace place;
+  place.bus = bus;
+  place.depth = static_cast<uint8_t>(std::clamp(depth, 0, UsbPlace::kMaxDepth));
+  std::copy_n(ports, place.depth, place.ports);
+  return place;
+}
+
+namespace {
+
+constexpr uint32_t kFoldedMask = 0xFFFFF;
+
+// 20 bits of an FNV-1a hash of the whole path.
+uint32_t Folded(const UsbPlace& place) {
+  uint32_t h = 2166136261u;
+  const auto mix = [&h](uint8_t byte) { h = (h ^ byte) * 16777619u; };
+  mix(place.depth);
+  for (int i = 0; i < place.depth; ++i) mix(place.ports[i]);
+  return (h ^ (h >> 20)) & kFoldedMask;
+}
+
+}  // namespace
+
+uint32_t LocationIdOf(const UsbPlace& place) {
+  const uint32_t id = static_cast<uint32_t>(place.bus) << 24;
+  const bool digits = place.depth <= 6 && std::all_of(place.ports, place.ports + place.depth,
+                                                      [](uint8_t port) { return port >= 1 && port <= 15; });
+  if (!digits) return id | Folded(place);
+  uint32_t path = 0;
+  for (int i = 0; i < place.depth; ++i) path |= static_cast<uint32_t>(place.ports[i]) << (20 - 4 * i);
+  return id | path;
+}
+
+std::vector<uint32_t> LocationIds(const std::vector<UsbPlace>& places) {
+  std::vector<uint32_t> ids;
+  for (const UsbPlace& place : places) {
+    uint32_t id = LocationIdOf(place);
+    while (std::find(ids.begin(), ids.end(), id) != ids.end())
+      id = (id & 0xFF000000u) | ((id + 1) & kFoldedMask);
+    ids.push_back(id);
+  }
+  return ids;
 }
 
 uint32_t DeviceTypeFromRelease(uint16_t bcdDevice) {

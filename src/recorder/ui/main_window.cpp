@@ -232,12 +232,15 @@ void Trecorder::StartSession() {
   CB_HF_U->setCurrentIndex(std::min<int>(Setup->HighPassIndex, CB_HF_U->count() - 1));
 
   DataDir = DataDirPath(startDir_, UnitSeries(status), UnitNumber(status));
-  // A data directory planted as a link, or another user's, gets no file: the log does not open and
-  // the commands that write files refuse.
+  // A data directory planted as a link, or another user's, gets no file: the log has none, and says
+  // why at its first line only; the commands that write files refuse.
   DataDirRefusal = PrepareDataDirectory(DataDir);
-  if (!DataDirRefusal.empty()) platform::ui::ShowMessage(DataDirRefusal);
   LogFileName = DataDirRefusal.empty() ? LogFilePath(DataDir, UnitSeries(status), UnitNumber(status)) : "";
-  TheWorkLog().SetFileName(LogFileName);
+  if (DataDirRefusal.empty()) {
+    TheWorkLog().SetFileName(LogFileName);
+  } else {
+    TheWorkLog().SetRefusedFolder(DataDirRefusal);
+  }
 
   const platform::UtcTime started = platform::CurrentClock().NowUtc();
   WriteLog(SessionSeparator());

@@ -37,11 +37,12 @@ constexpr uint32_t kModeSettleMs = 800;
 constexpr uint32_t kRamBlocks = 20;
 constexpr uint32_t kRamBlockBytes = 512;
 
-// Appends `text` to the work log as it stands; a log that does not take it is reported and the
-// command ends there.
+// Appends `text` to the work log as it stands; a log that does not take it is reported (by the
+// refusal of its folder when there is one) and the command ends there.
 bool AppendToLog(const std::string& text) {
   if (TheWorkLog().Append(text)) return true;
-  MessageBox("не открылся лог-file!", "Error", MsgButtons::Ok, MsgIcon::Error);
+  const std::string refusal = TheWorkLog().Refusal();
+  MessageBox(refusal.empty() ? "не открылся лог-file!" : refusal, "Error", MsgButtons::Ok, MsgIcon::Error);
   return false;
 }
 

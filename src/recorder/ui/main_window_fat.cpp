@@ -94,7 +94,8 @@ MsgIcon IconOf(FatReadingUi::Icon icon) {
 }  // namespace
 
 void Trecorder::B_fatClick() {
-  if (!link_) return;
+  // The FAT's listing goes to the work log, which a refused data folder does not have.
+  if (!link_ || !DataDirUsable()) return;
   FatReadingOptions options;
   options.LogFileName = LogFileName;
   options.SampleClock = SampleClock;

@@ -17,6 +17,7 @@
 #include "emulator/default_device.h"
 #include "emulator/emulated_driver.h"
 #include "platform/ftdi/line_settings.h"
+#include "platform/ftdi/read_fault_reports.h"
 #include "recorder/fat_link.h"
 #include "recorder/unit_commands.h"
 #include "recorder/unit_link.h"
@@ -123,9 +124,8 @@ TEST_F(LibftdiBackend, ListsTheVendorsBridgesWithTheirDetails) {
     const char* serial;
     const char* description;
   };
-  const uint8_t first[] = {1}, second[] = {2, 3};
-  const Expected expected[] = {{5, 0x04036001, MakeLocationId(1, first, 1), "UNIT0001", "T-9XV Unit"},
-                               {9, 0x04036015, MakeLocationId(1, second, 2), "UNIT0001", "FT230X Basic UART"}};
+  const Expected expected[] = {{5, 0x04036001, 0x01100000, "UNIT0001", "T-9XV Unit"},
+                               {9, 0x04036015, 0x01230000, "UNIT0001", "FT230X Basic UART"}};
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t flags = 9, type = 0, id = 0, location = 0;
     char serial[kSerialSize], description[kDescriptionSize];
@@ -287,7 +287,7 @@ TEST_F(LibftdiBackend, ADownloadIsSampleForSampleTheDownloadOfTheEmulatedDriver)
   std::filesystem::remove_all(base + "_emulated");
 }
 
-TEST_F(LibftdiBackend, TransientReadErrorsAreRetriedLoggedOncePerRunAndLoseNothing) {
+TEST_F(LibftdiBackend, TransientReadErrorsAreRetriedReportedAtMostEveryFewSecondsAndLoseNothing) {
   UsbDevice& d = AddRecorder("UNIT0001");
   Open();
   std::vector<uint8_t> bytes(100);
@@ -296,24 +296,39 @@ TEST_F(LibftdiBackend, TransientReadErrorsAreRetriedLoggedOncePerRunAndLoseNothi
   WithBus([&] {
     d.recorder.Line().SetRate(0);
     d.recorder.SendRaw(bytes);
-    d.readResults = {0, LIBUSB_ERROR_IO, LIBUSB_ERROR_TIMEOUT};
+    d.readResults = {0, LIBUSB_ERROR_IO, LIBUSB_ERROR_TIMEOUT, 0};
   });
   ASSERT_EQ(WaitForQueue(100), 100u);
   std::vector<uint8_t> got(100);
   uint32_t n = 0;
   ASSERT_EQ(driver->Read(link->Settings->Handle, got.data(), 100, n), FT_OK);
   EXPECT_EQ(got, bytes);
-  ASSERT_TRUE(WaitForReport("после 2"));
-  std::vector<std::string> seen = Reports();
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_NE(seen[0].find("LIBUSB_ERROR_IO"), std::string::npos) << seen[0];
+  ASSERT_TRUE(WaitForReport("LIBUSB_ERROR_IO"));
 
-  WithBus([&] { d.recorder.Line().SetRate(emulator::kLineBytesPerSecond); d.readResults = {LIBUSB_ERROR_PIPE}; });
+  WithBus([&] { d.recorder.Line().SetRate(emulator::kLineBytesPerSecond); d.readResults.push_back(LIBUSB_ERROR_PIPE); });
   recorder::StatusBlock status{};
   EXPECT_EQ(recorder::ReadStatus(*link, status), recorder::kDone) << link->Log;
   EXPECT_EQ(link->WriteErrors, 0u);
-  ASSERT_TRUE(WaitForReport("после 1"));
-  EXPECT_EQ(Reports().size(), 4u);
+  // Then an error on every other transfer, all within a few seconds of the first report.
+  WithBus([&] {
+    for (int i = 0; i < 40; ++i) d.readResults.insert(d.readResults.end(), {0, LIBUSB_ERROR_IO});
+  });
+  {
+    std::unique_lock lock(Bus::Instance().Mutex());
+    ASSERT_TRUE(Bus::Instance().Changed().wait_for(lock, std::chrono::seconds(10), [&] { return d.readResults.empty(); }));
+    // The reader has dealt with the last result, and with the transfer after it, when one more has ended.
+    const uint64_t last = d.transfers;
+    ASSERT_TRUE(Bus::Instance().Changed().wait_for(lock, std::chrono::seconds(5), [&] { return d.transfers > last + 1; }));
+  }
+  EXPECT_EQ(Reports().size(), 1u) << Reports().back();
+  clock.Sleep(ReadFaultReports::kIntervalMs);
+  ASSERT_TRUE(WaitForReport("ошибок чтения USB"));
+  const std::vector<std::string> seen = Reports();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_NE(seen[0].find("ошибка чтения USB (LIBUSB_ERROR_IO); повторяю"), std::string::npos) << seen[0];
+  EXPECT_NE(seen[1].find("ошибок чтения USB 42 (последняя LIBUSB_ERROR_IO), чтение возобновлялось 42 раз; чтение идёт"),
+            std::string::npos)
+      << seen[1];
 }
 
 TEST_F(LibftdiBackend, APulledCableEndsTheLinkAfterWhatCameBefore) {
@@ -372,17 +387,41 @@ TEST_F(LibftdiBackend, ADeviceTheUserMayNotOpenIsNamedWithItsPlaceAndCause) {
 }
 
 TEST_F(LibftdiBackend, OfTwoRecordersWithOneDescriptionTheChosenOneOpens) {
-  UsbDevice& first = AddRecorder("UNIT0001", "T-9XV Unit", 1);
-  UsbDevice& second = AddRecorder("UNIT0002", "T-9XV Unit", 2);
-  first.claimedElsewhere = true;  // in use by another program
-  Open(1);
-  recorder::StatusBlock status{};
-  ASSERT_EQ(recorder::ReadStatus(*link, status), recorder::kDone) << link->Log;
-  EXPECT_EQ(status.Id & 0xFF, 2);
-  std::lock_guard lock(Bus::Instance().Mutex());
-  EXPECT_TRUE(second.open);
-  EXPECT_FALSE(first.open);
-  EXPECT_TRUE(first.recorder.Received().empty());
+  struct Row {
+    const char* name;
+    std::vector<uint8_t> first, second;
+  } rows[] = {
+      {"ports 1 and 2 of the root hub", {1}, {2}},
+      {"ports 1 and 17 of one hub", {1}, {17}},
+      {"seven levels, apart only at the last", {1, 2, 3, 4, 5, 6, 7}, {1, 2, 3, 4, 5, 6, 8}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    UsbDevice& first = AddRecorder("UNIT0001", "T-9XV Unit", 1);
+    UsbDevice& second = AddRecorder("UNIT0002", "T-9XV Unit", 2);
+    first.ports = r.first;
+    second.ports = r.second;
+    first.claimedElsewhere = true;  // in use by another program
+    Open(1);
+    EXPECT_NE(link->LocIds[0], link->LocIds[1]);
+    recorder::StatusBlock status{};
+    ASSERT_EQ(recorder::ReadStatus(*link, status), recorder::kDone) << link->Log;
+    EXPECT_EQ(status.Id & 0xFF, 2);
+    {
+      std::lock_guard lock(Bus::Instance().Mutex());
+      EXPECT_TRUE(second.open);
+      EXPECT_FALSE(first.open);
+      EXPECT_TRUE(first.recorder.Received().empty());
+    }
+    uint32_t flags = 0, type = 0, id = 0, location = 0;
+    char serial[kSerialSize], description[kDescriptionSize];
+    FtHandle handle = 0;
+    ASSERT_EQ(driver->GetDeviceInfoDetail(0, flags, type, id, location, serial, description, handle), FT_OK);
+    EXPECT_EQ(flags, 0u) << "only the device at the opened place is flagged open";
+    EXPECT_EQ(driver->Close(link->Settings->Handle), FT_OK);
+    sets.clear();
+    Bus::Instance().Clear();
+  }
 }
 
 TEST_F(LibftdiBackend, APurgeDropsWhatTheReaderHeldAndNoControlCallMeetsARead) {

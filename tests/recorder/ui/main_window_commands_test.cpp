@@ -242,6 +242,13 @@ TEST_F(MainWindowCommandsTest, StopLogsOnlyAStopThatWasDone) {
   TheWorkLog().SetFileName(dir.path() + "/нет такого каталога/log.txt");
   Ui().ExpectMessage(MsgAnswer::Ok, "не открылся лог-file!");
   w->B_stop->click();
+  // A log without a file because its folder was refused: named with the reason.
+  TheWorkLog().SetRefusedFolder("Папка данных X — не папка");
+  device.recorder.State().mode = 2;
+  SysRG() = 0x27;
+  w->BB_status->click();
+  Ui().ExpectMessage(MsgAnswer::Ok, "Папка данных X — не папка");
+  w->B_stop->click();
   TheWorkLog().SetFileName(w->LogFileName);
   EXPECT_EQ(device.recorder.State().mode, 0);
   EXPECT_TRUE(w->B_run->isVisibleTo(w.get()));

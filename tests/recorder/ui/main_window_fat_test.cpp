@@ -294,10 +294,16 @@ TEST_F(FatWindowTest, RefusalsLeaveTheGridAndTheDownloadAsTheyWere) {
   w->LogFileName = logFile + ".missing/log.txt";
   Ui().ExpectMessage(MsgAnswer::Ok, "не открылся лог-file!");
   w->B_fatClick();
+  // A refused data folder, which has no log: named with its reason.
+  w->LogFileName.clear();
+  w->DataDirRefusal = "Папка данных " + w->DataDir + " — символическая ссылка";
+  Ui().ExpectMessage(MsgAnswer::Ok, w->DataDirRefusal);
+  w->B_fatClick();
+  w->DataDirRefusal.clear();
   w->LogFileName = logFile;
 
   const auto messages = Ui().Messages();
-  ASSERT_EQ(messages.size(), 4u);
+  ASSERT_EQ(messages.size(), 5u);
   EXPECT_EQ(messages[0].caption, "н е л ь з я !");
   EXPECT_EQ(messages[1].caption, "н е л ь з я !");
   EXPECT_EQ(messages[2].caption, "Error");

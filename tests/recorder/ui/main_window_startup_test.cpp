@@ -57,12 +57,12 @@ class StartupTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir); }
 
   emulator::EmulatedDevice& AddRecorder(const std::string& serial, const std::string& description,
-                                        uint8_t number) {
+                                        uint8_t number, emulator::EmulatedDriver* on = nullptr) {
     emulator::DeviceInfo info;
     info.serial = serial;
     info.description = description;
     info.locationId = 0x2000u + number;
-    emulator::EmulatedDevice& d = driver.Attach(info);
+    emulator::EmulatedDevice& d = (on ? *on : driver).Attach(info);
     emulator::DefaultDeviceOptions options;
     options.number = number;
     emulator::SetUpDefaultDevice(d.recorder.State(), options);
@@ -367,20 +367,41 @@ TEST_F(StartupTest, TheSeventhFailedWriteOfTheStatusWatchClosesTheWindow) {
   EXPECT_FALSE(w.Tmer2->isActive());
 }
 
-TEST_F(StartupTest, ALogThatCannotBeWrittenIsReportedEveryTimeAndTheWorkGoesOn) {
-  AddRecorder("UNIT0005", "T-9XV Unit", 5);
-  // Nothing can be created under /proc, not even by root.
-  Trecorder w(nullptr, "/proc");
-  w.show();
-  const std::string expected = " не открылся лог-file  < /proc/Unit_1a_005/log_1a_005.txt > !";
-  Ui().ExpectMessage(MsgAnswer::Ok, expected);  // the session separator
-  Ui().ExpectMessage(MsgAnswer::Ok, expected);  // the start line
-  w.FormShow();
-  EXPECT_TRUE(w.isVisible());
-  EXPECT_TRUE(w.Tmer2->isActive());
-  Ui().ExpectMessage(MsgAnswer::Ok, expected);
-  EXPECT_FALSE(WriteLog("one more"));
-  EXPECT_TRUE(SawMessage(expected, "Error"));
+TEST_F(StartupTest, ALogThatCannotBeWrittenIsReportedAndTheWorkGoesOn) {
+  // Nothing can be created below a plain file, not even by root.
+  std::ofstream((dir / "plain").string()) << "x";
+  fs::create_directory(dir / "elsewhere");
+  fs::create_directory_symlink(dir / "elsewhere", dir / "Unit_1a_005");
+  const std::string unwritable = (dir / "plain" / "Unit_1a_005" / "log_1a_005.txt").string();
+  struct Row {
+    const char* name;
+    fs::path start;
+    std::string message;
+    bool everyLine;
+  } rows[] = {
+      {"a log that does not open: told at every line", dir / "plain", WorkLog::OpenFailureText(unwritable), true},
+      // The folder is named with the reason once, not a log failure naming no file at every line.
+      {"a data folder planted as a link", dir, PrepareDataDirectory((dir / "Unit_1a_005").string()), false},
+  };
+  ASSERT_NE(rows[1].message.find("символическая ссылка"), std::string::npos) << rows[1].message;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    emulator::EmulatedDriver bus;
+    platform::ftdi::ScopedDriver useBus{bus};
+    AddRecorder("UNIT0005", "T-9XV Unit", 5, &bus);
+    Trecorder w(nullptr, r.start.string());
+    w.show();
+    Ui().ExpectMessage(MsgAnswer::Ok, r.message);  // the session separator
+    if (r.everyLine) Ui().ExpectMessage(MsgAnswer::Ok, r.message);  // the start line
+    w.FormShow();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.Tmer2->isActive());
+    EXPECT_TRUE(SawMessage(r.message, "Error"));
+    if (r.everyLine) Ui().ExpectMessage(MsgAnswer::Ok, r.message);
+    EXPECT_FALSE(WriteLog("one more"));  // an unexpected message fails the test
+    EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
+    Ui().Reset();
+  }
 }
 
 TEST_F(StartupTest, ClosingTheWindowStopsHookedWorkersWhileTheSetupBlockStillExists) {
