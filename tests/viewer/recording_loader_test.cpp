@@ -360,7 +360,9 @@ TEST(MemoryRule, MemAvailableLessTheMargin) {
   // The budget never exceeds what this machine's /proc/meminfo tells, where it tells it.
   std::ifstream meminfo("/proc/meminfo");
   const std::string text((std::istreambuf_iterator<char>(meminfo)), std::istreambuf_iterator<char>());
-  if (const auto available = platform::MemAvailableBytes(text)) EXPECT_LE(platform::MemoryBudget(), *available);
+  if (const auto available = platform::MemAvailableBytes(text)) {
+    EXPECT_LE(platform::MemoryBudget(), *available);
+  }
 }
 
 // The budget is the least of MemAvailable and the room of every level of the process's memory cgroups,
