@@ -159,9 +159,12 @@ void WriteText(const SetupRecord& s, const float* const* channels, int mode, con
     out.error = "wr: error open file from disk_1\n" + out.path;
     return;
   }
+  // The numbers of the headers come from the file as they lie there: one that is no number is written as 0
+  // and counted with the samples.
+  FiniteCells v;
   file.Print("%s // станция\n", platform::FieldToTextLine(h.Station).c_str());
-  file.Print("%.5f // дол\n", h.Longitude);
-  file.Print("%.5f // шир\n", h.Latitude);
+  file.Print("%.5f // дол\n", v(h.Longitude));
+  file.Print("%.5f // шир\n", v(h.Latitude));
   file.Print("%s   // дата\n", funk.DateTimeText(h.StartTicks, 0.0).c_str());
   file.Print("%u   // частота\n", unsigned{h.Rate});
   if (mode == 3) {
@@ -174,21 +177,19 @@ void WriteText(const SetupRecord& s, const float* const* channels, int mode, con
       file.Print("%s // tip\n", platform::FieldToTextLine(ch.tip).c_str());
     }
     const Range r = MemoryRange(s);
-    FiniteCells v;
     for (int64_t n = r.nn; n < r.nk && file.Good(); ++n) {
       for (int c = 0; c < count; ++c) file.Print("%+.5e   ", channels[c] != nullptr ? v(channels[c][n]) : 0.0);
       if (file.Print("    // %6lld\n", static_cast<long long>(n - r.nn))) ++out.frames;
     }
-    out.zeroed = v.Count();
   } else {
     const uint16_t count = h.Channels;
     file.Print("%d // число каналов\n", int{count});
     for (int c = 0; c < count; ++c) {
       const CHANNEL_HEADER& ch = s.FileChannels[c];
       file.Print("%s // имя канала %d\n", platform::FieldToTextLine(ch.Name).c_str(), c);
-      file.Print("%.9f // коэфф канала %d\n", ch.Coef, c);
+      file.Print("%.9f // коэфф канала %d\n", v(ch.Coef), c);
       file.Print("%s // tip\n", platform::FieldToTextLine(ch.tip).c_str());
-      file.Print("%.4f // коэфф 2 для пересчёта\n", ch.Coef2);
+      file.Print("%.4f // коэфф 2 для пересчёта\n", v(ch.Coef2));
     }
     const int64_t nn = std::max<int64_t>(s.Nn, 0);
     const Range r{nn, std::max<int64_t>(s.Nk, nn)};
@@ -205,6 +206,7 @@ void WriteText(const SetupRecord& s, const float* const* channels, int mode, con
         },
         out.frames);
   }
+  out.zeroed = v.Count();
   Finish(file, out);
 }
 

@@ -15,7 +15,8 @@ struct ExportResult {
   std::string error;    // the message to show ("" done)
   std::string path;     // the file written (or that could not be)
   uint64_t frames = 0;  // frames (lines of samples) written
-  int64_t zeroed = 0;   // samples of the text modes that were not finite numbers, written as 0
+  int64_t zeroed = 0;   // values of the text modes (samples, header numbers) that were not finite numbers,
+                        // written as 0
 };
 
 // The name the export of `mode` writes: the time-stamp name of the selection's start with the station's

@@ -96,6 +96,8 @@ std::string JoinCgroupPath(std::string_view mount, std::string_view path) {
   return dir.empty() ? "/" : dir;
 }
 
+uint64_t SaturatingSum(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
+
 // Room one cgroup folder allows, or nothing when it sets no limit there.
 std::optional<uint64_t> LevelRoom(const std::string& dir, bool v2) {
   // "max" (no limit) is no number, as a missing file is none.
@@ -106,8 +108,14 @@ std::optional<uint64_t> LevelRoom(const std::string& dir, bool v2) {
   if (!limit || !usage) return std::nullopt;
   uint64_t used = *usage;
   if (const auto stat = ReadSmallFile(dir + "/memory.stat")) {
-    const auto inactive = KeyedValue(*stat, v2 ? "inactive_file" : "total_inactive_file");
-    if (inactive) used -= std::min(used, *inactive);
+    // The page cache of files, active or not, is reclaimed before the kernel kills; pages still to be
+    // written are not at once.
+    const std::string prefix = v2 ? "" : "total_";  // v1 counts the folders below under "total_"
+    auto value = [&](const char* key) { return KeyedValue(*stat, prefix + key).value_or(0); };
+    const uint64_t cache = SaturatingSum(value("active_file"), value("inactive_file"));
+    const uint64_t pending = v2 ? SaturatingSum(value("file_dirty"), value("file_writeback"))
+                                : SaturatingSum(value("dirty"), value("writeback"));
+    used -= std::min(used, cache - std::min(cache, pending));
   }
   return *limit > used ? *limit - used : 0;
 }

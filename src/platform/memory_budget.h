@@ -36,8 +36,9 @@ struct MemoryCgroup {
 std::vector<MemoryCgroup> ProcessMemoryCgroups(const MemoryFiles& files);
 
 // Bytes `cgroup` still allows: over the folder and each parent up to the mount, the least of the limit
-// less the usage, with the inactive file cache (which the kernel reclaims before it kills) not counted as
-// used. Nothing when no level has a limit ("max", or its files missing).
+// less the usage, with the file cache (which the kernel reclaims before it kills, whether active or
+// not) not counted as used unless it is still to be written. Nothing when no level has a limit ("max", or
+// its files missing).
 std::optional<uint64_t> CgroupRoom(const MemoryCgroup& cgroup);
 
 // The smaller of MemAvailable and the room of each memory cgroup of the process; UINT64_MAX when none

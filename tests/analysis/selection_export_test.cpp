@@ -193,21 +193,31 @@ TEST(SelectionExportTest, ColumnTextBesideTheRecording) {
 }
 
 // Samples in memory that are not finite numbers are written as 0 by the text modes of the memory, and
-// counted.
+// counted; so are the numbers of a damaged header (a coefficient, the position) in every text mode.
 TEST(SelectionExportTest, NonFiniteSamplesAreWrittenAsZeroAndCounted) {
   analysis_test::ScopedWorkDir work;
-  for (int mode : {3, 5}) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    int mode;
+    int64_t zeroed;  // 3 samples in memory (modes 3, 5); a latitude (2, 3, 4), two coefficients (2, 4)
+  } cases[] = {{2, 3}, {3, 4}, {4, 3}, {5, 3}};
+  for (const Case& c : cases) {
+    const int mode = c.mode;
     Loaded rec(work.dir().path(), "NF" + std::to_string(mode) + ".X01", 50);
     rec.samples[0][10] = std::numeric_limits<float>::infinity();
     rec.samples[1][11] = -std::numeric_limits<float>::infinity();
     rec.samples[2][12] = std::numeric_limits<float>::quiet_NaN();
+    rec.s.Header.Latitude = kNaN;
+    rec.s.FileChannels[1].Coef = kNaN;
+    rec.s.FileChannels[2].Coef2 = -std::numeric_limits<double>::infinity();
     toolkit::TFunk funk;
     const analysis::ExportResult r = ExportRecording(rec.s, rec.channels.data(), mode, funk);
     ASSERT_EQ(r.error, "") << mode;
     EXPECT_EQ(r.frames, 50u) << mode;
-    EXPECT_EQ(r.zeroed, 3) << mode;
+    EXPECT_EQ(r.zeroed, c.zeroed) << mode;
     const std::string text = Bytes(r.path);
     for (const char* word : {"inf", "nan", "INF", "NAN"}) EXPECT_EQ(text.find(word), std::string::npos) << mode;
+    std::filesystem::remove(r.path);  // modes 2 to 4 share the name
   }
 }
 

@@ -366,9 +366,10 @@ TEST(MemoryRule, MemAvailableLessTheMargin) {
 }
 
 // The budget is the least of MemAvailable and the room of every level of the process's memory cgroups,
-// from figures laid in a folder: v2 and v1, a parent's limit, "max", the inactive file cache, usage beyond
-// the limit, missing files. The process is in "/user/app" of a v2 hierarchy at "u" (in "/sess" of a v1
-// memory hierarchy at "m" for the v1 rows); MemAvailable is 20 GiB unless a row gives "meminfo".
+// from figures laid in a folder: v2 and v1, a parent's limit, "max", the file cache (less what is still to
+// be written), usage beyond the limit, missing files. The process is in "/user/app" of a v2 hierarchy at
+// "u" (in "/sess" of a v1 memory hierarchy at "m" for the v1 rows); MemAvailable is 20 GiB unless a row
+// gives "meminfo".
 TEST(MemoryRule, CgroupLimitsBoundTheBudget) {
   constexpr uint64_t kGiB = uint64_t{1} << 30, kMiB = uint64_t{1} << 20;
   using Files = std::vector<std::pair<std::string, std::string>>;
@@ -383,14 +384,26 @@ TEST(MemoryRule, CgroupLimitsBoundTheBudget) {
                             {"u/user/memory.max", "1073741824\n"}, {"u/user/memory.current", "536870912\n"}}, 512 * kMiB},
       {"v2 max", false, {{"u/user/app/memory.max", "max\n"}, {"u/user/app/memory.current", "1\n"}, {"u/memory.max", "max"}},
        20 * kGiB},
-      {"v2 cache", false, {{"u/user/app/memory.max", "2147483648\n"}, {"u/user/app/memory.current", "2147483648\n"},
-                           {"u/user/app/memory.stat", "anon 1\nactive_file 5\ninactive_file 1073741824\n"}}, kGiB},
+      {"v2 cache", false,
+       {{"u/user/app/memory.max", "2147483648\n"}, {"u/user/app/memory.current", "2147483648\n"},
+        {"u/user/app/memory.stat", "anon 1\nactive_file 805306368\ninactive_file 536870912\n"
+                                   "file_dirty 134217728\nfile_writeback 134217728\n"}},
+       kGiB},
+      {"v2 cache all dirty", false,
+       {{"u/user/app/memory.max", "2147483648\n"}, {"u/user/app/memory.current", "2147483648\n"},
+        {"u/user/app/memory.stat", "active_file 100\nfile_dirty 200\n"}}, 0},
       {"v2 over", false, {{"u/user/app/memory.max", "1000\n"}, {"u/user/app/memory.current", "5000\n"}}, 0},
       {"v2 MemAvailable", false, {{"meminfo", "MemAvailable: 524288 kB\n"}, {"u/user/app/memory.max", "2147483648\n"},
                                   {"u/user/app/memory.current", "0\n"}}, 512 * kMiB},
       {"v1", true, {{"m/sess/memory.limit_in_bytes", "2147483648\n"}, {"m/sess/memory.usage_in_bytes", "1610612736\n"},
                     {"m/sess/memory.stat", "cache 9\ntotal_inactive_file 268435456\n"},
                     {"m/memory.limit_in_bytes", "9223372036854771712\n"}, {"m/memory.usage_in_bytes", "99999999\n"}},
+       768 * kMiB},
+      {"v1 active cache", true,
+       {{"m/sess/memory.limit_in_bytes", "2147483648\n"}, {"m/sess/memory.usage_in_bytes", "1610612736\n"},
+        {"m/sess/memory.stat", "inactive_file 1073741824\ntotal_active_file 268435456\n"
+                               "total_inactive_file 134217728\ntotal_dirty 67108864\n"
+                               "total_writeback 67108864\n"}},
        768 * kMiB},
       {"missing cgroup files", false, {}, 20 * kGiB},
       {"no usage", false, {{"u/user/app/memory.max", "1000\n"}}, 20 * kGiB},
