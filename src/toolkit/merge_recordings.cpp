@@ -31,7 +31,7 @@ bool FileExists(const std::string& path) { return platform::NameTaken(path); }
 
 SideReading ReadSide(const std::string& path, const std::string& name, SetupRecord& rec, uint16_t firstRate) {
   SideReading out;
-  File f(std::fopen(path.c_str(), "rb"));
+  File f(platform::OpenForReading(path));
   if (!f) {
     out.lines.push_back("Error open file " + name);
     return out;
@@ -156,8 +156,8 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
   if (n > kMaxChannels || nA == 0 || nB == 0)
     return fail(FormatText("Каналов %zu + %zu: в файле может быть от 1 до %d; файл не создан", nA, nB,
                            int{kMaxChannels}));
-  File a(std::fopen(job.pathA.c_str(), "rb"));
-  File b(std::fopen(job.pathB.c_str(), "rb"));
+  File a(platform::OpenForReading(job.pathA));
+  File b(platform::OpenForReading(job.pathB));
   if (!a || !b) return fail("Can't open file " + (a ? job.pathB : job.pathA));
   if (std::fseek(a.get(), static_cast<long>(HeadersSize(static_cast<uint16_t>(nA))), SEEK_SET) != 0 ||
       std::fseek(b.get(), static_cast<long>(HeadersSize(static_cast<uint16_t>(nB))), SEEK_SET) != 0)

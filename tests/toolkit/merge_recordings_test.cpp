@@ -8,6 +8,7 @@
 
 #include "python_reference.h"
 #include "support/file_size_limit.h"
+#include "support/planted_fifo.h"
 #include "support/temp_dir.h"
 #include "toolkit/sample_recording.h"
 
@@ -134,6 +135,14 @@ TEST(MergeRecordingsTest, FileShorterThanItsHeadersIsRefused) {
   const SideReading r = ReadSide(dir.File("cut.rec"), "cut.rec", *rec, 0);
   EXPECT_EQ(r.usable, 0);
   EXPECT_EQ(r.lines, std::vector<std::string>{"Error read file  cut.rec"});
+  // A FIFO or a link at the name is not read (nor waited on): the file does not open.
+  SideReading fifo;
+  EXPECT_TRUE(support::FifoLeftUnread(dir.File("fifo.rec"),
+                                      [&] { fifo = ReadSide(dir.File("fifo.rec"), "fifo.rec", *rec, 0); }));
+  EXPECT_EQ(fifo.lines, std::vector<std::string>{"Error open file fifo.rec"});
+  fs::create_symlink("cut.rec", dir.File("link.rec"));
+  EXPECT_EQ(ReadSide(dir.File("link.rec"), "link.rec", *rec, 0).lines,
+            std::vector<std::string>{"Error open file link.rec"});
 }
 
 TEST(MergeRecordingsTest, FailedReadOrWriteRemovesThePartialOutput) {
