@@ -192,7 +192,9 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
     b1 = static_cast<int64_t>(job.samplesB);
     last = std::min(a1, b1);
   }
-  platform::ReplaceFileContent(JoinPath(fs::path(job.outPath).parent_path().string(), "2.txt"), "", 0);
+  platform::OutputError logWhy;
+  const bool logMade =
+      platform::ReplaceFileContent(JoinPath(fs::path(job.outPath).parent_path().string(), "2.txt"), "", 0, &logWhy);
 
   std::vector<int32_t> block(kBlockFrames * n);
   std::vector<int32_t> in(kBlockFrames * std::max(nA, nB));
@@ -225,6 +227,7 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
   }
   result.ok = true;
   result.message = FormatText("создан  файл  < %s > ", fs::path(job.outPath).filename().string().c_str());
+  if (!logMade) result.message += "\n" + logWhy.text;
   return result;
 }
 

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
+#include "platform/output_file.h"
 #include "python_reference.h"
 #include "support/file_size_limit.h"
 #include "support/planted_fifo.h"
@@ -96,6 +98,13 @@ TEST(MergeRecordingsTest, OutputMatchesTheNumpyReferenceByteForByte) {
     EXPECT_EQ(Reference(p, c.byStart), "same");
     EXPECT_TRUE(fs::exists(p.dir.File("2.txt")));
   }
+  // A link planted at "2.txt" is not written through; the merge says so.
+  Pair p(Plan(3, 2000, kStart), Plan(2, 1500, kStart));
+  fs::create_symlink("elsewhere", p.dir.File("2.txt"));
+  const MergeOutcome out = MergeRecordings(p.Job(false));
+  EXPECT_TRUE(out.ok);
+  EXPECT_EQ(out.message, "создан  файл  < out.rec > \n" + platform::OutputErrorText(p.dir.File("2.txt"), ELOOP));
+  EXPECT_FALSE(fs::exists(p.dir.File("elsewhere")));
 }
 
 TEST(MergeRecordingsTest, ReadSideListsTheFileAndRefusesWhatCannotBeMerged) {
