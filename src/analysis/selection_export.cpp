@@ -57,7 +57,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 template <typename Take>
 std::string ReadFrames(const SetupRecord& s, uint16_t channels, Range r, Take&& take, uint64_t& frames) {
   const std::string source = viewer::RecordingPath(s);
-  std::FILE* f = std::fopen(source.c_str(), "rb");
+  std::FILE* f = platform::OpenForReading(source);
   if (f == nullptr) return "wr: error open file from disk_2\n" + source;
   const size_t frameBytes = 4u * channels;
   const auto offset = static_cast<off_t>(toolkit::HeadersSize(channels) + uint64_t{frameBytes} * uint64_t(r.nn));

@@ -68,7 +68,9 @@ std::string FirmwareText(const uint8_t* body, size_t size, const std::string& de
   constexpr size_t kOffset = 338;
   const size_t length = description.compare(0, 5, "TK-41") == 0 ? 19 : 14;
   if (size <= kOffset) return " ";
-  return platform::FieldToUtf8(body + kOffset, std::min(length, size - kOffset)) + " ";
+  // It goes into the work log: one line of text, whatever the recorder sent.
+  return platform::FieldToTextLine(reinterpret_cast<const char*>(body) + kOffset, std::min(length, size - kOffset)) +
+         " ";
 }
 
 std::string MainCaption(const std::string& buildDate, const std::string& serial,

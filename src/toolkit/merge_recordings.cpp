@@ -31,7 +31,7 @@ bool FileExists(const std::string& path) { return platform::NameTaken(path); }
 
 SideReading ReadSide(const std::string& path, const std::string& name, SetupRecord& rec, uint16_t firstRate) {
   SideReading out;
-  File f(std::fopen(path.c_str(), "rb"));
+  File f(platform::OpenForReading(path));
   if (!f) {
     out.lines.push_back("Error open file " + name);
     return out;
@@ -156,8 +156,8 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
   if (n > kMaxChannels || nA == 0 || nB == 0)
     return fail(FormatText("Каналов %zu + %zu: в файле может быть от 1 до %d; файл не создан", nA, nB,
                            int{kMaxChannels}));
-  File a(std::fopen(job.pathA.c_str(), "rb"));
-  File b(std::fopen(job.pathB.c_str(), "rb"));
+  File a(platform::OpenForReading(job.pathA));
+  File b(platform::OpenForReading(job.pathB));
   if (!a || !b) return fail("Can't open file " + (a ? job.pathB : job.pathA));
   if (std::fseek(a.get(), static_cast<long>(HeadersSize(static_cast<uint16_t>(nA))), SEEK_SET) != 0 ||
       std::fseek(b.get(), static_cast<long>(HeadersSize(static_cast<uint16_t>(nB))), SEEK_SET) != 0)
@@ -192,7 +192,9 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
     b1 = static_cast<int64_t>(job.samplesB);
     last = std::min(a1, b1);
   }
-  platform::ReplaceFileContent(JoinPath(fs::path(job.outPath).parent_path().string(), "2.txt"), "", 0);
+  platform::OutputError logWhy;
+  const bool logMade =
+      platform::ReplaceFileContent(JoinPath(fs::path(job.outPath).parent_path().string(), "2.txt"), "", 0, &logWhy);
 
   std::vector<int32_t> block(kBlockFrames * n);
   std::vector<int32_t> in(kBlockFrames * std::max(nA, nB));
@@ -225,6 +227,7 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
   }
   result.ok = true;
   result.message = FormatText("создан  файл  < %s > ", fs::path(job.outPath).filename().string().c_str());
+  if (!logMade) result.message += "\n" + logWhy.text;
   return result;
 }
 

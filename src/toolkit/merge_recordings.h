@@ -65,7 +65,8 @@ struct MergeOutcome {
 };
 
 // Writes the merged recording. Every read, write and close is checked; after a failure the partial
-// output is removed and the message says so. An empty "2.txt" is made beside the output.
+// output is removed and the message says so. An empty "2.txt" is made beside the output; when it cannot
+// be, the message says why after the success line.
 MergeOutcome MergeRecordings(const MergeJob& job);
 
 }  // namespace toolkit

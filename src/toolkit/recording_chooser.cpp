@@ -20,7 +20,7 @@ namespace {
 // Reads the main header at the start of `path`; false when the file cannot be opened or is shorter.
 enum class HeadRead { Ok, CannotOpen, Short };
 HeadRead ReadHead(const std::string& path, MAIN_HEADER& header, uint64_t* fileSize) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = platform::OpenForReading(path);
   if (f == nullptr) return HeadRead::CannotOpen;
   const HeaderIo io = ReadMainHeader(f, header);
   if (fileSize != nullptr) {
@@ -65,7 +65,8 @@ std::vector<ChooserFile> ScanRecordings(const std::string& dir, SetupRecord& set
   std::error_code ec;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code entryEc;
-    if (!it->is_regular_file(entryEc) || entryEc) continue;
+    // Only the folder's own files are listed: a link, even to a recording, is not followed.
+    if (it->symlink_status(entryEc).type() != fs::file_type::regular || entryEc) continue;
     // A temporary left by a replacement killed midway is no recording, however whole it looks.
     if (platform::IsOutputTemporaryName(it->path().filename().string())) continue;
     const uint64_t size = it->file_size(entryEc);

@@ -17,7 +17,9 @@ std::vector<std::string> RegularFileNames(const std::string& dir) {
   for (fs::directory_iterator it(dir.empty() ? "." : dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code entryEc;
     std::string name = it->path().filename().string();
-    if (it->is_regular_file(entryEc) && !entryEc && !platform::IsOutputTemporaryName(name))
+    // A link is not followed, even to a recording: what is read is what lies in the folder.
+    if (it->symlink_status(entryEc).type() == fs::file_type::regular && !entryEc &&
+        !platform::IsOutputTemporaryName(name))
       names.push_back(std::move(name));
   }
   std::sort(names.begin(), names.end());

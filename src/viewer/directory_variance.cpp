@@ -120,7 +120,7 @@ DirectoryVarianceOutcome DirectoryVariance(const toolkit::SetupRecord& s, const 
   if (progress) progress(0, maximum);
   for (const std::string& name : RegularFileNames(dir)) {
     if (static_cast<int>(files.size()) >= kMaxFiles) break;
-    UniqueFile f(std::fopen(toolkit::JoinPath(dir, name).c_str(), "rb"));
+    UniqueFile f(platform::OpenForReading(toolkit::JoinPath(dir, name)));
     if (!f) {
       out.messages.push_back(kCannotOpenFile);
       continue;
@@ -163,7 +163,7 @@ DirectoryVarianceOutcome DirectoryVariance(const toolkit::SetupRecord& s, const 
   for (int i = 0; i < count; ++i) {
     if (progress) progress(i, count);
     const Accepted& a = files[i];
-    UniqueFile f(std::fopen(toolkit::JoinPath(dir, a.name).c_str(), "rb"));
+    UniqueFile f(platform::OpenForReading(toolkit::JoinPath(dir, a.name)));
     if (!f || std::fseek(f.get(), static_cast<long>(toolkit::HeadersSize(static_cast<uint16_t>(channels))), SEEK_SET) != 0) {
       out.messages.push_back(kCannotOpenFile);
       continue;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/output_file.h"
 #include "toolkit/format_text.h"
 #include "viewer/channel_coefficients.h"
 #include "viewer/frame_convert.h"
@@ -82,7 +83,7 @@ std::string RecordingPath(const SetupRecord& s) {
 LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk& funk,
                          uint64_t sampleLimit) {
   LoadReport report;
-  File file(std::fopen(RecordingPath(s).c_str(), "rb"));
+  File file(platform::OpenForReading(RecordingPath(s)));
   if (!file) {
     report.status = LoadStatus::CannotOpen;
     return report;

@@ -81,7 +81,7 @@ std::string BaseName(const std::string& path) { return std::filesystem::path(pat
 void ReadFileHeaders(const std::string& path, FileHeaders& out) {
   out = FileHeaders{};
   out.path = path;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = platform::OpenForReading(path);
   if (f == nullptr) return;
   out.read = toolkit::ReadHeaders(f, out.main, out.channels) == toolkit::HeaderIo::Ok;
   std::fclose(f);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/output_file.h"
 #include "toolkit/format_text.h"
 #include "toolkit/recording_chooser.h"
 #include "viewer/channel_coefficients.h"
@@ -74,7 +75,7 @@ int LoadStationFiles(SetupRecord& s, const std::string& dir, const std::string& 
   const int64_t intervalEnd = TicksOf1899Seconds(int64_t{samples / rate} + start);
   int loaded = 0;
   for (const std::string& name : RegularFileNames(dir)) {
-    UniqueFile file(std::fopen(toolkit::JoinPath(dir, name).c_str(), "rb"));
+    UniqueFile file(platform::OpenForReading(toolkit::JoinPath(dir, name)));
     if (!file) {
       out.messages.push_back({kCannotOpenFile, {}, false});
       continue;

@@ -12,6 +12,7 @@
 
 #include "reference_arrays.h"
 #include "scoped_work_dir.h"
+#include "support/planted_fifo.h"
 #include "toolkit/format_text.h"
 #include "toolkit/sample_recording.h"
 
@@ -243,6 +244,21 @@ TEST(SelectionExportTest, FailuresAreReportedNotTakenForSuccess) {
     const analysis::ExportResult r = ExportRecording(rec.s, rec.channels.data(), 0, funk);
     EXPECT_NE(r.error.find("записано кадров: 100"), std::string::npos) << r.error;
     EXPECT_EQ(std::filesystem::file_size(r.path), 120 + 72 * 3 + 12 * 100u);
+  }
+  {  // a FIFO at the recording's name is neither read nor waited on
+    Loaded fifo(work.dir().path(), "fifo.rec", 50);
+    std::filesystem::remove(work.dir().File("fifo.rec"));
+    toolkit::SetFieldText(fifo.s.Header.Station, "FIFO");  // a name of its own
+    analysis::ExportResult r;
+    EXPECT_TRUE(support::FifoLeftUnread(work.dir().File("fifo.rec"),
+                                        [&] { r = ExportRecording(fifo.s, fifo.channels.data(), 0, funk); }));
+    EXPECT_EQ(r.error.rfind("wr: error open file from disk_2", 0), 0u) << r.error;
+    // Nor is a link followed, even to a recording.
+    std::filesystem::rename(work.dir().File("fifo.rec"), work.dir().File("fifo.was"));
+    std::filesystem::create_symlink("cut.rec", work.dir().File("fifo.rec"));
+    toolkit::SetFieldText(fifo.s.Header.Station, "LINK");
+    r = ExportRecording(fifo.s, fifo.channels.data(), 0, funk);
+    EXPECT_EQ(r.error.rfind("wr: error open file from disk_2", 0), 0u) << r.error;
   }
   Loaded rec(work.dir().path(), "src.rec", 50);
   {  // after a station read there is no one file to copy from

@@ -100,6 +100,8 @@ TEST(SessionTexts, FirmwareTextIsBoundedByItsLengthTheNulAndTheBody) {
   EXPECT_EQ(FirmwareText(body, 100, "T-9XV"), " ");
   std::memcpy(body + 338, "\xC2\xE5\xF0 2", 5);  // Windows-1251 letters
   EXPECT_EQ(FirmwareText(body, sizeof body, "T-9XV"), "Вер 2 ");
+  std::memcpy(body + 338, "v1\nv\r\x85", 7);  // it goes into the work log: one line of text
+  EXPECT_EQ(FirmwareText(body, sizeof body, "T-9XV"), "v1 v … ");
 }
 
 TEST(SessionTexts, CaptionAndSessionLines) {

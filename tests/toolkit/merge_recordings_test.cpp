@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
+#include "platform/output_file.h"
 #include "python_reference.h"
 #include "support/file_size_limit.h"
+#include "support/planted_fifo.h"
 #include "support/temp_dir.h"
 #include "toolkit/sample_recording.h"
 
@@ -95,6 +98,13 @@ TEST(MergeRecordingsTest, OutputMatchesTheNumpyReferenceByteForByte) {
     EXPECT_EQ(Reference(p, c.byStart), "same");
     EXPECT_TRUE(fs::exists(p.dir.File("2.txt")));
   }
+  // A link planted at "2.txt" is not written through; the merge says so.
+  Pair p(Plan(3, 2000, kStart), Plan(2, 1500, kStart));
+  fs::create_symlink("elsewhere", p.dir.File("2.txt"));
+  const MergeOutcome out = MergeRecordings(p.Job(false));
+  EXPECT_TRUE(out.ok);
+  EXPECT_EQ(out.message, "создан  файл  < out.rec > \n" + platform::OutputErrorText(p.dir.File("2.txt"), ELOOP));
+  EXPECT_FALSE(fs::exists(p.dir.File("elsewhere")));
 }
 
 TEST(MergeRecordingsTest, ReadSideListsTheFileAndRefusesWhatCannotBeMerged) {
@@ -134,6 +144,14 @@ TEST(MergeRecordingsTest, FileShorterThanItsHeadersIsRefused) {
   const SideReading r = ReadSide(dir.File("cut.rec"), "cut.rec", *rec, 0);
   EXPECT_EQ(r.usable, 0);
   EXPECT_EQ(r.lines, std::vector<std::string>{"Error read file  cut.rec"});
+  // A FIFO or a link at the name is not read (nor waited on): the file does not open.
+  SideReading fifo;
+  EXPECT_TRUE(support::FifoLeftUnread(dir.File("fifo.rec"),
+                                      [&] { fifo = ReadSide(dir.File("fifo.rec"), "fifo.rec", *rec, 0); }));
+  EXPECT_EQ(fifo.lines, std::vector<std::string>{"Error open file fifo.rec"});
+  fs::create_symlink("cut.rec", dir.File("link.rec"));
+  EXPECT_EQ(ReadSide(dir.File("link.rec"), "link.rec", *rec, 0).lines,
+            std::vector<std::string>{"Error open file link.rec"});
 }
 
 TEST(MergeRecordingsTest, FailedReadOrWriteRemovesThePartialOutput) {

@@ -58,6 +58,7 @@ TEST(RecordingChooserScan, ListsGoodHeadersOnlyUnlessAllFilesAreAsked) {
   Put(dir, "text.txt", Bytes(400));  // no header at all
   Put(dir, ".qtmpZq0PDx", Recording(3, 0));  // a replacement killed midway: no recording
   fs::create_directory(dir.File("subdir"));
+  fs::create_symlink("good3", dir.File("linked"));  // a link is not followed, even to a recording
 
   SetupRecord setup = FreshSetup();
   EXPECT_EQ(Names(ScanRecordings(dir.path(), setup)), (std::vector<std::string>{"good3"}));

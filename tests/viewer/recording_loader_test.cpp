@@ -16,6 +16,7 @@
 #include <random>
 
 #include "platform/memory_budget.h"
+#include "support/planted_fifo.h"
 #include "support/temp_dir.h"
 #include "toolkit/header_bytes.h"
 
@@ -255,6 +256,15 @@ TEST_F(LoaderTest, RefusedOrUnreadableFilesLeaveThePreviousRecordInPlace) {
   toolkit::SetFieldText(setup_->FileName, "missing.dat");
   EXPECT_EQ(Load().status, LoadStatus::CannotOpen);
   EXPECT_EQ(setup_->ChannelCount, 2);
+  EXPECT_EQ(samples_[1], kept);
+  // A FIFO at the name is refused without waiting on it; a link is not followed, even to a recording.
+  toolkit::SetFieldText(setup_->FileName, "fifo.dat");
+  LoadStatus fifo = LoadStatus::Ok;
+  EXPECT_TRUE(support::FifoLeftUnread((dir_ / "fifo.dat").string(), [&] { fifo = Load().status; }));
+  EXPECT_EQ(fifo, LoadStatus::CannotOpen);
+  std::filesystem::create_symlink("short.dat", dir_ / "linked.dat");
+  toolkit::SetFieldText(setup_->FileName, "linked.dat");
+  EXPECT_EQ(Load().status, LoadStatus::CannotOpen);
   EXPECT_EQ(samples_[1], kept);
 
   // A coefficient no instrument has refuses the file only where it would scale a loaded channel (a map

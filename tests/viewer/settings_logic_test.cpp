@@ -8,6 +8,7 @@
 #include <iterator>
 #include <vector>
 
+#include "support/planted_fifo.h"
 #include "support/temp_dir.h"
 #include "toolkit/sample_recording.h"
 
@@ -130,6 +131,13 @@ TEST(SettingsHeaderRewrite, MissingUnreadOrUnwritableFileIsReported) {
   EXPECT_FALSE(headers.read);
   EXPECT_EQ(RewriteFileHeaders(headers), HeaderRewrite::NoFile);
   EXPECT_EQ(HeaderRewriteText(HeaderRewrite::NoFile, headers), "Не могу записать заголовок! Нет файла gone");
+  // A FIFO at the name is neither read nor waited on; a link is not followed, even to a recording.
+  EXPECT_TRUE(support::FifoLeftUnread(dir.File("fifo"), [&] { ReadFileHeaders(dir.File("fifo"), headers); }));
+  EXPECT_FALSE(headers.read);
+  ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("rec"), toolkit::SampleRecordingPlan{}));
+  std::filesystem::create_symlink("rec", dir.File("linked"));
+  ReadFileHeaders(dir.File("linked"), headers);
+  EXPECT_FALSE(headers.read);
   // A file cut inside its channel headers: nothing is read, so nothing may be written back.
   {
     std::ofstream cut(dir.File("cut"), std::ios::binary);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -86,6 +87,7 @@ TEST_F(StationTest, FilesLieAtTheirTimePositionsAgainstNumpy) {
   leftover.startTicks = kTicks2001 + placed[4].offsetTicks;
   leftover.frames = placed[4].frames;
   Write(".qtmpZq0PDx", leftover, 4);
+  std::filesystem::create_symlink("e", dir.File("m_linked"));  // a link is not followed, even to a recording
   FilePlan two;  // 2 channels: map entry 2 cannot be read from it
   two.channels = 2;
   two.frames = 10;

@@ -1,7 +1,6 @@
 #include "acquisition/ui/live_window.h"
 
 #include <QButtonGroup>
-#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,7 +8,6 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -616,13 +614,6 @@ void TFormRis::DrawColumns(int32_t old, int32_t columns) {
     }
   }
   PB->update();
-}
-
-bool PlayLiveStartSound(const std::string& directory) {
-  const QString path = QString::fromStdString(directory) + "/SIGNAL.WAV";
-  if (!QFileInfo::exists(path)) return false;
-  // No sound library is part of the build; the system's player plays it when there is one.
-  return QProcess::startDetached("aplay", {"-q", path});
 }
 
 }  // namespace acquisition

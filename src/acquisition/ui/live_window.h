@@ -191,8 +191,4 @@ class TFormRis : public QDialog {
   bool stopped_ = false;
 };
 
-// Plays "SIGNAL.WAV" from `directory` when it is there, without waiting; false when it is missing or
-// nothing could play it (neither is an error).
-bool PlayLiveStartSound(const std::string& directory);
-
 }  // namespace acquisition

@@ -2,13 +2,15 @@
 
 #include <QCoreApplication>
 #include <QAudioDevice>
-#include <QFileInfo>
 #include <QMediaDevices>
 #include <QPointer>
 #include <QSoundEffect>
 #include <QUrl>
+#include <cerrno>
+#include <cstdio>
 #include <memory>
 
+#include "platform/output_file.h"
 #include "platform/ui/ui_script.h"
 
 namespace platform::ui {
@@ -31,8 +33,12 @@ void PlaySoundAsync(const std::string& path, SoundFailure failed) {
     if (const std::string why = script->PlaySound(path); !why.empty()) fail(why);
     return;
   }
+  // Only a regular file is handed to the player, never a link or a FIFO (which would hold the load).
+  platform::OutputError why;
+  std::FILE* sound = platform::OpenForReading(path, &why);
+  if (sound == nullptr) return fail((why.code == ENOENT ? "нет файла " : "не обычный файл ") + path);
+  std::fclose(sound);
   const QString file = QString::fromStdString(path);
-  if (!QFileInfo(file).isFile()) return fail("нет файла " + path);
   if (QMediaDevices::audioOutputs().isEmpty()) return fail("нет звукового устройства");
 
   QSoundEffect& player = Player();

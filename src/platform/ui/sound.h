@@ -10,8 +10,9 @@ namespace platform::ui {
 using SoundFailure = std::function<void(const std::string& why)>;
 
 // Starts playing the WAV file at `path` and returns at once; the sound plays on while the program goes
-// on. A missing or unreadable file, or a machine without an audio output, plays nothing and tells
-// `failed`. A new sound stops the one still playing. Call on the GUI thread.
+// on. A missing or unreadable file, a link or anything but a regular file, or a machine without an audio
+// output, plays nothing and tells `failed`. A new sound stops the one still playing. Call on the GUI
+// thread.
 void PlaySoundAsync(const std::string& path, SoundFailure failed = {});
 
 }  // namespace platform::ui

@@ -18,6 +18,7 @@
 
 #include "acquisition/download_thread.h"
 #include "platform/clock.h"
+#include "platform/cp1251.h"
 #include "platform/ftdi/backend.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/modal_run.h"
@@ -48,8 +49,6 @@ std::string CurrentDirectory() {
   const auto dir = std::filesystem::current_path(ec);
   return ec ? std::string(".") : dir.generic_string();
 }
-
-std::string Bounded(const char* field, size_t size) { return std::string(field, strnlen(field, size)); }
 
 }  // namespace
 
@@ -161,8 +160,8 @@ void Trecorder::FormShow() {
   } else {
     std::vector<ChooserDevice> devices;
     for (uint32_t i = 0; i < link.DeviceCount && i < kMaxDevices; ++i) {
-      devices.push_back({Bounded(link.SerialNumbers[i], sizeof link.SerialNumbers[i]),
-                         Bounded(link.Descriptions[i], sizeof link.Descriptions[i]), link.LocIds[i]});
+      devices.push_back({platform::FieldToTextLine(link.SerialNumbers[i]),
+                         platform::FieldToTextLine(link.Descriptions[i]), link.LocIds[i]});
     }
     TForm3 own(this);
     TForm3& chooser = Form3 != nullptr ? *Form3 : own;
@@ -246,7 +245,7 @@ void Trecorder::StartSession() {
   WriteLog(SessionSeparator());
 
   const std::string description =
-      Bounded(link.Descriptions[link.Chosen], sizeof link.Descriptions[link.Chosen]);
+      platform::FieldToTextLine(link.Descriptions[link.Chosen]);
   std::string firmware;
   if (ReadRam(link, 512) != kDone) {
     // The timer still runs: the write-error watch and the download progress depend on it.
@@ -254,7 +253,7 @@ void Trecorder::StartSession() {
   } else {
     firmware = FirmwareText(link.Buffer, kPageCount, description);
   }
-  const std::string serial = Bounded(link.SerialNumbers[link.Chosen], sizeof link.SerialNumbers[link.Chosen]);
+  const std::string serial = platform::FieldToTextLine(link.SerialNumbers[link.Chosen]);
   setWindowTitle(QString::fromStdString(MainCaption(BuildDate(), serial, description, firmware)));
   WriteLog(SessionStartLine(BuildDate(), BuildTime(), status, firmware, started));
   Tmer2->start();

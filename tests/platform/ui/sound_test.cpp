@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "support/planted_fifo.h"
 #include "support/qt/ui_test_script.h"
+#include "support/temp_dir.h"
 
 namespace platform::ui {
 namespace {
@@ -26,13 +30,21 @@ TEST(SoundTest, ScriptedSoundsAreRecordedAndFailAsTheScriptSays) {
   EXPECT_TRUE(Ui().Sounds().empty());
 }
 
-// The real service: a missing file plays nothing and says so once, at once.
+// The real service: a missing file, a link or a FIFO plays nothing and says so once, at once.
 TEST(SoundTest, AMissingFileIsToldAtOnce) {
+  support::TempDir dir;
+  std::ofstream(dir.File("real.wav")) << "RIFF";
+  std::filesystem::create_symlink("real.wav", dir.File("link.wav"));
   InstallScript(nullptr);
   std::vector<std::string> told;
-  PlaySoundAsync("/no/such/dir/SIGNAL.WAV", [&](const std::string& why) { told.push_back(why); });
+  auto tell = [&](const std::string& why) { told.push_back(why); };
+  PlaySoundAsync("/no/such/dir/SIGNAL.WAV", tell);
+  PlaySoundAsync(dir.File("link.wav"), tell);
+  EXPECT_TRUE(support::FifoLeftUnread(dir.File("fifo.wav"), [&] { PlaySoundAsync(dir.File("fifo.wav"), tell); }));
   InstallScript(&Ui());
-  EXPECT_EQ(told, std::vector<std::string>{"нет файла /no/such/dir/SIGNAL.WAV"});
+  EXPECT_EQ(told, (std::vector<std::string>{"нет файла /no/such/dir/SIGNAL.WAV",
+                                            "не обычный файл " + dir.File("link.wav"),
+                                            "не обычный файл " + dir.File("fifo.wav")}));
 }
 
 }  // namespace
