@@ -173,6 +173,8 @@ void TrdBce::MarkEntryFiles() {
 
 void TrdBce::NoteLost(uint32_t p) {
   if (report_.Lost.empty() || report_.Lost.back() != p) report_.Lost.push_back(p);
+  // A range file begun after a lost page lacks it, or its setup, unless a setup page came between.
+  if (!settings_.FatMode) lostBeforeFile_ = p + 1;
 }
 
 TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped) {
@@ -247,12 +249,15 @@ TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped) 
   if (error == 0 && ksBlock == 0) {
     if (page_[0] == recorder::kSetupCopyMark) {
       std::memcpy(&writer_.FileSetup, page_, kCardPageSize);
+      lostBeforeFile_ = 0;
       return kReceive;
     }
     if (fault == recorder::HeaderFault::None) {
       switch (writer_.StoreRangePage(p, page_)) {
         case PageResult::Accepted:
           lastPageTick_ = platform::GetTickCount();
+          if (lostBeforeFile_ != 0) MarkLastFileCut(FormatText("стр. %u не принята", lostBeforeFile_ - 1));
+          lostBeforeFile_ = 0;
           return kReceive;
         case PageResult::Finish:
           return EndWith(DownloadEnd::Completed);

@@ -212,7 +212,7 @@ TEST_F(LiveReceptionTest, ALineFaultLosesOnlyTheBlockItStrikesAndAPauseNone) {
     spoil.clear();
     for (uint32_t k : row.struck)
       spoil[k] = emulator::PageLineFaults{{},   row.fault,   row.offset,
-                                          0x10, row.pauseMs, std::vector<uint8_t>(row.stray, 0xA5)};
+                                          0x10, row.pauseMs, std::vector<uint8_t>(row.stray, 0xA5), {}};
     std::vector<int32_t> expected;
     for (uint16_t k = 0; k < 30; ++k) {
       const std::vector<int32_t> rows20 = Rows(2, 20, 1000 * k);
