@@ -22,8 +22,6 @@ constexpr uint32_t kMostLoggedErrors = 200;
 // taken as lost on the line, well before the time-out that ends a download. A pause with nothing lost
 // waits for the time-out.
 constexpr uint32_t kLostTailMs = 500;
-// A frame the line has stopped in for as long as a reception waits for its body is taken as cut.
-constexpr uint32_t kBodyStallMs = 1450;
 // After a download ended by time-out the recorder has sent nothing for seconds: its stop echo is awaited
 // only while the line still brings something, and given up after this long of silence.
 constexpr uint32_t kSilentStopQuietMs = 2000;
@@ -435,12 +433,8 @@ void TrdBce::Execute(std::stop_token stop) {
         statusFailures_ = 0;
         if (link_.BytesRead != before) lastHeardTick_ = link_.LastReadTick;
         skipped_ += dropped;
-        // Only bytes lost count as garbling: a pause, in a header or a body, is not. A body the line has
-        // stopped in for as long as a reception waits for one is taken as cut.
-        const bool stalled =
-            error == recorder::kBodyIncomplete && platform::TicksSince(lastHeardTick_, now) >= kBodyStallMs;
-        if (dropped != 0 || stalled || (count == 0 && error != 0 && error != recorder::kBodyIncomplete))
-          garbled_ = true;
+        // Only bytes lost count as garbling: a pause, in a header or a body, is not.
+        if (dropped != 0 || (count == 0 && error != 0 && error != recorder::kBodyIncomplete)) garbled_ = true;
       }
       if (state == kFinish) {
       } else if ((type & 0xF0) == 0x20 && count == recorder::kPageCount &&
@@ -459,8 +453,16 @@ void TrdBce::Execute(std::stop_token stop) {
       state = EndWith(DownloadEnd::Cancelled);
     } else if (state == kReceive &&
                platform::TicksSince(lastPageTick_, platform::GetTickCount()) > kPageTimeoutMs) {
-      Log("\nвыход по времени ");
-      state = EndWith(DownloadEnd::TimedOut);
+      if (requestOpen_ && (link_.HeldBytes() != 0 || progress_.PagesInPortion != 0) &&
+          progress_.PagesInPortion < portion_) {
+        // The stream stopped after some of it came, or inside a frame, for the whole time-out: the rest
+        // of the request was lost on the line, and the next is asked for; only a request that brings
+        // nothing ends the download. A pause shorter than the time-out costs nothing.
+        state = OnLostTail();
+      } else {
+        Log("\nвыход по времени ");
+        state = EndWith(DownloadEnd::TimedOut);
+      }
     }
   }
   Finish();

@@ -308,9 +308,8 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
     Loss loss;
     uint32_t pauseMs = 0;
     size_t stray = 0;
-    bool seed = false;    // the byte dropped is the card-sum seed 0x9D
-    bool cutEnd = false;  // a frame cut in its header at a stream's end is a pause that never ends
-    bool every = false;   // every page is struck, not one page in turn: a busy line
+    bool seed = false;   // the byte dropped is the card-sum seed 0x9D
+    bool every = false;  // every page is struck, not one page in turn: a busy line
   };
   constexpr size_t kBody = 6 + 200;
   const Row rows[] = {
@@ -324,6 +323,7 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
       {"600 ms pause in the header", LineFault::Pause, 3, Loss::None, 600},
       {"2.5 s pause in the header", LineFault::Pause, 3, Loss::None, 2500},
       {"1 s pause in the body", LineFault::Pause, kBody, Loss::None, 1000},
+      {"2.9 s pause in the body", LineFault::Pause, kBody, Loss::None, 2900},
       {"2 stray bytes before the frame", LineFault::Insert, 0, Loss::None, 0, 2},
       {"288 stray bytes before the frame", LineFault::Insert, 0, Loss::None, 0, 288},
       {"3 stray bytes in the header", LineFault::Insert, 2, Loss::Page, 0, 3},
@@ -332,10 +332,10 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
       {"body byte dropped", LineFault::Drop, kBody, Loss::Page},
       {"body byte 0x9D dropped", LineFault::Drop, kBody, Loss::Page, 0, 0, true},
       {"check byte dropped", LineFault::Drop, 6 + 512, Loss::Page},
-      {"frame cut after 1 byte", LineFault::Cut, 1, Loss::Page, 0, 0, false, true},
+      {"frame cut after 1 byte", LineFault::Cut, 1, Loss::Page},
       {"frame cut in the body", LineFault::Cut, kBody, Loss::Page},
-      {"900 ms pause in every header", LineFault::Pause, 4, Loss::None, 900, 0, false, false, true},
-      {"1.2 s pause in every body", LineFault::Pause, 6 + 400, Loss::None, 1200, 0, false, false, true},
+      {"900 ms pause in every header", LineFault::Pause, 4, Loss::None, 900, 0, false, true},
+      {"1.2 s pause in every body", LineFault::Pause, 6 + 400, Loss::None, 1200, 0, false, true},
       {"header byte flipped, then 600 ms pause", LineFault::Flip, 1, Loss::Portion, 600},
       {"header byte dropped, then 2.5 s pause", LineFault::Drop, 1, Loss::Portion, 2500},
   };
@@ -382,13 +382,9 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
           summary.clear();
           Run();
           std::memcpy(CardPage(bad), saved.data(), saved.size());
-          // The last page of a request, cut in its header, leaves a pause no byte ends.
+          // Also the last page of a request, cut short, costs no time-out: no byte ends that pause.
+          ASSERT_EQ(log.find("выход по времени"), std::string::npos) << log << "\nLINK " << link.Log;
           const uint32_t first = f[0].SetupPage;
-          const bool streamEnd =
-              bad == f[1].LastPage || bad == f[0].LastPage || (portion == 16 && (bad - first) % 16 == 15);
-          if (!(row.cutEnd && streamEnd)) {
-            ASSERT_EQ(log.find("выход по времени"), std::string::npos) << log << "\nLINK " << link.Log;
-          }
           ExpectCardSamples(allPages);
           if (::testing::Test::HasFatalFailure()) return;
           // How much the fault may cost.
@@ -400,7 +396,7 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
             EXPECT_GE(p, bad) << log;
             EXPECT_LE(p, most) << log;
           }
-          if (row.loss == Loss::None || (!fatMode && !(row.cutEnd && streamEnd))) {
+          if (row.loss == Loss::None || !fatMode) {
             EXPECT_EQ(end, DownloadEnd::Completed) << log;
           }
           if (log.find("Пользуемся Setup'ом UNITa") != std::string::npos) {
@@ -424,7 +420,7 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
   // bytes (header, body or check byte): flipped, dropped and stray bytes, cut frames, garbage before the
   // first frame and pauses of 20 ms to 2.9 s. A busy line brings only pauses, 30 of 100-900 ms. Every run
   // must hold what any download under line faults holds; a run with only pauses or stray bytes before a
-  // whole frame loses nothing, and only a frame cut short may leave the line waiting for the time-out.
+  // whole frame loses nothing, and none waits for the time-out.
   Record(2, kT0, 120);
   Record(3, kT0 + 1000, 100);
   Record(1, kT0 + 2000, 77, 1);
@@ -432,14 +428,16 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
   const std::vector<emulator::CardFile> rec = builder.Files();
   using emulator::LineFault;
   constexpr size_t kFrame = 6 + 512 + 1;
+  const char* const kFaultNames[] = {"flip", "drop", "cut", "insert", "pause"};
   struct Seed {
     uint32_t seed;
     bool busy;  // pauses alone
   };
-  const Seed seeds[] = {
-      {1, false}, {2, false}, {3, false}, {4, false}, {5, false}, {6, false}, {7, false}, {8, false},
-      {9, false}, {10, false}, {11, false}, {12, false}, {13, true}, {14, true}, {15, true}, {16, true},
-  };
+  // Every fourth a busy line; then the runs that found faults: a 2.9 s and a 1.9 s pause in a body taken
+  // as a cut frame; a frame that never came at the end of a portion waited for the time-out.
+  std::vector<Seed> seeds;
+  for (uint32_t i = 1; i <= 40; ++i) seeds.push_back({i, i % 4 == 0});
+  for (uint32_t found : {1148u, 1364u, 1449u}) seeds.push_back({found, false});
   for (const Seed& seed : seeds) {
     SCOPED_TRACE(::testing::Message() << "seed " << seed.seed << (seed.busy ? " busy" : ""));
     std::mt19937 rng(seed.seed);
@@ -466,7 +464,7 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
     emulator::PageLineFaults& faults = set->Options().lineFaults;
     faults.Pages.clear();
     faults.Spoils.clear();
-    bool lossy = false, cut = false;
+    bool lossy = false;
     // A pause stays two pages away from every other fault, so that no silence reaches the time-out.
     std::set<uint32_t> struck, paused;
     const auto freeFor = [&](uint32_t p, bool pause) {
@@ -516,10 +514,19 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
         if (pause) spoil.PauseMs = pick(20, 2900);
         if (kind == LineFault::Insert) spoil.Stray = garbage(pick(1, 8));
         lossy |= !pause && !(kind == LineFault::Insert && spoil.FrameOffset == 0);
-        cut |= kind == LineFault::Cut;
         faults.Spoils[p].push_back(std::move(spoil));
       }
     }
+    std::string plan = fatMode ? "FAT" : "range";
+    plan += toolkit::FormatText(" %u..%u portion %u:", wanted.front(), wanted.back(), settings.ReadPortion);
+    for (const auto& [p, spoils] : faults.Spoils)
+      for (const emulator::LineSpoil& s : spoils)
+        plan += toolkit::FormatText(" %u:%s@%zu", p, kFaultNames[static_cast<int>(s.Fault)],
+                                    s.FrameOffset) +
+                (s.Fault == LineFault::Pause ? toolkit::FormatText("/%ums", s.PauseMs)
+                 : s.Fault == LineFault::Insert ? toolkit::FormatText("/%zu", s.Stray.size())
+                                                : std::string());
+    SCOPED_TRACE(plan);
     ScratchDir caseDir;
     settings.DataDir = caseDir.Path();
     progress.ErrorPages = 0;
@@ -527,9 +534,7 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
     messages.clear();
     summary.clear();
     Run();
-    if (!cut) {
-      EXPECT_EQ(log.find("выход по времени"), std::string::npos) << log;
-    }
+    EXPECT_EQ(log.find("выход по времени"), std::string::npos) << log;
     ExpectCardSamples(wanted);
     if (!lossy) {
       EXPECT_EQ(end, DownloadEnd::Completed) << log;
