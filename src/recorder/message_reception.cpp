@@ -127,7 +127,12 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
       std::memcpy(buffer, rx_ + kHeader, count);
       const uint8_t sum = ByteSum(rx_ + kHeader, count);
       if (sum == 0) {
-        Consume(frameBytes);
+        // A check byte that is a frame start may be the next frame's first byte, taken in when a byte of
+        // this frame equal to it was lost: the sum then still holds. It stays for the next hunt, which
+        // does not count it as dropped when it starts no frame.
+        const uint32_t keep = rx_[frameBytes - 1] == kFrameStart ? 1 : 0;
+        Consume(frameBytes - keep);
+        if (reported_ < keep) reported_ = keep;
       } else {
         // Delivered with its count and the error word; the bytes after its first are hunted again, for
         // a byte lost in it leaves the next frame's start among them.

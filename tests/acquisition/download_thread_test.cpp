@@ -308,7 +308,7 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
     Loss loss;
     uint32_t pauseMs = 0;
     size_t stray = 0;
-    bool seed = false;   // the byte dropped is the card-sum seed 0x9D
+    uint8_t planted = 0;  // the byte struck is made this value (0: as it is)
     bool every = false;  // every page is struck, not one page in turn: a busy line
   };
   constexpr size_t kBody = 6 + 200;
@@ -330,12 +330,13 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
       {"3 stray bytes before the check byte", LineFault::Insert, 6 + 512, Loss::Page, 0, 3},
       {"header byte dropped", LineFault::Drop, 2, Loss::Page},
       {"body byte dropped", LineFault::Drop, kBody, Loss::Page},
-      {"body byte 0x9D dropped", LineFault::Drop, kBody, Loss::Page, 0, 0, true},
+      {"body byte 0x9D dropped", LineFault::Drop, kBody, Loss::Page, 0, 0, 0x9D},
+      {"body byte 0x55 dropped", LineFault::Drop, kBody, Loss::Page, 0, 0, 0x55},
       {"check byte dropped", LineFault::Drop, 6 + 512, Loss::Page},
       {"frame cut after 1 byte", LineFault::Cut, 1, Loss::Page},
       {"frame cut in the body", LineFault::Cut, kBody, Loss::Page},
-      {"900 ms pause in every header", LineFault::Pause, 4, Loss::None, 900, 0, false, true},
-      {"1.2 s pause in every body", LineFault::Pause, 6 + 400, Loss::None, 1200, 0, false, true},
+      {"900 ms pause in every header", LineFault::Pause, 4, Loss::None, 900, 0, 0, true},
+      {"1.2 s pause in every body", LineFault::Pause, 6 + 400, Loss::None, 1200, 0, 0, true},
       {"header byte flipped, then 600 ms pause", LineFault::Flip, 1, Loss::Portion, 600},
       {"header byte dropped, then 2.5 s pause", LineFault::Drop, 1, Loss::Portion, 2500},
   };
@@ -361,9 +362,9 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
           }
           Page saved;
           std::memcpy(saved.data(), CardPage(bad), saved.size());
-          if (row.seed) {
+          if (row.planted != 0) {
             Page planted = saved;
-            planted[kBody - 6] = 0x9D;
+            planted[kBody - 6] = row.planted;
             SealPage(planted);
             std::memcpy(CardPage(bad), planted.data(), planted.size());
           }
