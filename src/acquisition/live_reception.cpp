@@ -211,17 +211,17 @@ void th_work::OnBlock(const uint8_t* page) {
     // A setup copy in the stream is no data.
     if (page[0] == recorder::kSetupCopyMark) return;
     Log(FormatText("\n work: ks( бл_%u ) = %02x/%02x   %02x", blocks_, blockSum, headerSum, page[0]));
-    // A header that fails its check cannot say how many samples the block holds nor when they were
-    // taken: such a block is neither drawn nor written.
-    if (headerSum != 0) return;
+    // A block whose sums fail holds bytes that are not the recorder's, also when its frame check held (a
+    // lost byte equal to the next frame's first one leaves that sum whole): which samples they are, or
+    // how many and when, cannot be told. It is neither drawn nor written; the next block's serial names
+    // it lost.
+    return;
   }
   if (page[0] == recorder::kSetupCopyMark) return;
   recorder::CardPageHeader h{};
   std::memcpy(&h, page, sizeof h);
   const bool first = counters_.FirstBlock.load() != 0;
   if (first) {
-    // Until the first good block nothing is decoded.
-    if (blockSum != 0) return;
     serialReference_ = static_cast<uint16_t>(h.Serial - 1);
     if (writer_) writer_->Prime(h);
   }
