@@ -376,6 +376,8 @@ TrdBce::State TrdBce::OnPageFrame(uint8_t code, uint16_t error) {
   // Bytes skipped before a whole frame that cost no page are only logged.
   if (ahead == 0 && dropped != 0 && error == 0)
     Log(FormatText("\n%07u: перед кадром пропуск %04ubt", p, dropped));
+  // A page whose card sum fails although its frame check held may have taken in the next frame's start.
+  if (error == 0 && recorder::CardSum({page_, kCardPageSize}) != 0) link_.RefuseLastFrame();
   state = settings_.FatMode ? OnFatPage(p, error, ahead == 0 ? 0 : dropped)
                             : OnRangePage(p, error, ahead == 0 ? 0 : dropped);
   if (state != kFinish && progress_.PagesInPortion == portion_) state = EndOfPortion();

@@ -110,6 +110,9 @@ void th_work::Execute(std::stop_token token) {
   shared_.ColumnsPerSecond = std::max<int32_t>(1, s.SampleRate / columnSamples);
   stopCode_ = 0;
   lastDataTick_ = lastPollTick_ = platform::GetTickCount();
+  // The stream begins after the command that started it: the start of a frame the link still holds is
+  // of an older exchange.
+  link_.DropHeld();
   counters_.SerialMisses = 0;
   failures_ = FailureRun{};
   const recorder::StatusBlock status = shared_.Status();
@@ -208,6 +211,7 @@ void th_work::OnBlock(const uint8_t* page) {
   const uint8_t blockSum = recorder::CardSum({page, recorder::kCardPageSize});
   const uint8_t headerSum = recorder::CardSum({page, recorder::kCardPageHeaderSize});
   if (blockSum != 0 || headerSum != 0) {
+    link_.RefuseLastFrame();
     // A setup copy in the stream is no data.
     if (page[0] == recorder::kSetupCopyMark) return;
     Log(FormatText("\n work: ks( бл_%u ) = %02x/%02x   %02x", blocks_, blockSum, headerSum, page[0]));

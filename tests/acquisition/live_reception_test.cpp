@@ -256,6 +256,19 @@ TEST_F(LiveReceptionTest, ALineFaultLosesOnlyTheBlockItStrikesAndAPauseNone) {
   work.Execute({});
   EXPECT_EQ(LogCount("Время Unita в момент закрытия файла"), 1);
   EXPECT_EQ(LogCount("не принят"), 0);
+
+  // A session that ended inside a frame the line cut leaves nothing to the next one.
+  spoil[sent] = {{LineFault::Cut, 100, 0, 0, {}}};
+  Queue(LiveBlock(t0 + 60, 0, 1, 2, Rows(2, 20, 0)));
+  th_work cut(link, shared, counters, Setup(2));
+  cut.Execute({});
+  log.clear();
+  for (uint16_t k = 0; k < 3; ++k)
+    Queue(LiveBlock(t0 + 70, static_cast<uint16_t>(20 * k), k + 1, 2, Rows(2, 20, 0)));
+  th_work next(link, shared, counters, Setup(2));
+  next.Execute({});
+  EXPECT_EQ(next.BlocksReceived(), 3u);
+  EXPECT_EQ(LogCount(" work("), 0);
 }
 
 TEST_F(LiveReceptionTest, RandomLineFaultsOnABusyLineLoseOnlyTheBlocksTheyDamage) {
@@ -269,10 +282,11 @@ TEST_F(LiveReceptionTest, RandomLineFaultsOnABusyLineLoseOnlyTheBlocksTheyDamage
   constexpr uint16_t kBlocks = 150;
   device.recorder.Line().SetRate(emulator::kLineBytesPerSecond);
   // Every third run has pauses alone; then the runs that found faults: a block whose frame check held
-  // but whose page sum failed was written (a lost byte equal to the next frame's first).
+  // but whose page sum failed was written (a lost byte equal to the next frame's first); a frame cut
+  // whose check held by chance took the next block with it.
   std::vector<uint32_t> seeds;
   for (uint32_t i = 1; i <= 12; ++i) seeds.push_back(i);
-  for (uint32_t found : {305u}) seeds.push_back(found);
+  for (uint32_t found : {305u, 314u, 709u}) seeds.push_back(found);
   for (const uint32_t seed : seeds) {
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
     std::mt19937 rng(seed);
