@@ -170,6 +170,8 @@ class DownloadOverLink : public ::testing::Test {
       const bool endsRecording = lastPage == std::min(rec->LastPage, wanted.back()) || after == lastPage + 1;
       EXPECT_TRUE(startsRecording && endsRecording)
           << file.Name << " (pages " << firstPage << ".." << lastPage << ") is called complete\n" << log;
+      // Nor was the page before it lost: its own setup page, or one of its data.
+      EXPECT_EQ(named.count(firstPage - 1), 0u) << file.Name << " is called complete\n" << log;
     }
   }
 
