@@ -16,6 +16,17 @@ struct LineByte {
 
 }  // namespace
 
+uint8_t FreeFlipMask(std::span<const LineSpoil> spoils, uint8_t wanted) {
+  unsigned used = 0;
+  for (const LineSpoil& s : spoils)
+    if (s.Fault == LineFault::Flip) used |= s.Mask;
+  for (int shift = 0; shift < 8; ++shift) {
+    const auto mask = static_cast<uint8_t>((wanted << shift | wanted >> (8 - shift)) & 0xFF);
+    if ((used & mask) == 0) return mask;
+  }
+  return wanted;
+}
+
 void SendSpoiledFrame(Recorder& recorder, const std::vector<uint8_t>& frame, std::span<const LineSpoil> spoils) {
   std::vector<LineByte> line;
   line.reserve(frame.size() + 1);

@@ -47,6 +47,11 @@ struct PageLineFaults {
   std::map<uint32_t, std::vector<LineSpoil>> Spoils;
 };
 
+// The mask for one more flip of a frame already spoiled by `spoils`: `wanted` unless another flip there
+// has it, else the next bit no flip has. Two flips of one bit, one setting and one clearing it, leave
+// every byte sum of the frame whole: no check could see them.
+uint8_t FreeFlipMask(std::span<const LineSpoil> spoils, uint8_t wanted);
+
 // Sends the reply `frame` down the recorder's line with all of `spoils` done to it; their offsets count
 // the bytes of the frame as it was built.
 void SendSpoiledFrame(Recorder& recorder, const std::vector<uint8_t>& frame, std::span<const LineSpoil> spoils);

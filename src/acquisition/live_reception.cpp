@@ -154,6 +154,8 @@ void th_work::Execute(std::stop_token token) {
     }
   }
 
+  // A frame the line stopped in and never finished is a block lost at the end: said, not passed over.
+  if (link_.HeldBytes() != 0) NoteFailure(recorder::kBodyIncomplete, 0);
   EndFailureRun();
   shared_.Stop();
   DeleteLiveWriter(writer_);

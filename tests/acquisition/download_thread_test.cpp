@@ -432,17 +432,21 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
   using emulator::LineFault;
   constexpr size_t kFrame = 6 + 512 + 1;
   const char* const kFaultNames[] = {"flip", "drop", "cut", "insert", "pause"};
+  // Busy: pauses alone. Wild: faults and pauses anywhere, several to a frame, at line speed or faster,
+  // with or without acknowledgements in the stream; only what every download must hold is asserted.
+  enum class Kind { Mixed, Busy, Wild };
   struct Seed {
     uint32_t seed;
-    bool busy;  // pauses alone
+    Kind kind;
   };
   // Every fourth a busy line; then the runs that found faults: a 2.9 s and a 1.9 s pause in a body taken
   // as a cut frame; a frame that never came at the end of a portion waited for the time-out.
   std::vector<Seed> seeds;
-  for (uint32_t i = 1; i <= 40; ++i) seeds.push_back({i, i % 4 == 0});
-  for (uint32_t found : {1148u, 1364u, 1449u}) seeds.push_back({found, false});
+  for (uint32_t i = 1; i <= 40; ++i) seeds.push_back({i, i % 4 == 0 ? Kind::Busy : i % 4 == 2 ? Kind::Wild : Kind::Mixed});
+  for (uint32_t found : {1148u, 1364u, 1449u}) seeds.push_back({found, Kind::Mixed});
   for (const Seed& seed : seeds) {
-    SCOPED_TRACE(::testing::Message() << "seed " << seed.seed << (seed.busy ? " busy" : ""));
+    SCOPED_TRACE(::testing::Message() << "seed " << seed.seed << " kind " << static_cast<int>(seed.kind));
+    const bool wild = seed.kind == Kind::Wild;
     std::mt19937 rng(seed.seed);
     const auto pick = [&rng](uint32_t lo, uint32_t hi) {
       return std::uniform_int_distribution<uint32_t>(lo, hi)(rng);
@@ -471,6 +475,7 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
     // A pause stays two pages away from every other fault, so that no silence reaches the time-out.
     std::set<uint32_t> struck, paused;
     const auto freeFor = [&](uint32_t p, bool pause) {
+      if (wild) return true;
       for (uint32_t q = p - 2; q <= p + 2; ++q)
         if (paused.count(q) || (pause && struck.count(q))) return false;
       return true;
@@ -496,7 +501,9 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
       for (uint8_t& b : g) b = static_cast<uint8_t>(pick(0, 255));
       return g;
     };
-    if (seed.busy) {
+    device.recorder.Line().SetRate(wild && pick(0, 1) ? 2'000'000 : emulator::kLineBytesPerSecond);
+    set->Options().ackEveryPages = wild ? pick(0, 2) * 16 : 32;
+    if (seed.kind == Kind::Busy) {
       for (int i = 0; i < 30; ++i) {
         const uint32_t p = place(true);
         paused.insert(p);
@@ -508,12 +515,16 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
         struck.insert(wanted.front());
         faults.Spoils[wanted.front()].push_back({LineFault::Insert, 0, 0, 0, garbage(pick(1, 300))});
       }
-      for (uint32_t n = pick(1, 6); n > 0; --n) {
+      for (uint32_t n = pick(1, wild ? 12 : 6); n > 0; --n) {
         const LineFault kind = static_cast<LineFault>(pick(0, 4));
         const bool pause = kind == LineFault::Pause;
         const uint32_t p = place(pause);
         (pause ? paused : struck).insert(p);
         emulator::LineSpoil spoil{kind, offset(), static_cast<uint8_t>(1u << pick(0, 7)), 0, {}};
+        // A frame that vanishes whole as the first of a stream cannot be told from the one after it: a
+        // cut leaves at least its first byte.
+        if (kind == LineFault::Cut && spoil.FrameOffset == 0) spoil.FrameOffset = 1;
+        spoil.Mask = emulator::FreeFlipMask(faults.Spoils[p], spoil.Mask);
         if (pause) spoil.PauseMs = pick(20, 2900);
         if (kind == LineFault::Insert) spoil.Stray = garbage(pick(1, 8));
         lossy |= !pause && !(kind == LineFault::Insert && spoil.FrameOffset == 0);
@@ -537,8 +548,9 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
     messages.clear();
     summary.clear();
     Run();
-    EXPECT_EQ(log.find("выход по времени"), std::string::npos) << log;
     ExpectCardSamples(wanted);
+    if (wild) continue;
+    EXPECT_EQ(log.find("выход по времени"), std::string::npos) << log;
     if (!lossy) {
       EXPECT_EQ(end, DownloadEnd::Completed) << log;
       EXPECT_TRUE(report.Lost.empty()) << log;
