@@ -27,7 +27,8 @@ uint8_t FreeFlipMask(std::span<const LineSpoil> spoils, uint8_t wanted) {
   return wanted;
 }
 
-void SendSpoiledFrame(Recorder& recorder, const std::vector<uint8_t>& frame, std::span<const LineSpoil> spoils) {
+void SendSpoiledFrame(Recorder& recorder, const std::vector<uint8_t>& frame,
+                      std::span<const LineSpoil> spoils) {
   std::vector<LineByte> line;
   line.reserve(frame.size() + 1);
   for (uint8_t b : frame) line.push_back({b, 0});
@@ -78,7 +79,8 @@ void SendSpoiledFrame(Recorder& recorder, const std::vector<uint8_t>& frame, std
 }
 
 void SendSpoiledFrame(Recorder& recorder, std::vector<uint8_t> frame, const PageLineFaults& faults) {
-  std::vector<LineSpoil> spoils{{faults.Fault, faults.FrameOffset, faults.Mask, faults.PauseMs, faults.Stray}};
+  std::vector<LineSpoil> spoils{
+      {faults.Fault, faults.FrameOffset, faults.Mask, faults.PauseMs, faults.Stray}};
   // Any fault but a pause may be followed by a pause of the line after the frame.
   if (faults.Fault != LineFault::Pause && faults.PauseMs != 0)
     spoils.push_back({LineFault::Pause, frame.size(), 0, faults.PauseMs, {}});

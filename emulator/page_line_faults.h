@@ -54,7 +54,8 @@ uint8_t FreeFlipMask(std::span<const LineSpoil> spoils, uint8_t wanted);
 
 // Sends the reply `frame` down the recorder's line with all of `spoils` done to it; their offsets count
 // the bytes of the frame as it was built.
-void SendSpoiledFrame(Recorder& recorder, const std::vector<uint8_t>& frame, std::span<const LineSpoil> spoils);
+void SendSpoiledFrame(Recorder& recorder, const std::vector<uint8_t>& frame,
+                      std::span<const LineSpoil> spoils);
 
 // Sends the reply `frame` down the recorder's line, spoiled as `faults` say.
 void SendSpoiledFrame(Recorder& recorder, std::vector<uint8_t> frame, const PageLineFaults& faults);

@@ -169,7 +169,8 @@ class DownloadOverLink : public ::testing::Test {
       const uint32_t after = k < kept.size() ? kept[k] : ~0u;
       const bool endsRecording = lastPage == std::min(rec->LastPage, wanted.back()) || after == lastPage + 1;
       EXPECT_TRUE(startsRecording && endsRecording)
-          << file.Name << " (pages " << firstPage << ".." << lastPage << ") is called complete\n" << log;
+          << file.Name << " (pages " << firstPage << ".." << lastPage << ") is called complete\n"
+          << log;
       // Nor was the page before it lost: its own setup page, or one of its data.
       EXPECT_EQ(named.count(firstPage - 1), 0u) << file.Name << " is called complete\n" << log;
     }
@@ -311,7 +312,7 @@ TEST_F(DownloadOverLink, AFrameSpoiledOnTheLineLosesThatPageAloneWhereverItFalls
     uint32_t pauseMs = 0;
     size_t stray = 0;
     uint8_t planted = 0;  // the byte struck is made this value (0: as it is)
-    bool every = false;  // every page is struck, not one page in turn: a busy line
+    bool every = false;   // every page is struck, not one page in turn: a busy line
   };
   constexpr size_t kBody = 6 + 200;
   const Row rows[] = {
@@ -439,10 +440,12 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
     uint32_t seed;
     Kind kind;
   };
-  // Every fourth a busy line; then the runs that found faults: a 2.9 s and a 1.9 s pause in a body taken
-  // as a cut frame; a frame that never came at the end of a portion waited for the time-out.
+  // A busy line every fourth run, a wild one every fourth from the second; then the runs that found
+  // faults: a 2.9 s and a 1.9 s pause in a body taken as a cut frame; a frame that never came at the end
+  // of a portion waited for the time-out.
   std::vector<Seed> seeds;
-  for (uint32_t i = 1; i <= 40; ++i) seeds.push_back({i, i % 4 == 0 ? Kind::Busy : i % 4 == 2 ? Kind::Wild : Kind::Mixed});
+  for (uint32_t i = 1; i <= 40; ++i)
+    seeds.push_back({i, i % 4 == 0 ? Kind::Busy : i % 4 == 2 ? Kind::Wild : Kind::Mixed});
   for (uint32_t found : {1148u, 1364u, 1449u}) seeds.push_back({found, Kind::Mixed});
   for (const Seed& seed : seeds) {
     SCOPED_TRACE(::testing::Message() << "seed " << seed.seed << " kind " << static_cast<int>(seed.kind));
@@ -535,9 +538,8 @@ TEST_F(DownloadOverLink, RandomLineFaultsCostOnlyThePagesTheyStrikeAndAreAllName
     plan += toolkit::FormatText(" %u..%u portion %u:", wanted.front(), wanted.back(), settings.ReadPortion);
     for (const auto& [p, spoils] : faults.Spoils)
       for (const emulator::LineSpoil& s : spoils)
-        plan += toolkit::FormatText(" %u:%s@%zu", p, kFaultNames[static_cast<int>(s.Fault)],
-                                    s.FrameOffset) +
-                (s.Fault == LineFault::Pause ? toolkit::FormatText("/%ums", s.PauseMs)
+        plan += toolkit::FormatText(" %u:%s@%zu", p, kFaultNames[static_cast<int>(s.Fault)], s.FrameOffset) +
+                (s.Fault == LineFault::Pause    ? toolkit::FormatText("/%ums", s.PauseMs)
                  : s.Fault == LineFault::Insert ? toolkit::FormatText("/%zu", s.Stray.size())
                                                 : std::string());
     SCOPED_TRACE(plan);

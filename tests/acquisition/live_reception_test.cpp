@@ -315,8 +315,11 @@ TEST_F(LiveReceptionTest, RandomLineFaultsOnABusyLineLoseOnlyTheBlocksTheyDamage
     }
     for (uint32_t n = pausesOnly ? 0 : pick(1, 12); n > 0; --n) {
       const uint32_t k = pick(0, kBlocks - 1);
-      emulator::LineSpoil spoil1{static_cast<LineFault>(pick(0, 3)), pick(0, kFrame - 1),
-                                 static_cast<uint8_t>(1u << pick(0, 7)), 0, {}};
+      emulator::LineSpoil spoil1{static_cast<LineFault>(pick(0, 3)),
+                                 pick(0, kFrame - 1),
+                                 static_cast<uint8_t>(1u << pick(0, 7)),
+                                 0,
+                                 {}};
       spoil1.Mask = emulator::FreeFlipMask(spoil[k], spoil1.Mask);
       if (spoil1.Fault == LineFault::Insert)
         for (uint32_t b = pick(1, 40); b > 0; --b) spoil1.Stray.push_back(static_cast<uint8_t>(pick(0, 255)));
@@ -340,7 +343,8 @@ TEST_F(LiveReceptionTest, RandomLineFaultsOnABusyLineLoseOnlyTheBlocksTheyDamage
       std::vector<uint8_t> bytes = FileBytes(file.string());
       files.emplace_back(At<int64_t>(bytes, offsetof(toolkit::MAIN_HEADER, StartTicks)), std::move(bytes));
     }
-    std::stable_sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(files.begin(), files.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<int32_t> got;
     for (const auto& [start, bytes] : files)
       for (size_t at = 120 + 2 * 72; at + 4 <= bytes.size(); at += 4) got.push_back(At<int32_t>(bytes, at));
