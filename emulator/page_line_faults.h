@@ -4,6 +4,7 @@
 // a pause inside it. The card itself stays intact.
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <span>
 #include <vector>
@@ -20,6 +21,15 @@ enum class LineFault {
   Pause,   // the line pauses PauseMs before the byte at FrameOffset
 };
 
+// One spoil of a frame, at a byte counted from the frame's first byte as the recorder sends it.
+struct LineSpoil {
+  LineFault Fault = LineFault::Flip;
+  size_t FrameOffset = 0;
+  uint8_t Mask = 0x10;
+  uint32_t PauseMs = 0;  // Pause only
+  std::vector<uint8_t> Stray;
+};
+
 struct PageLineFaults {
   // Card page numbers whose frame is spoiled, each the next time it is sent: a page asked for again
   // comes whole, as after a passing fault of the line.
@@ -32,13 +42,26 @@ struct PageLineFaults {
   // Pause: its length. Any other fault: a pause of the line after the spoiled frame (0: none).
   uint32_t PauseMs = 0;
   std::vector<uint8_t> Stray;
+  // Pages spoiled each in a way of its own, by several spoils at once, each the next time it is sent: a
+  // line that is noisy and busy at random places.
+  std::map<uint32_t, std::vector<LineSpoil>> Spoils;
 };
+
+// The mask for one more flip of a frame already spoiled by `spoils`: `wanted` unless another flip there
+// has it, else the next bit no flip has. Two flips of one bit, one setting and one clearing it, leave
+// every byte sum of the frame whole: no check could see them.
+uint8_t FreeFlipMask(std::span<const LineSpoil> spoils, uint8_t wanted);
+
+// Sends the reply `frame` down the recorder's line with all of `spoils` done to it; their offsets count
+// the bytes of the frame as it was built.
+void SendSpoiledFrame(Recorder& recorder, const std::vector<uint8_t>& frame,
+                      std::span<const LineSpoil> spoils);
 
 // Sends the reply `frame` down the recorder's line, spoiled as `faults` say.
 void SendSpoiledFrame(Recorder& recorder, std::vector<uint8_t> frame, const PageLineFaults& faults);
 
 // Sends card page `number` as a page reply with `code`, spoiled when `faults` name it (the page is then
-// taken off their list).
+// taken off their lists).
 void SendCardPage(Recorder& recorder, uint8_t type, uint8_t code, uint32_t number,
                   std::span<const uint8_t> page, PageLineFaults& faults);
 

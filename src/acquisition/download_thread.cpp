@@ -22,8 +22,6 @@ constexpr uint32_t kMostLoggedErrors = 200;
 // taken as lost on the line, well before the time-out that ends a download. A pause with nothing lost
 // waits for the time-out.
 constexpr uint32_t kLostTailMs = 500;
-// A frame the line has stopped in for as long as a reception waits for its body is taken as cut.
-constexpr uint32_t kBodyStallMs = 1450;
 // After a download ended by time-out the recorder has sent nothing for seconds: its stop echo is awaited
 // only while the line still brings something, and given up after this long of silence.
 constexpr uint32_t kSilentStopQuietMs = 2000;
@@ -173,6 +171,8 @@ void TrdBce::MarkEntryFiles() {
 
 void TrdBce::NoteLost(uint32_t p) {
   if (report_.Lost.empty() || report_.Lost.back() != p) report_.Lost.push_back(p);
+  // A range file begun after a lost page lacks it, or its setup, unless a setup page came between.
+  if (!settings_.FatMode) lostBeforeFile_ = p + 1;
 }
 
 TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped) {
@@ -247,12 +247,15 @@ TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped) 
   if (error == 0 && ksBlock == 0) {
     if (page_[0] == recorder::kSetupCopyMark) {
       std::memcpy(&writer_.FileSetup, page_, kCardPageSize);
+      lostBeforeFile_ = 0;
       return kReceive;
     }
     if (fault == recorder::HeaderFault::None) {
       switch (writer_.StoreRangePage(p, page_)) {
         case PageResult::Accepted:
           lastPageTick_ = platform::GetTickCount();
+          if (lostBeforeFile_ != 0) MarkLastFileCut(FormatText("стр. %u не принята", lostBeforeFile_ - 1));
+          lostBeforeFile_ = 0;
           return kReceive;
         case PageResult::Finish:
           return EndWith(DownloadEnd::Completed);
@@ -373,6 +376,8 @@ TrdBce::State TrdBce::OnPageFrame(uint8_t code, uint16_t error) {
   // Bytes skipped before a whole frame that cost no page are only logged.
   if (ahead == 0 && dropped != 0 && error == 0)
     Log(FormatText("\n%07u: перед кадром пропуск %04ubt", p, dropped));
+  // A page whose card sum fails although its frame check held may have taken in the next frame's start.
+  if (error == 0 && recorder::CardSum({page_, kCardPageSize}) != 0) link_.RefuseLastFrame();
   state = settings_.FatMode ? OnFatPage(p, error, ahead == 0 ? 0 : dropped)
                             : OnRangePage(p, error, ahead == 0 ? 0 : dropped);
   if (state != kFinish && progress_.PagesInPortion == portion_) state = EndOfPortion();
@@ -430,12 +435,8 @@ void TrdBce::Execute(std::stop_token stop) {
         statusFailures_ = 0;
         if (link_.BytesRead != before) lastHeardTick_ = link_.LastReadTick;
         skipped_ += dropped;
-        // Only bytes lost count as garbling: a pause, in a header or a body, is not. A body the line has
-        // stopped in for as long as a reception waits for one is taken as cut.
-        const bool stalled =
-            error == recorder::kBodyIncomplete && platform::TicksSince(lastHeardTick_, now) >= kBodyStallMs;
-        if (dropped != 0 || stalled || (count == 0 && error != 0 && error != recorder::kBodyIncomplete))
-          garbled_ = true;
+        // Only bytes lost count as garbling: a pause, in a header or a body, is not.
+        if (dropped != 0 || (count == 0 && error != 0 && error != recorder::kBodyIncomplete)) garbled_ = true;
       }
       if (state == kFinish) {
       } else if ((type & 0xF0) == 0x20 && count == recorder::kPageCount &&
@@ -454,8 +455,16 @@ void TrdBce::Execute(std::stop_token stop) {
       state = EndWith(DownloadEnd::Cancelled);
     } else if (state == kReceive &&
                platform::TicksSince(lastPageTick_, platform::GetTickCount()) > kPageTimeoutMs) {
-      Log("\nвыход по времени ");
-      state = EndWith(DownloadEnd::TimedOut);
+      if (requestOpen_ && (link_.HeldBytes() != 0 || progress_.PagesInPortion != 0) &&
+          progress_.PagesInPortion < portion_) {
+        // The stream stopped after some of it came, or inside a frame, for the whole time-out: the rest
+        // of the request was lost on the line, and the next is asked for; only a request that brings
+        // nothing ends the download. A pause shorter than the time-out costs nothing.
+        state = OnLostTail();
+      } else {
+        Log("\nвыход по времени ");
+        state = EndWith(DownloadEnd::TimedOut);
+      }
     }
   }
   Finish();

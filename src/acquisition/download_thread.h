@@ -132,6 +132,7 @@ class TrdBce {
   unsigned restarts_ = 0;        // requests made again in a row because their first frame was not known
   bool staleLogged_ = false;     // a frame of an old stream was logged for this request
   bool entryUnitSetup_ = false;  // FAT mode: the current entry is headed with the recorder's setup
+  uint32_t lostBeforeFile_ = 0;  // range mode: the page lost before the next file + 1 (0: none)
   unsigned statusFailures_ = 0;
   uint32_t startTick_ = 0;
   uint32_t lastPageTick_ = 0;

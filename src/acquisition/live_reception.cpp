@@ -110,6 +110,9 @@ void th_work::Execute(std::stop_token token) {
   shared_.ColumnsPerSecond = std::max<int32_t>(1, s.SampleRate / columnSamples);
   stopCode_ = 0;
   lastDataTick_ = lastPollTick_ = platform::GetTickCount();
+  // The stream begins after the command that started it: the start of a frame the link still holds is
+  // of an older exchange.
+  link_.DropHeld();
   counters_.SerialMisses = 0;
   failures_ = FailureRun{};
   const recorder::StatusBlock status = shared_.Status();
@@ -151,6 +154,8 @@ void th_work::Execute(std::stop_token token) {
     }
   }
 
+  // A frame the line stopped in and never finished is a block lost at the end: said, not passed over.
+  if (link_.HeldBytes() != 0) NoteFailure(recorder::kBodyIncomplete, 0);
   EndFailureRun();
   shared_.Stop();
   DeleteLiveWriter(writer_);
@@ -208,20 +213,21 @@ void th_work::OnBlock(const uint8_t* page) {
   const uint8_t blockSum = recorder::CardSum({page, recorder::kCardPageSize});
   const uint8_t headerSum = recorder::CardSum({page, recorder::kCardPageHeaderSize});
   if (blockSum != 0 || headerSum != 0) {
+    link_.RefuseLastFrame();
     // A setup copy in the stream is no data.
     if (page[0] == recorder::kSetupCopyMark) return;
     Log(FormatText("\n work: ks( бл_%u ) = %02x/%02x   %02x", blocks_, blockSum, headerSum, page[0]));
-    // A header that fails its check cannot say how many samples the block holds nor when they were
-    // taken: such a block is neither drawn nor written.
-    if (headerSum != 0) return;
+    // A block whose sums fail holds bytes that are not the recorder's, also when its frame check held (a
+    // lost byte equal to the next frame's first one leaves that sum whole): which samples they are, or
+    // how many and when, cannot be told. It is neither drawn nor written; the next block's serial names
+    // it lost.
+    return;
   }
   if (page[0] == recorder::kSetupCopyMark) return;
   recorder::CardPageHeader h{};
   std::memcpy(&h, page, sizeof h);
   const bool first = counters_.FirstBlock.load() != 0;
   if (first) {
-    // Until the first good block nothing is decoded.
-    if (blockSum != 0) return;
     serialReference_ = static_cast<uint16_t>(h.Serial - 1);
     if (writer_) writer_->Prime(h);
   }

@@ -78,6 +78,9 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
                                   uint8_t* buffer) {
   const uint32_t start = platform::GetTickCount();
   const FtHandle handle = Settings->Handle;
+  // The frame delivered last was not refused: its bytes go.
+  Consume(delivered_);
+  delivered_ = 0;
   error = kReceiveOk;
   dropped = 0;
   type = 0xFF;
@@ -127,7 +130,8 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
       std::memcpy(buffer, rx_ + kHeader, count);
       const uint8_t sum = ByteSum(rx_ + kHeader, count);
       if (sum == 0) {
-        Consume(frameBytes);
+        // Its bytes stay until the next reception, in case its reader refuses it.
+        delivered_ = frameBytes;
       } else {
         // Delivered with its count and the error word; the bytes after its first are hunted again, for
         // a byte lost in it leaves the next frame's start among them.
@@ -196,6 +200,13 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
     // stopped growing.
     lastSeen = RxQueue > got ? RxQueue - got : 0;
   }
+}
+
+void UnitLink::RefuseLastFrame() {
+  if (delivered_ == 0) return;
+  if (reported_ < delivered_) reported_ = delivered_;
+  delivered_ = 0;
+  Consume(1);
 }
 
 uint32_t UnitLink::DrainMessages() {

@@ -47,9 +47,14 @@ struct Reply {
 
 // Receives into link.Buffer until `match` takes a good reply or `limitMs` have passed since the call;
 // true when a reply was taken. Replies that do not match are passed over; `seen` sees every reception.
+// A reply follows the command just sent: the start of a frame the link still holds from before it (one
+// the line cut, or stopped in) is of an older exchange and would take the reply's bytes for its own.
+void ForgetOlderExchange(UnitLink& link) { link.DropHeld(); }
+
 template <typename Match, typename Seen>
 bool AwaitReply(UnitLink& link, uint32_t limitMs, Match match, Seen seen) {
   const uint32_t start = platform::GetTickCount();
+  ForgetOlderExchange(link);
   Reply r;
   while (Since(start) < limitMs) {
     r.count = link.ReceiveMessage(r.error, link.Dropped, r.type, r.code, link.Buffer);
@@ -71,6 +76,7 @@ template <typename Match>
 bool AwaitReplyWhileHeard(UnitLink& link, uint32_t limitMs, uint32_t quietMs, Match match) {
   const uint32_t start = platform::GetTickCount();
   uint32_t heard = start;
+  ForgetOlderExchange(link);
   Reply r;
   while (Since(start) < limitMs && (quietMs == 0 || Since(heard) < quietMs)) {
     const uint64_t before = link.BytesRead;
@@ -179,6 +185,7 @@ bool RequestPages(UnitLink& link, uint32_t firstPage, uint16_t count) {
 
 uint8_t ReadCardPage(UnitLink& link, uint32_t page) {
   if (SendPageRequest(link, page, 1)) return kNotWritten;
+  ForgetOlderExchange(link);
   const uint32_t request = platform::GetTickCount();
   uint32_t start = request;
   uint16_t error = 0;

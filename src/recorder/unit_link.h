@@ -130,6 +130,12 @@ class UnitLink {
   // delivered or refused are not counted as dropped again.
   uint16_t ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& type, uint8_t& code, uint8_t* buffer);
 
+  // The reader of the frame the last reception delivered good found its content spoilt (a card or block
+  // sum failed): a frame check can hold by chance, or when a lost byte equalled the next frame's first,
+  // which the frame then took in. The hunt goes on from the byte after that frame's start, as after a
+  // failed frame check, so the next frame is not lost with it.
+  void RefuseLastFrame();
+
   // Empties the line, the bytes the link holds included: 0 when it is quiet, else (after 2000 ms of
   // replies or failures) the number of bytes still waiting, at least 1.
   uint32_t DrainMessages();
@@ -140,9 +146,9 @@ class UnitLink {
   // The tick count of the last read that brought bytes.
   uint32_t LastReadTick = 0;
   // Bytes of an unfinished frame the link holds for the next reception.
-  uint32_t HeldBytes() const { return held_; }
+  uint32_t HeldBytes() const { return held_ - delivered_; }
   // Forgets the bytes the link holds (the driver's queue was purged, or a drain found the line quiet).
-  void DropHeld() { held_ = reported_ = 0; }
+  void DropHeld() { held_ = reported_ = delivered_ = 0; }
 
   platform::ftdi::Driver& Driver() { return driver_; }
 
@@ -151,13 +157,16 @@ class UnitLink {
   void Consume(uint32_t n);
 
   platform::ftdi::Driver& driver_;
-  // The bytes read from the driver that no frame has taken yet: at most a header and a whole body.
+  // The bytes read from the driver that no frame has taken yet, and those of the frame delivered last:
+  // at most a header and a whole body.
   static constexpr uint32_t kHeldCapacity = 1024;
   uint8_t rx_[kHeldCapacity] = {};
   uint32_t held_ = 0;
   // Leading held bytes that belonged to a frame already delivered or refused: hunted through again
   // without counting them as dropped.
   uint32_t reported_ = 0;
+  // Leading held bytes of the frame delivered last, kept until the next reception (RefuseLastFrame).
+  uint32_t delivered_ = 0;
 };
 
 }  // namespace recorder

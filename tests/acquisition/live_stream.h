@@ -66,7 +66,7 @@ class LiveStream : public ::testing::Test {
       } else {
         std::vector<uint8_t> frame;
         emulator::AppendReply(frame, 0x24, 0, queued.front().bytes.data(), queued.front().bytes.size());
-        emulator::SendSpoiledFrame(r, std::move(frame), fault->second);
+        emulator::SendSpoiledFrame(r, frame, fault->second);
       }
       queued.pop_front();
     });
@@ -99,7 +99,7 @@ class LiveStream : public ::testing::Test {
   // Runs on the reading thread before each block goes out: a gate that holds the recorder's pace.
   std::function<void()> beforeBlock;
   // Blocks spoiled on the line, by their place in the stream from 0.
-  std::map<uint32_t, emulator::PageLineFaults> spoil;
+  std::map<uint32_t, std::vector<emulator::LineSpoil>> spoil;
   uint32_t sent = 0;
   std::vector<uint32_t> pollTicks;
   std::vector<uint8_t> statusBody = std::vector<uint8_t>(240, 0);

@@ -251,6 +251,26 @@ TEST_F(ReceiveMessageTest, AFrameThatLostAByteCostsNoByteOfTheNextFrame) {
   EXPECT_EQ(r.code, 2);
   EXPECT_EQ(r.dropped, 0u) << "the first frame's bytes were reported with it";
   EXPECT_EQ(BufferBytes(512), Body(512, 7));
+
+  // The byte lost equals the next frame's first: the frame check holds, its reader refuses the content,
+  // and the next frame is found all the same.
+  std::vector<uint8_t> third = RawReply(0x24, 3, Body(512));
+  third[6 + 300] = kFrameStart;
+  third.back() = static_cast<uint8_t>(third.back() + Body(512)[300] - kFrameStart);
+  third.erase(third.begin() + 6 + 300);
+  Unit().SendRaw(third);
+  Unit().SendRaw(RawReply(0x24, 4, Body(512, 9)));
+  r = Receive();
+  EXPECT_EQ(r.count, 513u);
+  EXPECT_EQ(r.error, 0u);
+  EXPECT_EQ(r.code, 3);
+  link.RefuseLastFrame();
+  r = Receive();
+  EXPECT_EQ(r.count, 513u);
+  EXPECT_EQ(r.error, 0u);
+  EXPECT_EQ(r.code, 4);
+  EXPECT_EQ(r.dropped, 0u);
+  EXPECT_EQ(BufferBytes(512), Body(512, 9));
 }
 
 TEST_F(ReceiveMessageTest, AHeaderSplitAcrossTwoPollsIsJoined) {

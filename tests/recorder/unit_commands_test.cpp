@@ -6,13 +6,16 @@
 #include <functional>
 #include <memory>
 #include <numeric>
+#include <span>
 #include <vector>
 
 #include "emulator/command_set.h"
 #include "emulator/default_device.h"
 #include "emulator/device_layout.h"
 #include "emulator/emulated_backend.h"
+#include "emulator/reply_frame.h"
 #include "link_fixture.h"
+#include "recorder/frames.h"
 
 namespace recorder {
 namespace {
@@ -72,6 +75,21 @@ TEST_F(CommandTest, StatusAmidAPageStreamStillArrives) {
   EXPECT_EQ(ReadStatus(link, dest), kDone);
   EXPECT_EQ(dest[41], 0x07);
   EXPECT_GT(set->PagesPending(), 0u);
+}
+
+TEST_F(CommandTest, AStatusReadFindsItsReplyAfterAFrameTheLineCut) {
+  // A stream ended inside a frame: its start stays in the link, and must not take the reply for its body.
+  std::vector<uint8_t> frame;
+  emulator::AppendReply(frame, 0x24, 0, PageOf(3).data(), 512);
+  Unit().SendRaw(std::span(frame).first(200));
+  uint16_t e, d;
+  uint8_t t, c;
+  EXPECT_EQ(link.ReceiveMessage(e, d, t, c, link.Buffer), 0u);
+  EXPECT_EQ(e, kBodyIncomplete);
+  ASSERT_GT(link.HeldBytes(), 0u);
+  uint8_t dest[kStatusReplySize] = {};
+  EXPECT_EQ(ReadStatus(link, dest), kDone) << link.Log;
+  EXPECT_EQ(dest[41], 0x07);
 }
 
 TEST_F(CommandTest, OnlyPagesGiveOneWithThePageCount) {

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <libusb.h>
 
-#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "acquisition/card_expectations.h"
@@ -228,7 +228,9 @@ TEST_F(LibftdiBackend, ADownloadIsSampleForSampleTheDownloadOfTheEmulatedDriver)
   entry.EndPage = builder.Files()[0].LastPage;
   entry.StartTime = kT0;
 
-  const auto download = [&](recorder::UnitLink& over, const std::string& dir) {
+  const auto download = [&](recorder::UnitLink& over, const std::string& dir,
+                            acquisition::DownloadEnd expected = acquisition::DownloadEnd::Completed,
+                            std::function<void()> onFile = {}) {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     acquisition::DownloadSettings settings;
@@ -239,15 +241,20 @@ TEST_F(LibftdiBackend, ADownloadIsSampleForSampleTheDownloadOfTheEmulatedDriver)
     settings.SelFiles = {entry};
     acquisition::DownloadHooks hooks;
     hooks.Log = [](const std::string&) { return true; };
-    hooks.ShowFileName = hooks.ShowButton = hooks.ShowSummary = [](const std::string&) {};
-    hooks.Message = [](const std::string& t, const std::string& c) { ADD_FAILURE() << c << "|" << t; };
+    hooks.ShowButton = hooks.ShowSummary = [](const std::string&) {};
+    hooks.ShowFileName = [&](const std::string&) {
+      if (onFile) onFile();
+    };
+    hooks.Message = [&](const std::string& t, const std::string& c) {
+      EXPECT_NE(expected, acquisition::DownloadEnd::Completed) << c << "|" << t;
+    };
     hooks.Done = [] {};
     recorder::DownloadProgress progress;
     std::atomic<double> total{0};
     std::stop_source stop;
     acquisition::TrdBce t(over, settings, progress, total, hooks);
     t.Execute(stop.get_token());
-    EXPECT_EQ(t.End(), acquisition::DownloadEnd::Completed);
+    EXPECT_EQ(t.End(), expected);
     return t.Writer().FilesWritten();
   };
 
@@ -285,6 +292,20 @@ TEST_F(LibftdiBackend, ADownloadIsSampleForSampleTheDownloadOfTheEmulatedDriver)
   EXPECT_EQ(std::memcmp(&a.Main, &b.Main, sizeof a.Main), 0);
   std::filesystem::remove_all(base + "_usb");
   std::filesystem::remove_all(base + "_emulated");
+
+  // The cable goes as the file opens, with the next frames on their way: what came is read, the link is
+  // left inside a frame, and the download ends as a pulled cable, not by its time-out.
+  const uint32_t start = clock.GetTickCount();
+  const std::vector<std::string> cut =
+      download(*link, base + "_pulled", acquisition::DownloadEnd::DeviceGone, [&] {
+        WithBus([&] { d.gone = true; });
+        ASSERT_TRUE(WaitForReport("отключено"));
+      });
+  EXPECT_LT(clock.GetTickCount() - start, 3000u);
+  ASSERT_EQ(cut.size(), 1u);
+  const std::vector<int32_t> kept = acquisition_test::ReadRecording(cut[0]).Samples;
+  EXPECT_EQ(kept, acquisition_test::Stored(f.Number, 0, static_cast<uint32_t>(kept.size() / 3), 3));
+  std::filesystem::remove_all(base + "_pulled");
 }
 
 TEST_F(LibftdiBackend, TransientReadErrorsAreRetriedReportedAtMostEveryFewSecondsAndLoseNothing) {
