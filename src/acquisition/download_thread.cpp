@@ -139,9 +139,13 @@ TrdBce::State TrdBce::EndOfPortion() {
   MarkEntryFiles();
   writer_.ResetFileCounter();
   const uint32_t next = index + 1;
+  // The recorder numbers its pages on from one request to the next. When the line brought nothing after
+  // the entry's last page, the next entry's first frame is known by its code, so a setup page lost whole
+  // costs that page only; otherwise the next stream is numbered from its own first frame.
+  const bool quiet = link_.HeldBytes() == 0;
+  const uint64_t heard = link_.BytesRead;
   link_.DrainMessages();
-  // Each file's stream is numbered from its own first frame.
-  codeKnown_ = false;
+  if (!quiet || link_.BytesRead != heard) codeKnown_ = false;
   restarts_ = 0;
   // Entries whose end lies before their begin hold nothing to read.
   uint32_t n = next;
@@ -334,8 +338,8 @@ TrdBce::State TrdBce::RestartRequest() {
 }
 
 TrdBce::State TrdBce::OnLostTail() {
-  // Nothing of this stream was recognised yet: asking again costs no page.
-  if (!codeKnown_ && progress_.PagesInPortion == 0) return RestartRequest();
+  // No page of this request was taken yet: asking again costs none.
+  if (progress_.PagesInPortion == 0) return RestartRequest();
   const uint32_t lost = uint32_t{portion_} - progress_.PagesInPortion;
   const uint16_t dropped = static_cast<uint16_t>(skipped_ > UINT16_MAX ? UINT16_MAX : skipped_);
   State state = OnLostPages(lost, dropped);
