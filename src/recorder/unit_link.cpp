@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/cp1251.h"
+
 namespace recorder {
 
 using namespace platform::ftdi;
@@ -17,8 +19,6 @@ constexpr uint32_t kBaudTable[] = {300,   600,   1200,  2400,   4800,   9600,   
 bool IsRecorderDescription(const char (&description)[kDescriptionSize]) {
   return std::strncmp(description, "T-9XV", 5) == 0 || std::strncmp(description, "TK-41", 5) == 0;
 }
-
-int BoundedLength(const char* text, size_t size) { return static_cast<int>(strnlen(text, size)); }
 
 LinkNotices DefaultNotices() {
   LinkNotices n;
@@ -70,12 +70,12 @@ bool UnitLink::ListDevices() {
       }
       continue;
     }
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "\nFlag %04x;  Type %x;  ID %x;  SerNum %.*s;  Description %.*s;  Handle %x; Loc_Id %x",
-                  Flags[k], Types[k], Ids[k], BoundedLength(SerialNumbers[k], kSerialSize), SerialNumbers[k],
-                  BoundedLength(Descriptions[k], kDescriptionSize), Descriptions[k], Handles[k], LocIds[k]);
-    Log += line;
+    // The serial number and description are the bridge's own bytes: converted and blanked for the log.
+    char head[64], tail[64];
+    std::snprintf(head, sizeof head, "\nFlag %04x;  Type %x;  ID %x;  SerNum ", Flags[k], Types[k], Ids[k]);
+    std::snprintf(tail, sizeof tail, ";  Handle %x; Loc_Id %x", Handles[k], LocIds[k]);
+    Log += head + platform::FieldToTextLine(SerialNumbers[k], kSerialSize) + ";  Description " +
+           platform::FieldToTextLine(Descriptions[k], kDescriptionSize) + tail;
     ++k;
   }
   char summary[96];
@@ -178,3 +178,4 @@ bool UnitLink::ConfigurePort() {
 }
 
 }  // namespace recorder
+

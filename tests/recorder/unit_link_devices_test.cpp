@@ -95,6 +95,12 @@ TEST_F(DeviceListTest, ADescriptionFillingItsWholeFieldIsReadBounded) {
   ASSERT_TRUE(link.ListDevices());
   ASSERT_EQ(link.DeviceCount, 1u);
   EXPECT_EQ(strnlen(link.Descriptions[0], platform::ftdi::kDescriptionSize), 63u);
+  // A serial number and description with a line end and a Windows-1251 letter enter the log as one line.
+  device.info.description = "T-9XV\n\xE0";
+  device.info.serial = "S\r1";
+  link.Log.clear();
+  ASSERT_TRUE(link.ListDevices());
+  EXPECT_NE(link.Log.find("SerNum S 1;  Description T-9XV \xD0\xB0;"), std::string::npos) << link.Log;
 }
 
 class OpenLinkTest : public testing::LinkTest {};
