@@ -150,6 +150,11 @@ void Trecorder::B_translClick() {
     WriteLog("трансляция:  Ошибка открытия файла установок");
     return;
   }
+  // The status for the live window is read before the recorder transmits: a status read while the
+  // blocks stream would take the first of them off the line, lost to the live file.
+  link.Log.clear();
+  platform::Sleep(200);
+  ReadStatus(link, GlobalStatus());
   if (SetTransmission(link, kModeTransmission) != kDone) {
     MessageBox("Ошибка включения!", "Error", MsgButtons::Ok, MsgIcon::Information);
     WriteLog("трансляция:  Ошибка включения");
@@ -157,9 +162,6 @@ void Trecorder::B_translClick() {
     SetTransmission(link, kModeStop);
     return;
   }
-  link.Log.clear();
-  platform::Sleep(200);
-  ReadStatus(link, GlobalStatus());
   {
     acquisition::LiveWindowSetup setup;
     setup.Link = &link;

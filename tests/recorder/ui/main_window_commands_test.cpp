@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -256,7 +258,9 @@ TEST_F(MainWindowCommandsTest, StopLogsOnlyAStopThatWasDone) {
 }
 
 TEST_F(MainWindowCommandsTest, RegistrationShowsTheLiveWindowAndStopsAfterIt) {
-  Start();
+  emulator::CommandSetOptions options;
+  options.keepLiveBlocks = true;
+  Start(options);
   uint8_t modeWhileShown = 0xFF;
   Ui().ExpectModal(
       [&](QDialog& d) {
@@ -271,6 +275,20 @@ TEST_F(MainWindowCommandsTest, RegistrationShowsTheLiveWindowAndStopsAfterIt) {
   w->B_transl->click();
   EXPECT_EQ(modeWhileShown, 1);
   EXPECT_EQ(device.recorder.State().mode, 0);
+  // The live file begins with the first block the recorder sent: nothing before the window took it.
+  const auto sent = set->LiveBlocksSent();
+  std::vector<uint8_t> file;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(w->DataDir))
+    if (e.is_regular_file() && e.path().filename().string().rfind("log_", 0) != 0) {
+      std::ifstream in(e.path(), std::ios::binary);
+      file.assign(std::istreambuf_iterator<char>(in), {});
+    }
+  ASSERT_FALSE(sent.empty());
+  const size_t head = 120 + 72 * (sent[0][1] + 1u);
+  ASSERT_GE(file.size(), head + 4);
+  int32_t first = 0;
+  std::memcpy(&first, file.data() + head, 4);
+  EXPECT_EQ(first, (sent[0][16] | sent[0][17] << 8 | sent[0][18] << 16) - 0x800000);
   EXPECT_TRUE(w->B_transl->isEnabled());
   // The signal from the program's directory, asked for once.
   const std::string signal = (QCoreApplication::applicationDirPath() + "/SIGNAL.WAV").toStdString();
