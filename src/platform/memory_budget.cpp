@@ -1,34 +1,27 @@
 #include "platform/memory_budget.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <cstdio>
 #include <new>
+
+#include "platform/output_file.h"
 
 namespace platform {
 
 namespace {
 
 // The text of a small kernel file (at most 64 KiB), or nothing when it is not a regular file or cannot be
-// read. Opened without blocking, so a FIFO put in its place cannot hold the program.
+// read; a FIFO put in its place cannot hold the program.
 std::optional<std::string> ReadSmallFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
+  std::FILE* f = OpenForReading(path);
+  if (!f) return std::nullopt;
   std::string text;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    char buf[4096];
-    for (ssize_t got; text.size() < (size_t{64} << 10) && (got = ::read(fd, buf, sizeof buf)) > 0;)
-      text.append(buf, static_cast<size_t>(got));
-  } else {
-    ::close(fd);
-    return std::nullopt;
-  }
-  ::close(fd);
+  char buf[4096];
+  for (size_t got; text.size() < (size_t{64} << 10) && (got = std::fread(buf, 1, sizeof buf, f)) > 0;)
+    text.append(buf, got);
+  std::fclose(f);
   return text;
 }
 
