@@ -179,9 +179,8 @@ void TrdBce::NoteLost(uint32_t p) {
   if (!settings_.FatMode) lostBeforeFile_ = p + 1;
 }
 
-TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped) {
+TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, uint8_t ksBlock) {
   const recorder::FileEntry& entry = settings_.SelFiles[progress_.FileIndex];
-  const uint8_t ksBlock = recorder::CardSum({page_, kCardPageSize});
   const uint8_t ksHeader = recorder::CardSum({page_, kCardPageHeaderSize});
   PageSequence& seq = writer_.Sequence;
   if (progress_.PagesInPortion == 0 && begin_ == entry.BeginPage) {
@@ -242,8 +241,7 @@ TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped) {
   return EndWith(DownloadEnd::WriteFailed);
 }
 
-TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped) {
-  const uint8_t ksBlock = recorder::CardSum({page_, kCardPageSize});
+TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped, uint8_t ksBlock) {
   const uint8_t ksHeader = recorder::CardSum({page_, kCardPageHeaderSize});
   ++progress_.PagesInPortion;
   const recorder::HeaderFault fault = DataHeaderFault(page_, settings_.SampleClock);
@@ -381,9 +379,10 @@ TrdBce::State TrdBce::OnPageFrame(uint8_t code, uint16_t error) {
   if (ahead == 0 && dropped != 0 && error == 0)
     Log(FormatText("\n%07u: перед кадром пропуск %04ubt", p, dropped));
   // A page whose card sum fails although its frame check held may have taken in the next frame's start.
-  if (error == 0 && recorder::CardSum({page_, kCardPageSize}) != 0) link_.RefuseLastFrame();
-  state = settings_.FatMode ? OnFatPage(p, error, ahead == 0 ? 0 : dropped)
-                            : OnRangePage(p, error, ahead == 0 ? 0 : dropped);
+  const uint8_t ksBlock = recorder::CardSum({page_, kCardPageSize});
+  if (error == 0 && ksBlock != 0) link_.RefuseLastFrame();
+  state = settings_.FatMode ? OnFatPage(p, error, ahead == 0 ? 0 : dropped, ksBlock)
+                            : OnRangePage(p, error, ahead == 0 ? 0 : dropped, ksBlock);
   if (state != kFinish && progress_.PagesInPortion == portion_) state = EndOfPortion();
   return state;
 }

@@ -81,8 +81,9 @@ class TrdBce {
   // A page frame with reply code `code`: numbered from the request and the code, the pages lost before
   // it named, then checked and stored.
   State OnPageFrame(uint8_t code, uint16_t error);
-  State OnFatPage(uint32_t p, uint16_t error, uint16_t dropped);
-  State OnRangePage(uint32_t p, uint16_t error, uint16_t dropped);
+  // `ksBlock`: the card sum of the page.
+  State OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, uint8_t ksBlock);
+  State OnRangePage(uint32_t p, uint16_t error, uint16_t dropped, uint8_t ksBlock);
   // The next `lost` pages of the request never arrived whole.
   State OnLostPages(uint32_t lost, uint16_t dropped);
   // The line fell quiet after bytes were lost: the rest of the request was lost on the line.
