@@ -596,7 +596,10 @@ TEST_F(DownloadWindowTest, AWorkLogThatDoesNotOpenIsReportedAndTheWindowGoesOn) 
   Record(3, kT0, 20);
   StartWithCard();
   Mark(1);
-  TheWorkLog().SetFileName("/proc/no_such_dir/log.txt");
+  // Nothing can be created below a plain file, not even by root.
+  const std::string plain = (fs::path(w->DataDir).parent_path() / "plain").string();
+  std::ofstream(plain) << "x";
+  TheWorkLog().SetFileName(plain + "/log.txt");
   Ui().ExpectMessage(MsgAnswer::Ok, "error open txt.file");
   w->B_read->click();
   WaitForDownloadDone();
