@@ -127,7 +127,9 @@ void CommandSet::SendNextPage() {
   } else {
     std::memset(page, 0xFF, kPageBytes);  // beyond the image: erased flash
   }
-  SendCardPage(recorder_, kReplyPage, ++sequence_, next_, page, options_.lineFaults);
+  sequence_ = SendCardPage(recorder_, kReplyPage, static_cast<uint8_t>(sequence_ + 1), next_, page,
+                           options_.lineFaults,
+                           [&st](uint32_t number) -> const uint8_t* { return PageAt(st.card, number); });
   ++next_;
   --remaining_;
   ++sentInStream_;

@@ -64,6 +64,10 @@ void SendSpoiledFrame(Recorder& recorder, const std::vector<uint8_t>& frame,
       case LineFault::Pause:
         place->pauseMs += s->PauseMs;
         break;
+      case LineFault::FakeHeader:
+      case LineFault::Stale:
+      case LineFault::CodeJump:
+        break;  // made into insertions and codes before the frame is built
     }
   }
   std::vector<uint8_t> run;
@@ -78,31 +82,50 @@ void SendSpoiledFrame(Recorder& recorder, const std::vector<uint8_t>& frame,
   if (!run.empty()) recorder.SendRaw(run);
 }
 
-void SendSpoiledFrame(Recorder& recorder, std::vector<uint8_t> frame, const PageLineFaults& faults) {
-  std::vector<LineSpoil> spoils{
-      {faults.Fault, faults.FrameOffset, faults.Mask, faults.PauseMs, faults.Stray}};
-  // Any fault but a pause may be followed by a pause of the line after the frame.
-  if (faults.Fault != LineFault::Pause && faults.PauseMs != 0)
-    spoils.push_back({LineFault::Pause, frame.size(), 0, faults.PauseMs, {}});
-  SendSpoiledFrame(recorder, frame, spoils);
-}
-
-void SendCardPage(Recorder& recorder, uint8_t type, uint8_t code, uint32_t number,
-                  std::span<const uint8_t> page, PageLineFaults& faults) {
+uint8_t SendCardPage(Recorder& recorder, uint8_t type, uint8_t code, uint32_t number,
+                     std::span<const uint8_t> page, PageLineFaults& faults, const EarlierPage& earlier) {
   const auto each = faults.Spoils.find(number);
   const bool struck = faults.Pages.erase(number) != 0;
   if (!struck && each == faults.Spoils.end()) {
     recorder.SendReply(type, code, page);
-    return;
+    return code;
+  }
+  std::vector<LineSpoil> spoils;
+  if (struck) {
+    spoils.push_back({faults.Fault, faults.FrameOffset, faults.Mask, faults.PauseMs, faults.Stray});
+    // Any fault but a pause may be followed by a pause of the line after the frame.
+    if (faults.Fault != LineFault::Pause && faults.PauseMs != 0)
+      spoils.push_back({LineFault::Pause, 6 + page.size() + 1, 0, faults.PauseMs, {}});
+  } else {
+    spoils = std::move(each->second);
+    faults.Spoils.erase(each);
+  }
+  const auto step = [](const LineSpoil& s) { return static_cast<int8_t>(s.Mask); };
+  for (const LineSpoil& s : spoils)
+    if (s.Fault == LineFault::CodeJump) code = static_cast<uint8_t>(code + step(s));
+  for (LineSpoil& s : spoils) {
+    std::vector<uint8_t> bytes;
+    if (s.Fault == LineFault::FakeHeader) {
+      const uint8_t fake[5] = {0x55, type, 0x00, 0x02, static_cast<uint8_t>(code + step(s))};
+      unsigned sum = 0;
+      for (uint8_t b : fake) sum += b;
+      bytes.assign(fake, fake + 5);
+      bytes.push_back(static_cast<uint8_t>(0u - sum));
+      bytes.insert(bytes.end(), s.Stray.begin(), s.Stray.end());
+    } else if (s.Fault == LineFault::Stale) {
+      const uint8_t* old = earlier && number >= s.Mask ? earlier(number - s.Mask) : nullptr;
+      if (old != nullptr) AppendReply(bytes, type, static_cast<uint8_t>(code - s.Mask), old, page.size());
+      s.FrameOffset = 0;
+    } else {
+      continue;
+    }
+    s.Fault = LineFault::Insert;
+    s.Stray = std::move(bytes);
   }
   std::vector<uint8_t> frame;
   AppendReply(frame, type, code, page.data(), page.size());
-  if (struck) {
-    SendSpoiledFrame(recorder, std::move(frame), faults);
-  } else {
-    SendSpoiledFrame(recorder, frame, each->second);
-    faults.Spoils.erase(each);
-  }
+  SendSpoiledFrame(recorder, frame, spoils);
+  return code;
 }
 
 }  // namespace emulator

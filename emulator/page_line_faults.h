@@ -4,6 +4,7 @@
 // a pause inside it. The card itself stays intact.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <span>
@@ -19,6 +20,14 @@ enum class LineFault {
   Cut,     // only the first FrameOffset bytes of the frame are sent
   Insert,  // Stray is sent before the byte at FrameOffset
   Pause,   // the line pauses PauseMs before the byte at FrameOffset
+  // Before the byte at FrameOffset comes a well-formed page-reply header (length 512, code this frame's
+  // + Mask as a signed step) and then Stray: a header found in line noise.
+  FakeHeader,
+  // Before the frame comes the whole frame of the card page Mask pages back, with its code then: a frame
+  // of an earlier stream.
+  Stale,
+  // This frame and every later one carry codes Mask (a signed step) away from where they were.
+  CodeJump,
 };
 
 // One spoil of a frame, at a byte counted from the frame's first byte as the recorder sends it.
@@ -57,12 +66,12 @@ uint8_t FreeFlipMask(std::span<const LineSpoil> spoils, uint8_t wanted);
 void SendSpoiledFrame(Recorder& recorder, const std::vector<uint8_t>& frame,
                       std::span<const LineSpoil> spoils);
 
-// Sends the reply `frame` down the recorder's line, spoiled as `faults` say.
-void SendSpoiledFrame(Recorder& recorder, std::vector<uint8_t> frame, const PageLineFaults& faults);
+// The 512 bytes of an earlier card page, for stale frames (nullptr: none there).
+using EarlierPage = std::function<const uint8_t*(uint32_t number)>;
 
 // Sends card page `number` as a page reply with `code`, spoiled when `faults` name it (the page is then
-// taken off their lists).
-void SendCardPage(Recorder& recorder, uint8_t type, uint8_t code, uint32_t number,
-                  std::span<const uint8_t> page, PageLineFaults& faults);
+// taken off their lists). Returns the code the frame went with (a code jump moves it and what follows).
+uint8_t SendCardPage(Recorder& recorder, uint8_t type, uint8_t code, uint32_t number,
+                     std::span<const uint8_t> page, PageLineFaults& faults, const EarlierPage& earlier = {});
 
 }  // namespace emulator

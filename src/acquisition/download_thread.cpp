@@ -27,10 +27,10 @@ constexpr uint32_t kLostTailMs = 500;
 constexpr uint32_t kSilentStopQuietMs = 2000;
 // The back ends fail a queue-status request only when the device has gone; a few in a row make sure.
 constexpr unsigned kGoneAfterFailures = 3;
-// A code this far or farther ahead of the expected one is no page of the request: it lies behind.
-constexpr uint32_t kMostCodesAhead = 128;
-// Requests made again in a row because bytes came before their first frame.
-constexpr unsigned kMostRestarts = 3;
+// Pages named lost in a row, each asked for twice, before the download gives up on the line.
+constexpr unsigned kMostLostInRow = 8;
+// Bytes that keep coming inside an unfinished frame hold off the time-out, but never for longer than this.
+constexpr uint32_t kMostFrameWaitMs = 2 * kPageTimeoutMs;
 
 std::string FileNameOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -146,7 +146,7 @@ TrdBce::State TrdBce::EndOfPortion() {
   const uint64_t heard = link_.BytesRead;
   link_.DrainMessages();
   if (!quiet || link_.BytesRead != heard) codeKnown_ = false;
-  restarts_ = 0;
+  anchor_ = PageIdentity{};
   // Entries whose end lies before their begin hold nothing to read.
   uint32_t n = next;
   while (n < settings_.SelFiles.size() && settings_.SelFiles[n].EndPage < settings_.SelFiles[n].BeginPage)
@@ -183,10 +183,12 @@ TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, ui
   const recorder::FileEntry& entry = settings_.SelFiles[progress_.FileIndex];
   const uint8_t ksHeader = recorder::CardSum({page_, kCardPageHeaderSize});
   PageSequence& seq = writer_.Sequence;
-  if (progress_.PagesInPortion == 0 && begin_ == entry.BeginPage) {
+  if (p == entry.BeginPage) {
     // The file's first page: its setup copy.
     seq.PrevCode = seq.Code;
     ++progress_.PagesInPortion;
+    // Its own wait for the file's first data page begins here.
+    lastPageTick_ = platform::GetTickCount();
     if (error == 0 && ksBlock == 0 && page_[0] == recorder::kSetupCopyMark) {
       Log(FormatText("\n стр %u - SETUP:", p));
       std::memcpy(&writer_.FileSetup, page_, kCardPageSize);
@@ -201,7 +203,6 @@ TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, ui
     UseUnitSetup();
     return kReceive;
   }
-  const uint32_t inPortion = progress_.PagesInPortion;
   const recorder::HeaderFault fault = DataHeaderFault(page_, settings_.SampleClock);
   const bool inSequence = seq.Code == static_cast<uint8_t>(seq.PrevCode + 1);
   if (error != 0 || ksBlock != 0 || fault != recorder::HeaderFault::None) {
@@ -224,7 +225,7 @@ TrdBce::State TrdBce::OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, ui
     if (!CloseCut(p - 1, FormatText("стр. %u не принята", p))) return EndWith(DownloadEnd::WriteFailed);
     return EndWith(DownloadEnd::Stopped);
   }
-  const bool firstDataPage = inPortion == 1 && begin_ == entry.BeginPage;
+  const bool firstDataPage = p == entry.BeginPage + 1;
   ++progress_.PagesInPortion;
   switch (writer_.StoreFatPage(p, page_, firstDataPage, entry)) {
     case PageResult::Accepted:
@@ -250,6 +251,7 @@ TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped, 
     if (page_[0] == recorder::kSetupCopyMark) {
       std::memcpy(&writer_.FileSetup, page_, kCardPageSize);
       lostBeforeFile_ = 0;
+      lastPageTick_ = platform::GetTickCount();
       return kReceive;
     }
     if (fault == recorder::HeaderFault::None) {
@@ -285,39 +287,39 @@ TrdBce::State TrdBce::OnRangePage(uint32_t p, uint16_t error, uint16_t dropped, 
   return kReceive;
 }
 
-TrdBce::State TrdBce::OnLostPages(uint32_t lost, uint16_t dropped) {
-  for (uint32_t i = 0; i < lost; ++i) {
-    const uint32_t p = begin_ + progress_.PagesInPortion;
-    if (settings_.FatMode) {
-      const recorder::FileEntry& entry = settings_.SelFiles[progress_.FileIndex];
-      if (progress_.PagesInPortion == 0 && begin_ == entry.BeginPage) {
-        Log(FormatText("\n на стр SETUPa %u: кадр не принят.    Пользуемся Setup'ом UNITa", p));
-        ++progress_.PagesInPortion;
-        NoteLost(p);
-        UseUnitSetup();
-        continue;
-      }
-      // In a FAT file a page that did not arrive ends the download, as a bad page does.
-      Log(FormatText("\nпр-ск:  err 0x%04x;  проп %04u; bl %07u  кадр не принят;", recorder::kNoHeader,
-                     dropped, p));
+TrdBce::State TrdBce::SettleLost(uint32_t p, uint16_t dropped) {
+  if (settings_.FatMode) {
+    const recorder::FileEntry& entry = settings_.SelFiles[progress_.FileIndex];
+    if (p == entry.BeginPage) {
+      Log(FormatText("\n на стр SETUPa %u: кадр не принят.    Пользуемся Setup'ом UNITa", p));
+      ++progress_.PagesInPortion;
       NoteLost(p);
-      if (!CloseCut(p - 1, FormatText("стр. %u не принята", p))) return EndWith(DownloadEnd::WriteFailed);
-      return EndWith(DownloadEnd::Stopped);
+      UseUnitSetup();
+      return kReceive;
     }
-    ++progress_.PagesInPortion;
-    const uint32_t errors = ++progress_.ErrorPages;
+    // In a FAT file a page that did not arrive ends the download, as a bad page does.
+    Log(FormatText("\nпр-ск:  err 0x%04x;  проп %04u; bl %07u  кадр не принят;", recorder::kNoHeader, dropped,
+                   p));
     NoteLost(p);
-    if (errors < kMostLoggedErrors)
-      Log(FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  кадр не принят", p, recorder::kNoHeader,
-                     dropped));
-    if (!CloseCut(p, FormatText("стр. %u не принята", p))) return EndWith(DownloadEnd::WriteFailed);
+    if (!CloseCut(p - 1, FormatText("стр. %u не принята", p))) return EndWith(DownloadEnd::WriteFailed);
+    return EndWith(DownloadEnd::Stopped);
   }
+  ++progress_.PagesInPortion;
+  const uint32_t errors = ++progress_.ErrorPages;
+  NoteLost(p);
+  if (errors < kMostLoggedErrors)
+    Log(FormatText("\n%07u: error 0x%04x;  пропуск %04ubt;  кадр не принят", p, recorder::kNoHeader,
+                   dropped));
+  if (!CloseCut(p, FormatText("стр. %u не принята", p))) return EndWith(DownloadEnd::WriteFailed);
   return kReceive;
 }
 
 void TrdBce::StopAndDrain() {
   requestOpen_ = false;
-  if (recorder::SetTransmission(link_, recorder::kModeStop, kSilentStopQuietMs) != recorder::kDone)
+  // Until the old stream has ended, any frame of it could be taken for one of the next request: the echo
+  // of the stop follows the last page the recorder sends, and a recorder that does not answer has ended
+  // its stream once the line stays quiet past its own time-out.
+  if (recorder::SetTransmission(link_, recorder::kModeStop, kPageTimeoutMs + 100) != recorder::kDone)
     Log("\nостановка передачи страниц: нет ответа Unit'a");
   link_.DrainMessages();
   codeKnown_ = false;
@@ -325,66 +327,166 @@ void TrdBce::StopAndDrain() {
   garbled_ = false;
 }
 
-TrdBce::State TrdBce::RestartRequest() {
-  if (++restarts_ > kMostRestarts) {
-    Log(FormatText("\n%07u: перед первым кадром потока снова сбой линии: чтение прервано", begin_));
-    return EndWith(DownloadEnd::Stopped);
+bool TrdBce::FailedBefore(uint32_t p) {
+  if (failedOnce_ && failedPage_ == p) {
+    failedOnce_ = false;
+    return true;
   }
-  Log(FormatText("\n%07u: перед первым кадром пропуск %04ubt: запрос повторён", begin_, skipped_));
-  StopAndDrain();
-  return kRequest;
+  failedOnce_ = true;
+  failedPage_ = p;
+  return false;
 }
 
-TrdBce::State TrdBce::OnLostTail() {
-  // No page of this request was taken yet: asking again costs none.
-  if (progress_.PagesInPortion == 0) return RestartRequest();
-  const uint32_t lost = uint32_t{portion_} - progress_.PagesInPortion;
-  const uint16_t dropped = static_cast<uint16_t>(skipped_ > UINT16_MAX ? UINT16_MAX : skipped_);
-  State state = OnLostPages(lost, dropped);
-  if (state == kFinish) return state;
-  // Frames of the lost tail may still come after a pause: the stream is ended and the line emptied before
-  // the next request, so that none of them is taken for a page of it.
+TrdBce::State TrdBce::RestartHere() {
+  // The request ends at the first page not yet filed; the next one asks from there.
+  portion_ = static_cast<uint16_t>(progress_.PagesInPortion);
   StopAndDrain();
   return EndOfPortion();
 }
 
-TrdBce::State TrdBce::OnPageFrame(uint8_t code, uint16_t error) {
-  if (!codeKnown_) {
-    if (garbled_ || skipped_ != 0) return RestartRequest();
-    codeKnown_ = true;
-    nextCode_ = code;
-  }
-  restarts_ = 0;
-  const uint32_t left = uint32_t{portion_} - progress_.PagesInPortion;
-  const uint32_t ahead = static_cast<uint8_t>(code - nextCode_);
-  if (ahead >= left || ahead >= kMostCodesAhead) {
-    // A frame of an old stream, whose code lies behind the expected one: no page of this request.
-    if (!staleLogged_)
-      Log(FormatText("\n%07u: кадр с кодом %02x вместо %02x не из этого запроса: пропущен",
-                     begin_ + progress_.PagesInPortion, code, nextCode_));
-    staleLogged_ = true;
-    return kReceive;
-  }
+TrdBce::State TrdBce::PageFailed(uint32_t p, const char* why) {
   const uint16_t dropped = static_cast<uint16_t>(skipped_ > UINT16_MAX ? UINT16_MAX : skipped_);
+  if (FailedBefore(p)) {
+    Log(FormatText("\n%07u: %s, снова", p, why));
+    // A line that brings no page at all, request after request, ends the download.
+    if (++lostInRow_ > kMostLostInRow) {
+      Log(FormatText("\n%07u: линия не даёт страниц: чтение прервано", p));
+      NoteLost(p);
+      return EndWith(DownloadEnd::Stopped);
+    }
+    const State state = SettleLost(p, dropped);
+    if (state == kFinish) return state;
+  } else {
+    Log(FormatText("\n%07u: %s: запрос повторён", p, why));
+  }
+  return RestartHere();
+}
+
+TrdBce::State TrdBce::OnLostTail() {
+  return PageFailed(begin_ + progress_.PagesInPortion, "страница не пришла");
+}
+
+TrdBce::State TrdBce::DropStale(uint32_t p, int64_t page) {
+  if (!staleLogged_)
+    Log(FormatText("\n%07u: кадр стр. %lld не из этого запроса: пропущен", p, static_cast<long long>(page)));
+  staleLogged_ = true;
+  garbled_ = true;
+  return kReceive;
+}
+
+bool TrdBce::SetupPageExpected(uint32_t p) const {
+  if (settings_.FatMode) return p == settings_.SelFiles[progress_.FileIndex].BeginPage;
+  return SetupPageOfRows(settings_.FatFiles, p);
+}
+
+bool TrdBce::DataPagePlausible(uint32_t p) const {
+  if (settings_.FatMode) {
+    const recorder::FileEntry& entry = settings_.SelFiles[progress_.FileIndex];
+    return p > entry.BeginPage && p <= entry.EndPage;
+  }
+  return DataPageFitsRows(settings_.FatFiles, p, page_);
+}
+
+TrdBce::State TrdBce::Settle(uint32_t p, uint8_t code, uint8_t ksBlock) {
+  const uint16_t dropped = static_cast<uint16_t>(skipped_ > UINT16_MAX ? UINT16_MAX : skipped_);
+  // Bytes skipped before a whole frame that cost no page are only logged.
+  if (dropped != 0) Log(FormatText("\n%07u: перед кадром пропуск %04ubt", p, dropped));
   skipped_ = 0;
   garbled_ = false;
+  staleLogged_ = false;
+  codeKnown_ = true;
   nextCode_ = static_cast<uint8_t>(code + 1);
+  if (failedOnce_ && p >= failedPage_) failedOnce_ = false;
+  lostInRow_ = 0;
   PageSequence& seq = writer_.Sequence;
   seq.Code = code;
   seq.Serial = static_cast<uint16_t>(page_[8] | page_[9] << 8);
-  State state = OnLostPages(ahead, dropped);
-  if (state == kFinish) return state;
-  const uint32_t p = begin_ + progress_.PagesInPortion;
-  // Bytes skipped before a whole frame that cost no page are only logged.
-  if (ahead == 0 && dropped != 0 && error == 0)
-    Log(FormatText("\n%07u: перед кадром пропуск %04ubt", p, dropped));
-  // A page whose card sum fails although its frame check held may have taken in the next frame's start.
-  const uint8_t ksBlock = recorder::CardSum({page_, kCardPageSize});
-  if (error == 0 && ksBlock != 0) link_.RefuseLastFrame();
-  state = settings_.FatMode ? OnFatPage(p, error, ahead == 0 ? 0 : dropped, ksBlock)
-                            : OnRangePage(p, error, ahead == 0 ? 0 : dropped, ksBlock);
+  const bool dataPage = ksBlock == 0 && page_[0] != recorder::kSetupCopyMark &&
+                        DataHeaderFault(page_, settings_.SampleClock) == recorder::HeaderFault::None;
+  if (dataPage)
+    anchor_ = IdentityOf(page_, p, settings_.SampleClock);
+  else if (ksBlock == 0 && page_[0] == recorder::kSetupCopyMark)
+    anchor_ = PageIdentity{};  // the next recording's serials and times are its own
+  State state = settings_.FatMode ? OnFatPage(p, 0, 0, ksBlock) : OnRangePage(p, 0, 0, ksBlock);
   if (state != kFinish && progress_.PagesInPortion == portion_) state = EndOfPortion();
   return state;
+}
+
+TrdBce::State TrdBce::OnPageFrame(uint8_t code, uint16_t error) {
+  const uint32_t p = begin_ + progress_.PagesInPortion;
+  const uint32_t last = begin_ + portion_ - 1;
+  if (error != 0) {
+    // The frame check failed: bytes were lost or garbled on the line, and which page it was cannot be told.
+    garbled_ = true;
+    return kReceive;
+  }
+  const uint8_t ksBlock = recorder::CardSum({page_, kCardPageSize});
+  // A page whose card sum fails although its frame check held may have taken in the next frame's start.
+  if (ksBlock != 0) link_.RefuseLastFrame();
+  // The stream is at page p when nothing was lost since the last page filed (or since the request) and
+  // the recorder's code follows on; bytes dropped before a whole frame are forgiven when the code says
+  // no frame went with them.
+  const bool codeFollows = codeKnown_ && code == nextCode_;
+  const bool inStep = !garbled_ && (!codeKnown_ || codeFollows) && (skipped_ == 0 || codeFollows);
+  if (ksBlock != 0) {
+    if (!inStep) {
+      garbled_ = true;
+      return kReceive;
+    }
+    bool erased = true;
+    for (size_t i = 1; i < kCardPageSize && erased; ++i) erased = page_[i] == page_[0];
+    // An erased page is the end of what was recorded, and a page that fails twice is bad on the card.
+    if (erased || FailedBefore(p)) return Settle(p, code, ksBlock);
+    Log(FormatText("\n%07u: ks_блока 0x%02x: запрос повторён", p, ksBlock));
+    return RestartHere();
+  }
+  if (page_[0] == recorder::kSetupCopyMark) {
+    const bool expected = SetupPageExpected(p) || (!settings_.FatMode && !RowKnown(settings_.FatFiles[0]));
+    // A FAT file's one setup page is its first: only a lost frame before it leaves its place unsure.
+    if (expected && (inStep || (settings_.FatMode && !garbled_))) return Settle(p, code, ksBlock);
+    if (!inStep) return PageFailed(p, "кадр Setup не на месте");
+    if (FailedBefore(p)) return Settle(p, code, ksBlock);  // twice: the card holds it here
+    Log(FormatText("\n%07u: стр. Setup не на месте: запрос повторён", p));
+    return RestartHere();
+  }
+  if (DataHeaderFault(page_, settings_.SampleClock) != recorder::HeaderFault::None) {
+    // Sums good, values unusable: a fact of the card when it comes in its place.
+    if (inStep) return Settle(p, code, ksBlock);
+    garbled_ = true;
+    return kReceive;
+  }
+  const std::optional<int64_t> byHeader = PageByHeader(anchor_, page_, settings_.SampleClock);
+  if (byHeader) {
+    if (*byHeader == p) return Settle(p, code, ksBlock);
+    if (*byHeader < p || *byHeader > last) return DropStale(p, *byHeader);
+    if (!inStep) {
+      // Pages p .. before it were lost on the line.
+      if (!FailedBefore(p)) {
+        Log(FormatText("\n%07u: пришла стр. %lld: запрос повторён", p, static_cast<long long>(*byHeader)));
+        return RestartHere();
+      }
+      const uint16_t dropped = static_cast<uint16_t>(skipped_ > UINT16_MAX ? UINT16_MAX : skipped_);
+      for (uint32_t q = p; q < *byHeader; ++q) {
+        const State state = SettleLost(q, dropped);
+        if (state == kFinish) return state;
+      }
+      return Settle(static_cast<uint32_t>(*byHeader), code, ksBlock);
+    }
+    // In step, yet its header says another page: asked again; the second time the card holds it here.
+    if (FailedBefore(p)) return Settle(p, code, ksBlock);
+    Log(FormatText("\n%07u: заголовок говорит стр. %lld: запрос повторён", p,
+                   static_cast<long long>(*byHeader)));
+    return RestartHere();
+  }
+  const bool plausible = DataPagePlausible(p);
+  if (inStep && plausible) return Settle(p, code, ksBlock);
+  if (inStep) {
+    // A data page where the FAT has a setup page, or outside its file: the frame before was lost whole.
+    if (FailedBefore(p)) return Settle(p, code, ksBlock);
+    Log(FormatText("\n%07u: страница данных не на месте: запрос повторён", p));
+    return RestartHere();
+  }
+  return PageFailed(p, "перед кадром сбой линии");
 }
 
 void TrdBce::Execute(std::stop_token stop) {
@@ -456,8 +558,7 @@ void TrdBce::Execute(std::stop_token stop) {
     if (stop.stop_requested()) {
       Log("\n   T e r m i n a t e d !");
       state = EndWith(DownloadEnd::Cancelled);
-    } else if (state == kReceive &&
-               platform::TicksSince(lastPageTick_, platform::GetTickCount()) > kPageTimeoutMs) {
+    } else if (state == kReceive && TimedOut()) {
       if (requestOpen_ && (link_.HeldBytes() != 0 || progress_.PagesInPortion != 0) &&
           progress_.PagesInPortion < portion_) {
         // The stream stopped after some of it came, or inside a frame, for the whole time-out: the rest
@@ -471,6 +572,15 @@ void TrdBce::Execute(std::stop_token stop) {
     }
   }
   Finish();
+}
+
+bool TrdBce::TimedOut() const {
+  const uint32_t now = platform::GetTickCount();
+  const uint32_t sincePage = platform::TicksSince(lastPageTick_, now);
+  if (sincePage <= kPageTimeoutMs) return false;
+  // A pause is not a loss: while a frame is on its way the wait counts from its last byte.
+  return link_.HeldBytes() == 0 || sincePage > kMostFrameWaitMs ||
+         platform::TicksSince(lastHeardTick_, now) > kPageTimeoutMs;
 }
 
 void TrdBce::StopStream() {

@@ -16,6 +16,7 @@
 #include "acquisition/download_report.h"
 #include "acquisition/download_settings.h"
 #include "acquisition/download_writer.h"
+#include "acquisition/page_identity.h"
 #include "recorder/download_progress.h"
 #include "recorder/unit_link.h"
 
@@ -78,20 +79,32 @@ class TrdBce {
   enum State { kFinish = 3, kRequest = 7, kReceive = 8 };
   void Log(const std::string& text);
   State RequestPortion();
-  // A page frame with reply code `code`: numbered from the request and the code, the pages lost before
-  // it named, then checked and stored.
+  // A page frame with reply code `code`: filed under the page its own header names, checked against the
+  // page the stream is at and the code; a frame that cannot be placed makes the request be asked again.
   State OnPageFrame(uint8_t code, uint16_t error);
+  // Files the frame in the buffer as card page `p` (the next page not yet filed) by the mode's rules.
+  State Settle(uint32_t p, uint8_t code, uint8_t ksBlock);
   // `ksBlock`: the card sum of the page.
   State OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, uint8_t ksBlock);
   State OnRangePage(uint32_t p, uint16_t error, uint16_t dropped, uint8_t ksBlock);
-  // The next `lost` pages of the request never arrived whole.
-  State OnLostPages(uint32_t lost, uint16_t dropped);
-  // The line fell quiet after bytes were lost: the rest of the request was lost on the line.
+  // Page `p` (the next not yet filed) did not arrive whole, twice: it is named lost by the mode's rules.
+  State SettleLost(uint32_t p, uint16_t dropped);
+  // Page `p` did not arrive, or what came cannot be placed: the stream is ended and the pages from `p`
+  // asked for again; the second time a page fails it is named lost instead and reading goes on after it.
+  State PageFailed(uint32_t p, const char* why);
+  // True when page `p` failed before (this is its second failure); notes the failure.
+  bool FailedBefore(uint32_t p);
+  // Ends the current request at the first page not yet filed and asks on from there.
+  State RestartHere();
+  // A frame that is no page of this request (an old stream's, a repeated one): dropped.
+  State DropStale(uint32_t p, int64_t page);
+  // The line fell quiet after bytes were lost: the pages not yet filed are asked for again.
   State OnLostTail();
-  // Bytes came before the first page frame of a stream: which page that frame is cannot be told, so the
-  // request is made again.
-  State RestartRequest();
-  // Ends the recorder's stream and empties the line; the next stream's codes are learnt anew.
+  // Card page `p` may hold the data page in the buffer, by the FAT rows.
+  bool DataPagePlausible(uint32_t p) const;
+  bool SetupPageExpected(uint32_t p) const;
+  // Ends the recorder's stream and empties the line: the stop's echo is awaited, or the line's silence
+  // past the recorder's own time-out; the next stream's codes are learnt anew.
   void StopAndDrain();
   // The setup page of a FAT file did not arrive good: the recorder's own setup heads the file.
   void UseUnitSetup();
@@ -106,6 +119,8 @@ class TrdBce {
   // FAT mode: the files of the current entry are headed with the recorder's setup when its own was lost.
   void MarkEntryFiles();
   void StopStream();
+  // No page for the time-out, and no byte of a frame on its way either.
+  bool TimedOut() const;
   void BuildReport();
   // "заголовок: " and the reason a page header was refused.
   std::string FaultText(recorder::HeaderFault fault) const;
@@ -127,11 +142,14 @@ class TrdBce {
   // The recorder numbers the page frames of its streams with a running reply code, across requests.
   bool codeKnown_ = false;  // nextCode_ is the code of page begin_ + PagesInPortion
   uint8_t nextCode_ = 0;
-  uint32_t skipped_ = 0;         // bytes dropped on the line since the last page frame
-  bool garbled_ = false;         // since the last page frame the line lost bytes or stopped in a frame
-  bool requestOpen_ = false;     // pages of the current request may still be streaming
-  unsigned restarts_ = 0;        // requests made again in a row because their first frame was not known
-  bool staleLogged_ = false;     // a frame of an old stream was logged for this request
+  uint32_t skipped_ = 0;      // bytes dropped on the line since the last page filed
+  bool garbled_ = false;      // since the last page filed the line lost a frame or bytes of one
+  bool requestOpen_ = false;  // pages of the current request may still be streaming
+  bool staleLogged_ = false;  // a frame of an old stream was logged for this request
+  PageIdentity anchor_;       // the last data page filed in the current recording
+  uint32_t failedPage_ = 0;   // the page that failed last, asked for again
+  bool failedOnce_ = false;
+  unsigned lostInRow_ = 0;       // pages named lost since the last page filed
   bool entryUnitSetup_ = false;  // FAT mode: the current entry is headed with the recorder's setup
   uint32_t lostBeforeFile_ = 0;  // range mode: the page lost before the next file + 1 (0: none)
   unsigned statusFailures_ = 0;
