@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <sstream>
 
+#include "acquisition/page_identity.h"
 #include "card_pages.h"
 #include "download_files.h"
 #include "tests/toolkit/python_reference.h"
@@ -70,6 +72,41 @@ std::vector<int32_t> Expected(uint64_t from, uint64_t count) {
   std::vector<int32_t> v;
   for (uint64_t k = from; k < from + count; ++k) v.push_back(Ramp(k));
   return v;
+}
+
+TEST(DownloadWriter, APageIsPlacedByItsSerialAndTimeOnlyWhenBothAgree) {
+  // Pages of one recording, 82 frames a page at 100 Hz: page k holds frames 82 k on, serial 65534 + k.
+  const auto pageAt = [](int k, const std::function<void(PageSpec&)>& change = {}) {
+    PageSpec s;
+    const uint64_t frame = 1000 + 82 * static_cast<uint64_t>(k);
+    s.Second = 1'000'000'000 + static_cast<uint32_t>(frame / 100);
+    s.Position = static_cast<uint16_t>(frame % 100);
+    s.Serial = static_cast<uint16_t>(65534 + k);
+    if (change) change(s);
+    return BuildPage(s, [](unsigned) { return 0; });
+  };
+  const Page first = pageAt(0);
+  const acquisition::PageIdentity anchor = acquisition::IdentityOf(first.data(), 7000, 100);
+  struct Case {
+    const char* what;
+    Page page;
+    std::optional<int64_t> placed;
+  };
+  const Case cases[] = {
+      {"the next page", pageAt(1), 7001},
+      {"across the serial's wrap", pageAt(5), 7005},
+      {"a page before it", pageAt(-3), 6997},
+      {"itself", first, 7000},
+      {"serial two on, time one on", pageAt(1, [](PageSpec& s) { ++s.Serial; }), std::nullopt},
+      {"time a second late", pageAt(1, [](PageSpec& s) { ++s.Second; }), std::nullopt},
+      {"another file", pageAt(1, [](PageSpec& s) { s.FileNumber = 2; }), std::nullopt},
+      {"other channels", pageAt(1, [](PageSpec& s) { s.Mask = 0x05; }), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(acquisition::PageByHeader(anchor, c.page.data(), 100), c.placed);
+  }
+  EXPECT_EQ(acquisition::PageByHeader(acquisition::PageIdentity{}, first.data(), 100), std::nullopt);
 }
 
 TEST(DownloadWriter, RangeModeFileCarriesHeadersAndEverySample) {
