@@ -1,4 +1,5 @@
 // Sending command frames and receiving reply frames over the link.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -74,8 +75,30 @@ void UnitLink::Consume(uint32_t n) {
   reported_ = reported_ > n ? reported_ - n : 0;
 }
 
+uint32_t UnitLink::FindWholeFrame(uint32_t from, uint32_t before) const {
+  constexpr uint32_t kHeader = sizeof(ReplyHeader);
+  for (uint32_t at = from; at < before && at + kHeader < held_; ++at) {
+    ReplyHeader header{};
+    if (!ReadReplyHeader(rx_ + at, held_ - at, header)) continue;
+    const uint32_t length = BodyLength(header);
+    if (length == 0 || length > kMaxReplyBody || at + kHeader + length + 1 > held_) continue;
+    if (ByteSum(rx_ + at + kHeader, length + 1) == 0) return at;
+  }
+  return 0;
+}
+
 uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& type, uint8_t& code,
                                   uint8_t* buffer) {
+  return Receive(error, dropped, type, code, buffer, UINT32_MAX, false);
+}
+
+uint16_t UnitLink::ReceiveReply(uint16_t& error, uint16_t& dropped, uint8_t& type, uint8_t& code,
+                                uint8_t* buffer, uint32_t mostWaitMs) {
+  return Receive(error, dropped, type, code, buffer, mostWaitMs, true);
+}
+
+uint16_t UnitLink::Receive(uint16_t& error, uint16_t& dropped, uint8_t& type, uint8_t& code, uint8_t* buffer,
+                           uint32_t mostWaitMs, bool reply) {
   const uint32_t start = platform::GetTickCount();
   const FtHandle handle = Settings->Handle;
   // The frame delivered last was not refused: its bytes go.
@@ -86,10 +109,20 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
   type = 0xFF;
   bool body = false;  // the held bytes begin with a checked header of a body of `length` bytes
   uint32_t length = 0;
-  uint32_t limit = kHeaderWaitMs;
+  uint32_t limit = std::min(kHeaderWaitMs, mostWaitMs);
   uint32_t readTotal = 0;  // bytes read in this call
   uint32_t lastSeen = 0;
+  uint32_t scanned = 0;  // held bytes already searched for a whole frame inside the body
   constexpr uint32_t kHeader = sizeof(ReplyHeader);
+  // A reply's frame has begun inside the body held: the bytes before it (of an older frame the line
+  // cut) are dropped, and the hunt takes the reply.
+  const auto yieldTo = [&](uint32_t at) {
+    dropped = static_cast<uint16_t>(dropped + (at > reported_ ? at - reported_ : 0));
+    Consume(at);
+    body = false;
+    length = 0;
+    scanned = 0;
+  };
 
   for (;;) {
     if (!body) {
@@ -117,10 +150,17 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
           Consume(1);
           return 0;
         }
-        limit = kHeaderWaitMs + kBodyWaitMs;
+        limit = std::min(kHeaderWaitMs + kBodyWaitMs, mostWaitMs);
       }
     }
     const uint32_t frameBytes = kHeader + length + 1;
+    if (body && held_ >= frameBytes && reply) {
+      // A whole checked frame beginning inside this one is the truth, not the frame around it.
+      if (const uint32_t at = FindWholeFrame(1, frameBytes); at != 0) {
+        yieldTo(at);
+        continue;
+      }
+    }
     if (body && held_ >= frameBytes) {
       const uint32_t elapsed = platform::TicksSince(start, platform::GetTickCount());
       if (elapsed > MaxWait) MaxWait = elapsed;
@@ -169,6 +209,14 @@ uint16_t UnitLink::ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& t
     // Read once the queue holds comfortably more than needed, or has stopped growing between two polls;
     // a part of a frame is kept until the rest comes.
     if (RxQueue == 0) {
+      // The body's bytes stopped: awaiting a reply, a whole frame that began inside it is taken.
+      if (reply && body && held_ != scanned) {
+        scanned = held_;
+        if (const uint32_t at = FindWholeFrame(1, held_); at != 0) {
+          yieldTo(at);
+          continue;
+        }
+      }
       platform::Sleep(kEmptyQueuePauseMs);
       continue;
     }
@@ -207,6 +255,25 @@ void UnitLink::RefuseLastFrame() {
   if (reported_ < delivered_) reported_ = delivered_;
   delivered_ = 0;
   Consume(1);
+}
+
+void UnitLink::DropPending() {
+  DropHeld();
+  uint32_t events = 0;
+  if (driver_.GetStatus(Settings->Handle, RxQueue, TxQueue, events) != FT_OK) return;
+  // Only what the queue holds now: a line that keeps streaming is left to the receptions.
+  uint32_t left = RxQueue;
+  while (left > 0) {
+    const uint32_t want = std::min(left, kHeldCapacity);
+    uint32_t got = 0;
+    const FtStatus status = driver_.Read(Settings->Handle, rx_, want, got);
+    if (got > want) got = want;
+    BytesRead += got;
+    if (got != 0) LastReadTick = platform::GetTickCount();
+    left -= got;
+    if (status != FT_OK || got != want) break;
+  }
+  RxQueue = left;
 }
 
 uint32_t UnitLink::DrainMessages() {

@@ -1,5 +1,6 @@
 #include "recorder/unit_commands.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/clock.h"
@@ -45,19 +46,28 @@ struct Reply {
   uint8_t code = 0;
 };
 
+// What is left of an older exchange (a frame the line cut or stopped in, the rest of a stream) would
+// take the reply's bytes for its own: it goes before the command is sent. What of it is still on its way
+// is left to ReceiveReply, which lets a reply's frame take over from a frame it finds it inside.
+void ForgetOlderExchange(UnitLink& link) { link.DropPending(); }
+
+// What is left of `limitMs` since `start`.
+uint32_t Left(uint32_t start, uint32_t limitMs) {
+  const uint32_t spent = Since(start);
+  return spent < limitMs ? limitMs - spent : 0;
+}
+
 // Receives into link.Buffer until `match` takes a good reply or `limitMs` have passed since the call;
 // true when a reply was taken. Replies that do not match are passed over; `seen` sees every reception.
-// A reply follows the command just sent: the start of a frame the link still holds from before it (one
-// the line cut, or stopped in) is of an older exchange and would take the reply's bytes for its own.
-void ForgetOlderExchange(UnitLink& link) { link.DropHeld(); }
-
+// The start of a frame the link holds is of an older exchange (the caller of WaitStatus sent the request
+// itself).
 template <typename Match, typename Seen>
 bool AwaitReply(UnitLink& link, uint32_t limitMs, Match match, Seen seen) {
   const uint32_t start = platform::GetTickCount();
-  ForgetOlderExchange(link);
+  link.DropHeld();
   Reply r;
   while (Since(start) < limitMs) {
-    r.count = link.ReceiveMessage(r.error, link.Dropped, r.type, r.code, link.Buffer);
+    r.count = link.ReceiveReply(r.error, link.Dropped, r.type, r.code, link.Buffer, Left(start, limitMs));
     seen(r);
     // A body that failed its check, or a failed read, is never the reply.
     if (r.error == kReceiveOk && r.count != 0 && match(r)) return true;
@@ -76,11 +86,12 @@ template <typename Match>
 bool AwaitReplyWhileHeard(UnitLink& link, uint32_t limitMs, uint32_t quietMs, Match match) {
   const uint32_t start = platform::GetTickCount();
   uint32_t heard = start;
-  ForgetOlderExchange(link);
   Reply r;
   while (Since(start) < limitMs && (quietMs == 0 || Since(heard) < quietMs)) {
     const uint64_t before = link.BytesRead;
-    r.count = link.ReceiveMessage(r.error, link.Dropped, r.type, r.code, link.Buffer);
+    const uint32_t left =
+        quietMs == 0 ? Left(start, limitMs) : std::min(Left(start, limitMs), Left(heard, quietMs));
+    r.count = link.ReceiveReply(r.error, link.Dropped, r.type, r.code, link.Buffer, left);
     if (r.count != 0 || link.BytesRead != before) heard = platform::GetTickCount();
     if (r.error == kReceiveOk && r.count != 0 && match(r)) return true;
   }
@@ -113,6 +124,7 @@ bool SendStatusRequest(UnitLink& link) {
 
 uint8_t ReadStatus(UnitLink& link, uint8_t* destination) {
   link.Log = "чтение статуса Unit'a\n";
+  ForgetOlderExchange(link);
   uint32_t status = 0;
   const bool failed = SendStatusRequest(link, status);
   link.Log += "\n туда:  ";
@@ -160,6 +172,7 @@ uint8_t WaitStatus(UnitLink& link, StatusBlock& destination) {
 
 uint8_t SetTransmission(UnitLink& link, uint8_t mode, uint32_t quietMs) {
   link.Log = "transl\n";
+  ForgetOlderExchange(link);
   Payload(link)[0] = kStatusPayload;
   const bool failed = link.SendCommand(static_cast<uint8_t>(UnitCommand::Mode), kModeCode, mode, 1);
   link.Log += "\n туда ";
@@ -184,8 +197,8 @@ bool RequestPages(UnitLink& link, uint32_t firstPage, uint16_t count) {
 }
 
 uint8_t ReadCardPage(UnitLink& link, uint32_t page) {
-  if (SendPageRequest(link, page, 1)) return kNotWritten;
   ForgetOlderExchange(link);
+  if (SendPageRequest(link, page, 1)) return kNotWritten;
   const uint32_t request = platform::GetTickCount();
   uint32_t start = request;
   uint16_t error = 0;
@@ -193,7 +206,8 @@ uint8_t ReadCardPage(UnitLink& link, uint32_t page) {
   uint8_t code = 0;
   while (Since(start) < kCardPageWaitMs) {
     uint16_t dropped = 0;
-    const uint16_t count = link.ReceiveMessage(error, dropped, type, code, link.Buffer);
+    const uint16_t count =
+        link.ReceiveReply(error, dropped, type, code, link.Buffer, Left(start, kCardPageWaitMs));
     if (error != kReceiveOk) continue;  // a bad body or a failed read is no page
     const bool ack = (type & 0x0F) == static_cast<uint8_t>(UnitCommand::Pages) && count == kAckCount;
     const bool isPage = (type & 0xF0) == 0x20 && count == kPageCount;
@@ -217,6 +231,7 @@ uint8_t ReadCardPage(UnitLink& link, uint32_t page) {
 uint8_t ReadWriteDfPage(UnitLink& link, uint8_t direction, uint8_t page, uint8_t* buffer) {
   const bool write = direction == 1;
   link.Log = write ? "запись стр. DF'a\n" : "чтение стр. DF'a\n";
+  ForgetOlderExchange(link);
   uint16_t payload = 2;
   if (write) {
     std::memmove(Payload(link), buffer, kSetupPageSize);
@@ -248,6 +263,7 @@ uint8_t ReadWriteDfPage(UnitLink& link, uint8_t direction, uint8_t page, uint8_t
 
 uint8_t ReadRam(UnitLink& link, uint16_t address) {
   link.Log = "чтение Ram \n";
+  ForgetOlderExchange(link);
   Payload(link)[0] = 0x00;
   Payload(link)[1] = 0x02;
   if (link.SendCommand(static_cast<uint8_t>(UnitCommand::Ram), static_cast<uint8_t>(address & 0xFF),

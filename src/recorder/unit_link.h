@@ -130,6 +130,13 @@ class UnitLink {
   // delivered or refused are not counted as dropped again.
   uint16_t ReceiveMessage(uint16_t& error, uint16_t& dropped, uint8_t& type, uint8_t& code, uint8_t* buffer);
 
+  // A reception awaiting the reply of a command just sent: as ReceiveMessage, but it waits at most
+  // `mostWaitMs` (what is left of the command's own wait), and a frame whose body is not complete yields
+  // to a whole, checked frame that has begun inside it: an older frame the line cut takes none of the
+  // reply's bytes, and its body time never holds the reply back.
+  uint16_t ReceiveReply(uint16_t& error, uint16_t& dropped, uint8_t& type, uint8_t& code, uint8_t* buffer,
+                        uint32_t mostWaitMs);
+
   // The reader of the frame the last reception delivered good found its content spoilt (a card or block
   // sum failed): a frame check can hold by chance, or when a lost byte equalled the next frame's first,
   // which the frame then took in. The hunt goes on from the byte after that frame's start, as after a
@@ -149,12 +156,21 @@ class UnitLink {
   uint32_t HeldBytes() const { return held_ - delivered_; }
   // Forgets the bytes the link holds (the driver's queue was purged, or a drain found the line quiet).
   void DropHeld() { held_ = reported_ = delivered_ = 0; }
+  // Forgets what is left of older exchanges before a command is sent: the bytes the link holds and those
+  // already waiting in the driver's queue. Bytes still on their way are left to the receptions.
+  void DropPending();
 
   platform::ftdi::Driver& Driver() { return driver_; }
 
  private:
   // Removes the first `n` held bytes.
   void Consume(uint32_t n);
+  // ReceiveMessage and ReceiveReply: `reply` makes a stopped body yield to a whole frame inside it.
+  uint16_t Receive(uint16_t& error, uint16_t& dropped, uint8_t& type, uint8_t& code, uint8_t* buffer,
+                   uint32_t mostWaitMs, bool reply);
+  // The offset (from `from` on, below `before`) of the first whole frame held whose header and body
+  // checks hold; 0 when there is none.
+  uint32_t FindWholeFrame(uint32_t from, uint32_t before) const;
 
   platform::ftdi::Driver& driver_;
   // The bytes read from the driver that no frame has taken yet, and those of the frame delivered last:

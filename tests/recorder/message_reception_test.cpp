@@ -236,6 +236,40 @@ TEST_F(ReceiveMessageTest, AFrameInterruptedByAPauseIsCompletedByTheNextReceptio
   EXPECT_EQ(r.dropped, 0u);
 }
 
+TEST_F(ReceiveMessageTest, AWholeFrameInsideAStoppedBodyIsTakenOnlyWhenAwaitingAReply) {
+  // A page frame cut after 50 body bytes, a reply right behind it, then the line stops. A reception of a
+  // stream keeps the page's bytes (a pause is no loss); one awaiting a command's reply takes the reply
+  // (or, with none whole, gives up when the command's wait is over), and the page's bytes go.
+  struct Case {
+    bool awaitingReply, innerChecks;
+    uint16_t count, error;
+    uint32_t mostElapsedMs;
+  };
+  for (const Case& c : std::vector<Case>{{false, true, 0, kBodyIncomplete, 1500},
+                                         {true, true, 21, kReceiveOk, 40},
+                                         {true, false, 0, kBodyIncomplete, 110}}) {
+    SCOPED_TRACE(::testing::Message() << c.awaitingReply << c.innerChecks);
+    link.DropHeld();
+    std::vector<uint8_t> line = RawReply(0x24, 7, Body(512)), inner = RawReply(0x02, 0, Body(20, 9));
+    if (!c.innerChecks) inner.back() ^= 1;
+    line.resize(56);
+    line.insert(line.end(), inner.begin(), inner.end());
+    Unit().SendRaw(line);
+    testing::Reception r;
+    const uint32_t start = clock.GetTickCount();
+    r.count = c.awaitingReply ? link.ReceiveReply(r.error, r.dropped, r.type, r.code, link.Buffer, 100)
+                              : link.ReceiveMessage(r.error, r.dropped, r.type, r.code, link.Buffer);
+    EXPECT_EQ(r.count, c.count);
+    EXPECT_EQ(r.error, c.error);
+    EXPECT_LE(clock.GetTickCount() - start, c.mostElapsedMs);
+    EXPECT_EQ(r.dropped, c.count != 0 ? 56u : 0u);
+    EXPECT_EQ(link.HeldBytes(), c.count != 0 ? 0u : line.size());
+    if (c.count != 0) {
+      EXPECT_EQ(BufferBytes(21), std::vector<uint8_t>(inner.begin() + 6, inner.end()));
+    }
+  }
+}
+
 TEST_F(ReceiveMessageTest, AFrameThatLostAByteCostsNoByteOfTheNextFrame) {
   std::vector<uint8_t> first = RawReply(0x24, 1, Body(512));
   first.erase(first.begin() + 300);

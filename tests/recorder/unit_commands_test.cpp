@@ -77,19 +77,95 @@ TEST_F(CommandTest, StatusAmidAPageStreamStillArrives) {
   EXPECT_GT(set->PagesPending(), 0u);
 }
 
-TEST_F(CommandTest, AStatusReadFindsItsReplyAfterAFrameTheLineCut) {
-  // A stream ended inside a frame: its start stays in the link, and must not take the reply for its body.
+TEST_F(CommandTest, ACommandFindsItsReplyAfterAFrameTheLineCut) {
+  // A page frame of an older exchange, cut on the line (or whole, never taken): its start is held in the
+  // link, waits in the driver's queue, or comes late, after the status read that caused it gave up. Each
+  // command still gets its own reply, whole and within its own wait, and takes no older frame for it.
+  enum class Arrival { HeldInLink, InDriverQueue, AfterTheNextCommand };
+  struct Command {
+    const char* name;
+    uint32_t mostMs;            // well within the command's own wait
+    std::function<bool()> run;  // true when the command ended as it should (its reply right)
+  };
+  const std::vector<uint8_t> cardPage = PageOf(9);
+  constexpr uint32_t kCardPage = 40;
+  const std::vector<Command> commands = {
+      {"status", 400,
+       [&] {
+         uint8_t dest[kStatusReplySize] = {};
+         return ReadStatus(link, dest) == kDone && dest[41] == 0x07;
+       }},
+      {"DataFlash page", 400,
+       [&] {
+         uint8_t buffer[kDfBufferBytes] = {};
+         return ReadWriteDfPage(link, 0, 1, buffer) == kDone &&
+                std::memcmp(buffer, Unit().State().dataFlash.data() + 512, 512) == 0;
+       }},
+      {"card page", 400,
+       [&] {
+         return ReadCardPage(link, kCardPage) == kDone &&
+                std::vector<uint8_t>(link.Buffer, link.Buffer + 512) == cardPage;
+       }},
+      // The older frame's body time does not stretch a wait that brings nothing.
+      {"status, unanswered", kStatusWaitMs + 20,
+       [&] {
+         Unit().SetAnswering(false);
+         uint8_t dest[kStatusReplySize] = {};
+         const uint8_t result = ReadStatus(link, dest);
+         Unit().SetAnswering(true);
+         return result == kNoAnswer;
+       }},
+  };
   std::vector<uint8_t> frame;
   emulator::AppendReply(frame, 0x24, 0, PageOf(3).data(), 512);
-  Unit().SendRaw(std::span(frame).first(200));
-  uint16_t e, d;
-  uint8_t t, c;
-  EXPECT_EQ(link.ReceiveMessage(e, d, t, c, link.Buffer), 0u);
-  EXPECT_EQ(e, kBodyIncomplete);
-  ASSERT_GT(link.HeldBytes(), 0u);
-  uint8_t dest[kStatusReplySize] = {};
-  EXPECT_EQ(ReadStatus(link, dest), kDone) << link.Log;
-  EXPECT_EQ(dest[41], 0x07);
+  for (const Command& command : commands) {
+    for (const Arrival arrival :
+         {Arrival::HeldInLink, Arrival::InDriverQueue, Arrival::AfterTheNextCommand}) {
+      // 513: the whole frame, a page of an older request that no reception took.
+      for (const size_t bodyBytes : {size_t{0}, size_t{106}, size_t{194}, size_t{400}, size_t{513}}) {
+        if (bodyBytes == 513 && arrival != Arrival::InDriverQueue) continue;
+        SCOPED_TRACE(::testing::Message() << command.name << ", arrival " << static_cast<int>(arrival)
+                                          << ", cut after " << bodyBytes << " body bytes");
+        set = emulator::CommandSet::Install(Unit());
+        Unit().Line().Clear();
+        ASSERT_EQ(link.DrainMessages(), 0u);
+        auto& card = Unit().State().card;
+        card.assign((kCardPage + 1) * 512, 0);
+        std::copy(cardPage.begin(), cardPage.end(), card.begin() + kCardPage * 512);
+        const auto cut = std::span(frame).first(6 + bodyBytes);
+        switch (arrival) {
+          case Arrival::HeldInLink: {
+            Unit().SendRaw(cut);
+            uint16_t e, d;
+            uint8_t t, c;
+            EXPECT_EQ(link.ReceiveMessage(e, d, t, c, link.Buffer), 0u);
+            EXPECT_EQ(e, kBodyIncomplete);
+            ASSERT_GT(link.HeldBytes(), 0u);
+            break;
+          }
+          case Arrival::InDriverQueue:
+            Unit().SendRaw(cut);
+            clock.Advance(100);
+            break;
+          case Arrival::AfterTheNextCommand: {
+            // The status read that caused the frame gives up before it comes.
+            Unit().SetHandler(emulator::kCommandStatus, 36,
+                              [cut](emulator::Recorder& r, const emulator::Command&) {
+                                r.SendGap(600);
+                                r.SendRaw(cut);
+                              });
+            uint8_t dest[kStatusReplySize] = {};
+            EXPECT_EQ(ReadStatus(link, dest), kNoAnswer);
+            set = emulator::CommandSet::Install(Unit());
+            break;
+          }
+        }
+        const uint32_t start = clock.GetTickCount();
+        EXPECT_TRUE(command.run()) << link.Log;
+        EXPECT_LT(clock.GetTickCount() - start, command.mostMs);
+      }
+    }
+  }
 }
 
 TEST_F(CommandTest, OnlyPagesGiveOneWithThePageCount) {
