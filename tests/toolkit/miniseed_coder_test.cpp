@@ -8,6 +8,8 @@
 #include <fstream>
 #include <set>
 
+#include "killed_writer.h"
+#include "platform/output_file.h"
 #include "support/file_size_limit.h"
 #include "support/mseed_reading.h"
 #include "support/temp_dir.h"
@@ -218,6 +220,28 @@ TEST(MiniSEEDCoderTest, FullDiskStopsAtTheFirstFailedRecordAndRemovesTheFiles) {
   EXPECT_TRUE(FilesIn(dir.path()).empty());
   const int32_t v[3] = {};
   EXPECT_FALSE(w.AddSample(v));
+
+  // Killed at a chosen byte of a day-long file: no short file that reads cleanly under its name, and
+  // the next export of the same start is not refused; it removes what the killed one left.
+  support::TempDir killed;
+  auto write = [&](MiniSEEDCoder& coder) {
+    coder.SetPeriod(86400);
+    Start(coder, killed.path(), 1, 100, kNoon, 0);
+    return Add(coder, 1, 0, 200000) && coder.Close();
+  };
+  ASSERT_TRUE(toolkit_test::KilledAtByte(10 * 4096, [&] {
+    MiniSEEDCoder child;
+    write(child);
+  }));
+  const std::set<std::string> left = FilesIn(killed.path());
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_TRUE(platform::IsOutputTemporaryName(*left.begin())) << *left.begin();
+  MiniSEEDCoder again;
+  ASSERT_TRUE(write(again)) << again.Error();
+  EXPECT_EQ(FilesIn(killed.path()), std::set<std::string>{"2004-7-5-12-0-0-0.mseed"});
+  const support::SeedTrace whole = support::ReadWithLibmseed(killed.File("2004-7-5-12-0-0-0.mseed"));
+  ASSERT_TRUE(whole.ok) << whole.error;
+  EXPECT_EQ(whole.samples.size(), 200000u);
 }
 
 TEST(MiniSEEDCoderTest, SampleBeyondSteim1RangeIsRefusedAndNothingIsLeft) {
