@@ -229,7 +229,8 @@ StationReadOutcome CheckStationReadLimits(SetupRecord& s, ChannelSamples& sample
   if (hours * perHour > room) hours = static_cast<uint16_t>(std::max<uint64_t>(room / perHour, 1));
   // Not even one channel of the interval fits: said before anything is freed or read.
   const uint64_t arrayBytes = (uint64_t{hours} * rate * 3600 + ChannelSamples::kSpare) * sizeof(float);
-  if (arrayBytes > room) return refuse("нельзя показать: " + NoRoomForAChannelText(arrayBytes, room));
+  if (arrayBytes > room)
+    return refuse("нельзя показать: " + NoRoomForAChannelText(arrayBytes, room, samples[0] != nullptr));
   if (hours < s.StationHours)
     out.messages.push_back(
         {toolkit::FormatText("можно показать только %u минут", unsigned{hours} * 60), kLimitCaption, true});
