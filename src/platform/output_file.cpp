@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <set>
+#include <utility>
 
 namespace platform {
 
@@ -157,6 +160,23 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// The temporaries this process is writing. Some file systems lock with process-wide record locks (NFS
+// emulates flock so), which do not keep a sweep of this process off its own files: it passes over these.
+// The sweep's removal and a writer's taking of a fresh temporary exclude each other under the mutex.
+struct LiveTemporaries {
+  std::mutex mutex;
+  std::set<std::pair<dev_t, ino_t>> files;
+};
+
+LiveTemporaries& Live() {
+  static LiveTemporaries live;
+  return live;
+}
+
+}  // namespace
+
 void RemoveStaleTemporaries(const std::string& folder) {
   DIR* d = ::opendir(folder.c_str());
   if (d == nullptr) return;  // the writer's own create reports a folder it cannot use
@@ -164,7 +184,12 @@ void RemoveStaleTemporaries(const std::string& folder) {
   const uid_t self = ::geteuid();
   while (const dirent* e = ::readdir(d)) {
     if (!IsOutputTemporaryName(e->d_name)) continue;
-    // O_NONBLOCK: a FIFO planted under such a name is not waited on.
+    // Only a regular file of ours is opened at all (no device is touched); O_NONBLOCK: a FIFO put there
+    // in the meantime is not waited on.
+    struct stat first {};
+    if (::fstatat(dirFd, e->d_name, &first, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(first.st_mode) ||
+        first.st_uid != self)
+      continue;
     const int fd = ::openat(dirFd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat st {};
@@ -172,9 +197,13 @@ void RemoveStaleTemporaries(const std::string& folder) {
     // A writer holds its temporary locked until it is moved into place: a free lock means no one
     // writes it any more. The name must still be the file that was locked when it is removed.
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == self &&
-        ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstatat(dirFd, e->d_name, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-        now.st_dev == st.st_dev && now.st_ino == st.st_ino)
-      ::unlinkat(dirFd, e->d_name, 0);
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      const std::lock_guard<std::mutex> guard(Live().mutex);
+      if (Live().files.count({st.st_dev, st.st_ino}) == 0 &&
+          ::fstatat(dirFd, e->d_name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == st.st_dev &&
+          now.st_ino == st.st_ino)
+        ::unlinkat(dirFd, e->d_name, 0);
+    }
     ::close(fd);
   }
   ::closedir(d);
@@ -211,26 +240,32 @@ bool HeldTemporary::Make(const std::string& path, mode_t mode, OutputError* erro
       SetError(error, path, errno);
       return false;
     }
-    // Another writer's sweep may have found the file before it was locked: it holds the lock then
-    // and removes the name, so this one takes a fresh name. A file system without locks has no
+    // Another writer's sweep may have found the file before it was locked or known: it holds the lock
+    // then and removes the name, so this one takes a fresh name. A file system without locks has no
     // sweep either (its sweep cannot lock): the temporary is written unlocked.
     struct stat st {};
-    if ((::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) || ::fstat(fd, &st) != 0 ||
-        st.st_nlink == 0) {
+    bool kept = false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) {
+      const std::lock_guard<std::mutex> guard(Live().mutex);
+      kept = ::fstat(fd, &st) == 0 && st.st_nlink > 0 && Live().files.insert({st.st_dev, st.st_ino}).second;
+    }
+    if (!kept) {
       ::close(fd);
       continue;
     }
+    name_ = std::move(temp);
+    dev_ = st.st_dev;
+    ino_ = st.st_ino;
     ::fchmod(fd, mode);
     lock_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (lock_ < 0) {
       const int code = errno;
       ::close(fd);
-      ::unlink(temp.c_str());
+      Remove();
       SetError(error, path, code);
       return false;
     }
     file_ = FileOfFd(fd, "wb", path, error);
-    name_ = std::move(temp);
     if (file_ == nullptr) {
       Remove();
       return false;
@@ -255,6 +290,10 @@ void HeldTemporary::Release() {
   file_ = nullptr;
   if (lock_ >= 0) ::close(lock_);
   lock_ = -1;
+  if (!name_.empty()) {
+    const std::lock_guard<std::mutex> guard(Live().mutex);
+    Live().files.erase({dev_, ino_});
+  }
   name_.clear();
 }
 

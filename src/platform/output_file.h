@@ -87,6 +87,8 @@ class HeldTemporary {
   std::string name_;
   std::FILE* file_ = nullptr;
   int lock_ = -1;  // a second descriptor of the file: the lock outlives the stream's close
+  dev_t dev_ = 0;  // the file, as this process's sweeps know it
+  ino_t ino_ = 0;
 };
 
 // After `name` was moved into place: syncs its folder; false with `error` set when that fails.
