@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "viewer/channel_coefficients.h"
+
 namespace analysis {
 
 class FiniteCells {
@@ -13,6 +15,13 @@ class FiniteCells {
   // `v` itself when finite, otherwise 0 (counted).
   double operator()(double v) {
     if (std::isfinite(v)) return v;
+    ++count_;
+    return 0.0;
+  }
+  // A channel's conversion coefficient by the loaders' rule (viewer::UsableCoefficient): one they would
+  // not scale by is written as 0 too (counted), not as hundreds of digits.
+  double Coefficient(double c) {
+    if (viewer::UsableCoefficient(c)) return c;
     ++count_;
     return 0.0;
   }

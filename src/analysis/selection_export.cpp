@@ -187,9 +187,9 @@ void WriteText(const SetupRecord& s, const float* const* channels, int mode, con
     for (int c = 0; c < count; ++c) {
       const CHANNEL_HEADER& ch = s.FileChannels[c];
       file.Print("%s // имя канала %d\n", platform::FieldToTextLine(ch.Name).c_str(), c);
-      file.Print("%.9f // коэфф канала %d\n", v(ch.Coef), c);
+      file.Print("%.9f // коэфф канала %d\n", v.Coefficient(ch.Coef), c);
       file.Print("%s // tip\n", platform::FieldToTextLine(ch.tip).c_str());
-      file.Print("%.4f // коэфф 2 для пересчёта\n", v(ch.Coef2));
+      file.Print("%.4f // коэфф 2 для пересчёта\n", v.Coefficient(ch.Coef2));
     }
     const int64_t nn = std::max<int64_t>(s.Nn, 0);
     const Range r{nn, std::max<int64_t>(s.Nk, nn)};

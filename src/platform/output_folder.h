@@ -8,15 +8,18 @@
 
 namespace platform {
 
-enum class FolderRefusal { None, Link, NotFolder, OtherUser };
+enum class FolderRefusal { None, Link, NotFolder, OtherUser, NotMade };
 
-// Makes the folder `dir` (one level) when it is missing, then looks at what holds the name. A folder
-// that cannot be made is not refused here (None): the files written into it fail and tell. `user` is
-// whose folder it must be (the process's effective user).
-FolderRefusal PrepareOutputFolder(const std::string& dir);
-FolderRefusal PrepareOutputFolder(const std::string& dir, uid_t user);
+// Makes the folder `dir` (one level) when it is missing, then looks at what holds the name. `user` is
+// whose folder it must be (the process's effective user). A folder that cannot be made is NotMade, with
+// the reason in `madeError`, when the caller asks for it; otherwise None: the files written into it
+// fail and tell.
+FolderRefusal PrepareOutputFolder(const std::string& dir, int* madeError = nullptr);
+FolderRefusal PrepareOutputFolder(const std::string& dir, uid_t user, int* madeError = nullptr);
 
-// "<what> <dir> — символическая ссылка; файлы в неё не пишутся" and its likes; "" for None.
-std::string FolderRefusalText(const std::string& what, const std::string& dir, FolderRefusal why);
+// "<what> <dir> — символическая ссылка; файлы в неё не пишутся" and its likes; "" for None. For
+// NotMade, "<what> <dir> не создана (<reason of `code`>)".
+std::string FolderRefusalText(const std::string& what, const std::string& dir, FolderRefusal why,
+                              int code = 0);
 
 }  // namespace platform

@@ -9,9 +9,10 @@ void FileCoder::SetOutputDir(const std::string& dir) {
   while (outputDir_.size() > 1 && outputDir_.back() == '/') outputDir_.pop_back();
   outputDirRefusal_.clear();
   if (outputDir_.empty()) return;
-  // A folder that cannot be made shows at the first Open that cannot create its file there.
-  outputDirRefusal_ =
-      platform::FolderRefusalText("Папка", outputDir_, platform::PrepareOutputFolder(outputDir_));
+  // A folder that cannot be made is refused with the reason it could not be made.
+  int madeError = 0;
+  const platform::FolderRefusal why = platform::PrepareOutputFolder(outputDir_, &madeError);
+  outputDirRefusal_ = platform::FolderRefusalText("Папка", outputDir_, why, madeError);
 }
 
 }  // namespace toolkit

@@ -163,14 +163,13 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
       std::fseek(b.get(), static_cast<long>(HeadersSize(static_cast<uint16_t>(nB))), SEEK_SET) != 0)
     return fail("Ошибка чтения файла; файл не создан", "Error");
 
-  // Created exclusively: never through a link, never over a file that appeared meanwhile.
+  // Written whole under a hidden temporary and only then given its name: never through a link, never
+  // over a file that appeared meanwhile, and never seen part-written, not even after a kill.
   platform::OutputError why;
-  std::FILE* raw = platform::CreateNewFile(job.outPath, &why);
-  if (raw == nullptr) return fail("Can't open file " + job.outPath + "\n" + why.text);
-  File out(raw);
+  platform::NewWholeFile out;
+  if (!out.Open(job.outPath, &why)) return fail("Can't open file " + job.outPath + "\n" + why.text);
   auto failOut = [&](const std::string& text) {
-    out.reset();
-    std::remove(job.outPath.c_str());
+    out.Abandon();
     return fail(text + ": файл " + job.outPath + " не создан", "Error");
   };
 
@@ -220,10 +219,11 @@ MergeOutcome MergeRecordings(const MergeJob& job) {
     if (std::fwrite(block.data(), sizeof(int32_t) * n, frames, out.get()) != frames)
       return failOut("Ошибка записи");
   }
-  std::FILE* done = out.release();
-  if (std::fclose(done) != 0) {
-    std::remove(job.outPath.c_str());
-    return fail("Ошибка записи: файл " + job.outPath + " не создан", "Error");
+  if (!out.Commit(&why)) {
+    // Only the folder's sync failed when the file reached its name: not kept either, as it might not
+    // survive a power cut.
+    if (out.InPlace()) std::remove(job.outPath.c_str());
+    return fail("Ошибка записи: файл " + job.outPath + " не создан\n" + why.text, "Error");
   }
   result.ok = true;
   result.message = FormatText("создан  файл  < %s > ", fs::path(job.outPath).filename().string().c_str());

@@ -44,10 +44,7 @@ MiniSEEDCoder::MiniSEEDCoder() = default;
 MiniSEEDCoder::~MiniSEEDCoder() {
   // Files still open were never finished by Close: nothing of them is kept.
   for (Output& out : outputs_) {
-    if (out.file != nullptr) {
-      std::fclose(out.file);
-      std::remove(out.path.c_str());
-    }
+    out.file.reset();
     Release(out);
   }
 }
@@ -105,10 +102,11 @@ std::string MiniSEEDCoder::MakeFileName(int c) const {
 
 bool MiniSEEDCoder::Abort(const std::string& what) {
   failed_ = true;
-  Fail(what + (made_.empty() ? std::string() : "; записанные файлы удалены"));
+  const bool begun =
+      std::any_of(outputs_.begin(), outputs_.end(), [](const Output& o) { return o.file != nullptr; });
+  Fail(what + (made_.empty() && !begun ? std::string() : "; записанные файлы удалены"));
   for (Output& out : outputs_) {
-    if (out.file != nullptr) std::fclose(out.file);
-    out.file = nullptr;
+    out.file.reset();  // its temporary goes with it
     Release(out);
   }
   for (const std::string& path : made_) std::remove(path.c_str());
@@ -174,11 +172,13 @@ bool MiniSEEDCoder::Open() {
     std::memcpy(out.trace->channel, out.layout->channel, sizeof out.trace->channel);
     out.path = MakeFileName(c);
     // An export never replaces a file (two stations with the same start share names) nor writes
-    // through a link: the name is created exclusively, or the export is refused naming the file.
+    // through a link: a name already taken refuses the export, naming the file.
     platform::OutputError why;
-    out.file = platform::CreateNewFile(out.path, &why);
-    if (out.file == nullptr) return Abort("miniseed: не удалось создать файл. " + why.text);
-    made_.push_back(out.path);
+    out.file = std::make_unique<platform::NewWholeFile>();
+    if (!out.file->Open(out.path, &why)) {
+      out.file.reset();
+      return Abort("miniseed: не удалось создать файл. " + why.text);
+    }
   }
   open_ = true;
   pending_ = false;
@@ -191,7 +191,7 @@ bool MiniSEEDCoder::Pack(Output& out, bool all) {
   if (n == 0) return true;
   trace->samplecnt = n;
   trace->starttime = SampleTime(out.packed);
-  RecordSink sink{out.file, false};
+  RecordSink sink{out.file->get(), false};
   int64_t packed = 0;
   const int records =
       mst_pack(trace, WriteRecord, &sink, kRecordLength, DE_STEIM1, 1, &packed, all ? 1 : 0, 0, out.layout);
@@ -266,16 +266,16 @@ bool MiniSEEDCoder::Append(const int32_t* const* columns, size_t stride, size_t 
 
 bool MiniSEEDCoder::CloseFile(Output& out) {
   if (out.packed + out.trace->numsamples == 0) {  // no samples: no file
-    std::fclose(out.file);
-    out.file = nullptr;
-    std::remove(out.path.c_str());
-    std::erase(made_, out.path);
+    out.file.reset();
     return true;
   }
   if (!Pack(out, true)) return false;
-  std::FILE* f = out.file;
-  out.file = nullptr;
-  if (std::fclose(f) != 0) return Abort("miniseed: ошибка записи файла " + out.path);
+  platform::OutputError why;
+  const bool whole = out.file->Commit(&why);
+  if (whole || out.file->InPlace()) made_.push_back(out.path);
+  out.file.reset();
+  if (!whole)
+    return Abort("miniseed: ошибка записи файла " + out.path + " (" + std::strerror(why.code) + ")");
   return true;
 }
 

@@ -5,7 +5,8 @@
 // Samples are packed into records as they come (whole records only); Close packs the rest and closes
 // the files. Files are named <output dir>/<year>-<month>-<day>-<hour>-<minute>-<second>-<channel
 // index>.mseed after the start of their first sample (UTC, numbers without leading zeros); each holds
-// one period of the running clock. A period that ends with the data leaves no empty files behind, and a
+// one period of the running clock, and appears under its name only when closed whole (until then it
+// is written under a hidden temporary, so a killed export leaves no short file behind). A period that ends with the data leaves no empty files behind, and a
 // channel without samples gets no file. Record start times are exact to the microsecond.
 //
 // The first failure (a file that cannot be created, a record that cannot be written whole, a pack that
@@ -14,9 +15,11 @@
 // calls do nothing and return false.
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/output_file.h"
 #include "toolkit/file_coder.h"
 
 struct MSTrace_s;
@@ -58,7 +61,7 @@ class MiniSEEDCoder : public FileCoder {
   // Does nothing (kept for the writer's interface).
   void Idle() {}
 
-  // Every file made so far, in the order made.
+  // Every file closed whole so far, in the order made.
   const std::vector<std::string>& Files() const { return made_; }
   // The file name of channel `c` at the running clock.
   std::string MakeFileName(int c) const;
@@ -69,7 +72,7 @@ class MiniSEEDCoder : public FileCoder {
   struct Output {
     MSTrace_s* trace = nullptr;    // holds the samples not yet packed (an array from malloc)
     MSRecord_s* layout = nullptr;  // codes and blockette 1001 of the records
-    std::FILE* file = nullptr;
+    std::unique_ptr<platform::NewWholeFile> file;  // written under a hidden temporary until closed
     std::string path;
     int64_t capacity = 0;  // samples the trace's array holds
     int64_t packed = 0;    // samples of this file already in records

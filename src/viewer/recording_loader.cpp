@@ -140,7 +140,8 @@ LoadReport LoadRecording(SetupRecord& s, ChannelSamples& samples, toolkit::TFunk
   const uint64_t room = samples.RoomForArrays();
   if (chosen > 0 && capacity * sizeof(float) > room) {
     report.status = LoadStatus::NoMemory;
-    report.checkText = LoadFailureText(report.status, s) + NoRoomForAChannelText(capacity * sizeof(float), room);
+    report.checkText = LoadFailureText(report.status, s) +
+                       NoRoomForAChannelText(capacity * sizeof(float), room, samples[0] != nullptr);
     return report;
   }
 
@@ -228,11 +229,11 @@ std::string SamplesLeftOutText(const SetupRecord& s, uint64_t leftOut) {
       RecordingPath(s).c_str(), s.Samples, static_cast<unsigned long long>(leftOut));
 }
 
-std::string NoRoomForAChannelText(uint64_t arrayBytes, uint64_t room) {
+std::string NoRoomForAChannelText(uint64_t arrayBytes, uint64_t room, bool recordHeld) {
   constexpr double kMiB = 1024.0 * 1024.0;
-  return toolkit::FormatText("памяти не хватает ни на один канал (нужно %.1f МБ, можно взять %.1f МБ); "
-                             "в памяти осталась прежняя запись.",
-                             static_cast<double>(arrayBytes) / kMiB, static_cast<double>(room) / kMiB);
+  return toolkit::FormatText("памяти не хватает ни на один канал (нужно %.1f МБ, можно взять %.1f МБ)%s",
+                             static_cast<double>(arrayBytes) / kMiB, static_cast<double>(room) / kMiB,
+                             recordHeld ? "; в памяти осталась прежняя запись." : ".");
 }
 
 std::string MemoryShortText(int channelsKept) { return toolkit::FormatText(" память на %d", channelsKept); }

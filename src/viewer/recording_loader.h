@@ -63,8 +63,9 @@ LoadReport LoadRecording(toolkit::SetupRecord& setup, ChannelSamples& samples, t
 // The message after a load that left the end of the file out: the file, the samples read and those not.
 std::string SamplesLeftOutText(const toolkit::SetupRecord& setup, uint64_t leftOut);
 
-// Why a read takes nothing: one array of `arrayBytes` is more than the `room` memory allows.
-std::string NoRoomForAChannelText(uint64_t arrayBytes, uint64_t room);
+// Why a read takes nothing: one array of `arrayBytes` is more than the `room` memory allows; it says the
+// record in memory stays only when there is one (`recordHeld`).
+std::string NoRoomForAChannelText(uint64_t arrayBytes, uint64_t room, bool recordHeld);
 
 // The message shown when fewer arrays than channels could be allocated.
 std::string MemoryShortText(int channelsKept);

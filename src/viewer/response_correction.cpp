@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "platform/cp1251.h"
@@ -125,6 +126,20 @@ double InterpolateTable(double x, const double* xs, const double* ys, int m) {
          ys[j + 2] * (x - x0) * (x - x1) / ((x2 - x0) * (x2 - x1));
 }
 
+namespace {
+
+bool FitsFloat(double v) { return std::isfinite(v) && std::fabs(v) <= std::numeric_limits<float>::max(); }
+
+// The refusal of a channel whose corrected samples would not be finite (at `f` Hz, or -1 for the sum).
+std::string TooSmall(int pair, double f) {
+  const std::string where = f >= 0.0 ? toolkit::FormatText(" на %.4g Гц", f) : std::string();
+  return toolkit::FormatText("BOOK: АЧХ канала %d слишком мала%s: исправленные отсчёты не конечны; канал не "
+                             "исправлен",
+                             pair, where.c_str());
+}
+
+}  // namespace
+
 std::string CorrectResponse(float* channel, uint32_t n, double dt, const ResponseTable& table, int pair,
                             toolkit::TFunk& funk) {
   if (pair < 0 || pair >= kResponseChannels) return "не больше 6 !";
@@ -171,12 +186,18 @@ std::string CorrectResponse(float* channel, uint32_t n, double dt, const Respons
     }
     const double t = std::hypot(double{re[i]}, double{im[i]}) / a;
     const double F = std::atan2(double{im[i]}, double{re[i]}) - InterpolateTable(f, xs.data(), phase.data(), m);
-    re[i] = static_cast<float>(t * std::cos(F));
-    im[i] = static_cast<float>(t * std::sin(F));
+    const double x = t * std::cos(F), y = t * std::sin(F);
+    // An amplitude response so small that the corrected bin leaves the float range: nothing of the
+    // channel is changed.
+    if (!FitsFloat(x) || !FitsFloat(y)) return TooSmall(pair, f);
+    re[i] = static_cast<float>(x);
+    im[i] = static_cast<float>(y);
     re[N - i] = re[i];
     im[N - i] = -im[i];
   }
   funk.Fft(1, static_cast<int32_t>(N), re.data(), im.data());
+  if (!std::all_of(re.begin(), re.begin() + (n - 1), [](float v) { return std::isfinite(v); }))
+    return TooSmall(pair, -1.0);
   std::copy(re.begin(), re.begin() + (n - 1), channel);
   return {};
 }

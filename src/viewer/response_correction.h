@@ -52,7 +52,8 @@ double InterpolateTable(double x, const double* xs, const double* ys, int m);
 // bins outside the table's band are removed, the others divided by the amplitude response and shifted
 // by the phase response; a bin whose amplitude response is not above 0 is removed. The last sample keeps
 // its value. Returns the refusal text, empty when done (an amplitude column not above 0 in every row of
-// the band, or too short a record, is refused and nothing changes).
+// the band, an amplitude so small that a corrected value would not be a finite float, or too short a
+// record, is refused and nothing changes).
 std::string CorrectResponse(float* channel, uint32_t n, double dt, const ResponseTable& table, int pair,
                             toolkit::TFunk& funk);
 

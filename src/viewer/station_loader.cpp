@@ -58,7 +58,9 @@ void LayFrames(std::FILE* f, uint16_t width, int64_t pos, uint32_t samples, std:
 }  // namespace
 
 int64_t StationSamplePosition(int64_t fileStart, int64_t intervalStart, uint16_t rate) {
-  const __int128 num = static_cast<__int128>(fileStart - intervalStart) * rate + toolkit::kTicksPerSecond / 2;
+  // In the wide type from the start: a damaged header's start may lie anywhere in 64 bits.
+  const __int128 num =
+      (static_cast<__int128>(fileStart) - intervalStart) * rate + toolkit::kTicksPerSecond / 2;
   __int128 q = num / toolkit::kTicksPerSecond;
   if (num % toolkit::kTicksPerSecond != 0 && num < 0) --q;  // rounded down: half a sample goes up
   return static_cast<int64_t>(q);
@@ -86,7 +88,9 @@ int LoadStationFiles(SetupRecord& s, const std::string& dir, const std::string& 
       continue;
     const uint64_t frames = toolkit::SamplesPerChannel(OpenFileSize(file.get()), h.Channels).value_or(0);
     const int64_t fileStart = h.StartTicks;
-    const int64_t fileEnd = fileStart + static_cast<int64_t>(frames) * (toolkit::kTicksPerSecond / h.Rate);
+    const __int128 end = static_cast<__int128>(fileStart) +
+                         static_cast<__int128>(frames) * (toolkit::kTicksPerSecond / h.Rate);
+    const int64_t fileEnd = end > INT64_MAX ? INT64_MAX : static_cast<int64_t>(end);
     out.listing.push_back(toolkit::FormatText("%s: %s ", name.c_str(), DateTimeTextOfTicks(fileStart).c_str()) +
                           " -:- " + DateTimeTextOfTicks(fileEnd).substr(11));
     if (fileStart > intervalEnd || fileEnd < intervalStart) continue;
@@ -225,7 +229,8 @@ StationReadOutcome CheckStationReadLimits(SetupRecord& s, ChannelSamples& sample
   if (hours * perHour > room) hours = static_cast<uint16_t>(std::max<uint64_t>(room / perHour, 1));
   // Not even one channel of the interval fits: said before anything is freed or read.
   const uint64_t arrayBytes = (uint64_t{hours} * rate * 3600 + ChannelSamples::kSpare) * sizeof(float);
-  if (arrayBytes > room) return refuse("нельзя показать: " + NoRoomForAChannelText(arrayBytes, room));
+  if (arrayBytes > room)
+    return refuse("нельзя показать: " + NoRoomForAChannelText(arrayBytes, room, samples[0] != nullptr));
   if (hours < s.StationHours)
     out.messages.push_back(
         {toolkit::FormatText("можно показать только %u минут", unsigned{hours} * 60), kLimitCaption, true});

@@ -10,6 +10,7 @@
 #include "analysis/spectrum_values.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
+#include "toolkit/killed_writer.h"
 
 namespace analysis {
 namespace {
@@ -68,6 +69,18 @@ TEST(CheckedFileTest, AFailedReplacementKeepsTheEarlierFile) {
   }
   EXPECT_EQ(Read(path), "earlier");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
+  // Killed at a chosen byte: the earlier file stays whole, and what the killed writer left goes with the
+  // next result file written in the folder.
+  ASSERT_TRUE(toolkit_test::KilledAtByte(1000, [&] {
+    CheckedFile f;
+    if (f.Open(path, "w")) f.Write(std::string(5000, 'x').data(), 5000) && f.Close();
+  }));
+  EXPECT_EQ(Read(path), "earlier");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
+  std::string error;
+  EXPECT_TRUE(WriteTextFile(dir.File("a.kog"), "new", error)) << error;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
+  EXPECT_EQ(Read(dir.File("a.kog")), "new");
 }
 
 // "wx" replaces nothing: a taken name is refused, and a name taken while the file is written leaves the

@@ -1,10 +1,12 @@
 #include "platform/output_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -57,6 +59,10 @@ bool Append(const std::string& p, OutputError* e) {
   return std::fclose(f) == 0 && ok;
 }
 bool Replace(const std::string& p, OutputError* e) { return ReplaceFileContent(p, "new", 3, e); }
+bool WriteWhole(const std::string& p, OutputError* e) {
+  NewWholeFile f;
+  return f.Open(p, e) && std::fputs("new", f.get()) >= 0 && f.Commit(e);
+}
 bool Read(const std::string& p, OutputError* e) {
   std::FILE* f = OpenForReading(p, e);
   if (!f) return false;
@@ -87,6 +93,13 @@ TEST_F(OutputFileTest, NoWriteGoesThroughALinkOrOverAnExistingEntry) {
       {"create", WriteNew, "link", false, EEXIST, "precious"},
       {"create", WriteNew, "dangling", false, EEXIST, ""},
       {"create", WriteNew, "folder", false, EEXIST, ""},
+      {"whole", WriteWhole, "fresh", true, 0, "new"},
+      {"whole", WriteWhole, "plain", false, EEXIST, "old"},
+      {"whole", WriteWhole, "link", false, EEXIST, "precious"},
+      {"whole", WriteWhole, "dangling", false, EEXIST, ""},
+      {"whole", WriteWhole, "folder", false, EEXIST, ""},
+      {"whole", WriteWhole, longest.c_str(), true, 0, "new"},
+      {"whole", WriteWhole, "missing/fresh", false, ENOENT, ""},
       {"append", Append, "fresh", true, 0, "new"},
       {"append", Append, "plain", true, 0, "oldnew"},
       {"append", Append, "link", false, ELOOP, "precious"},
@@ -157,6 +170,15 @@ TEST_F(OutputFileTest, FoldersBesideTheDataAreMadeOrRefused) {
   }
   EXPECT_TRUE(fs::is_directory(dir / "made"));
   EXPECT_FALSE(fs::exists(dir / "nowhere"));
+  // Asked for, the reason a folder could not be made is told rather than that of its first file.
+  for (const auto& [name, code] : {std::pair{"missing/made", ENOENT}, std::pair{"plain/made", ENOTDIR}}) {
+    const std::string p = (dir / name).string();
+    int why = 0;
+    EXPECT_EQ(PrepareOutputFolder(p, &why), FolderRefusal::NotMade) << name;
+    EXPECT_EQ(why, code) << name;
+    EXPECT_EQ(FolderRefusalText("Папка", p, FolderRefusal::NotMade, why),
+              "Папка " + p + " не создана (" + std::strerror(code) + ")");
+  }
   EXPECT_EQ(PrepareOutputFolder((dir / "folder").string()), FolderRefusal::None);
 }
 
@@ -194,6 +216,56 @@ TEST_F(OutputFileTest, AReplacementKeepsPermissionsAndAnAbandonedOneLeavesTheFil
   EXPECT_EQ(Entries(), before);
 }
 
+TEST_F(OutputFileTest, AKilledWritersTemporaryGoesWithTheNextWriteAndALiveOneStays) {
+  using Write = std::function<bool(const std::string&, OutputError*)>;
+  for (const auto& [what, write] :
+       {std::pair<const char*, Write>{"whole", WriteWhole}, {"replace", Replace}}) {
+    SCOPED_TRACE(what);
+    TearDown();
+    SetUp();
+    Put(dir / ".qtmpKilled", "half of a file");  // left by a writer that was killed
+    Put(dir / ".qtmpHolder", "being written");   // a live writer in another process holds it
+    const int holder = ::open((dir / ".qtmpHolder").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    fs::create_symlink(dir / "target", dir / ".qtmpALink0");
+    fs::create_directory(dir / ".qtmpFolder");
+    Put(dir / ".qtmpLonger1", "not one of ours");
+    NewWholeFile live;  // a writer of this process, still writing
+    ASSERT_TRUE(live.Open((dir / "live").string()));
+    std::fputs("live", live.get());
+
+    OutputError e;
+    EXPECT_TRUE(support::FifoLeftUnread((dir / ".qtmpAFifo0").string(),
+                                        [&] { EXPECT_TRUE(write((dir / "out").string(), &e)) << e.text; }));
+    EXPECT_FALSE(fs::exists(dir / ".qtmpKilled"));
+    for (const char* kept : {".qtmpHolder", ".qtmpAFifo0", ".qtmpALink0", ".qtmpFolder", ".qtmpLonger1"})
+      EXPECT_TRUE(fs::exists(fs::symlink_status(dir / kept))) << kept;
+    EXPECT_EQ(Get(dir / "target"), "precious");
+    EXPECT_EQ(Get(dir / "out"), "new");
+    EXPECT_TRUE(live.Commit(&e)) << e.text;
+    EXPECT_EQ(Get(dir / "live"), "live");
+    ::close(holder);
+    // Unlocked now, it goes with the next write in the folder; nothing else of the writers is left.
+    const size_t before = Entries();
+    EXPECT_TRUE(write((dir / "out2").string(), &e)) << e.text;
+    EXPECT_FALSE(fs::exists(dir / ".qtmpHolder"));
+    EXPECT_EQ(Entries(), before);
+  }
+  // A name taken while a new whole file is written is not replaced: the write is refused, nothing left.
+  NewWholeFile late;
+  ASSERT_TRUE(late.Open((dir / "late").string()));
+  std::fputs("new", late.get());
+  const size_t before = Entries();
+  Put(dir / "late", "old");
+  OutputError e;
+  EXPECT_FALSE(late.Commit(&e));
+  EXPECT_EQ(e.code, EEXIST);
+  EXPECT_FALSE(late.InPlace());
+  EXPECT_EQ(Get(dir / "late"), "old");
+  EXPECT_EQ(Entries(), before);
+}
+
 TEST(TextLineTest, NamesFromDataBecomeOneLineOfUtf8) {
   struct Row {
     std::string field;  // Windows-1251
@@ -202,7 +274,10 @@ TEST(TextLineTest, NamesFromDataBecomeOneLineOfUtf8) {
       {"Z", "Z"},
       {"\xCA\xE0\xED\xE0\xEB", "Канал"},
       {"Z\nrm -rf ~/x", "Z rm -rf ~/x"},
-      {std::string("\t\r\x7F" "a\x1B", 5), "   a "},
+      {std::string("\t\r\x7F"
+                   "a\x1B",
+                   5),
+       "   a "},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(FieldToTextLine(r.field.data(), r.field.size()), r.line);

@@ -8,10 +8,12 @@
 #include <memory>
 
 #include "platform/output_file.h"
+#include "killed_writer.h"
 #include "python_reference.h"
 #include "support/file_size_limit.h"
 #include "support/planted_fifo.h"
 #include "support/temp_dir.h"
+#include "toolkit/recording_chooser.h"
 #include "toolkit/sample_recording.h"
 
 namespace toolkit {
@@ -51,6 +53,14 @@ struct Pair {
     return job;
   }
 };
+
+// Hidden temporaries of writers in `dir`.
+size_t Temporaries(const std::string& dir) {
+  size_t n = 0;
+  for (const auto& e : fs::directory_iterator(dir))
+    n += platform::IsOutputTemporaryName(e.path().filename().string()) ? 1 : 0;
+  return n;
+}
 
 std::string Reference(const Pair& p, bool byStart) {
   const char* src = std::getenv("SUITE_SOURCE_DIR");
@@ -172,6 +182,22 @@ TEST(MergeRecordingsTest, FailedReadOrWriteRemovesThePartialOutput) {
     EXPECT_EQ(out.message, "Ошибка чтения файла " + p.dir.File("b.rec") + ": файл " + p.dir.File("out.rec") +
                                " не создан");
     EXPECT_FALSE(fs::exists(p.dir.File("out.rec")));
+  }
+  {
+    // Killed at a chosen byte: the chooser lists no short recording and no name is taken; the next
+    // merge in the folder takes the name and removes what the killed one left.
+    Pair p(Plan(3, 20000, kStart), Plan(2, 20000, kStart));
+    ASSERT_TRUE(toolkit_test::KilledAtByte(100000, [&] { MergeRecordings(p.Job(false)); }));
+    auto setup = std::make_unique<SetupRecord>();
+    std::vector<std::string> listed;
+    for (const ChooserFile& f : ScanRecordings(p.dir.path(), *setup)) listed.push_back(f.name);
+    EXPECT_EQ(listed, (std::vector<std::string>{"a.rec", "b.rec"}));
+    EXPECT_FALSE(fs::exists(p.dir.File("out.rec")));
+    EXPECT_EQ(Temporaries(p.dir.path()), 1u);
+    const MergeOutcome again = MergeRecordings(p.Job(false));
+    ASSERT_TRUE(again.ok) << again.message;
+    EXPECT_EQ(fs::file_size(p.dir.File("out.rec")), HeadersSize(5) + 20000 * 5 * 4);
+    EXPECT_EQ(Temporaries(p.dir.path()), 0u);
   }
 }
 

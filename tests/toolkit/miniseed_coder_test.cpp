@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
+#include "killed_writer.h"
+#include "platform/output_file.h"
 #include "support/file_size_limit.h"
 #include "support/mseed_reading.h"
 #include "support/temp_dir.h"
@@ -149,8 +153,9 @@ TEST(MiniSEEDCoderTest, FileThatCannotBeMadeFailsOpenNamingIt) {
   w.SetOutputDir(dir.File("plain") + "/Seed_files");
   w.SetTimeMark(kNoon, 0);
   EXPECT_FALSE(w.Open());
-  EXPECT_NE(w.Error().find(dir.File("plain") + "/Seed_files/2004-7-5-12-0-0-0.mseed"), std::string::npos)
-      << w.Error();
+  // The folder's own reason is told, not that of the first file it would have held.
+  EXPECT_EQ(w.Error(), "miniseed: Папка " + dir.File("plain") + "/Seed_files не создана (" +
+                           std::strerror(ENOTDIR) + ")");
   const int32_t v[2] = {1, 2};
   EXPECT_FALSE(w.AddSample(v));
   EXPECT_FALSE(w.Close());
@@ -215,6 +220,28 @@ TEST(MiniSEEDCoderTest, FullDiskStopsAtTheFirstFailedRecordAndRemovesTheFiles) {
   EXPECT_TRUE(FilesIn(dir.path()).empty());
   const int32_t v[3] = {};
   EXPECT_FALSE(w.AddSample(v));
+
+  // Killed at a chosen byte of a day-long file: no short file that reads cleanly under its name, and
+  // the next export of the same start is not refused; it removes what the killed one left.
+  support::TempDir killed;
+  auto write = [&](MiniSEEDCoder& coder) {
+    coder.SetPeriod(86400);
+    Start(coder, killed.path(), 1, 100, kNoon, 0);
+    return Add(coder, 1, 0, 200000) && coder.Close();
+  };
+  ASSERT_TRUE(toolkit_test::KilledAtByte(10 * 4096, [&] {
+    MiniSEEDCoder child;
+    write(child);
+  }));
+  const std::set<std::string> left = FilesIn(killed.path());
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_TRUE(platform::IsOutputTemporaryName(*left.begin())) << *left.begin();
+  MiniSEEDCoder again;
+  ASSERT_TRUE(write(again)) << again.Error();
+  EXPECT_EQ(FilesIn(killed.path()), std::set<std::string>{"2004-7-5-12-0-0-0.mseed"});
+  const support::SeedTrace whole = support::ReadWithLibmseed(killed.File("2004-7-5-12-0-0-0.mseed"));
+  ASSERT_TRUE(whole.ok) << whole.error;
+  EXPECT_EQ(whole.samples.size(), 200000u);
 }
 
 TEST(MiniSEEDCoderTest, SampleBeyondSteim1RangeIsRefusedAndNothingIsLeft) {

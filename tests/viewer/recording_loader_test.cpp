@@ -328,6 +328,13 @@ TEST_F(LoaderTest, ChannelsThatGetNoArrayAreDroppedAndReported) {
   // file is read, and the record in memory stays.
   uint64_t room = UINT64_MAX;
   ChannelSamples tight(SIZE_MAX, [&room] { return room; });
+  // With no record in memory yet (at start-up), none is said to stay.
+  room = 0;
+  Choose("k.dat", Recording({{"a", 1.0}}, 1, Pattern), 1, {0});
+  EXPECT_EQ(viewer::LoadRecording(*setup_, tight, funk_).checkText,
+            "Файл " + (dir_ / "k.dat").string() +
+                " не прочитан: памяти не хватает ни на один канал (нужно 0.0 МБ, можно взять 0.0 МБ).");
+  room = UINT64_MAX;
   Choose("k.dat", Recording({{"a", 1.0}}, 1, Pattern), 1, {0});
   ASSERT_EQ(viewer::LoadRecording(*setup_, tight, funk_).status, LoadStatus::Ok);
   const float* kept = tight[0];

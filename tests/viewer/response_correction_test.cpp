@@ -192,14 +192,21 @@ TEST(ResponseCorrection, RefusedTablesAndAmplitudesChangeNothing) {
     EXPECT_EQ(missing.messages, std::vector<std::string>{"Open error!"});
   }
 
-  // Channel 1's amplitude is 0 in one row (or missing, which reads as 0): refused, samples unchanged.
-  for (const char* text : {"1 1 0 1 0\n2 1 0 0 0\n3 1 0 1 0\n", "1 1 0 1 0\n2 1 0\n3 1 0 1 0\n"}) {
+  // Channel 1's amplitude is 0 in one row (or missing, which reads as 0), or so small that the corrected
+  // bins leave the float range: refused naming the channel, samples unchanged.
+  for (const char* text : {"1 1 0 1 0\n2 1 0 0 0\n3 1 0 1 0\n", "1 1 0 1 0\n2 1 0\n3 1 0 1 0\n",
+                           "1 1 0 1e-300 0\n2 1 0 1e-300 0\n3 1 0 1e-300 0\n",
+                           "1 1 0 1e-40 0\n2 1 0 1e-40 0\n3 1 0 1e-40 0\n"}) {
     const auto zero = ParseResponseTable(text);
     ASSERT_TRUE(zero.ok);
-    std::vector<float> y(100, 3.0f);
+    std::vector<float> y(100);
+    for (size_t i = 0; i < y.size(); ++i) y[i] = static_cast<float>(i % 7) * 1000.0f;
+    const std::vector<float> before = y;
     toolkit::TFunk funk;
-    EXPECT_NE(CorrectResponse(y.data(), 100, 0.01, zero.table, 1, funk), "");
-    for (float v : y) ASSERT_EQ(v, 3.0f);
+    const std::string refusal = CorrectResponse(y.data(), 100, 0.01, zero.table, 1, funk);
+    EXPECT_NE(refusal.find("канала 1"), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find("канал не исправлен"), std::string::npos) << refusal;
+    EXPECT_EQ(y, before) << text;
   }
 
   // Too few samples and more than the longest transform are refused each with its own reason, before

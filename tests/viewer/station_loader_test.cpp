@@ -176,6 +176,11 @@ TEST_F(StationTest, PositionRoundsToTheNearestSampleAtRatesThatDoNotDivideTheTic
                {-int64_t{256'000'000} * 10, 10000, -100000}};
   for (const Case& c : cases)
     EXPECT_EQ(viewer::StationSamplePosition(kTicks2001 + c.ticks, kTicks2001, c.rate), c.pos) << c.ticks;
+  // A damaged header's start at either end of 64 bits: the distance is taken in the wide type.
+  // (numbers from Python's exact integers)
+  EXPECT_EQ(viewer::StationSamplePosition(INT64_MIN, kTicks2001, 100), int64_t{-3'669'157'141'896});
+  EXPECT_EQ(viewer::StationSamplePosition(INT64_MIN, kTicks2001, 49), int64_t{-1'797'886'999'529});
+  EXPECT_EQ(viewer::StationSamplePosition(INT64_MAX, -kTicks2001, 100), int64_t{3'669'157'141'896});
 }
 
 // The memory rule in 64 bits: one hour of 64 channels at 1 kHz passes, two are cut to one, one hour at
