@@ -114,12 +114,16 @@ bool WriteAll(int fd, const void* bytes, size_t size) {
 // (with `problem` set) when it cannot be written whole.
 std::string SyntheticFile(uint16_t channels, std::string& problem) {
   static uint16_t madeChannels = 0;
-  static std::string made;
-  if (madeChannels == channels && !made.empty()) return made;
+  static std::string made, madeProblem;  // the file of the last width, or why it could not be written
+  if (madeChannels == channels) {
+    problem = madeProblem;
+    return made;
+  }
   if (!made.empty()) ::unlink(made.c_str());
   made.clear();
-  madeChannels = 0;
+  madeChannels = channels;
   const std::string& dir = Folder().Path(problem);
+  madeProblem = problem;
   if (dir.empty()) return {};
   const uint32_t frameCount = FramesFor(channels);
   const std::string path =
@@ -127,7 +131,7 @@ std::string SyntheticFile(uint16_t channels, std::string& problem) {
   const uint64_t size = toolkit::HeadersSize(channels) + uint64_t{4} * channels * frameCount;
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
-    problem = "cannot create " + path + ": " + std::strerror(errno);
+    problem = madeProblem = "cannot create " + path + ": " + std::strerror(errno);
     return {};
   }
   toolkit::MAIN_HEADER h{};
@@ -161,11 +165,11 @@ std::string SyntheticFile(uint16_t channels, std::string& problem) {
   if (!ok || fs::file_size(path, ec) != size || ec) {
     problem = "cannot write " + path + " (" + std::to_string(size >> 20) + " MiB): " +
               std::strerror(ok ? errno : writeError);
+    madeProblem = problem;
     ::unlink(path.c_str());
     return {};
   }
   made = path;
-  madeChannels = channels;
   return path;
 }
 
