@@ -179,12 +179,19 @@ struct Record {
   toolkit::TFunk funk;
 };
 
-void Choose(Record& r, const std::string& path, uint16_t channels) {
+// The record at `path` chosen as the program chooses one: its folder and its name in their fields.
+// False when one of them does not fit its field.
+bool Choose(Record& r, const std::string& path, uint16_t channels) {
   toolkit::SetSetupDefaults(*r.setup, "");
-  toolkit::SetFieldText(r.setup->FileName, path);
+  const fs::path p(path);
+  const std::string dir = p.parent_path().string(), name = p.filename().string();
+  if (dir.size() >= sizeof r.setup->DataDir || name.size() >= sizeof r.setup->FileName) return false;
+  toolkit::SetFieldText(r.setup->DataDir, dir);
+  toolkit::SetFieldText(r.setup->FileName, name);
   r.setup->FileSamples = FramesFor(channels);
   r.setup->LoadChannels = channels;
   for (uint16_t j = 0; j < channels; ++j) r.setup->ChannelMap[j] = j;
+  return true;
 }
 
 // Loads the chosen record once an iteration, into new arrays when `fresh`; returns ms per iteration.
@@ -225,7 +232,7 @@ void BM_LoadRecording(benchmark::State& state) {
     keptChannels = channels;
   }
   Record& r = *kept;
-  Choose(r, path, channels);
+  if (!Choose(r, path, channels)) return Fail(state, "the path of the temporary folder is too long: " + path);
   // A first read outside the timing gives the arrays their pages (an iteration can last longer than the
   // warm-up, which would then time the first read instead).
   if (viewer::LoadRecording(*r.setup, r.samples, r.funk).status != viewer::LoadStatus::Ok) {
@@ -242,7 +249,7 @@ void BM_LoadRecordingFresh(benchmark::State& state) {
   const std::string path = SyntheticFile(channels, problem);
   if (path.empty()) return Fail(state, problem);
   Record r;
-  Choose(r, path, channels);
+  if (!Choose(r, path, channels)) return Fail(state, "the path of the temporary folder is too long: " + path);
   ReportRatio(state, channels, LoadLoop(state, r, path, true));
 }
 
