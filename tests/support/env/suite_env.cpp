@@ -26,7 +26,7 @@ class TemporaryFolderCheck : public ::testing::Environment {
     if (problem.empty()) return;
     // Not a failure of the global set-up: GoogleTest would then report every test as skipped, which
     // a runner counts as passed.
-    std::fprintf(stderr, "[  FAILED  ] %s (free it or point TMPDIR at a folder with room)\n", problem.c_str());
+    std::fprintf(stderr, "[  FAILED  ] %s; point TMPDIR at a writable folder with room\n", problem.c_str());
     std::fflush(nullptr);
     std::_Exit(1);
   }
