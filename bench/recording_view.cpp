@@ -8,8 +8,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <filesystem>
@@ -46,20 +48,98 @@ double MsPerIteration(Clock::time_point from, const benchmark::State& state) {
   return state.iterations() > 0 ? ms / static_cast<double>(state.iterations()) : 0.0;
 }
 
-// A recording file of `channels` x kFrames frames in the temporary directory, written once per width.
-std::string SyntheticFile(uint16_t channels) {
+// The benchmark's files lie in a folder of its own in the temporary folder, made at the first file
+// and removed with everything in it when the program ends, however the run went.
+class BenchFolder {
+ public:
+  ~BenchFolder() { Remove(); }
+  // The folder, made on first use; empty (with `problem` set) when it cannot be made.
+  const std::string& Path(std::string& problem) {
+    if (path_.empty()) {
+      std::error_code ec;
+      const fs::path tmp = fs::temp_directory_path(ec);
+      if (ec) {
+        problem = "no temporary folder: " + ec.message();
+        return path_;
+      }
+      std::string pattern = (tmp / "bench_recording_XXXXXX").string();
+      if (::mkdtemp(pattern.data()) == nullptr) {
+        problem = "cannot make a folder in " + tmp.string() + ": " + std::strerror(errno);
+        return path_;
+      }
+      path_ = pattern;
+    }
+    return path_;
+  }
+  void Remove() {
+    if (path_.empty()) return;
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+    path_.clear();
+  }
+
+ private:
+  std::string path_;
+};
+
+BenchFolder& Folder() {
+  static BenchFolder folder;
+  return folder;
+}
+
+// Set when a benchmark could not do its work; the program then ends with a failure.
+bool g_failed = false;
+
+void Fail(benchmark::State& state, const std::string& why) {
+  g_failed = true;
+  std::fprintf(stderr, "bench_recording_view: %s\n", why.c_str());
+  state.SkipWithError(why.c_str());
+}
+
+// Writes all of `bytes` to `fd`; false on a failed or short write.
+bool WriteAll(int fd, const void* bytes, size_t size) {
+  const char* p = static_cast<const char*>(bytes);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// A recording file of `channels` x FramesFor(channels) frames in the benchmark's folder, written once
+// per width; the file of the width before is removed first, so at most one lies there (320 MB). Empty
+// (with `problem` set) when it cannot be written whole.
+std::string SyntheticFile(uint16_t channels, std::string& problem) {
+  static uint16_t madeChannels = 0;
+  static std::string made, madeProblem;  // the file of the last width, or why it could not be written
+  if (madeChannels == channels) {
+    problem = madeProblem;
+    return made;
+  }
+  if (!made.empty()) ::unlink(made.c_str());
+  made.clear();
+  madeChannels = channels;
+  const std::string& dir = Folder().Path(problem);
+  madeProblem = problem;
+  if (dir.empty()) return {};
   const uint32_t frameCount = FramesFor(channels);
-  const fs::path path =
-      fs::temp_directory_path() / ("bench_recording_" + std::to_string(channels) + "x" + std::to_string(frameCount) + ".dat");
+  const std::string path =
+      dir + "/bench_recording_" + std::to_string(channels) + "x" + std::to_string(frameCount) + ".dat";
   const uint64_t size = toolkit::HeadersSize(channels) + uint64_t{4} * channels * frameCount;
-  if (fs::exists(path) && fs::file_size(path) == size) return path.string();
-  std::FILE* f = std::fopen(path.string().c_str(), "wb");
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    problem = madeProblem = "cannot create " + path + ": " + std::strerror(errno);
+    return {};
+  }
   toolkit::MAIN_HEADER h{};
   h.Channels = channels;
   h.Format = 60;
   h.Rate = 1000;
   h.Bits = 24;
-  std::fwrite(&h, sizeof h, 1, f);
+  bool ok = WriteAll(fd, &h, sizeof h);
   std::vector<toolkit::CHANNEL_HEADER> ch(channels);
   for (uint16_t c = 0; c < channels; ++c) {
     ch[c].Number = c;
@@ -67,20 +147,30 @@ std::string SyntheticFile(uint16_t channels) {
     ch[c].Coef = c % 2 ? 1.0 : 2.5e-3;  // half the channels scaled, half raw
     ch[c].Coef2 = 1.0;
   }
-  std::fwrite(ch.data(), sizeof(toolkit::CHANNEL_HEADER), channels, f);
+  ok = ok && WriteAll(fd, ch.data(), sizeof(toolkit::CHANNEL_HEADER) * channels);
   std::vector<int32_t> frames(size_t{channels} * 65536);
   uint32_t x = 12345;
-  for (uint32_t done = 0; done < frameCount;) {
+  for (uint32_t done = 0; ok && done < frameCount;) {
     const uint32_t n = std::min<uint32_t>(65536, frameCount - done);
     for (size_t k = 0; k < size_t{n} * channels; ++k) {
       x = x * 1664525u + 1013904223u;
       frames[k] = static_cast<int32_t>(x >> 8) - (1 << 23);
     }
-    std::fwrite(frames.data(), 4, size_t{n} * channels, f);
+    ok = WriteAll(fd, frames.data(), size_t{4} * n * channels);
     done += n;
   }
-  std::fclose(f);
-  return path.string();
+  const int writeError = errno;
+  if (::close(fd) != 0 && ok) ok = false;
+  std::error_code ec;
+  if (!ok || fs::file_size(path, ec) != size || ec) {
+    problem = "cannot write " + path + " (" + std::to_string(size >> 20) + " MiB): " +
+              std::strerror(ok ? errno : writeError);
+    madeProblem = problem;
+    ::unlink(path.c_str());
+    return {};
+  }
+  made = path;
+  return path;
 }
 
 struct Record {
@@ -89,12 +179,19 @@ struct Record {
   toolkit::TFunk funk;
 };
 
-void Choose(Record& r, const std::string& path, uint16_t channels) {
+// The record at `path` chosen as the program chooses one: its folder and its name in their fields.
+// False when one of them does not fit its field.
+bool Choose(Record& r, const std::string& path, uint16_t channels) {
   toolkit::SetSetupDefaults(*r.setup, "");
-  toolkit::SetFieldText(r.setup->FileName, path);
+  const fs::path p(path);
+  const std::string dir = p.parent_path().string(), name = p.filename().string();
+  if (dir.size() >= sizeof r.setup->DataDir || name.size() >= sizeof r.setup->FileName) return false;
+  toolkit::SetFieldText(r.setup->DataDir, dir);
+  toolkit::SetFieldText(r.setup->FileName, name);
   r.setup->FileSamples = FramesFor(channels);
   r.setup->LoadChannels = channels;
   for (uint16_t j = 0; j < channels; ++j) r.setup->ChannelMap[j] = j;
+  return true;
 }
 
 // Loads the chosen record once an iteration, into new arrays when `fresh`; returns ms per iteration.
@@ -105,7 +202,7 @@ double LoadLoop(benchmark::State& state, Record& r, const std::string& path, boo
     if (fresh) r.samples.FreeAll();
     if (viewer::LoadRecording(*r.setup, r.samples, r.funk).status != viewer::LoadStatus::Ok ||
         r.setup->Samples != frameCount) {
-      state.SkipWithError("load failed");
+      Fail(state, "the load of " + path + " failed");
       break;
     }
     benchmark::DoNotOptimize(r.samples[0][frameCount - 1]);
@@ -124,7 +221,9 @@ void ReportRatio(benchmark::State& state, uint16_t channels, double ms) {
 // Reading the same record again (after a change of settings): the arrays of the last read are reused.
 void BM_LoadRecording(benchmark::State& state) {
   const auto channels = static_cast<uint16_t>(state.range(0));
-  const std::string path = SyntheticFile(channels);
+  std::string problem;
+  const std::string path = SyntheticFile(channels, problem);
+  if (path.empty()) return Fail(state, problem);
   static std::unique_ptr<Record> kept;  // one width at a time, to bound the memory the run needs
   static uint16_t keptChannels = 0;
   if (!kept || keptChannels != channels) {
@@ -133,12 +232,11 @@ void BM_LoadRecording(benchmark::State& state) {
     keptChannels = channels;
   }
   Record& r = *kept;
-  Choose(r, path, channels);
+  if (!Choose(r, path, channels)) return Fail(state, "the path of the temporary folder is too long: " + path);
   // A first read outside the timing gives the arrays their pages (an iteration can last longer than the
   // warm-up, which would then time the first read instead).
   if (viewer::LoadRecording(*r.setup, r.samples, r.funk).status != viewer::LoadStatus::Ok) {
-    state.SkipWithError("load failed");
-    return;
+    return Fail(state, "the load of " + path + " failed");
   }
   ReportRatio(state, channels, LoadLoop(state, r, path, false));
 }
@@ -147,9 +245,11 @@ void BM_LoadRecording(benchmark::State& state) {
 // touched for the first time. Reported on its own; "vs_plain" is against the plain loop into reused arrays.
 void BM_LoadRecordingFresh(benchmark::State& state) {
   const auto channels = static_cast<uint16_t>(state.range(0));
-  const std::string path = SyntheticFile(channels);
+  std::string problem;
+  const std::string path = SyntheticFile(channels, problem);
+  if (path.empty()) return Fail(state, problem);
   Record r;
-  Choose(r, path, channels);
+  if (!Choose(r, path, channels)) return Fail(state, "the path of the temporary folder is too long: " + path);
   ReportRatio(state, channels, LoadLoop(state, r, path, true));
 }
 
@@ -158,7 +258,9 @@ void BM_LoadRecordingFresh(benchmark::State& state) {
 // the loader's size that were allocated (and touched) before the run and are reused by every iteration.
 void BM_PlainLoadBaseline(benchmark::State& state) {
   const auto channels = static_cast<uint16_t>(state.range(0));
-  const std::string path = SyntheticFile(channels);
+  std::string problem;
+  const std::string path = SyntheticFile(channels, problem);
+  if (path.empty()) return Fail(state, problem);
   const uint32_t frameCount = FramesFor(channels);
   std::vector<std::vector<float>> out(channels, std::vector<float>(frameCount + viewer::ChannelSamples::kSpare));
   std::vector<double> coef(channels);
@@ -168,7 +270,11 @@ void BM_PlainLoadBaseline(benchmark::State& state) {
   const auto from = Clock::now();
   for (auto _ : state) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    std::fseek(f, static_cast<long>(toolkit::HeadersSize(channels)), SEEK_SET);
+    if (f == nullptr || std::fseek(f, static_cast<long>(toolkit::HeadersSize(channels)), SEEK_SET) != 0) {
+      if (f != nullptr) std::fclose(f);
+      Fail(state, "cannot read " + path);
+      break;
+    }
     uint32_t n = 0;
     for (size_t got; n < frameCount && (got = std::fread(portion.data(), size_t{4} * channels,
                                                          std::min<size_t>(portionFrames, frameCount - n), f)) > 0;) {
@@ -181,7 +287,7 @@ void BM_PlainLoadBaseline(benchmark::State& state) {
     }
     std::fclose(f);
     if (n != frameCount) {
-      state.SkipWithError("short read");
+      Fail(state, "short read of " + path);
       break;
     }
     benchmark::DoNotOptimize(out[channels - 1][frameCount - 1]);
@@ -192,13 +298,20 @@ void BM_PlainLoadBaseline(benchmark::State& state) {
 
 // Floor of any load: read() of the same file in 1 MiB portions, from the page cache, converting nothing.
 void BM_ReadFileBaseline(benchmark::State& state) {
-  const std::string path = SyntheticFile(static_cast<uint16_t>(state.range(0)));
+  std::string problem;
+  const std::string path = SyntheticFile(static_cast<uint16_t>(state.range(0)), problem);
+  if (path.empty()) return Fail(state, problem);
   std::vector<char> buffer(size_t{1} << 20);
   for (auto _ : state) {
-    const int fd = ::open(path.c_str(), O_RDONLY);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     uint64_t total = 0;
-    for (ssize_t n; (n = ::read(fd, buffer.data(), buffer.size())) > 0;) total += static_cast<uint64_t>(n);
-    ::close(fd);
+    ssize_t n = -1;
+    while (fd >= 0 && (n = ::read(fd, buffer.data(), buffer.size())) > 0) total += static_cast<uint64_t>(n);
+    if (fd >= 0) ::close(fd);
+    if (n < 0) {
+      Fail(state, "cannot read " + path);
+      break;
+    }
     benchmark::DoNotOptimize(total);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(path)));
@@ -252,7 +365,7 @@ void BM_ForCurs(benchmark::State& state) {
   for (int c = 0; c < 64; c += 21) {
     if (!MatchesScalarRule(r.samples[c], envelope[c], r.setup->SamplesPerColumn, r.setup->ColumnCount[c],
                            r.setup->Nk)) {
-      state.SkipWithError("envelope differs from the scalar rule");
+      Fail(state, "envelope differs from the scalar rule");
     }
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * 64 * uint64_t{kFrames} * 4));
@@ -319,3 +432,14 @@ BENCHMARK(BM_SumBaseline)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->Us
 BENCHMARK(BM_ForCurs)->MinWarmUpTime(1.0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ClearImageBaseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawChannelsCore)->Unit(benchmark::kMillisecond);
+
+// The benchmark's own main: the folder of its files goes when the run ends, and a benchmark that could
+// not do its work makes the program fail.
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  Folder().Remove();
+  return g_failed ? 1 : 0;
+}

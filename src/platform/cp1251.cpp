@@ -154,7 +154,17 @@ std::string FieldToTextLine(const char* field, std::size_t size) {
 }
 
 std::string NameToTextLine(std::string_view name) {
-  return WithoutControlCharacters(WellFormedUtf8(name) ? std::string(name) : Cp1251ToUtf8(name));
+  // Each component of a path on its own: a folder named in UTF-8 may hold a file named in Windows-1251.
+  std::string text;
+  text.reserve(name.size());
+  for (std::size_t at = 0; at <= name.size();) {
+    const std::size_t end = std::min(name.find('/', at), name.size());
+    const std::string_view component = name.substr(at, end - at);
+    text += WellFormedUtf8(component) ? std::string(component) : Cp1251ToUtf8(component);
+    if (end < name.size()) text += '/';
+    at = end + 1;
+  }
+  return WithoutControlCharacters(text);
 }
 
 }  // namespace platform

@@ -62,10 +62,10 @@ std::string FieldToTextLine(const unsigned char (&field)[N]) {
   return FieldToTextLine(reinterpret_cast<const char*>(field), N);
 }
 
-// A file name as it goes into a UTF-8 text file. Names come from the file system as bytes: a name that
-// is well-formed UTF-8 is taken as it is, any other is read as Windows-1251 (as names copied from the
-// recorder's card are); control characters are blanked either way. The bytes used to open the file stay
-// as they are.
+// A file name as it goes into a UTF-8 text file. Names come from the file system as bytes: each
+// component of the path ('/' apart) that is well-formed UTF-8 is taken as it is, any other is read as
+// Windows-1251 (as names copied from the recorder's card are); control characters are blanked either
+// way. The bytes used to open the file stay as they are.
 std::string NameToTextLine(std::string_view name);
 
 }  // namespace platform

@@ -80,6 +80,24 @@ std::vector<std::string_view> Fields(std::string_view line) {
   return f;
 }
 
+// A field of /proc/self/mounts as it is: the kernel writes a blank, a tab, a line end and a backslash of
+// a path as the octal escapes \040, \011, \012 and \134 (and may so write any byte).
+std::string MountField(std::string_view field) {
+  std::string out;
+  out.reserve(field.size());
+  auto octal = [](char c) { return c >= '0' && c <= '7'; };
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size() && octal(field[i + 1]) && octal(field[i + 2]) &&
+        octal(field[i + 3]) && field[i + 1] <= '3') {
+      out.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+      i += 3;
+    } else {
+      out.push_back(field[i]);
+    }
+  }
+  return out;
+}
+
 std::string JoinCgroupPath(std::string_view mount, std::string_view path) {
   std::string dir(mount);
   while (!dir.empty() && dir.back() == '/') dir.pop_back();
@@ -141,8 +159,8 @@ std::vector<MemoryCgroup> ProcessMemoryCgroups(const MemoryFiles& files) {
   ForEachLine(*mounts, [&](std::string_view line) {
     const auto f = Fields(line);
     if (f.size() < 4) return;
-    if (f[2] == "cgroup2" && v2Mount.empty()) v2Mount = f[1];
-    if (f[2] == "cgroup" && HasToken(f[3], "memory") && v1Mount.empty()) v1Mount = f[1];
+    if (f[2] == "cgroup2" && v2Mount.empty()) v2Mount = MountField(f[1]);
+    if (f[2] == "cgroup" && HasToken(f[3], "memory") && v1Mount.empty()) v1Mount = MountField(f[1]);
   });
   ForEachLine(*list, [&](std::string_view line) {
     const size_t first = line.find(':');

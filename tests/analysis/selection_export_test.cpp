@@ -12,6 +12,7 @@
 
 #include "reference_arrays.h"
 #include "scoped_work_dir.h"
+#include "support/fixture_file.h"
 #include "support/planted_fifo.h"
 #include "toolkit/format_text.h"
 #include "toolkit/sample_recording.h"
@@ -41,10 +42,11 @@ struct Loaded {
     plan.frames = frames;
     plan.startTicks = kStart;
     plan.station = "KZN1";
-    EXPECT_TRUE(toolkit::WriteSampleRecording(dir + "/" + name, plan));
+    support::RequireFixture(toolkit::WriteSampleRecording(dir + "/" + name, plan), dir + "/" + name);
     toolkit::SetFieldText(s.DataDir, dir);
     toolkit::SetFieldText(s.FileName, name);
     std::FILE* f = std::fopen((dir + "/" + name).c_str(), "rb");
+    support::RequireFixture(f != nullptr, dir + "/" + name);
     std::vector<toolkit::CHANNEL_HEADER> heads;
     EXPECT_EQ(toolkit::ReadHeaders(f, s.Header, heads), toolkit::HeaderIo::Ok);
     std::fclose(f);

@@ -82,5 +82,22 @@ TEST(Cp1251Test, FieldWriteTruncatesTerminatesAndZeroes) {
   EXPECT_TRUE(Utf8ToField("", static_cast<char*>(nullptr), 0));
 }
 
+// A path's components are read each on its own: a UTF-8 folder may hold a file named in Windows-1251.
+TEST(Cp1251Test, NameToTextLineConvertsEachComponentOnItsOwn) {
+  const struct {
+    const char* name;
+    const char* line;
+  } cases[] = {
+      {"/tmp/с пробелом/rec.xx", "/tmp/с пробелом/rec.xx"},
+      {"/tmp/с пробелом/re\nc\xE0.xx", "/tmp/с пробелом/re cа.xx"},
+      {"/\xCE\xE1\xF0\xE0\xE1\xEE\xF2\xEA\xE0/Обработка/\xE0", "/Обработка/Обработка/а"},
+      {"Мои проекты//\xE0/", "Мои проекты//а/"},
+      {"", ""},
+      {"/", "/"},
+      {"\xC2\x85/x\xC2", " /xВ"},  // U+0085 is a control character; a lone 0xC2 is Windows-1251 "В"
+  };
+  for (const auto& c : cases) EXPECT_EQ(NameToTextLine(c.name), c.line) << c.name;
+}
+
 }  // namespace
 }  // namespace platform

@@ -7,8 +7,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/child_process.h"
+#include "support/temp_dir.h"
 
 namespace recorder {
 namespace {
@@ -40,29 +44,28 @@ TEST(RecorderTime, DateTextsAgreeWithPython) {
   }
   values.push_back(0);
   values.push_back(0xFFFF'FFFF);
-  const auto dir = std::filesystem::temp_directory_path();
-  const auto in = dir / ("recorder_time_in_" + std::to_string(getpid()));
-  const auto out = dir / ("recorder_time_out_" + std::to_string(getpid()));
+  support::TempDir dir;
+  const std::string in = dir.File("recorder_time_in");
   {
     std::ofstream f(in);
     for (uint32_t v : values) f << v << "\n";
+    f.close();
+    ASSERT_TRUE(f) << "cannot write " << in;
   }
-  const std::string cmd =
-      std::string(python) +
-      " -c \"import sys,datetime as d\n"
-      "e=d.datetime(1980,1,6)\n"
-      "for l in open(sys.argv[1]): print((e+d.timedelta(seconds=int(l))).strftime('%d.%m.%y "
-      "%H:%M:%S'))\" " +
-      in.string() + " > " + out.string();
-  ASSERT_EQ(std::system(cmd.c_str()), 0);
-  std::ifstream f(out);
+  const support::ChildResult run = support::RunChild(
+      {python, "-c",
+       "import sys,datetime as d\n"
+       "e=d.datetime(1980,1,6)\n"
+       "for l in open(sys.argv[1]): print((e+d.timedelta(seconds=int(l))).strftime('%d.%m.%y %H:%M:%S'))",
+       in},
+      true);
+  ASSERT_TRUE(run.ok()) << run.problem;
+  std::istringstream f(run.output);
   std::string line;
   for (uint32_t v : values) {
     ASSERT_TRUE(std::getline(f, line));
     EXPECT_EQ(UnitTimeText(v), line) << v;
   }
-  std::filesystem::remove(in);
-  std::filesystem::remove(out);
 }
 
 TEST(RecorderTime, DatesAndUtc) {

@@ -1,6 +1,8 @@
 #include "support/temp_dir.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -9,7 +11,10 @@ namespace support {
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "suite_test_XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary directory");
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("cannot create a folder in the temporary folder " +
+                             std::filesystem::temp_directory_path().string() + ": " + std::strerror(errno));
+  }
   path_ = pattern;
   std::error_code ec;
   madeIn_ = std::filesystem::current_path(ec).string();

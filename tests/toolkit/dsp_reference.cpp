@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
+
+#include "support/child_process.h"
 
 namespace dsptest {
 
@@ -54,13 +57,17 @@ std::vector<double> ReadArray(const std::string& path) {
 }
 
 bool RunReference(const std::string& arguments) {
-  const std::string script = Env("SUITE_SOURCE_DIR", ".") + "/tests/toolkit/dsp_reference.py";
-  const std::string command = Env("SUITE_PYTHON", "/usr/bin/python3") + " " + script + " " + arguments;
-  const int rc = std::system(command.c_str());
+  // The script's arguments are the words of `arguments` (numbers and this file's own names, no blanks);
+  // the script's path may hold any character, so nothing goes through a shell.
+  std::vector<std::string> argv = {Env("SUITE_PYTHON", "/usr/bin/python3"),
+                                   Env("SUITE_SOURCE_DIR", ".") + "/tests/toolkit/dsp_reference.py"};
+  std::istringstream words(arguments);
+  for (std::string w; words >> w;) argv.push_back(w);
+  const support::ChildResult run = support::RunChild(argv);
   for (const std::string& path : Inputs()) std::remove(path.c_str());
   Inputs().clear();
-  EXPECT_EQ(rc, 0) << command;
-  return rc == 0;
+  EXPECT_TRUE(run.ok()) << run.problem;
+  return run.ok();
 }
 
 }  // namespace dsptest

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/fixture_file.h"
+
 namespace toolkit_test {
 
 class Bytes {
@@ -68,9 +70,9 @@ inline Bytes ChannelHeaderBytes(uint16_t number, std::string_view name, double c
 
 inline void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
+  support::RequireFixture(f != nullptr, path);
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  support::RequireFixture((std::fclose(f) == 0) & written, path);
 }
 
 inline std::vector<uint8_t> ReadFile(const std::string& path) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
+
 namespace toolkit_test {
 
 inline std::vector<std::string> RunPython(const std::string& name, const std::string& program) {
@@ -19,21 +21,25 @@ inline std::vector<std::string> RunPython(const std::string& name, const std::st
   {
     std::ofstream out(script);
     out << program;
+    out.close();
+    if (!out) {
+      std::remove(script.c_str());
+      return {};
+    }
   }
   std::vector<std::string> lines;
-  FILE* p = ::popen((python + " " + script).c_str(), "r");
-  if (p == nullptr) return lines;
+  const support::ChildResult run = support::RunChild({python, script}, true);
+  std::remove(script.c_str());
+  if (!run.ok()) return lines;
   std::string line;
-  for (int c; (c = std::fgetc(p)) != EOF;) {
+  for (const char c : run.output) {
     if (c == '\n') {
       lines.push_back(line);
       line.clear();
     } else {
-      line.push_back(static_cast<char>(c));
+      line.push_back(c);
     }
   }
-  if (::pclose(p) != 0) lines.clear();
-  std::remove(script.c_str());
   return lines;
 }
 

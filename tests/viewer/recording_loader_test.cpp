@@ -9,6 +9,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -387,6 +388,7 @@ TEST(MemoryRule, CgroupLimitsBoundTheBudget) {
     bool v1;
     Files files;
     uint64_t budget;
+    const char* mount = nullptr;  // the hierarchy's folder, "u" (v2) or "m" (v1) unless given
   } cases[] = {
       {"v2", false, {{"u/user/app/memory.max", "2147483648\n"}, {"u/user/app/memory.current", "1073741824\n"}}, kGiB},
       {"v2 parent", false, {{"u/user/app/memory.max", "max\n"}, {"u/user/app/memory.current", "100\n"},
@@ -417,13 +419,35 @@ TEST(MemoryRule, CgroupLimitsBoundTheBudget) {
       {"missing cgroup files", false, {}, 20 * kGiB},
       {"no usage", false, {{"u/user/app/memory.max", "1000\n"}}, 20 * kGiB},
       {"nothing", false, {{"meminfo", "\n"}, {"cgroup", "\n"}}, UINT64_MAX},
+      {"v2 mount with a blank, a tab and a backslash", false,
+       {{"u w\t\\/user/app/memory.max", "2147483648\n"}, {"u w\t\\/user/app/memory.current", "1073741824\n"}},
+       kGiB, "u w\t\\"},
+      {"v1 mount with a blank", true,
+       {{"m m/sess/memory.limit_in_bytes", "1073741824\n"}, {"m m/sess/memory.usage_in_bytes", "536870912\n"}},
+       512 * kMiB, "m m"},
+  };
+  // The kernel writes a blank, a tab, a line end and a backslash of a mount point as octal escapes.
+  auto mountPoint = [](const std::string& path) {
+    std::string out;
+    for (const char ch : path) {
+      if (ch == ' ' || ch == '\t' || ch == '\n' || ch == '\\') {
+        char escape[5];
+        std::snprintf(escape, sizeof escape, "\\%03o", static_cast<unsigned>(static_cast<unsigned char>(ch)));
+        out += escape;
+      } else {
+        out += ch;
+      }
+    }
+    return out;
   };
   for (const Case& c : cases) {
     support::TempDir dir;
     Files files = {{"meminfo", "MemAvailable: 20971520 kB\n"},
                    {"cgroup", c.v1 ? "4:memory:/sess\n0::/\n" : "0::/user/app\n"},
-                   {"mounts", c.v1 ? "cgroup " + dir.File("m") + " cgroup rw,relatime,memory 0 0\n"
-                                   : "cgroup2 " + dir.File("u") + " cgroup2 rw,nosuid 0 0\n"}};
+                   {"mounts", c.v1 ? "cgroup " + mountPoint(dir.File(c.mount ? c.mount : "m")) +
+                                         " cgroup rw,relatime,memory 0 0\n"
+                                   : "cgroup2 " + mountPoint(dir.File(c.mount ? c.mount : "u")) +
+                                         " cgroup2 rw,nosuid 0 0\n"}};
     files.insert(files.begin(), c.files.begin(), c.files.end());  // the row's own figures come first
     for (const auto& [name, text] : files) {
       if (fs::exists(dir.File(name))) continue;

@@ -23,7 +23,8 @@ int EmulatedUnitsRequested(const char* value) {
 }
 
 std::string EmulatedUnitsProblem(const char* value) {
-  if (value == nullptr || value[0] == '\0' || EmulatedUnitsRequested(value) > 0) return {};
+  // Set but empty is refused as "0" is: only an unset variable means real recorders.
+  if (value == nullptr || EmulatedUnitsRequested(value) > 0) return {};
   std::string text = std::string(kEmulatedUnitsVariable) + " = \"";
   // A value typed by hand: shown as it is, but not beyond a line.
   text.append(value, strnlen(value, 40));

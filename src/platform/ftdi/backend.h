@@ -20,8 +20,8 @@ void RegisterEmulatedBackend(EmulatedFactory factory);
 // or anything that is not a number from 1 to 8).
 int EmulatedUnitsRequested(const char* value);
 
-// What is wrong with a value of the variable that asks for emulated recorders but names no usable number
-// of them (anything set and not empty but 1 to 8); empty when the value is usable, empty or unset.
+// What is wrong with a value of the variable that names no usable number of emulated recorders (anything
+// set but 1 to 8, the empty value included); empty when the value is usable or the variable unset.
 std::string EmulatedUnitsProblem(const char* value);
 // The same for the program's own environment, while no driver has been installed by SetCurrentDriver.
 std::string EnvironmentDriverProblem();

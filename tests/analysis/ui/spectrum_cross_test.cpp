@@ -17,6 +17,7 @@
 #include "platform/ui/colors.h"
 #include "platform/ui/grab.h"
 #include "spectrum_window_fixture.h"
+#include "support/child_process.h"
 #include "viewer/channel_colors.h"
 
 namespace {
@@ -156,7 +157,7 @@ TEST_F(SpectrumCrossTest, LastChannelTakesTheFirstPair) {
   ASSERT_GT(lines.size(), 50u);
   EXPECT_EQ(lines[1], " 0 -  4 (K0); ");
   EXPECT_EQ(lines[2], " 1 -  5 (Кан З); ");  // UTF-8, one line
-  EXPECT_EQ(std::system(("iconv -f utf-8 -t utf-8 " + dir_ + "/rec.xx.kog >/dev/null 2>&1").c_str()), 0);
+  EXPECT_TRUE(support::RunChild({"iconv", "-f", "utf-8", "-t", "utf-8", dir_ + "/rec.xx.kog"}).ok());
   EXPECT_NEAR(std::fabs(Numbers(lines[3 + 160])[6]), 1.0, 1e-5);  // opposite polarity: phase pi
 }
 

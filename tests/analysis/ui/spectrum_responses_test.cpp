@@ -19,6 +19,7 @@
 #include "../scoped_work_dir.h"
 #include "../spectrum_reference.h"
 #include "spectrum_window_fixture.h"
+#include "support/child_process.h"
 #include "platform/ui/colors.h"
 #include "toolkit/setup_file.h"
 
@@ -215,7 +216,7 @@ TEST_F(SpectrumResponsesTest, PeaksAboveTheCursorLevelFollowTheCrossingRule) {
   form->N_forma->trigger();
   const std::string text = ReadAll("for_ACF.txt");
   ASSERT_EQ(text.rfind("\n\n   rec.xx:  канал 0 - Z Кан\n", 0), 0u) << text;
-  EXPECT_EQ(std::system("iconv -f utf-8 -t utf-8 for_ACF.txt >/dev/null 2>&1"), 0);
+  EXPECT_TRUE(support::RunChild({"iconv", "-f", "utf-8", "-t", "utf-8", "for_ACF.txt"}).ok());
   const std::vector<double> ref = analysis_test::PythonNumbers("above_level", "first = " + std::to_string(first) + R"(
 import numpy as np
 S = np.fromfile('spectrum.f32', dtype=np.float32).astype(np.float64)

@@ -215,7 +215,10 @@ class DownloadWindowTest : public ::testing::Test {
     w->B_read->click();
     ASSERT_NE(w->ReadThread, nullptr);
     openOnStop.emplace(w->ReadThread->Thread().get_stop_token(), [this] { clock.OpenPace(); });
-    platform::ui::WaitServing([this] { return clock.AtPace(); });
+    // A download that ends first (its data folder full, say) ends the wait as well.
+    platform::ui::WaitServing([this] { return clock.AtPace() || w->ReadThread == nullptr; });
+    ASSERT_NE(w->ReadThread, nullptr) << "the download ended before " << pages << " pages, data folder "
+                                      << w->DataDir;
     ASSERT_GE(w->Progress.PagesDone + w->Progress.PagesInPortion, pages);
   }
 
@@ -468,7 +471,7 @@ TEST_F(DownloadWindowTest, TheTimerShowsTheProgressOfTheRunningDownload) {
   Mark(1);
   // The download's start lies between these two ticks.
   const uint32_t beforePress = clock.GetTickCount();
-  ReadUntilPages(300);
+  ASSERT_NO_FATAL_FAILURE(ReadUntilPages(300));
   const uint32_t afterPress = clock.GetTickCount();
   const uint32_t done = w->Progress.PagesDone + w->Progress.PagesInPortion;
   const uint32_t index = w->Progress.FileIndex;
@@ -498,7 +501,7 @@ TEST_F(DownloadWindowTest, ASecondPressCancelsAndTheReceivedSamplesStayInTheFile
   Record(3, kT0, 2000);
   StartWithCard();
   Mark(1);
-  ReadUntilPages(200);
+  ASSERT_NO_FATAL_FAILURE(ReadUntilPages(200));
   acquisition::TrdBce* running = w->ReadThread.get();
   Ui().ExpectMessage(MsgAnswer::Ok, "Чтение закончено раньше: прервано пользователем.");
   w->B_read->click();
@@ -545,8 +548,8 @@ TEST_F(DownloadWindowTest, APressAfterTheThreadsLastCaptionStartsNoSecondDownloa
   clock.Hold();
   w->B_read->click();
   // The thread has shown "x x x" and waits in its closing pause; its end handler has not run.
-  platform::ui::WaitServing([this] { return clock.Reached(); });
-  ASSERT_NE(w->ReadThread, nullptr);
+  platform::ui::WaitServing([this] { return clock.Reached() || w->ReadThread == nullptr; });
+  ASSERT_NE(w->ReadThread, nullptr) << "the download ended without its closing pause, data folder " << w->DataDir;
   EXPECT_EQ(w->B_read->text().toStdString(), "x x x");
   EXPECT_TRUE(w->B_read->isEnabled());
   EXPECT_TRUE(w->DownloadRunning());
@@ -568,7 +571,7 @@ TEST_F(DownloadWindowTest, ClosingTheWindowMidDownloadCancelsAndLeavesACompleteF
   StartWithCard();
   Mark(1);
   Mark(2);
-  ReadUntilPages(100);
+  ASSERT_NO_FATAL_FAILURE(ReadUntilPages(100));
   w->close();  // the title bar's close
   EXPECT_EQ(w->ReadThread, nullptr);
   EXPECT_TRUE(Shutdown().Hooked().empty());
@@ -583,7 +586,7 @@ TEST_F(DownloadWindowTest, DestroyingTheWindowMidDownloadJoinsTheThreadFirst) {
   Record(3, kT0, 1500);
   StartWithCard();
   Mark(1);
-  ReadUntilPages(100);
+  ASSERT_NO_FATAL_FAILURE(ReadUntilPages(100));
   const std::string dataDir = w->DataDir;
   w.reset();
   EXPECT_TRUE(Shutdown().Hooked().empty());

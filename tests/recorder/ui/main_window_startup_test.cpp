@@ -122,7 +122,7 @@ class EnvironmentChoice : public ::testing::Test {
 };
 
 TEST_F(EnvironmentChoice, EmulatedUnitsThatNameNoRecorderAreSaidSoAndNothingIsOpened) {
-  for (const char* value : {"0", "9", "abc"}) {
+  for (const char* value : {"", "0", "9", "abc"}) {
     ::setenv(platform::ftdi::kEmulatedUnitsVariable, value, 1);
     Ui().ExpectMessage(MsgAnswer::Ok, std::string("TOVREL_EMULATED_UNITS = \"") + value +
                                           "\": число эмулируемых Unit'ов задаётся цифрой от 1 до 8!");
@@ -130,6 +130,8 @@ TEST_F(EnvironmentChoice, EmulatedUnitsThatNameNoRecorderAreSaidSoAndNothingIsOp
     EXPECT_THROW(Trecorder w, platform::ui::ProgramTerminated) << value;
     EXPECT_EQ(Link, nullptr);
     ASSERT_EQ(Ui().Messages().size(), 1u) << value;
+    EXPECT_EQ(Ui().Messages()[0].text.rfind(std::string("TOVREL_EMULATED_UNITS = \"") + value + "\"", 0), 0u)
+        << Ui().Messages()[0].text;
     EXPECT_EQ(Ui().Messages()[0].caption, " ");
     EXPECT_EQ(Ui().Messages()[0].icon, platform::ui::MsgIcon::Error);
     Ui().Reset();

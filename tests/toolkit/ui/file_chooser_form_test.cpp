@@ -10,6 +10,7 @@
 
 #include "platform/ui/grab.h"
 #include "platform/ui/modal_run.h"
+#include "support/fixture_file.h"
 #include "support/qt/ui_test_script.h"
 #include "support/temp_dir.h"
 #include "toolkit/sample_recording.h"
@@ -38,7 +39,7 @@ class ChooserTest : public ::testing::Test {
     plan.station = station;
     plan.frames = frames;
     plan.startTicks = int64_t{1'000'000'000} * kTps;
-    ASSERT_TRUE(WriteSampleRecording(dir.File(name), plan));
+    support::RequireFixture(WriteSampleRecording(dir.File(name), plan), dir.File(name));
   }
 
   // Presses row `row` of the file grid (row 0 is the header row).
@@ -60,8 +61,9 @@ TEST_F(ChooserTest, GridListsRecordingsWithMarksOfTheChosenFiles) {
   Recording("a.rec", "TWO");
   Recording("c.rec", "ONE");
   std::FILE* f = std::fopen(dir.File("small").c_str(), "wb");
-  std::fwrite(std::string(335, 'x').data(), 1, 335, f);
-  std::fclose(f);
+  ASSERT_NE(f, nullptr) << support::FixtureProblem(dir.File("small"));
+  const bool written = std::fwrite(std::string(335, 'x').data(), 1, 335, f) == 335;
+  ASSERT_TRUE((std::fclose(f) == 0) & written) << support::FixtureProblem(dir.File("small"));
   SetFieldText(setup.SelectedFiles[3], "c.rec");
 
   TForm3 form(setup);
@@ -129,6 +131,7 @@ TEST_F(ChooserTest, BadHeaderIsNeverMarkedAndUnmarkingClearsTheSummary) {
   Recording("b.rec");
   {
     std::FILE* f = std::fopen(dir.File("b.rec").c_str(), "r+b");
+    ASSERT_NE(f, nullptr) << dir.File("b.rec");
     const uint16_t rate = 3;
     std::fseek(f, 22, SEEK_SET);
     std::fwrite(&rate, 2, 1, f);

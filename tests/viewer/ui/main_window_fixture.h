@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "support/fixture_file.h"
 #include "support/qt/ui_test_script.h"
 #include "support/temp_dir.h"
 #include "toolkit/sample_recording.h"
@@ -38,8 +39,9 @@ class MainWindowFixture : public ::testing::Test {
     std::filesystem::current_path(workDir_);
   }
 
+  // Without its sample the test stops here (the chooser would otherwise wait for a file forever).
   void WriteSample(const toolkit::SampleRecordingPlan& plan) {
-    ASSERT_TRUE(toolkit::WriteSampleRecording(dir.File("sample.rec"), plan));
+    support::RequireFixture(toolkit::WriteSampleRecording(dir.File("sample.rec"), plan), dir.File("sample.rec"));
   }
 
   // The settings dialog at start: the chooser picks the sample or leaves the program; `channels`, when
