@@ -152,6 +152,8 @@ TEST_F(MainWindowCommandsTest, AStartIsRefusedWithTheReasonAndNoModeChange) {
     if (c.badSetup) device.recorder.State().dataFlash[512 + 7] ^= 0x5A;  // page 1 fails its check
     SysRG() = c.sysRG;
     ModesSent();
+    if (c.badSetup) Ui().ExpectMessage(MsgAnswer::Ok, "ошибка на стр. 1: ks = 0x");
+    Ui().ExpectMessage(MsgAnswer::Ok, c.reason);
     w->B_run->click();
     const auto shown = Ui().Messages();
     ASSERT_EQ(shown.size(), c.badSetup ? 2u : 1u);
@@ -163,7 +165,7 @@ TEST_F(MainWindowCommandsTest, AStartIsRefusedWithTheReasonAndNoModeChange) {
     EXPECT_EQ(Ui().Messages().back().caption, "н е л ь з я !");
     EXPECT_TRUE(ModesSent().empty());
     EXPECT_FALSE(w->B_read->isEnabled());
-    Ui().Reset();
+    support::ReportUiScript();  // what went wrong so far fails the test, then a fresh script
     // Back to a recorder that may start, with the buttons that go with it.
     SysRG() = 0x21;
     w->BB_status->click();

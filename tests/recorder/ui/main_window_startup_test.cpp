@@ -134,7 +134,7 @@ TEST_F(EnvironmentChoice, EmulatedUnitsThatNameNoRecorderAreSaidSoAndNothingIsOp
         << Ui().Messages()[0].text;
     EXPECT_EQ(Ui().Messages()[0].caption, " ");
     EXPECT_EQ(Ui().Messages()[0].icon, platform::ui::MsgIcon::Error);
-    Ui().Reset();
+    support::ReportUiScript();  // what went wrong so far fails the test, then a fresh script
   }
 }
 
@@ -164,7 +164,7 @@ TEST_F(StartupTest, ARecorderTheUserMayNotOpenIsNamedWithTheCause) {
   EXPECT_THROW(Trecorder w(nullptr, dir.string()), platform::ui::ProgramTerminated);
   EXPECT_TRUE(SawMessage("README", " "));
   EXPECT_TRUE(SawMessage("подключено FTDI устройств - 1; можно открыть - 0", " "));
-  Ui().Reset();
+  support::ReportUiScript();  // what went wrong so far fails the test, then a fresh script
 
   // Beside two recorders that open: named before the chooser, which offers the other two.
   AddRecorder("UNIT0001", "T-9XV Unit", 1);
@@ -338,7 +338,7 @@ TEST_F(StartupTest, ARecorderStreamingAtStartIsOfferedAStopAndTheProgramCloses) 
     for (const auto& c : d.recorder.Received()) stopSent |= c.type == 3 && c.subCode == 0;
     EXPECT_EQ(stopSent, answer == MsgAnswer::Yes);
     EXPECT_FALSE(w.isVisible());
-    Ui().Reset();
+    support::ReportUiScript();  // what went wrong so far fails the test, then a fresh script
   }
 }
 
@@ -402,7 +402,7 @@ TEST_F(StartupTest, ALogThatCannotBeWrittenIsReportedAndTheWorkGoesOn) {
     if (r.everyLine) Ui().ExpectMessage(MsgAnswer::Ok, r.message);
     EXPECT_FALSE(WriteLog("one more"));  // an unexpected message fails the test
     EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
-    Ui().Reset();
+    support::ReportUiScript();  // what went wrong so far fails the test, then a fresh script
   }
 }
 
