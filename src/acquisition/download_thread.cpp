@@ -344,8 +344,19 @@ TrdBce::State TrdBce::RestartHere() {
   return EndOfPortion();
 }
 
+uint16_t TrdBce::DroppedSoFar() const {
+  return static_cast<uint16_t>(skipped_ > UINT16_MAX ? UINT16_MAX : skipped_);
+}
+
+TrdBce::State TrdBce::TakeSecondTime(uint32_t p, uint8_t code, uint8_t ksBlock, bool data,
+                                     const std::string& why) {
+  if (FailedBefore(p)) return Settle(p, code, ksBlock, data);
+  Log(FormatText("\n%07u: %s: запрос повторён", p, why.c_str()));
+  return RestartHere();
+}
+
 TrdBce::State TrdBce::PageFailed(uint32_t p, const char* why) {
-  const uint16_t dropped = static_cast<uint16_t>(skipped_ > UINT16_MAX ? UINT16_MAX : skipped_);
+  const uint16_t dropped = DroppedSoFar();
   if (FailedBefore(p)) {
     Log(FormatText("\n%07u: %s, снова", p, why));
     // A line that brings no page at all, request after request, ends the download.
@@ -387,8 +398,8 @@ bool TrdBce::DataPagePlausible(uint32_t p) const {
   return DataPageFitsRows(settings_.FatFiles, p, page_);
 }
 
-TrdBce::State TrdBce::Settle(uint32_t p, uint8_t code, uint8_t ksBlock) {
-  const uint16_t dropped = static_cast<uint16_t>(skipped_ > UINT16_MAX ? UINT16_MAX : skipped_);
+TrdBce::State TrdBce::Settle(uint32_t p, uint8_t code, uint8_t ksBlock, bool data) {
+  const uint16_t dropped = DroppedSoFar();
   // Bytes skipped before a whole frame that cost no page are only logged.
   if (dropped != 0) Log(FormatText("\n%07u: перед кадром пропуск %04ubt", p, dropped));
   skipped_ = 0;
@@ -401,9 +412,7 @@ TrdBce::State TrdBce::Settle(uint32_t p, uint8_t code, uint8_t ksBlock) {
   PageSequence& seq = writer_.Sequence;
   seq.Code = code;
   seq.Serial = static_cast<uint16_t>(page_[8] | page_[9] << 8);
-  const bool dataPage = ksBlock == 0 && page_[0] != recorder::kSetupCopyMark &&
-                        DataHeaderFault(page_, settings_.SampleClock) == recorder::HeaderFault::None;
-  if (dataPage)
+  if (data)
     anchor_ = IdentityOf(page_, p, settings_.SampleClock);
   else if (ksBlock == 0 && page_[0] == recorder::kSetupCopyMark)
     anchor_ = PageIdentity{};  // the next recording's serials and times are its own
@@ -436,28 +445,25 @@ TrdBce::State TrdBce::OnPageFrame(uint8_t code, uint16_t error) {
     bool erased = true;
     for (size_t i = 1; i < kCardPageSize && erased; ++i) erased = page_[i] == page_[0];
     // An erased page is the end of what was recorded, and a page that fails twice is bad on the card.
-    if (erased || FailedBefore(p)) return Settle(p, code, ksBlock);
-    Log(FormatText("\n%07u: ks_блока 0x%02x: запрос повторён", p, ksBlock));
-    return RestartHere();
+    if (erased) return Settle(p, code, ksBlock, false);
+    return TakeSecondTime(p, code, ksBlock, false, FormatText("ks_блока 0x%02x", ksBlock));
   }
   if (page_[0] == recorder::kSetupCopyMark) {
     const bool expected = SetupPageExpected(p) || (!settings_.FatMode && !RowKnown(settings_.FatFiles[0]));
     // A FAT file's one setup page is its first: only a lost frame before it leaves its place unsure.
-    if (expected && (inStep || (settings_.FatMode && !garbled_))) return Settle(p, code, ksBlock);
+    if (expected && (inStep || (settings_.FatMode && !garbled_))) return Settle(p, code, ksBlock, false);
     if (!inStep) return PageFailed(p, "кадр Setup не на месте");
-    if (FailedBefore(p)) return Settle(p, code, ksBlock);  // twice: the card holds it here
-    Log(FormatText("\n%07u: стр. Setup не на месте: запрос повторён", p));
-    return RestartHere();
+    return TakeSecondTime(p, code, ksBlock, false, "стр. Setup не на месте");
   }
   if (DataHeaderFault(page_, settings_.SampleClock) != recorder::HeaderFault::None) {
     // Sums good, values unusable: a fact of the card when it comes in its place.
-    if (inStep) return Settle(p, code, ksBlock);
+    if (inStep) return Settle(p, code, ksBlock, false);
     garbled_ = true;
     return kReceive;
   }
   const std::optional<int64_t> byHeader = PageByHeader(anchor_, page_, settings_.SampleClock);
   if (byHeader) {
-    if (*byHeader == p) return Settle(p, code, ksBlock);
+    if (*byHeader == p) return Settle(p, code, ksBlock, true);
     if (*byHeader < p || *byHeader > last) return DropStale(p, *byHeader);
     if (!inStep) {
       // Pages p .. before it were lost on the line.
@@ -465,27 +471,20 @@ TrdBce::State TrdBce::OnPageFrame(uint8_t code, uint16_t error) {
         Log(FormatText("\n%07u: пришла стр. %lld: запрос повторён", p, static_cast<long long>(*byHeader)));
         return RestartHere();
       }
-      const uint16_t dropped = static_cast<uint16_t>(skipped_ > UINT16_MAX ? UINT16_MAX : skipped_);
+      const uint16_t dropped = DroppedSoFar();
       for (uint32_t q = p; q < *byHeader; ++q) {
         const State state = SettleLost(q, dropped);
         if (state == kFinish) return state;
       }
-      return Settle(static_cast<uint32_t>(*byHeader), code, ksBlock);
+      return Settle(static_cast<uint32_t>(*byHeader), code, ksBlock, true);
     }
-    // In step, yet its header says another page: asked again; the second time the card holds it here.
-    if (FailedBefore(p)) return Settle(p, code, ksBlock);
-    Log(FormatText("\n%07u: заголовок говорит стр. %lld: запрос повторён", p,
-                   static_cast<long long>(*byHeader)));
-    return RestartHere();
+    return TakeSecondTime(p, code, ksBlock, true,
+                          FormatText("заголовок говорит стр. %lld", static_cast<long long>(*byHeader)));
   }
   const bool plausible = DataPagePlausible(p);
-  if (inStep && plausible) return Settle(p, code, ksBlock);
-  if (inStep) {
-    // A data page where the FAT has a setup page, or outside its file: the frame before was lost whole.
-    if (FailedBefore(p)) return Settle(p, code, ksBlock);
-    Log(FormatText("\n%07u: страница данных не на месте: запрос повторён", p));
-    return RestartHere();
-  }
+  if (inStep && plausible) return Settle(p, code, ksBlock, true);
+  // A data page where the FAT has a setup page, or outside its file: the frame before was lost whole.
+  if (inStep) return TakeSecondTime(p, code, ksBlock, true, "страница данных не на месте");
   return PageFailed(p, "перед кадром сбой линии");
 }
 

@@ -82,8 +82,14 @@ class TrdBce {
   // A page frame with reply code `code`: filed under the page its own header names, checked against the
   // page the stream is at and the code; a frame that cannot be placed makes the request be asked again.
   State OnPageFrame(uint8_t code, uint16_t error);
-  // Files the frame in the buffer as card page `p` (the next page not yet filed) by the mode's rules.
-  State Settle(uint32_t p, uint8_t code, uint8_t ksBlock);
+  // Files the frame in the buffer as card page `p` (the next page not yet filed) by the mode's rules;
+  // `data`: a data page with a usable header, which the next pages are placed after.
+  State Settle(uint32_t p, uint8_t code, uint8_t ksBlock, bool data);
+  // In step, yet the frame disagrees with where the stream is (`why`): the pages from `p` are asked for
+  // again; the second time the same is seen the card holds it there, and it is filed.
+  State TakeSecondTime(uint32_t p, uint8_t code, uint8_t ksBlock, bool data, const std::string& why);
+  // Bytes dropped since the last page filed, as the log lines count them.
+  uint16_t DroppedSoFar() const;
   // `ksBlock`: the card sum of the page.
   State OnFatPage(uint32_t p, uint16_t error, uint16_t dropped, uint8_t ksBlock);
   State OnRangePage(uint32_t p, uint16_t error, uint16_t dropped, uint8_t ksBlock);

@@ -11,10 +11,12 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 
 #include "platform/cp1251.h"
 #include "platform/output_folder.h"
 #include "support/planted_fifo.h"
+#include "support/temp_dir.h"
 
 namespace platform {
 namespace {
@@ -23,17 +25,16 @@ namespace fs = std::filesystem;
 
 class OutputFileTest : public ::testing::Test {
  protected:
+  // A fresh folder (the one before goes with everything in it).
   void SetUp() override {
-    char tmpl[] = "/tmp/output_file_XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    scratch.emplace();
+    dir = scratch->path();
     Put(dir / "target", "precious");
     Put(dir / "plain", "old");
     fs::create_symlink(dir / "target", dir / "link");
     fs::create_symlink(dir / "nowhere", dir / "dangling");
     fs::create_directory(dir / "folder");
   }
-  void TearDown() override { fs::remove_all(dir); }
 
   static void Put(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
   static std::string Get(const fs::path& p) {
@@ -43,6 +44,7 @@ class OutputFileTest : public ::testing::Test {
   // Only the names the fixture planted and the writes under test made are left: no temporary files.
   size_t Entries() const { return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {})); }
 
+  std::optional<support::TempDir> scratch;
   fs::path dir;
 };
 
@@ -121,8 +123,7 @@ TEST_F(OutputFileTest, NoWriteGoesThroughALinkOrOverAnExistingEntry) {
       {"read", Read, "fresh", false, ENOENT, ""},
   };
   for (const Row& r : rows) {
-    TearDown();  // a fresh folder for each row
-    SetUp();
+    SetUp();  // a fresh folder for each row
     SCOPED_TRACE(std::string(r.what) + " " + r.name);
     const size_t before = Entries();
     const fs::path p = dir / r.name;
@@ -221,7 +222,6 @@ TEST_F(OutputFileTest, AKilledWritersTemporaryGoesWithTheNextWriteAndALiveOneSta
   for (const auto& [what, write] :
        {std::pair<const char*, Write>{"whole", WriteWhole}, {"replace", Replace}}) {
     SCOPED_TRACE(what);
-    TearDown();
     SetUp();
     Put(dir / ".qtmpKilled", "half of a file");  // left by a writer that was killed
     Put(dir / ".qtmpHolder", "being written");   // a live writer in another process holds it
